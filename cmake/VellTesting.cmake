@@ -1,0 +1,32 @@
+# One-line registration of a QtTest program.
+#
+#   vell_add_test(NAME tst_foo SOURCES tst_foo.cpp [more.cpp ...]
+#                 LIBS Qt5::Core ... [XVFB] [ENV "VAR=value" ...]
+#                 [LABELS ...] [TIMEOUT seconds])
+#
+# Tests run on the offscreen platform with Qt asserts on; XVFB runs the test on
+# a private X server through xvfb-run instead (for real X11 pointer and grabs).
+function(vell_add_test)
+    cmake_parse_arguments(ARG "XVFB" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+    add_executable(${ARG_NAME} ${ARG_SOURCES})
+    target_link_libraries(${ARG_NAME} PRIVATE Qt5::Test ${ARG_LIBS})
+    vell_set_runpath(${ARG_NAME})
+    if(ARG_XVFB)
+        add_test(NAME ${ARG_NAME}
+                 COMMAND xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp"
+                         $<TARGET_FILE:${ARG_NAME}>)
+        set(platform "QT_QPA_PLATFORM=xcb")
+    else()
+        add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+        set(platform "QT_QPA_PLATFORM=offscreen")
+    endif()
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    set_tests_properties(${ARG_NAME} PROPERTIES
+        ENVIRONMENT "${platform};QT_FORCE_ASSERTS=1;VELL_BUILD_DIR=${CMAKE_BINARY_DIR};VELL_SOURCE_DIR=${CMAKE_SOURCE_DIR};${ARG_ENV}"
+        TIMEOUT ${ARG_TIMEOUT})
+    if(ARG_LABELS)
+        set_tests_properties(${ARG_NAME} PROPERTIES LABELS "${ARG_LABELS}")
+    endif()
+endfunction()

@@ -1,0 +1,38 @@
+#!/bin/sh
+# Installs every Debian package the build, the tests and the demo need.
+# Idempotent: packages already present are left alone. Must run as root.
+set -eu
+
+PACKAGES="
+build-essential cmake pkg-config
+qtbase5-dev qttools5-dev qttools5-dev-tools libqt5x11extras5-dev libqt5svg5-dev
+libqt5sql5-sqlite
+zlib1g-dev libminizip-dev
+libsqlite3-dev sqlite3
+libx11-dev
+xvfb xauth xdotool x11-utils
+zip unzip curl python3 iproute2 util-linux
+clang-format
+"
+
+missing=""
+for p in $PACKAGES; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing="$missing $p"
+    fi
+done
+
+if [ -z "$missing" ]; then
+    echo "install-deps: every package is already installed"
+    exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "install-deps: must run as root to install:$missing" >&2
+    exit 1
+fi
+
+echo "install-deps: installing:$missing"
+apt-get update -q
+# shellcheck disable=SC2086
+apt-get install -y -q --no-install-recommends $missing

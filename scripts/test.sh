@@ -1,0 +1,18 @@
+#!/bin/sh
+# Installs what the project needs, builds it and runs the whole test suite.
+#   scripts/test.sh [ctest arguments...]
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${VELL_BUILD:-$root/build}
+
+if [ "$(id -u)" -eq 0 ]; then
+    "$root/scripts/install-deps.sh"
+else
+    sudo "$root/scripts/install-deps.sh"
+fi
+
+"$root/scripts/check-format.sh"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build "$build" -j "$(nproc)"
+cd "$build"
+ctest --output-on-failure -j "$(nproc)" "$@"
