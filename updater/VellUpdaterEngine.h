@@ -1,0 +1,147 @@
+#ifndef VELLUPDATERENGINE_H
+#define VELLUPDATERENGINE_H
+
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QVector>
+
+#include <memory>
+#include <vector>
+
+class QNetworkReply;
+class QUrl;
+class Update;
+class VellUpdatePackage;
+class VellWorkDirectory;
+
+/**
+ * Carries one update run: asks the client program for its update query,
+ * exchanges it with the update server, downloads the package archives over
+ * HTTP into the work directory and installs them through VellUpdatePackage,
+ * rolling the whole run back when the user gives up after a failure.
+ *
+ * Progress goes out through signals; the windows drive the engine through its
+ * public slots. Everything runs on the GUI thread.
+ */
+class VellUpdaterEngine : public QObject
+{
+    Q_OBJECT
+
+public:
+    /** Where the download stands. */
+    enum State { Idle = 0, Sizing = 1, Downloading = 2, Aborted = 3 };
+
+    /**
+     * Time and size limits of the query and the downloads. The program keeps
+     * the defaults; tests shorten them.
+     */
+    struct Limits
+    {
+        int connectMs = 30000; ///< to reach the update server
+        int writeMs = 30000; ///< for the query to be written
+        int answerSilenceMs = 30000; ///< between two chunks of the server's answer
+        int downloadStallMs = 60000; ///< a HEAD or GET that receives nothing fails after this
+        qint64 maxAnswerBytes = 4 * 1024 * 1024; ///< an answer that grows beyond is refused
+    };
+
+    VellUpdaterEngine();
+    ~VellUpdaterEngine() override;
+
+    /**
+     * Runs the client program with "-updatequery", sends its query to the
+     * update server and builds the update list from the answer. Blocks.
+     * Returns false after a connection or communication failure, which has
+     * then been shown to the user.
+     */
+    bool checkUpdates();
+    bool updatesAvailable() const;
+    /** The run's updates in answer order; the engine keeps ownership. */
+    QVector<Update *> getUpdates() const;
+    /** The installation log shown by the summary window. */
+    QString getLog() const;
+
+    State downloadState() const { return state; }
+    /** The directory that receives the downloads, with a trailing slash. */
+    QString workDirectory() const { return workDir; }
+
+    void setLimits(const Limits &limits) { this->limits = limits; }
+    Limits getLimits() const { return limits; }
+    /** The client program; by default "vell" beside the updater. */
+    void setClientProgram(const QString &path) { clientProgram = path; }
+    QString getClientProgram() const { return clientProgram; }
+
+    /** True once installUpdates() has installed every package. */
+    bool installSucceeded = false;
+
+signals:
+    /** Percent of the whole download, after every chunk received. */
+    void downloadProgress(int done);
+    /** The update's name, when the download of its package starts. */
+    void downloadFile(const QString &name);
+    void downloadFinished();
+    /** Percent of the installation or of the rollback. */
+    void installProgress(int done);
+    /** The update's name, or "Rollback update" when a rollback starts. */
+    void installFile(const QString &name);
+    void installFinished();
+    /** A download step failed; str says why. Never emitted after abortDownload(). */
+    void error(const QString &str);
+
+public slots:
+    void beginDownload();
+    void abortDownload();
+    void installUpdates();
+
+private slots:
+    void requestFinished();
+    void dataReadProgress();
+    void responseHeaderReceived();
+    void transferStalled();
+
+private:
+    void getUpdatesSize();
+    void sizeNextUpdate();
+    void downloadUpdates();
+    void getCurUpdate();
+    void getNextUpdate();
+
+    QNetworkReply *sendRequest(const QByteArray &verb, const QUrl &link);
+    void failDownload(const QString &reason);
+    void discardTargetFile();
+    void emitProgress();
+    void clearUpdates();
+    bool installPackage(int index, VellUpdatePackage &package);
+    void rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages);
+
+    QTcpSocket querySocket;
+    QNetworkAccessManager http;
+    QString log;
+    QFile targetFile;
+    QVector<Update *> updates;
+    int currentIndex = 0;
+    QString workDir;
+    qint64 requestDone = 0;
+    qint64 totalDone = 0;
+    qint64 totalSize = 0;
+    State state = Idle;
+
+    QPointer<QNetworkReply> reply; ///< the HEAD or GET in progress
+    QTimer stallTimer;
+    int sizedIndex = 0; ///< the update whose HEAD is in progress
+    Limits limits;
+    QString clientProgram;
+    std::unique_ptr<VellWorkDirectory> privateWorkDir;
+};
+
+/**
+ * Deletes every file below path, hidden ones included; the directories
+ * themselves stay. Symbolic links are removed, never followed.
+ */
+void removeDir(const QString &path);
+
+#endif // VELLUPDATERENGINE_H
