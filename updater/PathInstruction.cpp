@@ -1,0 +1,6 @@
+#include "PathInstruction.h"
+
+PathInstruction::PathInstruction(std::string const &file, std::string const &path)
+    : file(file)
+    , path(path)
+{ }
