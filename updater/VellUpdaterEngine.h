@@ -8,13 +8,13 @@
 #include <QString>
 #include <QTcpSocket>
 #include <QTimer>
+#include <QUrl>
 #include <QVector>
 
 #include <memory>
 #include <vector>
 
 class QNetworkReply;
-class QUrl;
 class Update;
 class VellUpdatePackage;
 class VellWorkDirectory;
@@ -101,6 +101,7 @@ private slots:
     void requestFinished();
     void dataReadProgress();
     void responseHeaderReceived();
+    void redirectReceived(const QUrl &target);
     void transferStalled();
 
 private:
@@ -110,12 +111,15 @@ private:
     void getCurUpdate();
     void getNextUpdate();
 
-    QNetworkReply *sendRequest(const QByteArray &verb, const QUrl &link);
+    QByteArray readClientQuery() const;
+    void sendRequest(const QByteArray &verb, const QUrl &link);
+    bool openTargetFile(const QUrl &link);
     void failDownload(const QString &reason);
+    void detachReply();
     void discardTargetFile();
     void emitProgress();
     void clearUpdates();
-    bool installPackage(int index, VellUpdatePackage &package);
+    bool installPackage(VellUpdatePackage &package, const QString &name);
     void rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages);
 
     QTcpSocket querySocket;
@@ -131,11 +135,12 @@ private:
     State state = Idle;
 
     QPointer<QNetworkReply> reply; ///< the HEAD or GET in progress
+    QUrl replyLink; ///< the package link that reply fetches
     QTimer stallTimer;
     int sizedIndex = 0; ///< the update whose HEAD is in progress
     Limits limits;
     QString clientProgram;
-    std::unique_ptr<VellWorkDirectory> privateWorkDir;
+    std::unique_ptr<VellWorkDirectory> workDirHolder;
 };
 
 /**

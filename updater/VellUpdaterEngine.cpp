@@ -1,0 +1,583 @@
+#include "VellUpdaterEngine.h"
+
+#include "Update.h"
+#include "UpdateResponseParser.h"
+#include "VellUpdatePackage.h"
+#include "VellUpdateServerAddress.h"
+#include "VellWorkDirectory.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Small enough to keep memory flat, large enough for few system calls.
+constexpr qint64 ChunkSize = 64 * 1024;
+constexpr int HttpPort = 80;
+
+QString translated(const char *text, const char *comment)
+{
+    return QCoreApplication::translate("translation", text, comment);
+}
+
+QString fromLatin1(const std::string &bytes)
+{
+    return QString::fromLatin1(bytes.data(), int(bytes.size()));
+}
+
+QString nameOf(const Update *update)
+{
+    return fromLatin1(update->getName());
+}
+
+QUrl linkOf(const Update *update)
+{
+    return QUrl(fromLatin1(update->getLink()));
+}
+
+/** The text from the first "<s>" to the last "</s>", both included, up to a NUL byte. */
+QByteArray extractQuery(const QByteArray &output)
+{
+    static const QByteArray open("<s>");
+    static const QByteArray close("</s>");
+    const int begin = output.indexOf(open);
+    const int end = output.lastIndexOf(close);
+    if (begin < 0 || end < begin + open.size())
+        return QByteArray();
+    QByteArray query = output.mid(begin, end + close.size() - begin);
+    const int nul = query.indexOf('\0');
+    if (nul >= 0)
+        query.truncate(nul);
+    return query;
+}
+
+/**
+ * A link's path decides where the package is stored below the work
+ * directory, so it must stay inside: no ".." segment, plain or encoded, and
+ * a file name at its end.
+ */
+bool isSafePackagePath(const QUrl &link)
+{
+    const QString stored = link.path();
+    if (stored.isEmpty() || stored.endsWith(QLatin1Char('/')))
+        return false;
+    for (const QString &path : {stored, link.path(QUrl::FullyDecoded)}) {
+        const QStringList segments = path.split(QLatin1Char('/'));
+        if (segments.contains(QLatin1String("..")) || path.contains(QChar(0)))
+            return false;
+    }
+    return true;
+}
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+/**
+ * Creates the folders between base and the file at relativeFile, with mode
+ * 0700. An existing folder that is a symbolic link or not a folder is refused.
+ */
+bool makePrivateParents(const QString &base, const QString &relativeFile, QString &errorText)
+{
+    QStringList segments = relativeFile.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    segments.removeLast();
+    QString path = base;
+    for (const QString &segment : qAsConst(segments)) {
+        if (segment == QLatin1String("."))
+            continue;
+        if (!path.endsWith(QLatin1Char('/')))
+            path += QLatin1Char('/');
+        path += segment;
+        const QByteArray native = QFile::encodeName(path);
+        if (::mkdir(native.constData(), S_IRWXU) == 0)
+            continue;
+        struct stat info;
+        if (errno != EEXIST || ::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            errorText = errno == EEXIST ? systemError(ENOTDIR) : systemError(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isSuccessStatus(int status)
+{
+    return status >= 200 && status < 300;
+}
+
+bool isPlainHttpOnDefaultPort(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("http") && url.port(HttpPort) == HttpPort;
+}
+
+} // namespace
+
+VellUpdaterEngine::VellUpdaterEngine()
+    : clientProgram(QCoreApplication::applicationDirPath() + QLatin1String("/vell"))
+{
+    workDirHolder.reset(
+        new VellWorkDirectory(QStandardPaths::writableLocation(QStandardPaths::TempLocation)
+            + QLatin1String("/tupdates/")));
+    workDir = workDirHolder->path();
+
+    stallTimer.setSingleShot(true);
+    connect(&stallTimer, &QTimer::timeout, this, &VellUpdaterEngine::transferStalled);
+}
+
+VellUpdaterEngine::~VellUpdaterEngine()
+{
+    detachReply();
+    discardTargetFile();
+    clearUpdates();
+}
+
+QByteArray VellUpdaterEngine::readClientQuery() const
+{
+    QProcess client;
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.start(clientProgram, {QStringLiteral("-updatequery")}, QIODevice::ReadWrite);
+    if (!client.waitForStarted(-1))
+        return QByteArray();
+    // The client has nothing to read from us; let it see the end of its input.
+    client.closeWriteChannel();
+    client.waitForFinished(-1);
+    return extractQuery(client.readAll());
+}
+
+bool VellUpdaterEngine::checkUpdates()
+{
+    const QByteArray query = readClientQuery();
+    clearUpdates();
+
+    const VellUpdateServerAddress server = VellUpdateServerAddress::fromEnvironment();
+    querySocket.abort();
+    querySocket.connectToHost(server.host(), server.port(), QIODevice::ReadWrite);
+    if (!querySocket.waitForConnected(limits.connectMs)) {
+        QMessageBox::critical(nullptr, translated("Check updates", "nc"),
+            translated("Couldn't connect to update server. Check your internet connection.", "nc"),
+            QMessageBox::Ok, QMessageBox::Ok);
+        return false;
+    }
+
+    querySocket.write(query);
+    querySocket.waitForBytesWritten(limits.writeMs);
+
+    QByteArray answer;
+    std::vector<Update> offered;
+    while (!UpdateResponseParser::parse(answer, offered)) {
+        // A server that keeps talking without ever completing a document
+        // must not make us buffer without end.
+        if (answer.size() > limits.maxAnswerBytes
+            || !querySocket.waitForReadyRead(limits.answerSilenceMs)) {
+            QMessageBox::critical(nullptr, translated("Check updates", "nc"),
+                translated("An error occured while comunicating update server. "
+                           "Check your internet connection.",
+                    "nc"),
+                QMessageBox::Ok, QMessageBox::Ok);
+            return false;
+        }
+        answer += querySocket.readAll();
+    }
+
+    for (const Update &update : offered)
+        updates.append(new Update(update));
+    return true;
+}
+
+bool VellUpdaterEngine::updatesAvailable() const
+{
+    return !updates.isEmpty();
+}
+
+QVector<Update *> VellUpdaterEngine::getUpdates() const
+{
+    return updates;
+}
+
+QString VellUpdaterEngine::getLog() const
+{
+    return log;
+}
+
+void VellUpdaterEngine::clearUpdates()
+{
+    qDeleteAll(updates);
+    updates.clear();
+}
+
+// Downloads ---------------------------------------------------------------
+
+void VellUpdaterEngine::beginDownload()
+{
+    if (state == Sizing || state == Downloading)
+        return;
+    totalDone = 0;
+    totalSize = 0;
+    state = Sizing;
+    getUpdatesSize();
+}
+
+void VellUpdaterEngine::abortDownload()
+{
+    state = Aborted;
+    detachReply();
+    discardTargetFile();
+}
+
+void VellUpdaterEngine::getUpdatesSize()
+{
+    sizedIndex = 0;
+    sizeNextUpdate();
+}
+
+// The packages are measured one after the other, like the downloads, so the
+// server sees one request at a time.
+void VellUpdaterEngine::sizeNextUpdate()
+{
+    if (sizedIndex >= updates.size()) {
+        downloadUpdates();
+        return;
+    }
+    const QUrl link = linkOf(updates.at(sizedIndex));
+    if (!isSafePackagePath(link) || link.host().isEmpty()) {
+        failDownload(translated("The package link %1 does not name a file on a server.", "nc")
+                         .arg(link.toString()));
+        return;
+    }
+    sendRequest("HEAD", link);
+}
+
+void VellUpdaterEngine::downloadUpdates()
+{
+    currentIndex = 0;
+    state = Downloading;
+    if (updates.isEmpty()) {
+        state = Idle;
+        emit downloadFinished();
+        return;
+    }
+    getCurUpdate();
+}
+
+void VellUpdaterEngine::getCurUpdate()
+{
+    const Update *update = updates.at(currentIndex);
+    const QUrl link = linkOf(update);
+    emit downloadFile(nameOf(update));
+    requestDone = 0;
+    if (!openTargetFile(link))
+        return;
+    sendRequest("GET", link);
+}
+
+bool VellUpdaterEngine::openTargetFile(const QUrl &link)
+{
+    if (!isSafePackagePath(link) || link.host().isEmpty()) {
+        failDownload(translated("The package link %1 does not name a file on a server.", "nc")
+                         .arg(link.toString()));
+        return false;
+    }
+    // The package installer looks for the archive at exactly this path.
+    const QString path = QStringLiteral("%1/%2").arg(workDir, link.path());
+    QString errorText;
+    if (makePrivateParents(workDir, link.path(), errorText)) {
+        // O_NOFOLLOW: a symbolic link planted at the target is never written through.
+        const int fd = ::open(QFile::encodeName(path).constData(),
+            O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            targetFile.setFileName(path);
+            if (targetFile.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+                return true;
+            errorText = targetFile.errorString();
+            ::close(fd);
+        } else {
+            errorText = systemError(errno);
+        }
+    }
+    failDownload(translated("Could not save the package to %1: %2", "nc").arg(path, errorText));
+    return false;
+}
+
+void VellUpdaterEngine::sendRequest(const QByteArray &verb, const QUrl &link)
+{
+    // Packages always come by plain HTTP from port 80 of the link's host; the
+    // link's scheme, port and query are not used.
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(link.host());
+    url.setPort(HttpPort);
+    url.setPath(link.path(QUrl::FullyEncoded), QUrl::TolerantMode);
+
+    QNetworkRequest request(url);
+    request.setAttribute(
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    // The bytes on the wire are the bytes stored and counted.
+    request.setRawHeader("Accept-Encoding", "identity");
+
+    replyLink = link;
+    reply = verb == "HEAD" ? http.head(request) : http.get(request);
+    reply->setReadBufferSize(ChunkSize);
+    connect(reply, &QNetworkReply::finished, this, &VellUpdaterEngine::requestFinished);
+    connect(reply, &QNetworkReply::readyRead, this, &VellUpdaterEngine::dataReadProgress);
+    connect(
+        reply, &QNetworkReply::metaDataChanged, this, &VellUpdaterEngine::responseHeaderReceived);
+    connect(reply, &QNetworkReply::redirected, this, &VellUpdaterEngine::redirectReceived);
+    stallTimer.start(limits.downloadStallMs);
+}
+
+void VellUpdaterEngine::responseHeaderReceived()
+{
+    if (sender() != reply)
+        return;
+    stallTimer.start(limits.downloadStallMs);
+    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // Redirections are judged in redirectReceived(); an error page is never stored.
+    if (status.isValid() && status.toInt() >= 400) {
+        failDownload(
+            translated("Downloading %1 failed: the server answered %2 %3.", "nc")
+                .arg(replyLink.toString())
+                .arg(status.toInt())
+                .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+    }
+}
+
+void VellUpdaterEngine::redirectReceived(const QUrl &target)
+{
+    if (sender() != reply)
+        return;
+    if (!isPlainHttpOnDefaultPort(target)) {
+        failDownload(translated("Downloading %1 failed: the server redirected it to %2, "
+                                "which is not plain HTTP on port 80.",
+            "nc")
+                         .arg(replyLink.toString(), target.toString()));
+        return;
+    }
+    emit reply->redirectAllowed();
+}
+
+void VellUpdaterEngine::dataReadProgress()
+{
+    if (sender() != reply || state != Downloading)
+        return;
+    stallTimer.start(limits.downloadStallMs);
+    while (reply && reply->bytesAvailable() > 0) {
+        const QByteArray chunk = reply->read(ChunkSize);
+        if (targetFile.write(chunk) != chunk.size()) {
+            failDownload(translated("Could not save the package to %1: %2", "nc")
+                             .arg(targetFile.fileName(), targetFile.errorString()));
+            return;
+        }
+        requestDone += chunk.size();
+        totalDone += chunk.size();
+        emitProgress();
+    }
+}
+
+void VellUpdaterEngine::emitProgress()
+{
+    int percent;
+    if (totalSize > 0) {
+        percent = int(qMin<qint64>(100, totalDone * 100 / totalSize));
+    } else {
+        // No server announced a size: count the packages completed instead.
+        percent = updates.isEmpty() ? 100 : int(qint64(currentIndex) * 100 / updates.size());
+    }
+    emit downloadProgress(percent);
+}
+
+void VellUpdaterEngine::requestFinished()
+{
+    auto *finished = qobject_cast<QNetworkReply *>(sender());
+    if (!finished)
+        return;
+    finished->deleteLater();
+    if (finished != reply || state == Aborted)
+        return;
+
+    if (finished->error() != QNetworkReply::NoError) {
+        failDownload(translated("Downloading %1 failed: %2", "nc")
+                         .arg(replyLink.toString(), finished->errorString()));
+        return;
+    }
+    const QVariant status = finished->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    if (!isSuccessStatus(status.toInt())) {
+        failDownload(
+            translated("Downloading %1 failed: the server answered %2 %3.", "nc")
+                .arg(replyLink.toString())
+                .arg(status.toInt())
+                .arg(finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+        return;
+    }
+
+    if (state == Sizing) {
+        stallTimer.stop();
+        reply = nullptr;
+        const QVariant length = finished->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid())
+            totalSize += length.toLongLong();
+        ++sizedIndex;
+        sizeNextUpdate();
+    } else if (state == Downloading) {
+        dataReadProgress();
+        if (finished != reply)
+            return; // storing the last bytes failed
+        stallTimer.stop();
+        reply = nullptr;
+        getNextUpdate();
+    }
+}
+
+void VellUpdaterEngine::getNextUpdate()
+{
+    targetFile.close();
+    ++currentIndex;
+    if (totalSize == 0)
+        emitProgress();
+    if (currentIndex < updates.size()) {
+        getCurUpdate();
+    } else {
+        state = Idle;
+        emit downloadFinished();
+    }
+}
+
+void VellUpdaterEngine::transferStalled()
+{
+    if (!reply)
+        return;
+    failDownload(translated("Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")
+                     .arg(replyLink.toString())
+                     .arg(limits.downloadStallMs / 1000.0));
+}
+
+void VellUpdaterEngine::failDownload(const QString &reason)
+{
+    if (state == Aborted)
+        return;
+    detachReply();
+    discardTargetFile();
+    state = Idle;
+    emit error(reason);
+}
+
+// Stops the request in progress without letting its last signals reach us.
+void VellUpdaterEngine::detachReply()
+{
+    stallTimer.stop();
+    QNetworkReply *current = reply;
+    reply = nullptr;
+    if (current) {
+        current->disconnect(this);
+        current->abort();
+        current->deleteLater();
+    }
+}
+
+// A partial package must not be taken for a complete one.
+void VellUpdaterEngine::discardTargetFile()
+{
+    if (targetFile.isOpen()) {
+        targetFile.close();
+        targetFile.remove();
+    }
+}
+
+// Installation -------------------------------------------------------------
+
+void VellUpdaterEngine::installUpdates()
+{
+    const int count = updates.size();
+    log.clear();
+    installSucceeded = false;
+    // Every package object lives until the run ends: a rollback needs its records.
+    std::vector<std::unique_ptr<VellUpdatePackage>> packages;
+    for (int i = 0; i < count; ++i) {
+        Update *update = updates.at(i);
+        packages.emplace_back(new VellUpdatePackage(update));
+        const QString name = nameOf(update);
+        emit installFile(name);
+        log += translated(
+                   "Installing package ", "status information about currently installed package")
+            + name + QLatin1String(":\n");
+        if (!installPackage(*packages.back(), name)) {
+            rollback(packages);
+            return;
+        }
+        emit installProgress(100 * (i + 1) / count);
+    }
+    installSucceeded = true;
+    emit installFinished();
+    removeDir(workDir);
+}
+
+bool VellUpdaterEngine::installPackage(VellUpdatePackage &package, const QString &name)
+{
+    forever {
+        QString errorText;
+        QStringList installedFiles;
+        if (package.install(workDir, errorText, installedFiles)) {
+            installedFiles.sort();
+            log += installedFiles.join(QLatin1Char('\n')) + QLatin1String("\n\n");
+            return true;
+        }
+        QString message = translated("Failed installing package ", "nc") + name;
+        if (!errorText.isEmpty())
+            message += QLatin1Char('\n') + errorText;
+        const auto answer = QMessageBox::warning(nullptr, translated("Update", "nc"), message,
+            QMessageBox::Abort | QMessageBox::Retry, QMessageBox::Retry);
+        if (answer != QMessageBox::Retry)
+            return false;
+    }
+}
+
+void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages)
+{
+    const int count = updates.size();
+    emit installFile(
+        translated("Rollback update", "restoring application to state before installing update"));
+    emit installProgress(0);
+    // Packages whose installation never started have nothing to restore.
+    for (int j = 0; j < count; ++j) {
+        if (j < int(packages.size()) && !packages[j]->unwind(workDir)) {
+            QMessageBox::critical(nullptr, translated("Update", "nc"),
+                translated("An error occured while rolling back update "
+                           "progress. Software may not work properly. Try "
+                           "reinstalling whole application",
+                    "nc"),
+                QMessageBox::Ok);
+            QCoreApplication::quit();
+        }
+        emit installProgress(100 * (j + 1) / count);
+    }
+    log = QStringLiteral("An error occured while installing updates");
+    installSucceeded = false;
+    emit installFinished();
+    removeDir(workDir);
+}
+
+void removeDir(const QString &path)
+{
+    const QDir dir(path);
+    const QFileInfoList entries
+        = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        // A link is removed as a link, never followed into what it points at.
+        if (entry.isDir() && !entry.isSymLink())
+            removeDir(entry.filePath());
+        else
+            QFile::remove(entry.filePath());
+    }
+}
