@@ -1,22 +1,319 @@
 #include "VellUpdatePackage.h"
 
 #include "Update.h"
+#include "VellInstallPaths_p.h"
+#include "VellPackageArchive_p.h"
+#include "VellUnwindArea_p.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+#include <QXmlStreamReader>
+
+namespace {
+
+QString tr(char const *text, char const *comment)
+{
+    return QCoreApplication::translate("translation", text, comment);
+}
+
+QString fromBytes(std::string const &bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<int>(bytes.size()));
+}
+
+QString installDirFor(std::string const &type)
+{
+    if (type == "app") {
+        return QCoreApplication::applicationDirPath();
+    }
+    if (type == "plugin") {
+        return QDir::homePath() + QLatin1String("/.Vellnet/plugins/");
+    }
+    return QString();
+}
+
+bool isInstallableType(std::string const &type)
+{
+    return type == "app" || type == "plugin";
+}
+
+// A file of a folder that did not exist yet gets what a user file normally has.
+constexpr QFile::Permissions defaultFilePermissions = QFile::ReadOwner | QFile::WriteOwner
+    | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
+
+bool existsOrIsLink(QString const &path)
+{
+    QFileInfo const info(path);
+    return info.exists() || info.isSymLink();
+}
+
+struct FileElement
+{
+    QString name;
+    QString path;
+    QString action;
+};
+
+/// Carries out the descriptor's instructions of one install() call.
+class InstructionRunner
+{
+public:
+    InstructionRunner(QString const &installDir, QString const &extractionRoot,
+        VellUnwindArea const &area, QFile::Permissions permissions)
+        : installDir(installDir)
+        , extractionRoot(extractionRoot)
+        , area(area)
+        , permissions(permissions ? permissions : defaultFilePermissions)
+    { }
+
+    QStringList savedDirs;
+    QStringList savedFiles;
+    QStringList addedFiles;
+
+    bool run(FileElement const &file, QString &errorText)
+    {
+        QString const relative
+            = VellInstallPaths::cleanRelative(file.path + QLatin1Char('/') + file.name);
+        if (relative.isEmpty()) {
+            return true; // names the installation directory itself or climbs out of it
+        }
+        QString const target = installDir + QLatin1Char('/') + relative;
+        if (!VellInstallPaths::liesInside(installDir, target)) {
+            return true; // leads outside through a symbolic link
+        }
+        if (!keepState(relative, target, errorText)) {
+            return false;
+        }
+        if (file.action == QLatin1String("remove")) {
+            return removeTarget(target, errorText);
+        }
+        if (file.action == QLatin1String("add")) {
+            return removeTarget(target, errorText) && createFolders(relative, errorText)
+                && copyIntoPlace(relative, target, errorText);
+        }
+        return true;
+    }
+
+private:
+    bool keepState(QString const &relative, QString const &target, QString &errorText)
+    {
+        VellUnwindArea::State state = area.stateOf(relative);
+        if (state == VellUnwindArea::State::Unknown) {
+            if (existsOrIsLink(target)) {
+                if (!area.save(target, relative, errorText)) {
+                    return false;
+                }
+                state = VellUnwindArea::State::Saved;
+            } else {
+                if (!area.recordAbsent(relative, errorText)) {
+                    return false;
+                }
+                state = VellUnwindArea::State::Absent;
+            }
+        }
+        if (state == VellUnwindArea::State::Saved) {
+            QString const dir = QFileInfo(relative).path();
+            if (!savedDirs.contains(dir)) {
+                savedDirs << dir;
+            }
+            savedFiles << relative;
+        } else {
+            addedFiles << relative;
+        }
+        return true;
+    }
+
+    bool removeTarget(QString const &target, QString &errorText)
+    {
+        if (existsOrIsLink(target) && !QFile::remove(target)) {
+            errorText = tr("Could not remove %1", "error while installing a package").arg(target);
+            return false;
+        }
+        return true;
+    }
+
+    /// Creates the missing folders on the way to @p relative, recording each one first.
+    bool createFolders(QString const &relative, QString &errorText)
+    {
+        QStringList missing;
+        for (QString dir = QFileInfo(relative).path(); dir != QLatin1String(".");
+             dir = QFileInfo(dir).path()) {
+            if (!QFileInfo::exists(installDir + QLatin1Char('/') + dir)) {
+                missing.prepend(dir);
+            }
+        }
+        for (QString const &dir : qAsConst(missing)) {
+            if (!area.recordCreatedDir(dir, errorText)) {
+                return false;
+            }
+        }
+        QString const folder = QFileInfo(installDir + QLatin1Char('/') + relative).absolutePath();
+        if (!QDir().mkpath(folder)) {
+            errorText = tr("Could not create the folder %1", "error while installing a package")
+                            .arg(folder);
+            return false;
+        }
+        return true;
+    }
+
+    bool copyIntoPlace(QString const &relative, QString const &target, QString &errorText)
+    {
+        QString const source = extractionRoot + QLatin1Char('/') + relative;
+        if (!QFileInfo(source).isFile() || !QFile::copy(source, target)) {
+            errorText = tr("Could not copy %1 to %2", "error while installing a package")
+                            .arg(relative, target);
+            return false;
+        }
+        QFile::setPermissions(target, permissions);
+        return true;
+    }
+
+    QString installDir;
+    QString extractionRoot;
+    VellUnwindArea area;
+    QFile::Permissions permissions;
+};
+
+void appendNew(QStringList &list, QStringList const &items)
+{
+    for (QString const &item : items) {
+        if (!list.contains(item)) {
+            list << item;
+        }
+    }
+}
+
+} // namespace
 
 VellUpdatePackage::VellUpdatePackage(Update *update)
-    : update(update)
+    : VellUpdatePackage(update, installDirFor(update->getType()))
 { }
 
 VellUpdatePackage::VellUpdatePackage(Update *update, QString const &installDir)
     : update(update)
     , installDir(installDir)
-{ }
-
-bool VellUpdatePackage::install(QString const &, QString &, QStringList &)
+    , packageBase(QUrl(fromBytes(update->getLink())).path())
+    , installPermissions(QFileInfo(installDir).permissions())
 {
-    return false;
+    packageBase.chop(4); // the archive's extension and its dot
 }
 
-bool VellUpdatePackage::unwind(QString const &)
+QString VellUpdatePackage::unwindDirFor(QString const &workDir) const
 {
+    // One area per installation directory, so that an "app" and a "plugin"
+    // file of the same relative name keep their own backups.
+    return workDir + QLatin1String("/unwind/") + fromBytes(update->getType()) + QLatin1Char('/');
+}
+
+bool VellUpdatePackage::install(
+    QString const &workDir, QString &errorText, QStringList &installedFiles)
+{
+    if (!isInstallableType(update->getType()) || installDir.isEmpty()) {
+        errorText = tr("The package has the component type \"%1\", which cannot be installed",
+            "error while installing a package")
+                        .arg(fromBytes(update->getType()));
+        return false;
+    }
+    QString const extractionRoot = workDir + QLatin1Char('/');
+    unwindDir = unwindDirFor(workDir);
+    QDir().mkpath(extractionRoot);
+    QDir().mkpath(unwindDir);
+
+    QString const archivePath
+        = workDir + QLatin1Char('/') + QUrl(fromBytes(update->getLink())).path();
+    QStringList const reserved = {workDir + QLatin1String("/unwind"), archivePath};
+    if (!VellPackageArchive(archivePath)
+             .extractTo(extractionRoot, reserved, errorText, installedFiles)) {
+        return false;
+    }
+
+    QFile descriptor(QStringLiteral("%1/%2.xml").arg(extractionRoot, packageBase));
+    if (!descriptor.open(QIODevice::ReadOnly)) {
+        errorText = tr(
+            "The package has no readable descriptor %1: %2", "error while installing a package")
+                        .arg(QFileInfo(descriptor.fileName()).fileName(), descriptor.errorString());
+        return false;
+    }
+
+    InstructionRunner runner(
+        installDir, extractionRoot, VellUnwindArea(unwindDir), installPermissions);
+    // Whatever was carried out stays recorded for unwind(), also on failure.
+    auto const record = [&]() {
+        appendNew(restoreDirs, runner.savedDirs);
+        restoreFiles << runner.savedFiles;
+        addedFiles << runner.addedFiles;
+    };
+    QXmlStreamReader xml(&descriptor);
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement) {
+            continue;
+        }
+        QXmlStreamAttributes const attributes = xml.attributes();
+        if (xml.name() == QLatin1String("package")) {
+            for (QXmlStreamAttribute const &attribute : attributes) {
+                QString const value = attribute.value().toString();
+                if ((attribute.name() == QLatin1String("project")
+                        && value.toUtf8().toStdString() != update->getProject())
+                    || (attribute.name() == QLatin1String("name")
+                        && value.toUtf8().toStdString() != update->getName())
+                    || (attribute.name() == QLatin1String("type")
+                        && value.toUtf8().toStdString() != update->getType())) {
+                    record();
+                    return false; // a package of another component
+                }
+            }
+        } else if (xml.name() == QLatin1String("file")) {
+            FileElement const file {attributes.value(QLatin1String("name")).toString(),
+                attributes.value(QLatin1String("path")).toString(),
+                attributes.value(QLatin1String("action")).toString().toLower()};
+            if (!runner.run(file, errorText)) {
+                record();
+                return false;
+            }
+        }
+    }
+    record();
+    if (xml.hasError()) {
+        errorText = tr("The package descriptor %1 is malformed (line %2): %3",
+            "error while installing a package")
+                        .arg(QFileInfo(descriptor.fileName()).fileName())
+                        .arg(xml.lineNumber())
+                        .arg(xml.errorString());
+        return false;
+    }
     return true;
+}
+
+bool VellUpdatePackage::unwind(QString const &workDir)
+{
+    unwindDir = unwindDirFor(workDir);
+    VellUnwindArea const area(unwindDir);
+    bool restored = true;
+    // Every entry is tried, so that one stubborn file does not keep the
+    // others from coming back.
+    for (QString const &dir : qAsConst(restoreDirs)) {
+        if (!QDir().mkpath(installDir + QLatin1Char('/') + dir)) {
+            restored = false;
+        }
+    }
+    for (QString const &relative : qAsConst(restoreFiles)) {
+        QString const target = installDir + QLatin1Char('/') + relative;
+        if (!QDir().mkpath(QFileInfo(target).absolutePath())
+            || (existsOrIsLink(target) && !QFile::remove(target))
+            || !QFile::copy(area.savedPath(relative), target)) {
+            restored = false;
+        }
+    }
+    for (QString const &relative : qAsConst(addedFiles)) {
+        QString const target = installDir + QLatin1Char('/') + relative;
+        if (existsOrIsLink(target) && !QFile::remove(target)) {
+            restored = false;
+        }
+    }
+    for (QString const &dir : area.createdDirs()) {
+        QDir().rmdir(installDir + QLatin1Char('/') + dir); // only succeeds once empty
+    }
+    return restored;
 }

@@ -49,6 +49,8 @@ public:
     QString const &getInstallDir() const { return installDir; }
 
 private:
+    QString unwindDirFor(QString const &workDir) const;
+
     Update *update;
     QString unwindDir;
     QString installDir;

@@ -6,7 +6,7 @@ if(NOT TARGET PkgConfig::MINIZIP)
     pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET GLOBAL minizip)
 endif()
 
-add_library(updatercore STATIC
+set(updatercore_sources
     Component.cpp Component.h
     ComponentsFile.cpp ComponentsFile.h
     ComponentsFileReader.cpp ComponentsFileReader.h
@@ -19,10 +19,15 @@ add_library(updatercore STATIC
     UpdateResponseParser.cpp UpdateResponseParser.h
     Util.cpp Util.h
     VellUpdatePackage.cpp VellUpdatePackage.h
-)
+    # private helpers of the package installer
+    VellInstallPaths_p.cpp VellInstallPaths_p.h
+    VellPackageArchive_p.cpp VellPackageArchive_p.h
+    VellUnwindArea_p.cpp VellUnwindArea_p.h)
+list(TRANSFORM updatercore_sources PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
+
+add_library(updatercore STATIC ${updatercore_sources})
 add_library(Vell::UpdaterCore ALIAS updatercore)
-target_include_directories(updatercore PUBLIC
-    $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
+target_include_directories(updatercore PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_LIST_DIR}>)
 target_link_libraries(updatercore
     PUBLIC Qt5::Core Qt5::Xml
     PRIVATE PkgConfig::MINIZIP)

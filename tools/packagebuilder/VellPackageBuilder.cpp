@@ -1,0 +1,252 @@
+#include "VellPackageBuilder.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QXmlStreamWriter>
+
+#include <zip.h>
+
+#include <array>
+
+namespace {
+
+constexpr int chunkSize = 64 * 1024;
+// The updater reads entry names into a buffer of this size, terminator included.
+constexpr int maxEntryName = 255;
+
+QString actionName(VellPackageBuilder::Action action)
+{
+    switch (action) {
+    case VellPackageBuilder::Action::Add:
+        return QStringLiteral("add");
+    case VellPackageBuilder::Action::Remove:
+        return QStringLiteral("remove");
+    case VellPackageBuilder::Action::Keep:
+        break;
+    }
+    return QStringLiteral("keep");
+}
+
+bool fail(QString *errorText, QString const &reason)
+{
+    if (errorText) {
+        *errorText = reason;
+    }
+    return false;
+}
+
+class ZipWriter
+{
+public:
+    explicit ZipWriter(QString const &path)
+        : handle(zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE))
+    { }
+    ~ZipWriter()
+    {
+        if (handle) {
+            zipClose(handle, nullptr);
+        }
+    }
+    ZipWriter(ZipWriter const &) = delete;
+    ZipWriter &operator=(ZipWriter const &) = delete;
+
+    bool isOpen() const { return handle != nullptr; }
+
+    bool beginEntry(QByteArray const &entryName, QDateTime const &modified, bool large)
+    {
+        zip_fileinfo info {};
+        QDate const date = modified.date();
+        QTime const time = modified.time();
+        info.tmz_date.tm_year = static_cast<uInt>(date.year());
+        info.tmz_date.tm_mon = static_cast<uInt>(date.month() - 1);
+        info.tmz_date.tm_mday = static_cast<uInt>(date.day());
+        info.tmz_date.tm_hour = static_cast<uInt>(time.hour());
+        info.tmz_date.tm_min = static_cast<uInt>(time.minute());
+        info.tmz_date.tm_sec = static_cast<uInt>(time.second());
+        return zipOpenNewFileInZip64(handle, entryName.constData(), &info, nullptr, 0, nullptr, 0,
+                   nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, large ? 1 : 0)
+            == ZIP_OK;
+    }
+    bool write(char const *data, int size)
+    {
+        return zipWriteInFileInZip(handle, data, static_cast<unsigned>(size)) == ZIP_OK;
+    }
+    bool endEntry() { return zipCloseFileInZip(handle) == ZIP_OK; }
+    bool close()
+    {
+        int const status = zipClose(handle, nullptr);
+        handle = nullptr;
+        return status == ZIP_OK;
+    }
+
+private:
+    zipFile handle;
+};
+
+bool toEntryName(QString const &name, QByteArray &entryName, QString *errorText)
+{
+    // Entry names travel as Latin-1 and must fit the updater's name buffer.
+    entryName = name.toLatin1();
+    if (QString::fromLatin1(entryName) != name || entryName.size() > maxEntryName) {
+        return fail(errorText,
+            QStringLiteral("%1: the name must be Latin-1 and at most %2 bytes")
+                .arg(name)
+                .arg(maxEntryName));
+    }
+    return true;
+}
+
+bool packFile(ZipWriter &zip, QString const &file, QString const &name, QString *errorText)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly)) {
+        return fail(errorText, QStringLiteral("%1: %2").arg(file, in.errorString()));
+    }
+    QByteArray entryName;
+    if (!toEntryName(name, entryName, errorText)) {
+        return false;
+    }
+    if (!zip.beginEntry(entryName, QFileInfo(in).lastModified(), in.size() >= 0xffffffffLL)) {
+        return fail(errorText, QStringLiteral("%1: cannot start the archive entry").arg(name));
+    }
+    std::array<char, chunkSize> buffer;
+    for (;;) {
+        qint64 const read = in.read(buffer.data(), chunkSize);
+        if (read < 0) {
+            return fail(errorText, QStringLiteral("%1: %2").arg(file, in.errorString()));
+        }
+        if (read == 0) {
+            break;
+        }
+        if (!zip.write(buffer.data(), static_cast<int>(read))) {
+            return fail(errorText, QStringLiteral("%1: cannot write the archive entry").arg(name));
+        }
+    }
+    if (!zip.endEntry()) {
+        return fail(errorText, QStringLiteral("%1: cannot finish the archive entry").arg(name));
+    }
+    return true;
+}
+
+} // namespace
+
+VellPackageBuilder::VellPackageBuilder(
+    QString const &project, QString const &name, QString const &type, QString const &version)
+    : project(project)
+    , name(name)
+    , type(type)
+    , version(version)
+{ }
+
+void VellPackageBuilder::addInstruction(Action action, QString const &relativeName)
+{
+    instructions.append({action, QDir::cleanPath(relativeName)});
+}
+
+bool VellPackageBuilder::addAllFiles(QString *errorText)
+{
+    QDir const root(QFileInfo(sourceDir).absoluteFilePath());
+    if (!root.exists()) {
+        return fail(errorText, QStringLiteral("%1: no such folder").arg(sourceDir));
+    }
+    QStringList names;
+    QDirIterator it(root.absolutePath(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        names << root.relativeFilePath(it.next());
+    }
+    names.sort();
+    for (QString const &relativeName : qAsConst(names)) {
+        addInstruction(Action::Add, relativeName);
+    }
+    return true;
+}
+
+QByteArray VellPackageBuilder::descriptor() const
+{
+    QByteArray xml;
+    QXmlStreamWriter writer(&xml);
+    writer.setAutoFormatting(true);
+    writer.writeStartDocument();
+    writer.writeStartElement(QStringLiteral("package"));
+    writer.writeAttribute(QStringLiteral("project"), project);
+    writer.writeAttribute(QStringLiteral("name"), name);
+    writer.writeAttribute(QStringLiteral("type"), type);
+    writer.writeAttribute(QStringLiteral("version"), version);
+    for (Instruction const &instruction : instructions) {
+        QFileInfo const file(instruction.relativeName);
+        writer.writeEmptyElement(QStringLiteral("file"));
+        writer.writeAttribute(QStringLiteral("name"), file.fileName());
+        writer.writeAttribute(QStringLiteral("path"), file.path());
+        writer.writeAttribute(QStringLiteral("action"), actionName(instruction.action));
+    }
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    return xml;
+}
+
+bool VellPackageBuilder::write(
+    QString const &archivePath, QString descriptorEntry, QString *errorText) const
+{
+    if (descriptorEntry.isEmpty()) {
+        descriptorEntry = QFileInfo(archivePath).completeBaseName() + QLatin1String(".xml");
+    }
+    QByteArray descriptorName;
+    if (!toEntryName(descriptorEntry, descriptorName, errorText)) {
+        return false;
+    }
+    for (Instruction const &instruction : instructions) {
+        QByteArray entryName;
+        if (instruction.relativeName.startsWith(QLatin1String("../"))
+            || instruction.relativeName == QLatin1String("..")
+            || QDir::isAbsolutePath(instruction.relativeName)) {
+            return fail(errorText,
+                QStringLiteral("%1: names must stay inside the package")
+                    .arg(instruction.relativeName));
+        }
+        if (!toEntryName(instruction.relativeName, entryName, errorText)) {
+            return false;
+        }
+    }
+    // Written under a temporary name and published only once complete.
+    QString const partial = archivePath + QLatin1String(".part");
+    if (!writeArchive(partial, descriptorName, errorText)) {
+        QFile::remove(partial);
+        return false;
+    }
+    QFile::remove(archivePath);
+    if (!QFile::rename(partial, archivePath)) {
+        QFile::remove(partial);
+        return fail(
+            errorText, QStringLiteral("%1: cannot move the archive into place").arg(archivePath));
+    }
+    return true;
+}
+
+bool VellPackageBuilder::writeArchive(
+    QString const &path, QByteArray const &descriptorName, QString *errorText) const
+{
+    ZipWriter zip(path);
+    if (!zip.isOpen()) {
+        return fail(errorText, QStringLiteral("%1: cannot create the archive").arg(path));
+    }
+    QByteArray const document = descriptor();
+    if (!zip.beginEntry(descriptorName, QDateTime::currentDateTime(), false)
+        || !zip.write(document.constData(), document.size()) || !zip.endEntry()) {
+        return fail(errorText, QStringLiteral("%1: cannot write the descriptor").arg(path));
+    }
+    for (Instruction const &instruction : instructions) {
+        if (instruction.action == Action::Add
+            && !packFile(zip, sourceDir + QLatin1Char('/') + instruction.relativeName,
+                instruction.relativeName, errorText)) {
+            return false;
+        }
+    }
+    if (!zip.close()) {
+        return fail(errorText, QStringLiteral("%1: cannot finish the archive").arg(path));
+    }
+    return true;
+}

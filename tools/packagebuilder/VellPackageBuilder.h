@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+/**
+ * Writes an update package: a ZIP archive holding the files to add and the
+ * package descriptor, an XML document that names the component and lists one
+ * instruction per file. The updater looks for the descriptor under the
+ * archive's own base name (the archive "b.zip" carries "b.xml").
+ */
+class VellPackageBuilder
+{
+public:
+    enum class Action { Add, Remove, Keep };
+
+    VellPackageBuilder(
+        QString const &project, QString const &name, QString const &type, QString const &version);
+
+    /// The folder that holds the files to add, under their relative names.
+    void setSourceDir(QString const &dir) { sourceDir = dir; }
+    /// Adds an instruction for @p relativeName ("folder/file"); Add also packs
+    /// the file from the source folder.
+    void addInstruction(Action action, QString const &relativeName);
+    /// An Add instruction for every file below the source folder, in name order.
+    bool addAllFiles(QString *errorText);
+
+    /// The descriptor document.
+    QByteArray descriptor() const;
+    /**
+     * Writes the archive to @p archivePath with the descriptor as the entry
+     * @p descriptorEntry (by default the archive's base name + ".xml").
+     */
+    bool write(QString const &archivePath, QString descriptorEntry, QString *errorText) const;
+
+private:
+    struct Instruction
+    {
+        Action action;
+        QString relativeName;
+    };
+
+    bool writeArchive(
+        QString const &path, QByteArray const &descriptorName, QString *errorText) const;
+
+    QString project;
+    QString name;
+    QString type;
+    QString version;
+    QString sourceDir;
+    QVector<Instruction> instructions;
+};

@@ -1,0 +1,76 @@
+#include "VellPackageBuilder.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QTextStream>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vell-package"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Writes an update package: a ZIP archive with the files to add and the package "
+        "descriptor <archive base name>.xml. Without --add, --remove or --keep every file of "
+        "the source folder is added."));
+    parser.addHelpOption();
+    QCommandLineOption const project(
+        QStringLiteral("project"), QStringLiteral("Component project."), QStringLiteral("project"));
+    QCommandLineOption const name(
+        QStringLiteral("name"), QStringLiteral("Component name."), QStringLiteral("name"));
+    QCommandLineOption const type(QStringLiteral("type"),
+        QStringLiteral("Component type (\"app\" or \"plugin\")."), QStringLiteral("type"));
+    QCommandLineOption const version(
+        QStringLiteral("version"), QStringLiteral("Component version."), QStringLiteral("version"));
+    QCommandLineOption const files(QStringLiteral("files"),
+        QStringLiteral("Folder holding the files to add."), QStringLiteral("folder"),
+        QStringLiteral("."));
+    QCommandLineOption const add(QStringLiteral("add"),
+        QStringLiteral("Install this file (folder/file, relative)."), QStringLiteral("file"));
+    QCommandLineOption const remove(QStringLiteral("remove"),
+        QStringLiteral("Delete this installed file."), QStringLiteral("file"));
+    QCommandLineOption const keep(QStringLiteral("keep"),
+        QStringLiteral("Only back this installed file up."), QStringLiteral("file"));
+    QCommandLineOption const descriptor(QStringLiteral("descriptor"),
+        QStringLiteral("Entry name of the descriptor (default: <archive base name>.xml)."),
+        QStringLiteral("entry"));
+    parser.addOptions({project, name, type, version, files, add, remove, keep, descriptor});
+    parser.addPositionalArgument(
+        QStringLiteral("archive"), QStringLiteral("The package to write."));
+    parser.process(app);
+
+    QTextStream err(stderr);
+    QStringList const positional = parser.positionalArguments();
+    if (positional.size() != 1 || !parser.isSet(project) || !parser.isSet(name)
+        || !parser.isSet(type)) {
+        err << "usage: vell-package --project P --name N --type T [--version V] [--files DIR] "
+               "[--add F]... [--remove F]... [--keep F]... ARCHIVE.zip\n";
+        return 2;
+    }
+
+    VellPackageBuilder builder(
+        parser.value(project), parser.value(name), parser.value(type), parser.value(version));
+    builder.setSourceDir(parser.value(files));
+    QString errorText;
+    if (!parser.isSet(add) && !parser.isSet(remove) && !parser.isSet(keep)) {
+        if (!builder.addAllFiles(&errorText)) {
+            err << "vell-package: " << errorText << '\n';
+            return 1;
+        }
+    }
+    for (QString const &file : parser.values(add)) {
+        builder.addInstruction(VellPackageBuilder::Action::Add, file);
+    }
+    for (QString const &file : parser.values(remove)) {
+        builder.addInstruction(VellPackageBuilder::Action::Remove, file);
+    }
+    for (QString const &file : parser.values(keep)) {
+        builder.addInstruction(VellPackageBuilder::Action::Keep, file);
+    }
+    if (!builder.write(positional.first(), parser.value(descriptor), &errorText)) {
+        err << "vell-package: " << errorText << '\n';
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+/**
+ * The backup area of one installation directory below the work directory:
+ * what every file touched during the run was before its first change.
+ *
+ *   saved/<relative name>   the bytes a file had (a copy keeps its permissions)
+ *   absent/<relative name>  an empty marker: no file was there
+ *   created-dirs            folders made for new files, one percent-encoded
+ *                           relative name per line
+ *
+ * The first record of a name in a run wins, so every package of the run that
+ * touches the name restores the same state. Not installed.
+ */
+class VellUnwindArea
+{
+public:
+    enum class State { Unknown, Saved, Absent };
+
+    explicit VellUnwindArea(QString const &dir);
+
+    State stateOf(QString const &relative) const;
+    QString savedPath(QString const &relative) const;
+
+    /// Copies @p file as the saved state of @p relative.
+    bool save(QString const &file, QString const &relative, QString &errorText) const;
+    bool recordAbsent(QString const &relative, QString &errorText) const;
+    bool recordCreatedDir(QString const &relative, QString &errorText) const;
+    /// The folders created for new files, deepest first.
+    QStringList createdDirs() const;
+
+private:
+    QString absentPath(QString const &relative) const;
+    QString createdDirsPath() const;
+
+    QString dir;
+};
