@@ -24,7 +24,8 @@ The newest version (compared number by number, "1.10" after "1.9") is offered
 when it is newer than the queried one; otherwise the answer is "latest".
 
 Misbehaviour for tests: --segments splits each answer into several TCP
-segments, --stall never answers, --trailing appends bytes after the document.
+segments, --stall never answers, --trailing appends bytes after the document,
+--flood sends an answer that never ends.
 The catalogue is read again for every query, so tests may change it between
 runs. The server prints "listening on HOST:PORT" once it accepts connections
 (useful with --port 0) and serves until it is killed.
@@ -134,6 +135,14 @@ def serve(connection, options):
                 record.write(raw + b"\n")
         if root is None:
             return
+        if options.flood:
+            # An answer that never completes: the root element is never closed.
+            try:
+                connection.sendall(b"<response>")
+                while True:
+                    connection.sendall(b"<filler/>" * 4096)
+            except OSError:
+                return
         if options.stall:
             # Keep the connection open and silent until the client gives up.
             while connection.recv(65536):
@@ -168,6 +177,8 @@ def main():
     parser.add_argument("--segment-delay", type=float, default=0.05,
                         help="seconds between two segments")
     parser.add_argument("--stall", action="store_true", help="read queries but never answer")
+    parser.add_argument("--flood", action="store_true",
+                        help="answer with an endless, never completed document")
     parser.add_argument("--trailing", default="", help="text sent after the answer document")
     parser.add_argument("--record", help="append every query received to this file")
     options = parser.parse_args()

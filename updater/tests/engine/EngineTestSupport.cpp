@@ -1,0 +1,155 @@
+#include "EngineTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
+    : name(name)
+    , wasSet(qEnvironmentVariableIsSet(name))
+    , oldValue(qgetenv(name))
+{
+    qputenv(name, value);
+}
+
+ScopedEnvironment::~ScopedEnvironment()
+{
+    if (wasSet)
+        qputenv(name, oldValue);
+    else
+        qunsetenv(name);
+}
+
+bool writeFile(const QString &path, const QByteArray &contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(contents) == contents.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesBelow(const QString &path)
+{
+    QStringList files;
+    const QDir root(path);
+    QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << root.relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+bool writeCatalogue(const QString &folder, const QVector<CatalogueEntry> &entries)
+{
+    QDir(folder).removeRecursively();
+    if (!QDir().mkpath(folder))
+        return false;
+    int index = 0;
+    for (const CatalogueEntry &entry : entries) {
+        const QJsonObject version {{"version", entry.version}, {"description", entry.description},
+            {"changelog", entry.changelog}, {"link", entry.link}, {"critical", entry.critical},
+            {"timestamp", qint64(entry.timestamp)}};
+        const QJsonObject component {{"project", entry.project}, {"name", entry.name},
+            {"type", entry.type}, {"versions", QJsonArray {version}}};
+        const QString path = QStringLiteral("%1/%2.json").arg(folder).arg(index++);
+        if (!writeFile(path, QJsonDocument(component).toJson()))
+            return false;
+    }
+    return true;
+}
+
+UpdateServerProcess::~UpdateServerProcess()
+{
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+}
+
+bool UpdateServerProcess::start(const QString &catalogue, const QStringList &options)
+{
+    const QString script = QStringLiteral(VELL_TOOLS_DIR "/updateserver/vell-update-server.py");
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral("python3"),
+        QStringList {script, QStringLiteral("--catalogue"), catalogue, QStringLiteral("--port"),
+            QStringLiteral("0")}
+            + options);
+    if (!process.waitForStarted(10000))
+        return false;
+    // The server announces "listening on HOST:PORT" once it accepts connections.
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(10000))
+            return false;
+    }
+    const QByteArray line = process.readLine().trimmed();
+    serverPort = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+    return serverPort != 0;
+}
+
+QByteArray UpdateServerProcess::address() const
+{
+    return "127.0.0.1:" + QByteArray::number(serverPort);
+}
+
+bool writeStubClient(const QString &path, const QByteArray &output)
+{
+    const QString outputPath = path + QLatin1String(".out");
+    if (!writeFile(outputPath, output))
+        return false;
+    QByteArray script = "#!/bin/sh\n"
+                        "for arg in \"$@\"; do printf '%s\\n' \"$arg\"; done > \"$0.args\"\n"
+                        "cat \"$0.out\"\n";
+    if (!writeFile(path, script))
+        return false;
+    return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+}
+
+QByteArray queryFor(const QStringList &components)
+{
+    QByteArray query = "<s><update>";
+    for (const QString &line : components) {
+        const QStringList fields = line.split(QLatin1Char(' '));
+        query += "<component project='" + fields.value(0).toUtf8() + "' name='"
+            + fields.value(1).toUtf8() + "' type='" + fields.value(2).toUtf8() + "' version='"
+            + fields.value(3).toUtf8() + "' />";
+    }
+    return query + "</update></s>";
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer(QVector<QMessageBox::StandardButton> answers)
+    : answers(std::move(answers))
+{
+    connect(&timer, &QTimer::timeout, this, &MessageBoxAnswerer::answerActiveBox);
+    timer.start(20);
+}
+
+void MessageBoxAnswerer::answerActiveBox()
+{
+    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible())
+        return;
+    const int index = texts.size();
+    titles << box->windowTitle();
+    texts << box->text();
+    if (beforeAnswer)
+        beforeAnswer(index);
+    const QMessageBox::StandardButton answer
+        = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
+    QAbstractButton *button = box->button(answer);
+    if (button)
+        button->click();
+    else
+        box->reject();
+}

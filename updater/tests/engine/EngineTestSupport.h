@@ -1,0 +1,102 @@
+#ifndef ENGINETESTSUPPORT_H
+#define ENGINETESTSUPPORT_H
+
+// Fixtures shared by the engine tests: environment guards, the local update
+// server, a stub client program and an automatic answerer for message boxes.
+
+#include <QByteArray>
+#include <QMessageBox>
+#include <QProcess>
+#include <QStringList>
+#include <QTimer>
+#include <QVector>
+
+#include <functional>
+
+/** Sets an environment variable for its lifetime and restores the old value. */
+class ScopedEnvironment
+{
+public:
+    ScopedEnvironment(const char *name, const QByteArray &value);
+    ~ScopedEnvironment();
+
+private:
+    const char *name;
+    bool wasSet;
+    QByteArray oldValue;
+};
+
+/** Writes a file (creating its folders); returns false on failure. */
+bool writeFile(const QString &path, const QByteArray &contents);
+QByteArray readFile(const QString &path);
+/** Every file below path, relative to it, sorted; folders are not listed. */
+QStringList filesBelow(const QString &path);
+
+/**
+ * One component of the update server's catalogue, offered in one version.
+ */
+struct CatalogueEntry
+{
+    QString project;
+    QString name;
+    QString type;
+    QString version;
+    QString link;
+    QString description = QStringLiteral("Description");
+    QString changelog = QStringLiteral("Changes");
+    bool critical = false;
+    quint32 timestamp = 0;
+};
+
+/** Writes the catalogue folder of the local update server. */
+bool writeCatalogue(const QString &folder, const QVector<CatalogueEntry> &entries);
+
+/** The local update server (tools/updateserver) on a free loopback port. */
+class UpdateServerProcess
+{
+public:
+    ~UpdateServerProcess();
+    /** Starts the server on the catalogue folder with extra options; false on failure. */
+    bool start(const QString &catalogue, const QStringList &options = QStringList());
+    quint16 port() const { return serverPort; }
+    /** "127.0.0.1:port", for VELL_UPDATE_SERVER. */
+    QByteArray address() const;
+
+private:
+    QProcess process;
+    quint16 serverPort = 0;
+};
+
+/**
+ * Writes an executable shell script that prints output whatever its
+ * arguments, and records its arguments one per line in path + ".args".
+ */
+bool writeStubClient(const QString &path, const QByteArray &output);
+
+/** A query document for components given as "project name type version" lines. */
+QByteArray queryFor(const QStringList &components);
+
+/**
+ * Answers modal message boxes as they appear, one queued button per box
+ * (Ok when the queue is empty), and records their titles and texts.
+ */
+class MessageBoxAnswerer : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MessageBoxAnswerer(QVector<QMessageBox::StandardButton> answers = {});
+
+    QStringList titles;
+    QStringList texts;
+    /** Runs just before a box is answered, with the box's index. */
+    std::function<void(int)> beforeAnswer;
+
+private:
+    void answerActiveBox();
+
+    QVector<QMessageBox::StandardButton> answers;
+    QTimer timer;
+};
+
+#endif // ENGINETESTSUPPORT_H

@@ -1,0 +1,256 @@
+// The update check: the query taken from the client program's output, the
+// exchange with the local update server and its failures.
+
+#include "EngineTestSupport.h"
+#include "Update.h"
+#include "VellUpdateServerAddress.h"
+#include "VellUpdaterEngine.h"
+
+#include <QTcpServer>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QByteArray CoreQuery = queryFor({QStringLiteral("vell core app 1.0")});
+
+QVector<CatalogueEntry> coreCatalogue(const QString &version)
+{
+    CatalogueEntry core;
+    core.project = QStringLiteral("vell");
+    core.name = QStringLiteral("core");
+    core.type = QStringLiteral("app");
+    core.version = version;
+    core.link = QStringLiteral("http://packages.vell.example/core-2.0.zip");
+    core.description = QStringLiteral("The client");
+    core.changelog = QStringLiteral("Faster & smaller");
+    core.critical = true;
+    core.timestamp = 1767225600;
+    return {core};
+}
+
+VellUpdaterEngine::Limits shortLimits()
+{
+    VellUpdaterEngine::Limits limits;
+    limits.connectMs = 2000;
+    limits.writeMs = 2000;
+    limits.answerSilenceMs = 400;
+    return limits;
+}
+
+} // namespace
+
+class EngineQueryTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void sendsQueryBetweenFirstOpenAndLastCloseTag_data();
+    void sendsQueryBetweenFirstOpenAndLastCloseTag();
+    void readsAnswerAcrossSegments();
+    void reportsEveryComponentUpToDate();
+    void failsOnBrokenAnswer_data();
+    void failsOnBrokenAnswer();
+    void failsWithoutServer();
+    void refillsUpdatesOnEachCheck();
+
+private:
+    bool startServer(
+        const QVector<CatalogueEntry> &catalogue, const QStringList &options = QStringList());
+    std::unique_ptr<VellUpdaterEngine> makeEngine(const QByteArray &clientOutput);
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<UpdateServerProcess> server;
+    std::unique_ptr<ScopedEnvironment> serverAddress;
+    std::unique_ptr<ScopedEnvironment> tempDir;
+    QString clientPath;
+};
+
+void EngineQueryTest::init()
+{
+    dir.reset(new QTemporaryDir);
+    QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
+    tempDir.reset(new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
+    QVERIFY(QDir().mkpath(dir->filePath("tmp")));
+    clientPath = dir->filePath("client dir/vell");
+}
+
+void EngineQueryTest::cleanup()
+{
+    serverAddress.reset();
+    server.reset();
+    tempDir.reset();
+    dir.reset();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+bool EngineQueryTest::startServer(
+    const QVector<CatalogueEntry> &catalogue, const QStringList &options)
+{
+    const QString folder = dir->filePath("catalogue");
+    if (!writeCatalogue(folder, catalogue))
+        return false;
+    server.reset(new UpdateServerProcess);
+    if (!server->start(folder, options))
+        return false;
+    serverAddress.reset(
+        new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
+    return true;
+}
+
+std::unique_ptr<VellUpdaterEngine> EngineQueryTest::makeEngine(const QByteArray &clientOutput)
+{
+    if (!writeStubClient(clientPath, clientOutput))
+        return nullptr;
+    std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
+    engine->setClientProgram(clientPath);
+    engine->setLimits(shortLimits());
+    return engine;
+}
+
+void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag_data()
+{
+    QTest::addColumn<QByteArray>("output");
+    QTest::addColumn<QByteArray>("expectedQuery");
+
+    QTest::newRow("bare query") << CoreQuery << CoreQuery;
+    QTest::newRow("text around") << "Vell 3.1 starting </s>\n" + CoreQuery + "\ndone <s>"
+                                 << CoreQuery;
+    // A nested element: only first "<s>" to last "</s>" gives a whole document.
+    const QByteArray nested = "<s><update><component project='vell' name='core' type='app' "
+                              "version='1.0' /></update><s>inner</s></s>";
+    QTest::newRow("nested s elements") << "log " + nested + " bye" << nested;
+    QTest::newRow("ends at NUL byte")
+        << QByteArray("x" + CoreQuery.left(20) + QByteArray(1, '\0') + CoreQuery.mid(20))
+        << CoreQuery.left(20);
+}
+
+void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag()
+{
+    QFETCH(QByteArray, output);
+    QFETCH(QByteArray, expectedQuery);
+
+    const QString record = dir->filePath("queries.log");
+    QVERIFY(
+        startServer(coreCatalogue(QStringLiteral("2.0")), {QStringLiteral("--record"), record}));
+    auto engine = makeEngine(output);
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+    // A query cut short by a NUL byte never completes: the server stays silent.
+    const bool complete = !expectedQuery.contains('\0') && expectedQuery.endsWith("</s>");
+    QCOMPARE(engine->checkUpdates(), complete);
+
+    engine.reset(); // closes the connection, so the server records what it got
+    QTRY_COMPARE(readFile(record), expectedQuery + '\n');
+    QCOMPARE(readFile(clientPath + ".args"), QByteArray("-updatequery\n"));
+    QCOMPARE(boxes.texts.size(), complete ? 0 : 1);
+}
+
+void EngineQueryTest::readsAnswerAcrossSegments()
+{
+    QVERIFY(startServer(
+        coreCatalogue(QStringLiteral("2.0")), {QStringLiteral("--segments"), QStringLiteral("7")}));
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+
+    QVERIFY(engine->checkUpdates());
+    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(engine->updatesAvailable());
+    const QVector<Update *> updates = engine->getUpdates();
+    QCOMPARE(updates.size(), 1);
+    const Update *core = updates.first();
+    QCOMPARE(core->getProject(), std::string("vell"));
+    QCOMPARE(core->getName(), std::string("core"));
+    QCOMPARE(core->getType(), std::string("app"));
+    QCOMPARE(core->getVersion(), std::string("2.0"));
+    QCOMPARE(core->getChangelog(), std::string("Faster & smaller"));
+    QCOMPARE(core->getLink(), std::string("http://packages.vell.example/core-2.0.zip"));
+    QVERIFY(core->isCritical());
+    QCOMPARE(core->getTimestamp(), 1767225600u);
+}
+
+void EngineQueryTest::reportsEveryComponentUpToDate()
+{
+    QVERIFY(startServer(coreCatalogue(QStringLiteral("1.0"))));
+    auto engine = makeEngine(
+        queryFor({QStringLiteral("vell core app 1.0"), QStringLiteral("vell unknown plugin 1")}));
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+
+    QVERIFY(engine->checkUpdates());
+    QVERIFY(!engine->updatesAvailable());
+    QVERIFY(engine->getUpdates().isEmpty());
+    QVERIFY(boxes.texts.isEmpty());
+}
+
+void EngineQueryTest::failsOnBrokenAnswer_data()
+{
+    QTest::addColumn<QStringList>("serverOptions");
+
+    QTest::newRow("trailing bytes after the root")
+        << QStringList {QStringLiteral("--trailing"), QStringLiteral("<extra/>")};
+    QTest::newRow("server never answers") << QStringList {QStringLiteral("--stall")};
+    QTest::newRow("answer without end") << QStringList {QStringLiteral("--flood")};
+}
+
+void EngineQueryTest::failsOnBrokenAnswer()
+{
+    QFETCH(QStringList, serverOptions);
+
+    QVERIFY(startServer(coreCatalogue(QStringLiteral("2.0")), serverOptions));
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+    VellUpdaterEngine::Limits limits = shortLimits();
+    limits.maxAnswerBytes = 256 * 1024;
+    engine->setLimits(limits);
+    MessageBoxAnswerer boxes;
+
+    QVERIFY(!engine->checkUpdates());
+    QVERIFY(!engine->updatesAvailable());
+    QCOMPARE(boxes.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(boxes.texts,
+        QStringList {QStringLiteral("An error occured while comunicating update "
+                                    "server. Check your internet connection.")});
+}
+
+void EngineQueryTest::failsWithoutServer()
+{
+    // A port that was just free: nobody listens there.
+    QTcpServer probe;
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const QByteArray address = "127.0.0.1:" + QByteArray::number(probe.serverPort());
+    probe.close();
+    ScopedEnvironment environment(VellUpdateServerAddress::EnvironmentVariable, address);
+
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+
+    QVERIFY(!engine->checkUpdates());
+    QVERIFY(!engine->updatesAvailable());
+    QCOMPARE(boxes.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(boxes.texts,
+        QStringList {
+            QStringLiteral("Couldn't connect to update server. Check your internet connection.")});
+}
+
+void EngineQueryTest::refillsUpdatesOnEachCheck()
+{
+    QVERIFY(startServer(coreCatalogue(QStringLiteral("2.0"))));
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+
+    QVERIFY(engine->checkUpdates());
+    QCOMPARE(engine->getUpdates().size(), 1);
+    QVERIFY(writeCatalogue(dir->filePath("catalogue"), coreCatalogue(QStringLiteral("1.0"))));
+    QVERIFY(engine->checkUpdates());
+    QVERIFY(!engine->updatesAvailable());
+}
+
+QTEST_MAIN(EngineQueryTest)
+#include "tst_engine_query.moc"
