@@ -10,6 +10,8 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include "VellUpdaterEngine.h"
+
 ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
     : name(name)
     , wasSet(qEnvironmentVariableIsSet(name))
@@ -152,4 +154,49 @@ void MessageBoxAnswerer::answerActiveBox()
         button->click();
     else
         box->reject();
+}
+
+EngineSignalLog::EngineSignalLog(VellUpdaterEngine *engine)
+{
+    auto record = [this](const char *name, const QString &value) {
+        events << QLatin1String(name) + QLatin1Char(':') + value;
+    };
+    connect(engine, &VellUpdaterEngine::downloadProgress, this,
+        [=](int done) { record("downloadProgress", QString::number(done)); });
+    connect(engine, &VellUpdaterEngine::downloadFile, this,
+        [=](const QString &name) { record("downloadFile", name); });
+    connect(engine, &VellUpdaterEngine::downloadFinished, this,
+        [=] { record("downloadFinished", QString()); });
+    connect(engine, &VellUpdaterEngine::installProgress, this,
+        [=](int done) { record("installProgress", QString::number(done)); });
+    connect(engine, &VellUpdaterEngine::installFile, this,
+        [=](const QString &name) { record("installFile", name); });
+    connect(engine, &VellUpdaterEngine::installFinished, this,
+        [=] { record("installFinished", QString()); });
+    connect(engine, &VellUpdaterEngine::error, this,
+        [=](const QString &text) { record("error", text); });
+}
+
+QStringList EngineSignalLog::of(const QString &signal) const
+{
+    const QString prefix = signal + QLatin1Char(':');
+    QStringList values;
+    for (const QString &event : events) {
+        if (event.startsWith(prefix))
+            values << event.mid(prefix.size());
+    }
+    return values;
+}
+
+bool zipFolder(const QString &folder, const QString &archive)
+{
+    QFile::remove(archive);
+    QDir().mkpath(QFileInfo(archive).absolutePath());
+    QProcess zip;
+    zip.setWorkingDirectory(folder);
+    zip.start(QStringLiteral("zip"),
+        {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-D"), archive,
+            QStringLiteral(".")});
+    return zip.waitForFinished(30000) && zip.exitStatus() == QProcess::NormalExit
+        && zip.exitCode() == 0;
 }

@@ -99,4 +99,25 @@ private:
     QTimer timer;
 };
 
+class VellUpdaterEngine;
+
+/**
+ * Records every signal of an engine in the order of emission, as
+ * "downloadFile:name", "downloadProgress:25", "error:text", ...
+ */
+class EngineSignalLog : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit EngineSignalLog(VellUpdaterEngine *engine);
+
+    QStringList events;
+    /** The events whose name is signal, with the name and colon taken off. */
+    QStringList of(const QString &signal) const;
+};
+
+/** Packs the files of folder (paths relative to it) into a ZIP archive with zip(1). */
+bool zipFolder(const QString &folder, const QString &archive);
+
 #endif // ENGINETESTSUPPORT_H

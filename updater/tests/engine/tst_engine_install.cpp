@@ -1,0 +1,210 @@
+// Installation of downloaded packages: the log, progress, Retry and Abort with
+// the rollback, and the work directory emptied afterwards.
+
+#include "EngineTestSupport.h"
+#include "VellUpdateServerAddress.h"
+#include "VellUpdaterEngine.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QStringList Names {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")};
+
+QByteArray descriptor(const QString &name, const QString &packageType = QStringLiteral("plugin"))
+{
+    // The file instruction comes first, so a package of the wrong type has
+    // already replaced its file when it fails.
+    return "<files><file name='" + name.toUtf8() + ".dat' path='data' action='add'/>"
+        + "<package project='vell' name='" + name.toUtf8() + "' type='" + packageType.toUtf8()
+        + "'/></files>";
+}
+
+} // namespace
+
+class EngineInstallTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void installsEveryPackageAfterRetry();
+    void rollsBackAfterAbort();
+    void emptyListSucceedsAtOnce();
+
+private:
+    std::unique_ptr<VellUpdaterEngine> checkedEngine(const QStringList &installedVersions);
+    bool buildPackage(const QString &name, const QByteArray &descriptorText);
+    bool placePackage(const QString &name, const VellUpdaterEngine &engine);
+    QString pluginFile(const QString &name) const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
+    std::unique_ptr<UpdateServerProcess> server;
+};
+
+void EngineInstallTest::init()
+{
+    dir.reset(new QTemporaryDir);
+    QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
+    QVERIFY(QDir().mkpath(dir->filePath("tmp")));
+    environment.emplace_back(
+        new ScopedEnvironment("HOME", QFile::encodeName(dir->filePath("home"))));
+    environment.emplace_back(
+        new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
+
+    QVector<CatalogueEntry> catalogue;
+    for (const QString &name : Names) {
+        QVERIFY(writeFile(pluginFile(name), name.toUtf8() + "-old"));
+        QVERIFY(buildPackage(name, descriptor(name)));
+        CatalogueEntry entry;
+        entry.project = QStringLiteral("vell");
+        entry.name = name;
+        entry.type = QStringLiteral("plugin");
+        entry.version = QStringLiteral("2.0");
+        entry.link = QStringLiteral("http://127.0.0.1/%1.zip").arg(name);
+        catalogue << entry;
+    }
+    QVERIFY(writeCatalogue(dir->filePath("catalogue"), catalogue));
+    server.reset(new UpdateServerProcess);
+    QVERIFY(server->start(dir->filePath("catalogue")));
+    environment.emplace_back(
+        new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
+}
+
+void EngineInstallTest::cleanup()
+{
+    server.reset();
+    environment.clear();
+    dir.reset();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+QString EngineInstallTest::pluginFile(const QString &name) const
+{
+    return dir->filePath(QStringLiteral("home/.Vellnet/plugins/data/%1.dat").arg(name));
+}
+
+bool EngineInstallTest::buildPackage(const QString &name, const QByteArray &descriptorText)
+{
+    const QString stage = dir->filePath(QStringLiteral("stage/") + name);
+    QDir(stage).removeRecursively();
+    return writeFile(stage + QStringLiteral("/%1.xml").arg(name), descriptorText)
+        && writeFile(stage + QStringLiteral("/data/%1.dat").arg(name), name.toUtf8() + "-new")
+        && zipFolder(stage, dir->filePath(QStringLiteral("packages/%1.zip").arg(name)));
+}
+
+// Puts a package where the download would have stored it.
+bool EngineInstallTest::placePackage(const QString &name, const VellUpdaterEngine &engine)
+{
+    const QString target = engine.workDirectory() + name + QLatin1String(".zip");
+    QFile::remove(target);
+    return QFile::copy(dir->filePath(QStringLiteral("packages/%1.zip").arg(name)), target);
+}
+
+std::unique_ptr<VellUpdaterEngine> EngineInstallTest::checkedEngine(const QStringList &versions)
+{
+    QStringList installed;
+    for (int i = 0; i < Names.size(); ++i)
+        installed << QStringLiteral("vell %1 plugin %2").arg(Names.at(i), versions.at(i));
+    const QString client = dir->filePath("client/vell");
+    if (!writeStubClient(client, queryFor(installed)))
+        return nullptr;
+    std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
+    engine->setClientProgram(client);
+    if (!engine->checkUpdates())
+        return nullptr;
+    return engine;
+}
+
+void EngineInstallTest::installsEveryPackageAfterRetry()
+{
+    auto engine = checkedEngine({"1.0", "1.0", "1.0"});
+    QVERIFY(engine);
+    QCOMPARE(engine->getUpdates().size(), 3);
+    QVERIFY(placePackage("one", *engine));
+    QVERIFY(placePackage("three", *engine));
+    EngineSignalLog signalLog(engine.get());
+    // The second package is missing at first; it arrives before the user retries.
+    MessageBoxAnswerer boxes({QMessageBox::Retry});
+    boxes.beforeAnswer = [&](int) { QVERIFY(placePackage("two", *engine)); };
+
+    engine->installUpdates();
+
+    QCOMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.titles.first(), QStringLiteral("Update"));
+    QVERIFY2(boxes.texts.first().startsWith(QLatin1String("Failed installing package two")),
+        qPrintable(boxes.texts.first()));
+    QVERIFY(engine->installSucceeded);
+    QCOMPARE(engine->getLog(),
+        QStringLiteral("Installing package one:\n"
+                       " - data/one.dat\n - one.xml\n\n"
+                       "Installing package two:\n"
+                       " - data/two.dat\n - two.xml\n\n"
+                       "Installing package three:\n"
+                       " - data/three.dat\n - three.xml\n\n"));
+    QCOMPARE(signalLog.events,
+        (QStringList {"installFile:one", "installProgress:33", "installFile:two",
+            "installProgress:66", "installFile:three", "installProgress:100", "installFinished:"}));
+    for (const QString &name : Names)
+        QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-new");
+    QVERIFY(QDir(engine->workDirectory()).exists());
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineInstallTest::rollsBackAfterAbort()
+{
+    QVERIFY(buildPackage("two", descriptor("two", QStringLiteral("app"))));
+    auto engine = checkedEngine({"1.0", "1.0", "1.0"});
+    QVERIFY(engine);
+    for (const QString &name : Names)
+        QVERIFY(placePackage(name, *engine));
+    EngineSignalLog signalLog(engine.get());
+    QString twoWhenAsked;
+    MessageBoxAnswerer boxes({QMessageBox::Abort});
+    boxes.beforeAnswer
+        = [&](int) { twoWhenAsked = QString::fromUtf8(readFile(pluginFile("two"))); };
+
+    engine->installUpdates();
+
+    QCOMPARE(boxes.texts.size(), 1);
+    QVERIFY2(boxes.texts.first().startsWith(QLatin1String("Failed installing package two")),
+        qPrintable(boxes.texts.first()));
+    // The failed package had replaced its file before it failed: both of the
+    // started packages are unwound, the third was never touched.
+    QCOMPARE(twoWhenAsked, QStringLiteral("two-new"));
+    QVERIFY(!engine->installSucceeded);
+    QCOMPARE(engine->getLog(), QStringLiteral("An error occured while installing updates"));
+    QCOMPARE(signalLog.events,
+        (QStringList {"installFile:one", "installProgress:33", "installFile:two",
+            "installFile:Rollback update", "installProgress:0", "installProgress:33",
+            "installProgress:66", "installProgress:100", "installFinished:"}));
+    for (const QString &name : Names)
+        QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-old");
+    QVERIFY(QDir(engine->workDirectory()).exists());
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineInstallTest::emptyListSucceedsAtOnce()
+{
+    auto engine = checkedEngine({"2.0", "2.0", "2.0"});
+    QVERIFY(engine);
+    QVERIFY(!engine->updatesAvailable());
+    QVERIFY(writeFile(engine->workDirectory() + "leftover.zip", "stale"));
+    EngineSignalLog signalLog(engine.get());
+    MessageBoxAnswerer boxes;
+
+    engine->installUpdates();
+
+    QVERIFY(engine->installSucceeded);
+    QVERIFY(engine->getLog().isEmpty());
+    QCOMPARE(signalLog.events, QStringList {"installFinished:"});
+    QVERIFY(boxes.texts.isEmpty());
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+QTEST_MAIN(EngineInstallTest)
+#include "tst_engine_install.moc"
