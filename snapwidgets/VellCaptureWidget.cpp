@@ -113,6 +113,15 @@ void VellCaptureWidget::paintEvent(QPaintEvent *event)
     overlay().paint(painter, screenPixmap);
 }
 
+void VellCaptureWidget::hideEvent(QHideEvent *event)
+{
+    // Qt keeps routing every mouse event of the application to the grabber,
+    // even a hidden one; the host's windows must get them back once we close.
+    if (mouseGrabber() == this)
+        releaseMouse();
+    QWidget::hideEvent(event);
+}
+
 VellCaptureOverlay VellCaptureWidget::overlay() const
 {
     return VellCaptureOverlay(logicalSize(screenPixmap), crosshair, selection);
