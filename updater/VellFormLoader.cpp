@@ -1,0 +1,59 @@
+#include "VellFormLoader.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QUiLoader>
+
+VellFormLoader::VellFormLoader(const QString &resourcePath)
+    : path(resourcePath)
+{
+    QFile file(resourcePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        loadError = file.errorString();
+        return;
+    }
+    QUiLoader loader;
+    form.reset(loader.load(&file));
+    file.close();
+    if (!form)
+        loadError = loader.errorString();
+}
+
+VellFormLoader::~VellFormLoader() = default;
+
+bool VellFormLoader::isComplete() const
+{
+    return form && missing.isEmpty();
+}
+
+QString VellFormLoader::errorString() const
+{
+    if (!form) {
+        return QCoreApplication::translate(
+            "translation", "Cannot load the form %1: %2", "broken installation")
+            .arg(path, loadError);
+    }
+    if (!missing.isEmpty()) {
+        return QCoreApplication::translate(
+            "translation", "The form %1 lacks the widgets %2.", "broken installation")
+            .arg(path, missing.join(QLatin1String(", ")));
+    }
+    return QString();
+}
+
+QWidget *VellFormLoader::takeForm()
+{
+    return form.release();
+}
+
+void VellFormLoader::abandon(QObject *controller, const QString &errorText)
+{
+    QMessageBox::critical(nullptr, QCoreApplication::translate("translation", "Update", "nc"),
+        errorText, QMessageBox::Ok);
+    controller->deleteLater();
+    // Queued, so that it also ends the program when the event loop has not started yet.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [] { QCoreApplication::exit(1); }, Qt::QueuedConnection);
+}

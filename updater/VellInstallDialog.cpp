@@ -1,0 +1,41 @@
+#include "VellInstallDialog.h"
+
+#include "VellFormLoader.h"
+#include "VellSummaryDialog.h"
+#include "VellUpdaterEngine.h"
+
+#include <QLabel>
+#include <QProgressBar>
+#include <QWidget>
+
+VellInstallDialog::VellInstallDialog(VellUpdaterEngine *engine)
+    : QObject(nullptr)
+    , engine(engine)
+{
+    VellFormLoader loader(QStringLiteral(":/res/Install.ui"));
+    progressBar = loader.find<QProgressBar>("Updater_Install_Progress");
+    auto *progressText = loader.find<QLabel>("Updater_Install_ProgressText");
+    if (!loader.isComplete()) {
+        VellFormLoader::abandon(this, loader.errorString());
+        return;
+    }
+    form = loader.takeForm();
+
+    connect(form, &QObject::destroyed, this, &QObject::deleteLater);
+    connect(engine, &VellUpdaterEngine::installProgress, progressBar, &QProgressBar::setValue);
+    connect(engine, &VellUpdaterEngine::installFile, progressText, &QLabel::setText);
+    connect(engine, &VellUpdaterEngine::installFinished, this, &VellInstallDialog::finished);
+
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->show();
+
+    // Synchronous: the whole installation, with its own message boxes, runs
+    // here, and installFinished() reaches finished() before this returns.
+    engine->installUpdates();
+}
+
+void VellInstallDialog::finished()
+{
+    form->close();
+    new VellSummaryDialog(engine);
+}

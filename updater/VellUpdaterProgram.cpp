@@ -1,0 +1,51 @@
+#include "VellUpdaterProgram.h"
+
+#include "VellChangelogDialog.h"
+#include "VellDownloadDialog.h"
+#include "VellUpdaterEngine.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <exception>
+
+bool VellUpdaterProgram::isQuiet(const QStringList &arguments)
+{
+    return arguments.contains(QStringLiteral("-q"));
+}
+
+int VellUpdaterProgram::run(bool quiet)
+{
+    return guarded([quiet] {
+        VellUpdaterEngine engine;
+        if (!engine.checkUpdates())
+            return 0;
+        if (engine.updatesAvailable()) {
+            // The windows delete themselves and their controllers when they close.
+            if (quiet)
+                new VellDownloadDialog(&engine);
+            else
+                new VellChangelogDialog(&engine);
+            return QApplication::exec();
+        }
+        if (!quiet) {
+            QMessageBox::information(nullptr,
+                QCoreApplication::translate("translation", "Update", "program update"),
+                QCoreApplication::translate("translation", "No updates available.", "nc"),
+                QMessageBox::Ok);
+        }
+        return 0;
+    });
+}
+
+int VellUpdaterProgram::guarded(const std::function<int()> &body)
+{
+    try {
+        return body();
+    } catch (const std::exception &e) {
+        QMessageBox::critical(nullptr,
+            QCoreApplication::translate("translation", "Update", "program update"),
+            QString::fromLocal8Bit(e.what()), QMessageBox::Ok);
+    } catch (...) { }
+    return 1;
+}

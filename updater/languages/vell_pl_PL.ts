@@ -1,0 +1,161 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="pl_PL" sourcelanguage="en">
+<context>
+    <name>Updater_Changelog_MainWindow</name>
+    <message>
+        <source>Update</source>
+        <translation>Aktualizuj</translation>
+    </message>
+    <message>
+        <source>Vellnet IM update</source>
+        <translation>Aktualizacja komunikatora Vellnet</translation>
+    </message>
+    <message>
+        <source>Vellnet instant messenger update is available. Do you wish to download it now?</source>
+        <translation>Są dostępne aktualizacje dla komunikatora Vellnet. Czy chcesz pobrać je teraz?</translation>
+    </message>
+    <message>
+        <source>Show changelog</source>
+        <translation>Pokaż listę zmian</translation>
+    </message>
+    <message>
+        <source>Download now</source>
+        <translation>Pobierz teraz</translation>
+    </message>
+    <message>
+        <source>Download later</source>
+        <translation>Pobierz później</translation>
+    </message>
+</context>
+<context>
+    <name>Updater_Download_MainWindow</name>
+    <message>
+        <source>Update</source>
+        <translation>Aktualizuj</translation>
+    </message>
+    <message>
+        <source>Vellnet IM update</source>
+        <translation>Aktualizacja komunikatora Vellnet</translation>
+    </message>
+    <message>
+        <source>Downloading...</source>
+        <translation>Pobieranie...</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Anuluj</translation>
+    </message>
+</context>
+<context>
+    <name>Updater_Install_MainWindow</name>
+    <message>
+        <source>Update</source>
+        <translation>Aktualizuj</translation>
+    </message>
+    <message>
+        <source>Vellnet IM update</source>
+        <translation>Aktualizacja komunikatora Vellnet</translation>
+    </message>
+    <message>
+        <source>Installing...</source>
+        <translation>Instalacja...</translation>
+    </message>
+</context>
+<context>
+    <name>Updater_Summary_MainWindow</name>
+    <message>
+        <source>Update</source>
+        <translation>Aktualizuj</translation>
+    </message>
+    <message>
+        <source>Installation complete</source>
+        <translation>Aktualizacje zainstalowane pomyślnie</translation>
+    </message>
+    <message>
+        <source>To complete the update process please restart Vellnet instant messenger.</source>
+        <translation>By zakończyć proces instalacji należy uruchomić ponownie komunikator.</translation>
+    </message>
+    <message>
+        <source>View details</source>
+        <translation>Pokaż szczegóły</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Zamknij</translation>
+    </message>
+</context>
+<context>
+    <name>translation</name>
+    <message>
+        <source>Update</source>
+        <comment>program update</comment>
+        <translation>Aktualizuj</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <comment>nc</comment>
+        <translation>Aktualizuj</translation>
+    </message>
+    <message>
+        <source>No updates available.</source>
+        <comment>nc</comment>
+        <translation>Brak dostępnych aktualizacji.</translation>
+    </message>
+    <message>
+        <source>Show changelog</source>
+        <comment>nc</comment>
+        <translation>Pokaż listę zmian</translation>
+    </message>
+    <message>
+        <source>Hide changelog</source>
+        <comment>nc</comment>
+        <translation>Ukryj listę zmian</translation>
+    </message>
+    <message>
+        <source>Installation failed</source>
+        <comment>nc</comment>
+        <translation>Aktualizacja nie powiodła się</translation>
+    </message>
+    <message>
+        <source>Please reinstall application with package from official web page</source>
+        <comment>nc</comment>
+        <translation>Pobierz pakiet instalacyjny komunikatora Vellnet z oficjalnej strony http://www.vell.example/ i zainstaluj go ponownie.</translation>
+    </message>
+    <message>
+        <source>Check updates</source>
+        <comment>nc</comment>
+        <translation>Sprawdzanie aktualizacji</translation>
+    </message>
+    <message>
+        <source>Couldn't connect to update server. Check your internet connection.</source>
+        <comment>nc</comment>
+        <translation>Nie można połączyć się z serwerem aktualizacji. Sprawdź połączenie z internetem.</translation>
+    </message>
+    <message>
+        <source>An error occured while comunicating update server. Check your internet connection.</source>
+        <comment>nc</comment>
+        <translation>Wystąpił błąd podczas komunikacji z serwerem aktualizacji. Sprawdź połączenie z internetem.</translation>
+    </message>
+    <message>
+        <source>Installing package </source>
+        <comment>status information about currently installed package</comment>
+        <translation>Instalacja pakietu </translation>
+    </message>
+    <message>
+        <source>Failed installing package </source>
+        <comment>nc</comment>
+        <translation>Nie udało się zainstalować pakietu </translation>
+    </message>
+    <message>
+        <source>Rollback update</source>
+        <comment>restoring application to state before installing update</comment>
+        <translation>Wycofywanie aktualizacji</translation>
+    </message>
+    <message>
+        <source>An error occured while rolling back update progress. Software may not work properly. Try reinstalling whole application</source>
+        <comment>nc</comment>
+        <translation>Wystąpił błąd podczas wycofywania aktualizacji. Program może nie działać poprawnie. Zainstaluj ponownie całą aplikację.</translation>
+    </message>
+</context>
+</TS>

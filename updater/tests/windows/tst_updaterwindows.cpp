@@ -1,0 +1,480 @@
+// The four windows of an update run on the offscreen platform, driven the way
+// a user drives them, against a fake update server and, inside a private
+// network namespace, a small HTTP server on port 80.
+
+#include "FakeQueryServer.h"
+#include "MessageBoxAnswerer.h"
+#include "MiniHttpServer.h"
+#include "PrivateNetwork.h"
+#include "TestPackage.h"
+
+#include "Update.h"
+#include "VellChangelogDialog.h"
+#include "VellDownloadDialog.h"
+#include "VellInstallDialog.h"
+#include "VellSummaryDialog.h"
+#include "VellUpdaterEngine.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTranslator>
+#include <QtTest>
+
+#include <memory>
+
+class tst_UpdaterWindows : public QObject
+{
+    Q_OBJECT
+
+public:
+    tst_UpdaterWindows(bool isolated, const QString &whyNot)
+        : isolated(isolated)
+        , whyNotIsolated(whyNot)
+    { }
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void changelogText_data();
+    void changelogText();
+    void changelogWindow_togglesDetailsAtFixedWidth();
+    void downloadLater_endsTheRun();
+    void cancel_stopsTheDownload();
+    void downloadError_closesWindowAndShowsBox_data();
+    void downloadError_closesWindowAndShowsBox();
+    void download_leadsToInstallationAndSummary();
+    void summary_showsResultAndLog_data();
+    void summary_showsResultAndLog();
+    void polishTexts_data();
+    void polishTexts();
+
+private:
+    std::unique_ptr<VellUpdaterEngine> engineWith(const QByteArray &answer);
+    void requireIsolation();
+    void storePackage(VellUpdaterEngine &engine, const QString &base, const QByteArray &name,
+        const QByteArray &type);
+
+    const bool isolated;
+    const QString whyNotIsolated;
+    QTemporaryDir scratch;
+};
+
+namespace {
+QWidget *topLevel(const QString &formName)
+{
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->objectName() == formName && widget->isVisible())
+            return widget;
+    }
+    return nullptr;
+}
+
+QStringList visibleForms()
+{
+    QStringList names;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (widget->isVisible() && widget->objectName().startsWith(QLatin1String("Updater_")))
+            names << widget->objectName();
+    }
+    return names;
+}
+
+template<class T>
+T *child(QWidget *form, const char *name)
+{
+    return form ? form->findChild<T *>(QLatin1String(name)) : nullptr;
+}
+
+// Lets queued deletions run, so that closed windows and their controllers are gone.
+void settle()
+{
+    for (int round = 0; round < 3; ++round) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCoreApplication::processEvents();
+    }
+}
+
+std::unique_ptr<Update> makeUpdate(
+    const char *description, const char *version, const char *changelog)
+{
+    return std::make_unique<Update>("vell", "core", "app", version, description, "", "", "", "",
+        changelog, "http://127.0.0.1/core.zip", false, 0);
+}
+} // namespace
+
+void tst_UpdaterWindows::initTestCase()
+{
+    Q_INIT_RESOURCE(updater);
+    QVERIFY2(scratch.isValid(), qPrintable(scratch.errorString()));
+    // The engine's work directory and the plug-in folder land in the scratch folder.
+    QDir().mkpath(scratch.filePath(QStringLiteral("tmp")));
+    QDir().mkpath(scratch.filePath(QStringLiteral("home")));
+    qputenv("TMPDIR", QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))));
+    qputenv("HOME", QFile::encodeName(scratch.filePath(QStringLiteral("home"))));
+}
+
+void tst_UpdaterWindows::cleanup()
+{
+    for (QWidget *widget : QApplication::topLevelWidgets())
+        widget->close();
+    settle();
+    QVERIFY2(visibleForms().isEmpty(), qPrintable(visibleForms().join(QLatin1Char(' '))));
+}
+
+std::unique_ptr<VellUpdaterEngine> tst_UpdaterWindows::engineWith(const QByteArray &answer)
+{
+    FakeQueryServer server(answer);
+    if (!server.startListening())
+        return nullptr;
+    qputenv("VELL_UPDATE_SERVER", server.address());
+    auto engine = std::make_unique<VellUpdaterEngine>();
+    engine->setClientProgram(QStringLiteral("/bin/true"));
+    if (!engine->checkUpdates())
+        return nullptr;
+    return engine;
+}
+
+void tst_UpdaterWindows::requireIsolation()
+{
+    if (!isolated)
+        QSKIP(qPrintable(QLatin1String("needs a private network: ") + whyNotIsolated));
+}
+
+void tst_UpdaterWindows::storePackage(
+    VellUpdaterEngine &engine, const QString &base, const QByteArray &name, const QByteArray &type)
+{
+    const QByteArray zip = TestPackage::build(
+        scratch.path(), base, name, type, {{name + QLatin1String(".kwx"), "new " + name}});
+    QVERIFY(!zip.isEmpty());
+    QFile file(engine.workDirectory() + base + QLatin1String(".zip"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(zip), zip.size());
+}
+
+void tst_UpdaterWindows::changelogText_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("none") << 0 << QString();
+    QTest::newRow("one") << 1 << QStringLiteral("Core\nZmiany w wersji 2.0\n- faster start");
+    QTest::newRow("two, one empty line apart")
+        << 2
+        << QStringLiteral("Core\nZmiany w wersji 2.0\n- faster start\n\n"
+                          "Wtyczka ąę\nZmiany w wersji 3.1\n- naprawiono błąd\n- second line");
+}
+
+void tst_UpdaterWindows::changelogText()
+{
+    QFETCH(int, count);
+    QFETCH(QString, expected);
+
+    std::vector<std::unique_ptr<Update>> owned;
+    owned.push_back(makeUpdate("Core", "2.0", "- faster start"));
+    owned.push_back(makeUpdate("Wtyczka \xc4\x85\xc4\x99", "3.1",
+        "- naprawiono b\xc5\x82\xc4\x85"
+        "d\n- second line"));
+    QVector<Update *> updates;
+    for (int i = 0; i < count; ++i)
+        updates << owned[size_t(i)].get();
+
+    QCOMPARE(VellChangelogDialog::changelogText(updates), expected);
+}
+
+void tst_UpdaterWindows::changelogWindow_togglesDetailsAtFixedWidth()
+{
+    auto engine = engineWith(queryAnswer(
+        {{"alpha", "http://127.0.0.1/alpha.zip"}, {"beta", "http://127.0.0.1/beta.zip"}}));
+    QVERIFY(engine);
+    QCOMPARE(engine->getUpdates().size(), 2);
+
+    QPointer<VellChangelogDialog> controller = new VellChangelogDialog(engine.get());
+    QWidget *form = topLevel(QStringLiteral("Updater_Changelog_MainWindow"));
+    QVERIFY(form);
+    auto *details = child<QPlainTextEdit>(form, "Updater_Changelog_Details");
+    auto *toggle = child<QPushButton>(form, "Updater_Changelog_ViewChangelog");
+    QVERIFY(details && toggle);
+
+    QCOMPARE(form->windowTitle(), QStringLiteral("Update"));
+    QCOMPARE(details->toPlainText(),
+        QStringLiteral("alpha description\nZmiany w wersji 2.0\n- alpha fixed\n\n"
+                       "beta description\nZmiany w wersji 2.0\n- beta fixed"));
+    QVERIFY(details->isHidden());
+    QCOMPARE(form->width(), 450);
+    const int collapsedHeight = form->height();
+
+    toggle->click();
+    QVERIFY(details->isVisible());
+    QCOMPARE(toggle->text(), QStringLiteral("Hide changelog"));
+    QCOMPARE(form->width(), 450);
+    QVERIFY2(form->height() > collapsedHeight,
+        qPrintable(QStringLiteral("%1 <= %2").arg(form->height()).arg(collapsedHeight)));
+
+    toggle->click();
+    QVERIFY(details->isHidden());
+    QCOMPARE(toggle->text(), QStringLiteral("Show changelog"));
+    QCOMPARE(form->width(), 450);
+    QCOMPARE(form->height(), collapsedHeight);
+
+    QVERIFY(controller);
+}
+
+void tst_UpdaterWindows::downloadLater_endsTheRun()
+{
+    auto engine = engineWith(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
+    QVERIFY(engine);
+    QPointer<VellChangelogDialog> controller = new VellChangelogDialog(engine.get());
+    QWidget *form = topLevel(QStringLiteral("Updater_Changelog_MainWindow"));
+    auto *later = child<QPushButton>(form, "Updater_Changelog_DownloadLater");
+    QVERIFY(later);
+
+    later->click();
+    settle();
+    QVERIFY(visibleForms().isEmpty());
+    QVERIFY(!controller);
+    QCOMPARE(engine->downloadState(), VellUpdaterEngine::Idle);
+}
+
+void tst_UpdaterWindows::cancel_stopsTheDownload()
+{
+    requireIsolation();
+    MiniHttpServer http;
+    QVERIFY(http.listen());
+    http.addFile("/alpha.zip", QByteArray(4000, 'x'), true);
+    auto engine = engineWith(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+
+    QPointer<VellChangelogDialog> changelog = new VellChangelogDialog(engine.get());
+    auto *now = child<QPushButton>(
+        topLevel(QStringLiteral("Updater_Changelog_MainWindow")), "Updater_Changelog_DownloadNow");
+    QVERIFY(now);
+    now->click();
+    settle();
+    QCOMPARE(visibleForms(), QStringList {QStringLiteral("Updater_Download_MainWindow")});
+    QVERIFY(!changelog);
+
+    QWidget *form = topLevel(QStringLiteral("Updater_Download_MainWindow"));
+    auto *bar = child<QProgressBar>(form, "Updater_Download_Progress");
+    auto *text = child<QLabel>(form, "Updater_Download_ProgressText");
+    auto *cancel = child<QPushButton>(form, "Updater_Download_Cancel");
+    QVERIFY(bar && text && cancel);
+    // Half of the only package arrives, then the server falls silent.
+    QTRY_COMPARE(bar->value(), 50);
+    QCOMPARE(text->text(), QStringLiteral("alpha"));
+
+    cancel->click();
+    QCOMPARE(engine->downloadState(), VellUpdaterEngine::Aborted);
+    QTest::qWait(300);
+    settle();
+    QVERIFY(visibleForms().isEmpty());
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('\n'))));
+}
+
+void tst_UpdaterWindows::downloadError_closesWindowAndShowsBox_data()
+{
+    QTest::addColumn<QByteArray>("link");
+    QTest::addColumn<QString>("expectedInText");
+
+    QTest::newRow("404") << QByteArray("http://127.0.0.1/missing.zip") << QStringLiteral("404");
+    QTest::newRow("nobody listening")
+        << QByteArray("http://127.0.0.2/alpha.zip") << QStringLiteral("alpha.zip");
+}
+
+void tst_UpdaterWindows::downloadError_closesWindowAndShowsBox()
+{
+    QFETCH(QByteArray, link);
+    QFETCH(QString, expectedInText);
+    requireIsolation();
+    MiniHttpServer http;
+    QVERIFY(http.listen());
+    auto engine = engineWith(queryAnswer({{"alpha", link}}));
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+
+    QPointer<VellDownloadDialog> controller = new VellDownloadDialog(engine.get());
+    QVERIFY(topLevel(QStringLiteral("Updater_Download_MainWindow")));
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.titles.first(), QStringLiteral("Update"));
+    QVERIFY2(boxes.texts.first().contains(expectedInText), qPrintable(boxes.texts.first()));
+    settle();
+    QVERIFY(visibleForms().isEmpty());
+    QVERIFY(!controller);
+}
+
+void tst_UpdaterWindows::download_leadsToInstallationAndSummary()
+{
+    requireIsolation();
+    const QByteArray zip = TestPackage::build(
+        scratch.path(), QStringLiteral("gamma"), "gamma", "plugin", {{"gamma.kwx", "gamma 2.0"}});
+    QVERIFY(!zip.isEmpty());
+    MiniHttpServer http;
+    QVERIFY(http.listen());
+    http.addFile("/gamma.zip", zip);
+    auto engine = engineWith(queryAnswer({{"gamma", "http://127.0.0.1/gamma.zip"}}));
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+    QStringList formsSeen;
+    connect(engine.get(), &VellUpdaterEngine::installFile, this,
+        [&formsSeen] { formsSeen << visibleForms(); });
+
+    new VellDownloadDialog(engine.get());
+    QTRY_VERIFY(topLevel(QStringLiteral("Updater_Summary_MainWindow")));
+    settle();
+    QCOMPARE(formsSeen, QStringList {QStringLiteral("Updater_Install_MainWindow")});
+    QCOMPARE(visibleForms(), QStringList {QStringLiteral("Updater_Summary_MainWindow")});
+    QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('\n'))));
+    QCOMPARE(http.requests, QList<QByteArray>({"HEAD /gamma.zip", "GET /gamma.zip"}));
+
+    QFile installed(scratch.filePath(QStringLiteral("home/.Vellnet/plugins/files/gamma.kwx")));
+    QVERIFY(installed.open(QIODevice::ReadOnly));
+    QCOMPARE(installed.readAll(), QByteArray("gamma 2.0"));
+
+    QWidget *summary = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
+    QCOMPARE(child<QLabel>(summary, "Updater_Summary_Status")->text(),
+        QStringLiteral("Installation complete"));
+    QCOMPARE(
+        child<QPlainTextEdit>(summary, "Updater_Summary_Details")->toPlainText(), engine->getLog());
+    QVERIFY(engine->getLog().startsWith(QLatin1String("Installing package gamma:\n")));
+
+    // "Close" ends the run.
+    child<QPushButton>(summary, "Updater_Summary_Close")->click();
+    settle();
+    QVERIFY(visibleForms().isEmpty());
+}
+
+void tst_UpdaterWindows::summary_showsResultAndLog_data()
+{
+    QTest::addColumn<QByteArray>("descriptorType");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("instruction");
+    QTest::addColumn<QString>("logStart");
+    QTest::addColumn<int>("boxes");
+
+    QTest::newRow("installed") << QByteArray("plugin") << QStringLiteral("Installation complete")
+                               << QStringLiteral("To complete the update process please restart "
+                                                 "Vellnet instant messenger.")
+                               << QStringLiteral("Installing package delta:\n - delta.xml\n") << 0;
+    QTest::newRow("rolled back")
+        << QByteArray("app") << QStringLiteral("Installation failed")
+        << QStringLiteral("Please reinstall application with package from official web page")
+        << QStringLiteral("An error occured while installing updates") << 1;
+}
+
+void tst_UpdaterWindows::summary_showsResultAndLog()
+{
+    QFETCH(QByteArray, descriptorType);
+    QFETCH(QString, status);
+    QFETCH(QString, instruction);
+    QFETCH(QString, logStart);
+    QFETCH(int, boxes);
+
+    auto engine = engineWith(queryAnswer({{"delta", "http://127.0.0.1/delta.zip"}}));
+    QVERIFY(engine);
+    // The package is already downloaded; a descriptor of another type than the
+    // update's makes the installation fail, and Abort rolls it back.
+    storePackage(*engine, QStringLiteral("delta"), "delta", descriptorType);
+    MessageBoxAnswerer answerer({QMessageBox::Abort});
+
+    new VellInstallDialog(engine.get());
+    QCOMPARE(answerer.texts.size(), boxes);
+    settle();
+    QWidget *summary = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
+    QVERIFY(summary);
+    QCOMPARE(visibleForms().size(), 1);
+    QCOMPARE(child<QLabel>(summary, "Updater_Summary_Status")->text(), status);
+    QCOMPARE(child<QLabel>(summary, "Updater_Summary_Instruction")->text(), instruction);
+    const QString log = child<QPlainTextEdit>(summary, "Updater_Summary_Details")->toPlainText();
+    QVERIFY2(log.startsWith(logStart), qPrintable(log));
+    QCOMPARE(log, engine->getLog());
+}
+
+void tst_UpdaterWindows::polishTexts_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("polish");
+
+    const QString changelog = QStringLiteral("Updater_Changelog_MainWindow");
+    QTest::newRow("title") << changelog << changelog << QStringLiteral("Aktualizuj");
+    QTest::newRow("heading") << changelog << QStringLiteral("label_2")
+                             << QStringLiteral("Aktualizacja komunikatora Vellnet");
+    QTest::newRow("question") << changelog << QStringLiteral("label_3")
+                              << QStringLiteral(
+                                     "Są dostępne aktualizacje dla komunikatora Vellnet. "
+                                     "Czy chcesz pobrać je teraz?");
+    QTest::newRow("show") << changelog << QStringLiteral("Updater_Changelog_ViewChangelog")
+                          << QStringLiteral("Pokaż listę zmian");
+    QTest::newRow("hide (set by the controller)")
+        << changelog << QStringLiteral("toggled") << QStringLiteral("Ukryj listę zmian");
+    QTest::newRow("now") << changelog << QStringLiteral("Updater_Changelog_DownloadNow")
+                         << QStringLiteral("Pobierz teraz");
+    QTest::newRow("later") << changelog << QStringLiteral("Updater_Changelog_DownloadLater")
+                           << QStringLiteral("Pobierz później");
+    const QString summary = QStringLiteral("Updater_Summary_MainWindow");
+    QTest::newRow("failed") << summary << QStringLiteral("Updater_Summary_Status")
+                            << QStringLiteral("Aktualizacja nie powiodła się");
+    QTest::newRow("reinstall") << summary << QStringLiteral("Updater_Summary_Instruction")
+                               << QStringLiteral("Pobierz pakiet instalacyjny komunikatora "
+                                                 "Vellnet z oficjalnej strony "
+                                                 "http://www.vell.example/ i zainstaluj go "
+                                                 "ponownie.");
+    QTest::newRow("details") << summary << QStringLiteral("Updater_Summary_ViewDetails")
+                             << QStringLiteral("Pokaż szczegóły");
+    QTest::newRow("close") << summary << QStringLiteral("Updater_Summary_Close")
+                           << QStringLiteral("Zamknij");
+}
+
+void tst_UpdaterWindows::polishTexts()
+{
+    QFETCH(QString, form);
+    QFETCH(QString, object);
+    QFETCH(QString, polish);
+
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/languages/vell_pl_PL.qm")));
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    auto removeTranslator = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+
+    auto engine = engineWith(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
+    QVERIFY(engine);
+    if (form == QLatin1String("Updater_Changelog_MainWindow"))
+        new VellChangelogDialog(engine.get());
+    else
+        new VellSummaryDialog(engine.get()); // nothing installed: the failure texts
+    QWidget *window = topLevel(form);
+    QVERIFY(window);
+
+    QString text;
+    if (object == form) {
+        text = window->windowTitle();
+    } else if (object == QLatin1String("toggled")) {
+        auto *toggle = child<QPushButton>(window, "Updater_Changelog_ViewChangelog");
+        toggle->click();
+        text = toggle->text();
+    } else if (auto *label = child<QLabel>(window, qPrintable(object))) {
+        text = label->text();
+    } else if (auto *button = child<QPushButton>(window, qPrintable(object))) {
+        text = button->text();
+    }
+    QCOMPARE(text, polish);
+}
+
+int main(int argc, char *argv[])
+{
+    // Before any thread exists: a private network where port 80 is ours.
+    QString whyNot;
+    const bool isolated = PrivateNetwork::enter(&whyNot);
+    QApplication app(argc, argv);
+    tst_UpdaterWindows test(isolated, whyNot);
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_updaterwindows.moc"
