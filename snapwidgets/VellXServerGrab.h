@@ -5,7 +5,8 @@ typedef struct _XDisplay Display;
 
 // Holds the X server grabbed for its lifetime, so that no other client changes
 // the window stack while we look at it. The ungrab is flushed at once: Xlib
-// would otherwise keep it in its output buffer and freeze every other client.
+// would otherwise keep it buffered until our next request, and every other
+// client would wait until then.
 class VellXServerGrab
 {
 public:
