@@ -30,10 +30,10 @@ VellUnwindArea::VellUnwindArea(QString const &dir)
 
 VellUnwindArea::State VellUnwindArea::stateOf(QString const &relative) const
 {
-    if (QFileInfo::exists(savedPath(relative))) {
+    if (QFileInfo(savedPath(relative)).isFile()) {
         return State::Saved;
     }
-    if (QFileInfo::exists(absentPath(relative))) {
+    if (QFileInfo(absentPath(relative)).isFile()) {
         return State::Absent;
     }
     return State::Unknown;

@@ -47,6 +47,13 @@ public:
     bool unwind(QString const &workDir);
 
     QString const &getInstallDir() const { return installDir; }
+    /// Folders (relative to the installation directory) of the files kept with
+    /// their previous bytes, each once.
+    QStringList const &getRestoreDirs() const { return restoreDirs; }
+    /// Relative names of the files kept with their previous bytes, once per install() call.
+    QStringList const &getRestoreFiles() const { return restoreFiles; }
+    /// Relative names of the files that did not exist before the run, once per install() call.
+    QStringList const &getAddedFiles() const { return addedFiles; }
 
 private:
     QString unwindDirFor(QString const &workDir) const;

@@ -1,0 +1,665 @@
+// Installing update packages made on the spot, and rolling them back.
+#include "TestArchive.h"
+#include "Update.h"
+#include "VellUpdatePackage.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+using Tree = QMap<QString, QByteArray>;
+using Files = QMap<QString, QByteArray>;
+
+/// Every entry below @p root: its kind, permissions and contents (or link target).
+Tree snapshot(QString const &root)
+{
+    Tree tree;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+        QDirIterator::Subdirectories);
+    QDir const base(root);
+    while (it.hasNext()) {
+        QFileInfo const info(it.next());
+        QByteArray state;
+        if (info.isSymLink()) {
+            state = "link " + info.symLinkTarget().toUtf8();
+        } else if (info.isDir()) {
+            state = "dir";
+        } else {
+            QFile file(info.filePath());
+            state = "file " + QByteArray::number(int(info.permissions()), 8) + ' ';
+            state += file.open(QIODevice::ReadOnly)
+                ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex()
+                : QByteArray("unreadable");
+        }
+        tree.insert(base.relativeFilePath(info.filePath()), state);
+    }
+    return tree;
+}
+
+bool writeFile(QString const &path, QByteArray const &contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && file.write(contents) == contents.size();
+}
+
+QByteArray readFile(QString const &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QByteArray descriptor(QByteArray const &package, QByteArray const &files)
+{
+    return "<?xml version='1.0'?>\n<package " + package + ">" + files + "</package>";
+}
+
+QByteArray fileElement(QByteArray const &path, QByteArray const &name, QByteArray const &action)
+{
+    return "<file path='" + path + "' name='" + name + "' action='" + action + "'/>";
+}
+
+constexpr char identity[] = "project='vell' name='core' type='app'";
+
+} // namespace
+
+class TestVellUpdatePackage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void addOverNothing();
+    void addOverExistingFileIsUndone();
+    void removedFileAndFolderComeBack();
+    void actionsAreCaseInsensitive_data();
+    void actionsAreCaseInsensitive();
+    void retryRecordsFoldersOnceAndFilesTwice();
+    void untouchedPackageUnwindsNothing();
+    void packagesOfOneRunUnwindToTheStateBeforeIt();
+    void appAndPluginBackupsStayApart();
+    void installDirectoryFollowsTheType();
+    void firstPluginGetsUserFilePermissions();
+
+    void unknownTypeTouchesNothing();
+    void missingDescriptorFails();
+    void identityMismatchFailsWithoutText_data();
+    void identityMismatchFailsWithoutText();
+    void malformedDescriptorFailsAndUnwinds();
+    void damagedArchivesFail_data();
+    void damagedArchivesFail();
+    void descriptorPathsOutsideAreSkipped_data();
+    void descriptorPathsOutsideAreSkipped();
+    void hostileEntryNamesAreRefused_data();
+    void hostileEntryNamesAreRefused();
+    void failureAtEachStepIsUndoneByteForByte_data();
+    void failureAtEachStepIsUndoneByteForByte();
+
+private:
+    QString installDir() const { return base->filePath(QStringLiteral("vell")); }
+    QString workDir() const { return base->filePath(QStringLiteral("work")); }
+    QString sentinelDir() const { return base->filePath(QStringLiteral("sentinel")); }
+    QString siblingDir() const { return base->filePath(QStringLiteral("vell-evil")); }
+
+    std::unique_ptr<Update> makeUpdate(QByteArray const &archive, std::string const &type = "app",
+        std::string const &name = "core") const;
+    /// Builds work/<archive>.zip with the package builder.
+    bool buildPackage(QByteArray const &archive, Files const &added, QStringList const &removed,
+        std::string const &type = "app");
+
+    std::unique_ptr<QTemporaryDir> base;
+    Tree outside;
+};
+
+void TestVellUpdatePackage::init()
+{
+    base = std::make_unique<QTemporaryDir>();
+    QVERIFY2(base->isValid(), qPrintable(base->errorString()));
+    QVERIFY(QDir().mkpath(installDir()));
+    QVERIFY(QDir().mkpath(workDir()));
+    QVERIFY(writeFile(sentinelDir() + "/keep.txt", "sentinel"));
+    QVERIFY(writeFile(sentinelDir() + "/x.txt", "outside x"));
+    QVERIFY(writeFile(siblingDir() + "/x.txt", "sibling x"));
+    outside = snapshot(base->path());
+}
+
+void TestVellUpdatePackage::cleanup()
+{
+    // Whatever a test did, nothing outside the installation and work
+    // directories may have changed.
+    Tree now = snapshot(base->path());
+    for (Tree *tree : {&now, &outside}) {
+        for (auto it = tree->begin(); it != tree->end();) {
+            bool const ours = it.key() == QLatin1String("vell") || it.key() == QLatin1String("work")
+                || it.key().startsWith(QLatin1String("vell/"))
+                || it.key().startsWith(QLatin1String("work/"));
+            it = ours ? tree->erase(it) : std::next(it);
+        }
+    }
+    QCOMPARE(now, outside);
+    base.reset();
+}
+
+std::unique_ptr<Update> TestVellUpdatePackage::makeUpdate(
+    QByteArray const &archive, std::string const &type, std::string const &name) const
+{
+    return std::make_unique<Update>("vell", name, type, "2.0", "", "", "", "", "", "",
+        "http://updates.example/" + archive.toStdString() + ".zip", false, 0);
+}
+
+bool TestVellUpdatePackage::buildPackage(QByteArray const &archive, Files const &added,
+    QStringList const &removed, std::string const &type)
+{
+    QString const source = base->filePath(QStringLiteral("source-") + archive);
+    QStringList arguments {"--project", "vell", "--name", "core", "--type",
+        QString::fromStdString(type), "--files", source};
+    for (auto it = added.begin(); it != added.end(); ++it) {
+        if (!writeFile(source + '/' + it.key(), it.value())) {
+            return false;
+        }
+        arguments << "--add" << it.key();
+    }
+    for (QString const &file : removed) {
+        arguments << "--remove" << file;
+    }
+    arguments << workDir() + '/' + archive + ".zip";
+    QProcess builder;
+    builder.start(qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell-package", arguments);
+    bool const ok = builder.waitForFinished(30000) && builder.exitStatus() == QProcess::NormalExit
+        && builder.exitCode() == 0;
+    if (!ok) {
+        qWarning() << "vell-package failed:" << builder.errorString()
+                   << builder.readAllStandardError();
+    }
+    QDir(source).removeRecursively(); // the sentinel check covers only what was there at init
+    return ok;
+}
+
+void TestVellUpdatePackage::addOverNothing()
+{
+    QVERIFY(buildPackage("p", {{"a.txt", "A"}, {"lib/new.so", "library"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QVERIFY(errorText.isEmpty());
+    QCOMPARE(installed, (QStringList {" - p.xml", " - a.txt", " - lib/new.so"}));
+    QCOMPARE(readFile(installDir() + "/a.txt"), QByteArray("A"));
+    QCOMPARE(readFile(installDir() + "/lib/new.so"), QByteArray("library"));
+    QCOMPARE(QFileInfo(installDir() + "/lib/new.so").permissions(),
+        QFileInfo(installDir()).permissions());
+    QVERIFY(package.getRestoreFiles().isEmpty());
+    QCOMPARE(package.getAddedFiles(), (QStringList {"a.txt", "lib/new.so"}));
+
+    // Rolled back: the new files and the folder made for them are gone.
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), Tree());
+}
+
+void TestVellUpdatePackage::addOverExistingFileIsUndone()
+{
+    QVERIFY(writeFile(installDir() + "/bin/tool", "old tool"));
+    QVERIFY(QFile::setPermissions(
+        installDir() + "/bin/tool", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    Tree const before = snapshot(installDir());
+    QVERIFY(buildPackage("p", {{"bin/tool", "new tool"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QCOMPARE(readFile(installDir() + "/bin/tool"), QByteArray("new tool"));
+    QCOMPARE(package.getRestoreDirs(), QStringList {"bin"});
+    QCOMPARE(package.getRestoreFiles(), QStringList {"bin/tool"});
+
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::removedFileAndFolderComeBack()
+{
+    QVERIFY(writeFile(installDir() + "/old/x.txt", "keep me"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(buildPackage("p", {}, {"old/x.txt"}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QVERIFY(!QFileInfo::exists(installDir() + "/old/x.txt"));
+    QVERIFY(QDir(installDir()).rmdir("old"));
+
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::actionsAreCaseInsensitive_data()
+{
+    QTest::addColumn<QByteArray>("action");
+    QTest::addColumn<QByteArray>("result"); // contents of x.txt afterwards, empty when removed
+    QTest::newRow("ADD") << QByteArray("ADD") << QByteArray("new");
+    QTest::newRow("Add") << QByteArray("Add") << QByteArray("new");
+    QTest::newRow("REMOVE") << QByteArray("REMOVE") << QByteArray();
+    QTest::newRow("Remove") << QByteArray("Remove") << QByteArray();
+    QTest::newRow("other: only backed up") << QByteArray("update") << QByteArray("old");
+    QTest::newRow("none: only backed up") << QByteArray() << QByteArray("old");
+}
+
+void TestVellUpdatePackage::actionsAreCaseInsensitive()
+{
+    QFETCH(QByteArray, action);
+    QFETCH(QByteArray, result);
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(TestArchive::write(workDir() + "/p.zip",
+        {{"p.xml", descriptor(identity, fileElement(".", "x.txt", action))}, {"x.txt", "new"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QCOMPARE(
+        readFile(installDir() + "/x.txt"), result.isEmpty() ? QByteArray("<missing>") : result);
+    QCOMPARE(package.getRestoreFiles(), QStringList {"x.txt"});
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::retryRecordsFoldersOnceAndFilesTwice()
+{
+    QVERIFY(writeFile(installDir() + "/d/x.txt", "old"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(buildPackage("p", {{"d/x.txt", "new"}, {"d/y.txt", "added"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QString errorText;
+        QStringList installed;
+        QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+        QCOMPARE(installed.size(), 3);
+    }
+    QCOMPARE(package.getRestoreDirs(), QStringList {"d"});
+    QCOMPARE(package.getRestoreFiles(), (QStringList {"d/x.txt", "d/x.txt"}));
+    QCOMPARE(package.getAddedFiles(), (QStringList {"d/y.txt", "d/y.txt"}));
+    // The second attempt found the new bytes in place; the backup still holds the old ones.
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::untouchedPackageUnwindsNothing()
+{
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    Tree const before = snapshot(installDir());
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
+{
+    QVERIFY(writeFile(installDir() + "/shared.txt", "original"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(buildPackage("first", {{"shared.txt", "first"}, {"new/n.txt", "first"}}, {}));
+    QVERIFY(buildPackage("second", {{"shared.txt", "second"}, {"new/n.txt", "second"}}, {}));
+    auto first = makeUpdate("first");
+    auto second = makeUpdate("second");
+    VellUpdatePackage firstPackage(first.get(), installDir());
+    VellUpdatePackage secondPackage(second.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(firstPackage.install(workDir(), errorText, installed), qPrintable(errorText));
+    QVERIFY2(secondPackage.install(workDir(), errorText, installed), qPrintable(errorText));
+    QCOMPARE(readFile(installDir() + "/new/n.txt"), QByteArray("second"));
+
+    // Unwound first to last, as the engine does.
+    QVERIFY(firstPackage.unwind(workDir()));
+    QVERIFY(secondPackage.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::appAndPluginBackupsStayApart()
+{
+    QString const pluginDir = base->filePath(QStringLiteral("vell/plugins"));
+    QVERIFY(writeFile(installDir() + "/x.txt", "app original"));
+    QVERIFY(writeFile(pluginDir + "/x.txt", "plugin original"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(buildPackage("app", {{"x.txt", "app new"}}, {}, "app"));
+    QVERIFY(buildPackage("plugin", {{"x.txt", "plugin new"}}, {}, "plugin"));
+    auto app = makeUpdate("app", "app");
+    auto plugin = makeUpdate("plugin", "plugin");
+    VellUpdatePackage appPackage(app.get(), installDir());
+    VellUpdatePackage pluginPackage(plugin.get(), pluginDir);
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(appPackage.install(workDir(), errorText, installed), qPrintable(errorText));
+    QVERIFY2(pluginPackage.install(workDir(), errorText, installed), qPrintable(errorText));
+    QCOMPARE(readFile(pluginDir + "/x.txt"), QByteArray("plugin new"));
+
+    QVERIFY(appPackage.unwind(workDir()));
+    QVERIFY(pluginPackage.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::installDirectoryFollowsTheType()
+{
+    auto app = makeUpdate("p", "app");
+    auto plugin = makeUpdate("p", "plugin");
+    QCOMPARE(VellUpdatePackage(app.get()).getInstallDir(), QCoreApplication::applicationDirPath());
+    QCOMPARE(
+        VellUpdatePackage(plugin.get()).getInstallDir(), QDir::homePath() + "/.Vellnet/plugins/");
+}
+
+void TestVellUpdatePackage::firstPluginGetsUserFilePermissions()
+{
+    QByteArray const home = qgetenv("HOME");
+    QString const fakeHome = base->filePath(QStringLiteral("vell/home"));
+    qputenv("HOME", QFile::encodeName(fakeHome));
+    auto restoreHome = qScopeGuard([&] { qputenv("HOME", home); });
+
+    QVERIFY(buildPackage("p", {{"filter.kwx", "plug-in"}}, {}, "plugin"));
+    auto update = makeUpdate("p", "plugin");
+    VellUpdatePackage package(update.get());
+    QCOMPARE(package.getInstallDir(), fakeHome + "/.Vellnet/plugins/");
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QString const plugin = fakeHome + "/.Vellnet/plugins/filter.kwx";
+    QCOMPARE(readFile(plugin), QByteArray("plug-in"));
+    QCOMPARE(QFileInfo(plugin).permissions(),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup
+            | QFile::ReadOther);
+
+    QVERIFY(package.unwind(workDir()));
+    QVERIFY(!QFileInfo::exists(plugin));
+}
+
+void TestVellUpdatePackage::unknownTypeTouchesNothing()
+{
+    QVERIFY(buildPackage("p", {{"x.txt", "x"}}, {}, "theme"));
+    Tree const before = snapshot(base->path());
+    auto update = makeUpdate("p", "theme");
+    VellUpdatePackage package(update.get());
+    QVERIFY(package.getInstallDir().isEmpty());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!package.install(workDir(), errorText, installed));
+    QVERIFY2(errorText.contains("theme"), qPrintable(errorText));
+    QVERIFY(installed.isEmpty());
+    QCOMPARE(snapshot(base->path()), before);
+}
+
+void TestVellUpdatePackage::missingDescriptorFails()
+{
+    QVERIFY(TestArchive::write(
+        workDir() + "/p.zip", {{"other.xml", descriptor(identity, "")}, {"x.txt", "x"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!package.install(workDir(), errorText, installed));
+    QVERIFY2(errorText.contains("p.xml"), qPrintable(errorText));
+    QCOMPARE(installed, (QStringList {" - other.xml", " - x.txt"}));
+    QCOMPARE(snapshot(installDir()), Tree());
+}
+
+void TestVellUpdatePackage::identityMismatchFailsWithoutText_data()
+{
+    QTest::addColumn<QByteArray>("package");
+    QTest::newRow("project") << QByteArray("project='other' name='core' type='app'");
+    QTest::newRow("name") << QByteArray("project='vell' name='Core' type='app'");
+    QTest::newRow("type") << QByteArray("project='vell' name='core' type='plugin'");
+}
+
+void TestVellUpdatePackage::identityMismatchFailsWithoutText()
+{
+    QFETCH(QByteArray, package);
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    Tree const before = snapshot(installDir());
+    // An instruction before the package element is carried out and recorded.
+    QByteArray const document = "<root>" + fileElement(".", "x.txt", "add") + "<package " + package
+        + "/>" + fileElement(".", "y.txt", "add") + "</root>";
+    QVERIFY(TestArchive::write(
+        workDir() + "/p.zip", {{"p.xml", document}, {"x.txt", "new"}, {"y.txt", "new"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage pkg(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!pkg.install(workDir(), errorText, installed));
+    QVERIFY(errorText.isEmpty());
+    QCOMPARE(readFile(installDir() + "/x.txt"), QByteArray("new"));
+    QVERIFY(!QFileInfo::exists(installDir() + "/y.txt"));
+    QVERIFY(pkg.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::malformedDescriptorFailsAndUnwinds()
+{
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    Tree const before = snapshot(installDir());
+    QByteArray const document
+        = descriptor(identity, fileElement(".", "x.txt", "add")).chopped(10) + "<file path=";
+    QVERIFY(TestArchive::write(workDir() + "/p.zip", {{"p.xml", document}, {"x.txt", "new"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!package.install(workDir(), errorText, installed));
+    QVERIFY2(errorText.contains("malformed"), qPrintable(errorText));
+    QCOMPARE(readFile(installDir() + "/x.txt"), QByteArray("new"));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::damagedArchivesFail_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::newRow("not a ZIP") << "text";
+    QTest::newRow("truncated") << "truncated";
+    QTest::newRow("corrupted data") << "corrupted";
+    QTest::newRow("no archive") << "missing";
+}
+
+void TestVellUpdatePackage::damagedArchivesFail()
+{
+    QFETCH(QString, damage);
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    Tree const before = snapshot(installDir());
+    QByteArray payload;
+    for (int i = 0; i < 20000; ++i) {
+        payload += QByteArray::number(i * 7919 % 10007);
+    }
+    QString const archive = workDir() + "/p.zip";
+    QVERIFY(TestArchive::write(archive,
+        {{"p.xml", descriptor(identity, fileElement(".", "x.txt", "add"))}, {"x.txt", payload}}));
+    QByteArray bytes = readFile(archive);
+    if (damage == "text") {
+        bytes = "this is not an archive";
+    } else if (damage == "truncated") {
+        bytes.truncate(bytes.size() / 2);
+    } else if (damage == "corrupted") {
+        // Flip bytes inside the compressed data of the second entry.
+        int const at = bytes.indexOf("x.txt") + 200;
+        for (int i = at; i < at + 16; ++i) {
+            bytes[i] = char(bytes[i] ^ 0x5a);
+        }
+    }
+    if (damage == "missing") {
+        QVERIFY(QFile::remove(archive));
+    } else {
+        QVERIFY(writeFile(archive, bytes));
+    }
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!package.install(workDir(), errorText, installed));
+    QVERIFY(!errorText.isEmpty());
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<QByteArray>("action");
+    QTest::newRow("climbing to a sibling folder") << QByteArray("../sentinel") << QByteArray("add");
+    QTest::newRow("removing from a sibling folder")
+        << QByteArray("../sentinel") << QByteArray("remove");
+    QTest::newRow("a sibling that begins with the same name")
+        << QByteArray("../vell-evil") << QByteArray("add");
+    QTest::newRow("climbing from inside")
+        << QByteArray("lib/../../sentinel") << QByteArray("remove");
+    QTest::newRow("climbing back in through a parent")
+        << QByteArray("../../" + QFileInfo(QDir::tempPath()).fileName().toUtf8())
+        << QByteArray("add");
+    QTest::newRow("through a symbolic link") << QByteArray("out") << QByteArray("add");
+    QTest::newRow("removing through a symbolic link") << QByteArray("out") << QByteArray("remove");
+    QTest::newRow("a symbolic link as the target") << QByteArray(".") << QByteArray("add");
+}
+
+void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(QByteArray, action);
+    QVERIFY(QFile::link(sentinelDir(), installDir() + "/out"));
+    QVERIFY(QFile::link(sentinelDir() + "/x.txt", installDir() + "/x.txt"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(TestArchive::write(workDir() + "/p.zip",
+        {{"p.xml",
+             descriptor(
+                 identity, fileElement(path, "x.txt", action) + fileElement(".", "ok.txt", "add"))},
+            {"x.txt", "evil"}, {"ok.txt", "fine"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QCOMPARE(readFile(installDir() + "/ok.txt"), QByteArray("fine")); // the rest goes on
+    QCOMPARE(package.getRestoreFiles(), QStringList());
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::hostileEntryNamesAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("entry");
+    QTest::newRow("climbing") << QByteArray("../sentinel/x.txt");
+    QTest::newRow("climbing from inside") << QByteArray("a/b/../../../sentinel/x.txt");
+    QTest::newRow("absolute") << (QDir::tempPath() + "/vell-absolute-entry.txt").toUtf8();
+    QTest::newRow("into the unwind area") << QByteArray("unwind/app/saved/x.txt");
+    QTest::newRow("over the archive itself") << QByteArray("p.zip");
+    QTest::newRow("256 bytes") << QByteArray(256, 'n');
+    QTest::newRow("300 bytes in folders") << QByteArray("dir/") + QByteArray(296, 'n');
+    QTest::newRow("through a symbolic link") << QByteArray("link/x.txt");
+}
+
+void TestVellUpdatePackage::hostileEntryNamesAreRefused()
+{
+    QFETCH(QByteArray, entry);
+    QVERIFY(QFile::link(sentinelDir(), workDir() + "/link"));
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(TestArchive::write(workDir() + "/p.zip",
+        {{"p.xml", descriptor(identity, fileElement(".", "x.txt", "add"))}, {entry, "evil"},
+            {"x.txt", "new"}}));
+    Tree const work = snapshot(workDir());
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!package.install(workDir(), errorText, installed));
+    QVERIFY2(errorText.contains(QString::fromLatin1(entry)), qPrintable(errorText));
+    QCOMPARE(installed, QStringList {" - p.xml"});
+    QCOMPARE(snapshot(installDir()), before);
+    QVERIFY(!QFileInfo::exists(QDir::tempPath() + "/vell-absolute-entry.txt"));
+    Tree afterWork = snapshot(workDir());
+    afterWork.remove("p.xml");
+    for (auto it = afterWork.begin(); it != afterWork.end();) { // empty folders of the work area
+        it = it.value() == "dir" ? afterWork.erase(it) : std::next(it);
+    }
+    Tree workFiles = work;
+    for (auto it = workFiles.begin(); it != workFiles.end();) {
+        it = it.value() == "dir" ? workFiles.erase(it) : std::next(it);
+    }
+    QCOMPARE(afterWork, workFiles);
+}
+
+void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("step");
+    for (QString const fault : {"copy fails", "backup refused", "target is a folder",
+             "malformed descriptor", "foreign package"}) {
+        for (int step = 0; step < 4; ++step) {
+            QTest::addRow("%s at step %d", qPrintable(fault), step) << fault << step;
+        }
+    }
+}
+
+void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, step);
+    // Four files replaced, one removed, one added: an "app" package of several steps.
+    QStringList const names {"d0/f.bin", "d1/f.bin", "d2/f.bin", "d3/f.bin"};
+    for (int i = 0; i < names.size(); ++i) {
+        QVERIFY(writeFile(installDir() + '/' + names[i], "old " + QByteArray::number(i)));
+    }
+    QVERIFY(writeFile(installDir() + "/gone.txt", "to be removed"));
+
+    QByteArray instructions = fileElement(".", "gone.txt", "remove");
+    QVector<TestArchive::Entry> entries;
+    for (int i = 0; i < names.size(); ++i) {
+        QByteArray const name = names[i].toUtf8();
+        if (i == step && fault == "malformed descriptor") {
+            instructions += "<file path='d'";
+            break;
+        }
+        if (i == step && fault == "foreign package") {
+            instructions += "<package project='other'/>";
+        }
+        instructions += fileElement(name.left(2), "f.bin", "add");
+        if (!(i == step && fault == "copy fails")) {
+            entries.append(TestArchive::Entry(name, "new " + QByteArray::number(i)));
+        }
+    }
+    instructions += fileElement("new", "n.txt", "add");
+    entries.append(TestArchive::Entry("new/n.txt", "added"));
+    entries.prepend(TestArchive::Entry("p.xml", descriptor(identity, instructions)));
+    QVERIFY(TestArchive::write(workDir() + "/p.zip", entries));
+
+    QString const target = installDir() + '/' + names[step];
+    if (fault == "backup refused") {
+        // A file where the backup's folder must go.
+        QVERIFY(writeFile(workDir() + "/unwind/app/saved/" + names[step].left(2), "blocker"));
+    } else if (fault == "target is a folder") {
+        QVERIFY(QFile::remove(target));
+        QVERIFY(writeFile(target + "/inner.txt", "inner"));
+    }
+    Tree const before = snapshot(installDir());
+
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!package.install(workDir(), errorText, installed));
+    QCOMPARE(errorText.isEmpty(), fault == "foreign package");
+    if (step > 0) {
+        QCOMPARE(readFile(installDir() + '/' + names[0]), QByteArray("new 0"));
+    }
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+QTEST_GUILESS_MAIN(TestVellUpdatePackage)
+#include "tst_vellupdatepackage.moc"
