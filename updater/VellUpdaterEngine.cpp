@@ -298,7 +298,7 @@ bool VellUpdaterEngine::openTargetFile(const QUrl &link)
         const int fd = ::open(QFile::encodeName(path).constData(),
             O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
-            targetFile.setFileName(path);
+            targetPath = path;
             if (targetFile.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
                 return true;
             errorText = targetFile.errorString();
@@ -377,7 +377,7 @@ void VellUpdaterEngine::dataReadProgress()
         const QByteArray chunk = reply->read(ChunkSize);
         if (targetFile.write(chunk) != chunk.size()) {
             failDownload(translated("Could not save the package to %1: %2", "nc")
-                             .arg(targetFile.fileName(), targetFile.errorString()));
+                             .arg(targetPath, targetFile.errorString()));
             return;
         }
         requestDone += chunk.size();
@@ -481,8 +481,12 @@ void VellUpdaterEngine::detachReply()
     reply = nullptr;
     if (current) {
         current->disconnect(this);
-        current->abort();
-        current->deleteLater();
+        // Aborting inside one of the reply's own signals confuses it: let it
+        // return from that signal first.
+        QTimer::singleShot(0, current, [current] {
+            current->abort();
+            current->deleteLater();
+        });
     }
 }
 
@@ -491,7 +495,7 @@ void VellUpdaterEngine::discardTargetFile()
 {
     if (targetFile.isOpen()) {
         targetFile.close();
-        targetFile.remove();
+        QFile::remove(targetPath);
     }
 }
 

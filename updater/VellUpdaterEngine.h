@@ -126,6 +126,7 @@ private:
     QNetworkAccessManager http;
     QString log;
     QFile targetFile;
+    QString targetPath; ///< where targetFile lies (it is opened from a descriptor)
     QVector<Update *> updates;
     int currentIndex = 0;
     QString workDir;

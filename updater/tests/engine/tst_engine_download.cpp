@@ -1,0 +1,507 @@
+// Downloads against a real HTTP server (python3's http.server) on port 80 of
+// loopback inside a private network namespace, and against a scripted server
+// for the misbehaviours a real one will not show on demand.
+
+#include "EngineTestSupport.h"
+#include "NetnsTestMain.h"
+#include "VellUpdateServerAddress.h"
+#include "VellUpdaterEngine.h"
+
+#include <QHash>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const char PackageHost[] = "packages.vell.example";
+
+QByteArray pattern(int size, char seed)
+{
+    QByteArray bytes(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        bytes[i] = char(seed + i % 53);
+    return bytes;
+}
+
+/** Peak resident memory since the last reset, in KiB. */
+qint64 peakResidentKiB()
+{
+    const QByteArray status = readFile(QStringLiteral("/proc/self/status"));
+    for (const QByteArray &line : status.split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toLongLong();
+    }
+    return -1;
+}
+
+bool resetPeakResident()
+{
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
+}
+
+/**
+ * An HTTP server that answers each path with a fixed head and body, and can
+ * stay silent after them, for statuses and stalls python's server never shows.
+ */
+class ScriptedHttpServer : public QTcpServer
+{
+public:
+    struct Answer
+    {
+        QByteArray head; ///< status line and headers, without the blank line
+        QByteArray body;
+        bool stall = false; ///< keep the connection open and silent afterwards
+    };
+
+    bool listenOn(const char *address)
+    {
+        connect(this, &QTcpServer::newConnection, this, &ScriptedHttpServer::accept);
+        return listen(QHostAddress(QLatin1String(address)), 80);
+    }
+
+    QHash<QByteArray, Answer> answers;
+    QStringList requests;
+
+private:
+    void accept()
+    {
+        while (QTcpSocket *socket = nextPendingConnection()) {
+            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
+            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        }
+    }
+
+    void serve(QTcpSocket *socket)
+    {
+        QByteArray &pending = buffers[socket];
+        pending += socket->readAll();
+        const int end = pending.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
+        pending.remove(0, end + 4);
+        const QByteArray method = requestLine.value(0);
+        const QByteArray path = requestLine.value(1);
+        requests << QString::fromLatin1(method + ' ' + path);
+        const Answer answer = answers.value(
+            path, Answer {"HTTP/1.1 404 Not Found\r\nContent-Length: 0", QByteArray(), false});
+        socket->write(answer.head + "\r\nConnection: close\r\n\r\n");
+        if (method != "HEAD")
+            socket->write(answer.body);
+        if (!answer.stall)
+            socket->disconnectFromHost();
+    }
+
+    QHash<QTcpSocket *, QByteArray> buffers;
+};
+
+} // namespace
+
+class EngineDownloadTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void progressRisesPackageByPackage();
+    void fetchesPlainHttpFromPort80_data();
+    void fetchesPlainHttpFromPort80();
+    void httpErrorStatusIsAnError_data();
+    void httpErrorStatusIsAnError();
+    void redirectOnlyToPlainHttpOnPort80_data();
+    void redirectOnlyToPlainHttpOnPort80();
+    void refusesPathOutsideWorkDirectory_data();
+    void refusesPathOutsideWorkDirectory();
+    void countsPackagesWithoutContentLength();
+    void stalledDownloadFails();
+    void abortRaisesNoError();
+    void largePackageKeepsMemoryFlat();
+
+private:
+    std::unique_ptr<VellUpdaterEngine> engineFor(const QStringList &links);
+    bool waitForEnd(const EngineSignalLog &log, int timeoutMs = 20000);
+    QStringList httpRequests();
+
+    QTemporaryDir serverRoot;
+    QProcess httpServer;
+    QByteArray httpLog;
+    ScriptedHttpServer scripted;
+    std::unique_ptr<UpdateServerProcess> updateServer;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
+};
+
+void EngineDownloadTest::initTestCase()
+{
+    QVERIFY2(qEnvironmentVariableIsSet("VELL_IN_NETNS"), "must run in a network namespace");
+    QVERIFY2(serverRoot.isValid(), qPrintable(serverRoot.errorString()));
+    QVERIFY(writeFile(serverRoot.filePath("one.zip"), pattern(1000, 'a')));
+    QVERIFY(writeFile(serverRoot.filePath("two.zip"), pattern(3000, 'A')));
+    QVERIFY(writeFile(serverRoot.filePath("sub/three.zip"), pattern(777, '0')));
+
+    httpServer.setProcessChannelMode(QProcess::SeparateChannels);
+    httpServer.start(QStringLiteral("python3"),
+        {"-u", "-m", "http.server", "80", "--bind", "127.0.0.1", "--directory", serverRoot.path()});
+    QVERIFY(httpServer.waitForStarted(10000));
+    QElapsedTimer waited;
+    waited.start();
+    forever {
+        QTcpSocket probe;
+        probe.connectToHost(QStringLiteral("127.0.0.1"), 80);
+        if (probe.waitForConnected(100))
+            break;
+        QVERIFY2(!waited.hasExpired(10000), "the HTTP server did not start");
+        QTest::qWait(50);
+    }
+
+    // The scripted server answers on its own loopback address.
+    QVERIFY(scripted.listenOn("127.0.0.2"));
+}
+
+void EngineDownloadTest::cleanupTestCase()
+{
+    httpServer.kill();
+    httpServer.waitForFinished(5000);
+}
+
+void EngineDownloadTest::init()
+{
+    dir.reset(new QTemporaryDir);
+    QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
+    QVERIFY(QDir().mkpath(dir->filePath("tmp")));
+    environment.emplace_back(
+        new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
+    httpRequests();
+    scripted.requests.clear();
+    scripted.answers.clear();
+}
+
+void EngineDownloadTest::cleanup()
+{
+    updateServer.reset();
+    environment.clear();
+    dir.reset();
+    QVERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+// An engine whose update list holds one update per link, named p0, p1, ...
+std::unique_ptr<VellUpdaterEngine> EngineDownloadTest::engineFor(const QStringList &links)
+{
+    QVector<CatalogueEntry> catalogue;
+    QStringList installed;
+    for (int i = 0; i < links.size(); ++i) {
+        CatalogueEntry entry;
+        entry.project = QStringLiteral("vell");
+        entry.name = QStringLiteral("p%1").arg(i);
+        entry.type = QStringLiteral("app");
+        entry.version = QStringLiteral("2.0");
+        entry.link = links.at(i);
+        catalogue << entry;
+        installed << QStringLiteral("vell p%1 app 1.0").arg(i);
+    }
+    const QString client = dir->filePath("client/vell");
+    if (!writeCatalogue(dir->filePath("catalogue"), catalogue)
+        || !writeStubClient(client, queryFor(installed)))
+        return nullptr;
+    updateServer.reset(new UpdateServerProcess);
+    if (!updateServer->start(dir->filePath("catalogue")))
+        return nullptr;
+    ScopedEnvironment address(
+        VellUpdateServerAddress::EnvironmentVariable, updateServer->address());
+
+    std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
+    engine->setClientProgram(client);
+    if (!engine->checkUpdates() || engine->getUpdates().size() != links.size())
+        return nullptr;
+    return engine;
+}
+
+bool EngineDownloadTest::waitForEnd(const EngineSignalLog &log, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (log.of("downloadFinished").isEmpty() && log.of("error").isEmpty()) {
+        if (timer.hasExpired(timeoutMs))
+            return false;
+        QTest::qWait(10);
+    }
+    return true;
+}
+
+// The requests python's server has logged since the last call, as "GET /path".
+QStringList EngineDownloadTest::httpRequests()
+{
+    QTest::qWait(50); // its log line follows the answer
+    httpLog += httpServer.readAllStandardError();
+    QStringList requests;
+    for (const QByteArray &line : httpLog.split('\n')) {
+        const int quote = line.indexOf('"');
+        if (quote < 0)
+            continue;
+        const QList<QByteArray> words = line.mid(quote + 1).split(' ');
+        requests << QString::fromLatin1(words.value(0) + ' ' + words.value(1));
+    }
+    httpLog.clear();
+    return requests;
+}
+
+void EngineDownloadTest::progressRisesPackageByPackage()
+{
+    auto engine = engineFor({QStringLiteral("http://%1/one.zip").arg(PackageHost),
+        QStringLiteral("http://%1/two.zip").arg(PackageHost)});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+
+    engine->beginDownload();
+    QCOMPARE(engine->downloadState(), VellUpdaterEngine::Sizing);
+    QVERIFY(waitForEnd(log));
+
+    QCOMPARE(log.of("error"), QStringList());
+    QCOMPARE(log.of("downloadFile"), (QStringList {"p0", "p1"}));
+    QCOMPARE(log.events.first(), QStringLiteral("downloadFile:p0"));
+    QCOMPARE(log.events.last(), QStringLiteral("downloadFinished:"));
+    const int second = log.events.indexOf(QStringLiteral("downloadFile:p1"));
+    QVERIFY(second > 1);
+    // During the first package progress climbs to 1000 of 4000 bytes.
+    QCOMPARE(log.events.at(second - 1), QStringLiteral("downloadProgress:25"));
+    int previous = 0;
+    for (int i = 1; i < log.events.size() - 1; ++i) {
+        if (i == second)
+            continue;
+        QVERIFY2(log.events.at(i).startsWith(QLatin1String("downloadProgress:")),
+            qPrintable(log.events.at(i)));
+        const int percent = log.events.at(i).section(QLatin1Char(':'), 1).toInt();
+        QVERIFY(percent >= previous && percent <= (i < second ? 25 : 100));
+        previous = percent;
+    }
+    QCOMPARE(previous, 100);
+    QCOMPARE(engine->downloadState(), VellUpdaterEngine::Idle);
+
+    QCOMPARE(readFile(engine->workDirectory() + "one.zip"), pattern(1000, 'a'));
+    QCOMPARE(readFile(engine->workDirectory() + "two.zip"), pattern(3000, 'A'));
+    QCOMPARE(httpRequests(),
+        (QStringList {"HEAD /one.zip", "HEAD /two.zip", "GET /one.zip", "GET /two.zip"}));
+}
+
+void EngineDownloadTest::fetchesPlainHttpFromPort80_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("path");
+
+    QTest::newRow("https with a port")
+        << QStringLiteral("https://%1:8443/one.zip").arg(PackageHost) << "/one.zip";
+    QTest::newRow("ftp scheme") << "ftp://127.0.0.1/two.zip"
+                                << "/two.zip";
+    QTest::newRow("port, query and fragment")
+        << "http://127.0.0.1:8080/sub/three.zip?token=abc&x=1#part"
+        << "/sub/three.zip";
+}
+
+void EngineDownloadTest::fetchesPlainHttpFromPort80()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, path);
+
+    auto engine = engineFor({link});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log));
+
+    QCOMPARE(log.of("error"), QStringList());
+    QCOMPARE(httpRequests(), (QStringList {"HEAD " + path, "GET " + path}));
+    QCOMPARE(readFile(engine->workDirectory() + path), readFile(serverRoot.path() + path));
+}
+
+void EngineDownloadTest::httpErrorStatusIsAnError_data()
+{
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("404 on HEAD and GET") << "http://127.0.0.1/missing.zip"
+                                         << "404";
+    QTest::newRow("500 on HEAD") << "http://127.0.0.2/broken.zip"
+                                 << "500 Internal Server Error";
+    QTest::newRow("403 on GET only") << "http://127.0.0.2/forbidden.zip"
+                                     << "403 Forbidden";
+}
+
+void EngineDownloadTest::httpErrorStatusIsAnError()
+{
+    QFETCH(QString, link);
+    QFETCH(QString, expected);
+
+    scripted.answers["/broken.zip"]
+        = {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 5", "oops!"};
+    scripted.answers["/forbidden.zip"] = {"HTTP/1.1 200 OK\r\nContent-Length: 10", "0123456789"};
+    auto engine = engineFor({link});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+    // HEAD of the forbidden package passes; its GET is refused.
+    connect(engine.get(), &VellUpdaterEngine::downloadFile, this, [this] {
+        scripted.answers["/forbidden.zip"]
+            = {"HTTP/1.1 403 Forbidden\r\nContent-Length: 4", "nope"};
+    });
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log));
+
+    QCOMPARE(log.of("error").size(), 1);
+    QVERIFY2(log.of("error").first().contains(expected), qPrintable(log.of("error").first()));
+    QVERIFY(log.of("downloadFinished").isEmpty());
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80_data()
+{
+    QTest::addColumn<QByteArray>("location");
+    QTest::addColumn<bool>("followed");
+
+    QTest::newRow("plain http on port 80") << QByteArray("http://127.0.0.1/one.zip") << true;
+    QTest::newRow("another scheme") << QByteArray("https://127.0.0.1/one.zip") << false;
+    QTest::newRow("another port") << QByteArray("http://127.0.0.1:8080/one.zip") << false;
+}
+
+void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80()
+{
+    QFETCH(QByteArray, location);
+    QFETCH(bool, followed);
+
+    scripted.answers["/moved.zip"]
+        = {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\nLocation: " + location, QByteArray()};
+    auto engine = engineFor({QStringLiteral("http://127.0.0.2/moved.zip")});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log));
+
+    if (followed) {
+        QCOMPARE(log.of("error"), QStringList());
+        // Stored where the link says, whatever path the server redirected to.
+        QCOMPARE(readFile(engine->workDirectory() + "moved.zip"), pattern(1000, 'a'));
+    } else {
+        QCOMPARE(log.of("error").size(), 1);
+        QVERIFY2(log.of("error").first().contains(QString::fromLatin1(location)),
+            qPrintable(log.of("error").first()));
+        QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+    }
+}
+
+void EngineDownloadTest::refusesPathOutsideWorkDirectory_data()
+{
+    QTest::addColumn<QString>("link");
+
+    QTest::newRow("dot-dot segments") << "http://127.0.0.1/../../escape.zip";
+    QTest::newRow("encoded dot-dot") << "http://127.0.0.1/%2e%2e/%2E%2E/escape.zip";
+    QTest::newRow("dot-dot in the middle") << "http://127.0.0.1/sub/../../escape.zip";
+    QTest::newRow("no file name") << "http://127.0.0.1/sub/";
+}
+
+void EngineDownloadTest::refusesPathOutsideWorkDirectory()
+{
+    QFETCH(QString, link);
+
+    QVERIFY(writeFile(serverRoot.filePath("escape.zip"), "escaped"));
+    auto engine = engineFor({link});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log));
+
+    QCOMPARE(log.of("error").size(), 1);
+    QVERIFY(log.of("downloadFinished").isEmpty());
+    QCOMPARE(filesBelow(dir->path()).filter(QStringLiteral("escape")), QStringList());
+    QCOMPARE(httpRequests(), QStringList());
+}
+
+void EngineDownloadTest::countsPackagesWithoutContentLength()
+{
+    // Bodies end when the connection closes; no size is announced.
+    scripted.answers["/a.zip"] = {"HTTP/1.1 200 OK", pattern(500, 'x')};
+    scripted.answers["/b.zip"] = {"HTTP/1.1 200 OK", pattern(700, 'y')};
+    auto engine = engineFor({"http://127.0.0.2/a.zip", "http://127.0.0.2/b.zip"});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log));
+
+    QCOMPARE(log.of("error"), QStringList());
+    const QStringList progress = log.of("downloadProgress");
+    QVERIFY(progress.contains(QStringLiteral("50")));
+    QCOMPARE(progress.last(), QStringLiteral("100"));
+    for (const QString &percent : progress)
+        QVERIFY(percent.toInt() >= 0 && percent.toInt() <= 100);
+    QCOMPARE(readFile(engine->workDirectory() + "b.zip"), pattern(700, 'y'));
+}
+
+void EngineDownloadTest::stalledDownloadFails()
+{
+    scripted.answers["/stall.zip"]
+        = {"HTTP/1.1 200 OK\r\nContent-Length: 1000", pattern(10, 's'), true};
+    auto engine = engineFor({"http://127.0.0.2/stall.zip"});
+    QVERIFY(engine);
+    VellUpdaterEngine::Limits limits;
+    limits.downloadStallMs = 300;
+    engine->setLimits(limits);
+    EngineSignalLog log(engine.get());
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log, 5000));
+
+    QCOMPARE(log.of("error").size(), 1);
+    QVERIFY2(log.of("error").first().contains(QLatin1String("sent nothing")),
+        qPrintable(log.of("error").first()));
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineDownloadTest::abortRaisesNoError()
+{
+    QFile big(serverRoot.filePath("big.zip"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(64 * 1024 * 1024));
+    big.close();
+    auto engine = engineFor({"http://127.0.0.1/big.zip", "http://127.0.0.1/one.zip"});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+    connect(engine.get(), &VellUpdaterEngine::downloadProgress, engine.get(),
+        &VellUpdaterEngine::abortDownload);
+    engine->beginDownload();
+    QTRY_VERIFY(!log.of("downloadProgress").isEmpty());
+    QTest::qWait(300);
+
+    QCOMPARE(engine->downloadState(), VellUpdaterEngine::Aborted);
+    QCOMPARE(log.of("error"), QStringList());
+    QCOMPARE(log.of("downloadFinished"), QStringList());
+    QCOMPARE(log.of("downloadFile"), QStringList {"p0"});
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+    QFile::remove(big.fileName());
+}
+
+void EngineDownloadTest::largePackageKeepsMemoryFlat()
+{
+    const qint64 size = 48 * 1024 * 1024;
+    QFile big(serverRoot.filePath("large.zip"));
+    QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(size));
+    big.close();
+    auto engine = engineFor({"http://127.0.0.1/large.zip"});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+
+    QVERIFY2(resetPeakResident(), "cannot reset the peak memory figure");
+    const qint64 before = peakResidentKiB();
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log, 60000));
+    const qint64 growth = peakResidentKiB() - before;
+
+    QCOMPARE(log.of("error"), QStringList());
+    QCOMPARE(QFileInfo(engine->workDirectory() + "large.zip").size(), size);
+    QVERIFY2(growth < 16 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(growth)));
+    QFile::remove(big.fileName());
+}
+
+VELL_NETNS_TEST_MAIN(EngineDownloadTest, PackageHost)
+#include "tst_engine_download.moc"
