@@ -1,0 +1,401 @@
+#include "SqliteProbe.h"
+#include "VellArchiveCastException.h"
+#include "VellArchiveModule.h"
+#include "VellArchiveTransactionGuard.h"
+#include "VellDBConnection.h"
+#include "VellDBModule.h"
+#include "VellDBResult.h"
+
+#include <QtTest>
+
+#include <memory>
+
+using namespace VellArchive;
+using VellDatabase::VellDBConnection;
+using VellDatabase::VellDBResult;
+
+namespace {
+
+// Passes every statement to a real connection and remembers what was sent.
+class RecordingConnection : public VellDBConnection
+{
+public:
+    explicit RecordingConnection(VellDBConnection *inner)
+        : m_inner(inner)
+    { }
+    bool isOpen() const override { return m_inner->isOpen(); }
+    int exec(const QString &sql) override
+    {
+        sent << sql;
+        return m_inner->exec(sql);
+    }
+    VellDBResult *query(const QString &sql) override { return m_inner->query(sql); }
+    int lastInsertId() override { return m_inner->lastInsertId(); }
+    QString lastError() const override { return m_inner->lastError(); }
+
+    int count(const QString &table)
+    {
+        std::unique_ptr<VellDBResult> result(
+            query(QStringLiteral("SELECT count(*) FROM ") + table));
+        return result ? result->value(0, 0).toInt() : -1;
+    }
+
+    QStringList sent;
+
+private:
+    std::unique_ptr<VellDBConnection> m_inner;
+};
+
+const QString Begin = QStringLiteral("BEGIN TRANSACTION");
+const QString Commit = QStringLiteral("COMMIT TRANSACTION");
+const QString Rollback = QStringLiteral("ROLLBACK TRANSACTION");
+
+// Everything the file holds, for before/after comparisons.
+QStringList snapshot(SqliteProbe &probe)
+{
+    QStringList all
+        = probe.rows(QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master "
+                                    "ORDER BY name"));
+    for (const QString &table : probe.rows(
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"))) {
+        all << table << probe.rows(QStringLiteral("SELECT * FROM ") + table);
+    }
+    return all;
+}
+
+} // namespace
+
+class TestVellArchiveStore : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void createsEveryTable_data();
+    void createsEveryTable();
+    void createsEveryIndex();
+    void reopeningChangesNothing();
+    void loadsValidUsersAndStopsAtDamagedRow();
+    void withoutDatabaseEveryOperationIsEmpty_data();
+    void withoutDatabaseEveryOperationIsEmpty();
+
+    void strToIntAcceptsDecimalIntegersOnly_data();
+    void strToIntAcceptsDecimalIntegersOnly();
+    void maskApostropheDoublesApostrophes_data();
+    void maskApostropheDoublesApostrophes();
+
+    void guardRollsBackUnlessCommitted();
+    void guardSendsNothingAfterCommit();
+    void guardWithoutBeginOrConnectionDoesNothing();
+    void guardRollsBackRefusedCommit();
+
+private:
+    QString databasePath() const { return m_dir->filePath(QStringLiteral("archive.db")); }
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestVellArchiveStore::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+}
+
+void TestVellArchiveStore::createsEveryTable_data()
+{
+    // name:type:not null:primary key, per column
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("columns");
+    QTest::newRow("Chats") << "Chats"
+                           << "ID:INTEGER:0:1 Time:TEXT:0:0 Type:INTEGER:1:0 "
+                              "Owner_ID:INTEGER:1:0 Properties:TEXT:0:0";
+    QTest::newRow("Users") << "Users"
+                           << "ID:INTEGER:0:1 UID:TEXT:1:0 Protocol:TEXT:1:0 "
+                              "Owner_ID:INTEGER:1:0 Properties:TEXT:0:0";
+    QTest::newRow("Messages") << "Messages"
+                              << "ID:INTEGER:0:1 Text:TEXT:1:0 Time:TEXT:1:0 User_ID:INTEGER:1:0 "
+                                 "Chat_ID:INTEGER:1:0 Type:INTEGER:1:0 Properties:TEXT:0:0";
+    QTest::newRow("UserToChat") << "UserToChat"
+                                << "User_ID:INTEGER:1:0 Chat_ID:INTEGER:1:0";
+    QTest::newRow("WordToMessage") << "WordToMessage"
+                                   << "Word_ID:INTEGER:1:0 Message_ID:INTEGER:1:0";
+    QTest::newRow("Words") << "Words"
+                           << "ID:INTEGER:0:1 Word:TEXT:1:0";
+    QTest::newRow("SMS") << "SMS"
+                         << "ID:INTEGER:0:1 Time:TEXT:1:0 Sender:TEXT:1:0";
+    QTest::newRow("SMS_Recipient") << "SMS_Recipient"
+                                   << "ID:INTEGER:0:1 SMS_ID:INTEGER:1:0 Name:TEXT:1:0";
+    QTest::newRow("SMS_Message") << "SMS_Message"
+                                 << "ID:INTEGER:0:1 SMS_ID:INTEGER:1:0 Body:TEXT:1:0";
+    QTest::newRow("WordToSMS") << "WordToSMS"
+                               << "Word_ID:INTEGER:1:0 SMS_ID:INTEGER:1:0";
+}
+
+void TestVellArchiveStore::createsEveryTable()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, columns);
+    {
+        VellArchiveModule module(databasePath());
+    }
+    SqliteProbe probe(databasePath());
+    const QStringList actual
+        = probe.rows(QStringLiteral("SELECT name || ':' || type || ':' || \"notnull\" || ':' || pk "
+                                    "FROM pragma_table_info('%1') ORDER BY cid")
+                         .arg(table));
+    QCOMPARE(actual.join(QLatin1Char(' ')), columns);
+}
+
+void TestVellArchiveStore::createsEveryIndex()
+{
+    VellArchiveModule module(databasePath());
+    SqliteProbe probe(databasePath());
+    const QString indexes = QStringLiteral(
+        "SELECT name || ':' || tbl_name FROM sqlite_master WHERE type = 'index' ORDER BY name");
+    const QStringList expected {
+        "ChatsIndex:Chats",
+        "MessagesIndex:Messages",
+        "SMSId:SMS_Recipient", // the second SMSId finds this one and creates nothing
+        "SMSName:SMS_Recipient",
+        "SMSSender:SMS",
+        "SMSTime:SMS",
+        "UserToChatIndex1:UserToChat",
+        "UserToChatIndex2:UserToChat",
+        "WordToMessageIndex1:WordToMessage",
+        "WordToMessageIndex2:WordToMessage",
+        "WordToSMSIndex1:WordToSMS",
+        "WordToSMSIndex2:WordToSMS",
+        "WordsIndex:Words",
+    };
+    QCOMPARE(probe.rows(indexes), expected);
+    QCOMPARE(probe.count(QStringLiteral("sqlite_master WHERE type = 'table'")), 10);
+
+    // A second run over the complete schema succeeds and changes nothing.
+    const QStringList before = snapshot(probe);
+    QVERIFY(module.createTables());
+    QCOMPARE(snapshot(probe), before);
+}
+
+void TestVellArchiveStore::reopeningChangesNothing()
+{
+    {
+        VellArchiveModule module(databasePath());
+        const int id = module.startConversation(VellArchiveBackendConversation::Chat,
+            {QStringLiteral("bob")}, QStringLiteral("alice"), QStringLiteral("jabber"), QString());
+        QVERIFY(id > 0);
+        module.addEntry(id, QStringLiteral("bob"), QStringLiteral("hello there"),
+            QDateTime(QDate(2009, 3, 1), QTime(14, 5)), QString(),
+            VellArchiveBackendConversationEntry::Message);
+        module.finishConversation(id);
+    }
+    SqliteProbe probe(databasePath());
+    const QStringList before = snapshot(probe);
+    {
+        VellArchiveModule module(databasePath());
+        QCOMPARE(snapshot(probe), before);
+        // The users were loaded: the same people make no new Users rows.
+        QVERIFY(
+            module.startConversation(VellArchiveBackendConversation::Chat, {QStringLiteral("bob")},
+                QStringLiteral("alice"), QStringLiteral("jabber"), QString())
+            > 0);
+    }
+    QCOMPARE(probe.count(QStringLiteral("Users")), 2);
+    QCOMPARE(probe.count(QStringLiteral("Chats")), 2);
+}
+
+void TestVellArchiveStore::loadsValidUsersAndStopsAtDamagedRow()
+{
+    {
+        VellArchiveModule module(databasePath());
+    }
+    SqliteProbe probe(databasePath());
+    // Rows come back in row ID order; the damaged Owner_ID of erin stops the loading.
+    QVERIFY(probe.exec(QStringLiteral("INSERT INTO Users(ID, UID, Protocol, Owner_ID) VALUES"
+                                      "(-2, 'gina', 'jabber', 0)," // ID below 1: skipped
+                                      "(1, 'alice', 'jabber', 0),"
+                                      "(2, '', 'jabber', 0)," // empty UID: skipped
+                                      "(3, 'carol', '', 0)," // empty protocol: skipped
+                                      "(4, 'dave', 'jabber', -1)," // negative owner: skipped
+                                      "(5, 'dave', 'jabber', 0),"
+                                      "(6, 'erin', 'jabber', 'x'),"
+                                      "(7, 'frank', 'jabber', 0)")));
+
+    VellArchiveModule module(databasePath());
+    const auto usersAfterStarting = [&](const QString &owner) {
+        module.startConversation(
+            VellArchiveBackendConversation::Chat, {}, owner, QStringLiteral("jabber"), QString());
+        return probe.count(QStringLiteral("Users"));
+    };
+    QCOMPARE(usersAfterStarting(QStringLiteral("alice")), 8); // known
+    QCOMPARE(usersAfterStarting(QStringLiteral("dave")), 8); // known: skipped rows do not stop
+    QCOMPARE(usersAfterStarting(QStringLiteral("frank")), 9); // after the damaged row
+    QCOMPARE(usersAfterStarting(QStringLiteral("gina")), 10); // its row was skipped
+
+    QVERIFY(!module.readAllUsersFromDB());
+    QVERIFY(probe.exec(QStringLiteral("UPDATE Users SET Owner_ID = 0 WHERE ID = 6")));
+    QVERIFY(module.readAllUsersFromDB());
+    QCOMPARE(usersAfterStarting(QStringLiteral("erin")), 10);
+}
+
+void TestVellArchiveStore::withoutDatabaseEveryOperationIsEmpty_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("empty name") << QString();
+    QTest::newRow("missing folder") << "missing/archive.db";
+}
+
+void TestVellArchiveStore::withoutDatabaseEveryOperationIsEmpty()
+{
+    QFETCH(QString, name);
+    VellArchiveModule module(name.isEmpty() ? name : m_dir->filePath(name));
+    QCOMPARE(module.backendId(), QStringLiteral("VellArchiveSQLite"));
+    QVERIFY(!module.createTables());
+    QVERIFY(!module.readAllUsersFromDB());
+    QCOMPARE(module.startConversation(VellArchiveBackendConversation::Chat, {QStringLiteral("bob")},
+                 QStringLiteral("alice"), QStringLiteral("jabber"), QString()),
+        -1);
+    module.addEntry(1, QStringLiteral("alice"), QStringLiteral("text"),
+        QDateTime::currentDateTime(), QString(), VellArchiveBackendConversationEntry::Message);
+    module.addRecipient(1, QStringLiteral("carol"));
+    module.finishConversation(1);
+    QVERIFY(module.readChatsIndexesFromDB(QStringLiteral("SELECT 1")).isEmpty());
+    QVERIFY(module.readSMSIndexesFromDB(QStringLiteral("SELECT 1")).isEmpty());
+
+    const VellArchiveBackendConversation none = module.getConversation(1, true);
+    QCOMPARE(none.getId(), 0);
+    QVERIFY(none.getProtocol().isEmpty() && !none.getProtocol().isNull());
+    QVERIFY(none.getOwnerUid().isEmpty() && !none.getOwnerUid().isNull());
+    QVERIFY(none.getRecipients().isEmpty());
+    QVERIFY(none.getStartTime().isNull());
+    QCOMPARE(int(none.getType()), 0);
+    QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("missing"))));
+}
+
+void TestVellArchiveStore::strToIntAcceptsDecimalIntegersOnly_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<int>("value");
+    QTest::newRow("positive") << "12" << true << 12;
+    QTest::newRow("negative") << "-3" << true << -3;
+    QTest::newRow("zero") << "0" << true << 0;
+    QTest::newRow("largest") << "2147483647" << true << 2147483647;
+    QTest::newRow("too large") << "2147483648" << false << 0;
+    QTest::newRow("empty") << "" << false << 0;
+    QTest::newRow("null") << QString() << false << 0;
+    QTest::newRow("trailing letter") << "12a" << false << 0;
+    QTest::newRow("hexadecimal") << "0x1A" << false << 0;
+    QTest::newRow("fraction") << "1.5" << false << 0;
+}
+
+void TestVellArchiveStore::strToIntAcceptsDecimalIntegersOnly()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(int, value);
+    if (valid) {
+        QCOMPARE(VellArchiveModule::strToInt(text), value);
+    } else {
+        QVERIFY_EXCEPTION_THROWN(VellArchiveModule::strToInt(text), VellArchiveCastException);
+    }
+}
+
+void TestVellArchiveStore::maskApostropheDoublesApostrophes_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("masked");
+    QTest::newRow("none") << "hello"
+                          << "hello";
+    QTest::newRow("one") << "o'brien"
+                         << "o''brien";
+    QTest::newRow("several") << "'a''b'"
+                             << "''a''''b''";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestVellArchiveStore::maskApostropheDoublesApostrophes()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, masked);
+    QCOMPARE(VellArchiveModule::maskApostrophe(text), masked);
+}
+
+void TestVellArchiveStore::guardRollsBackUnlessCommitted()
+{
+    RecordingConnection db(VellDatabase::VellDBModule::getDBConnection(databasePath(), false));
+    db.exec(QStringLiteral("CREATE TABLE T(N INTEGER)"));
+    db.sent.clear();
+    {
+        VellArchiveTransactionGuard guard(&db, true);
+        db.exec(QStringLiteral("INSERT INTO T VALUES(1)"));
+    }
+    QCOMPARE(db.sent, (QStringList {Begin, QStringLiteral("INSERT INTO T VALUES(1)"), Rollback}));
+    QCOMPARE(db.count(QStringLiteral("T")), 0);
+
+    db.sent.clear();
+    {
+        VellArchiveTransactionGuard guard(&db, true);
+        db.exec(QStringLiteral("INSERT INTO T VALUES(2)"));
+        guard.rollback();
+        guard.rollback(); // no longer active: nothing more is sent
+    }
+    QCOMPARE(db.sent, (QStringList {Begin, QStringLiteral("INSERT INTO T VALUES(2)"), Rollback}));
+    QCOMPARE(db.count(QStringLiteral("T")), 0);
+}
+
+void TestVellArchiveStore::guardSendsNothingAfterCommit()
+{
+    RecordingConnection db(VellDatabase::VellDBModule::getDBConnection(databasePath(), false));
+    db.exec(QStringLiteral("CREATE TABLE T(N INTEGER)"));
+    db.sent.clear();
+    {
+        VellArchiveTransactionGuard guard(&db, true);
+        db.exec(QStringLiteral("INSERT INTO T VALUES(1)"));
+        QVERIFY(guard.commit());
+        QVERIFY(!guard.commit());
+    }
+    QCOMPARE(db.sent, (QStringList {Begin, QStringLiteral("INSERT INTO T VALUES(1)"), Commit}));
+    SqliteProbe probe(databasePath());
+    QCOMPARE(probe.count(QStringLiteral("T")), 1);
+}
+
+void TestVellArchiveStore::guardWithoutBeginOrConnectionDoesNothing()
+{
+    {
+        VellArchiveTransactionGuard guard(nullptr, true);
+        guard.transaction();
+        QVERIFY(!guard.commit());
+        guard.rollback();
+    }
+    RecordingConnection db(VellDatabase::VellDBModule::getDBConnection(databasePath(), false));
+    {
+        VellArchiveTransactionGuard guard(&db, false);
+        QVERIFY(!guard.commit());
+        guard.rollback();
+    }
+    QVERIFY(db.sent.isEmpty());
+}
+
+void TestVellArchiveStore::guardRollsBackRefusedCommit()
+{
+    // A deferred foreign key makes the database refuse the COMMIT itself.
+    RecordingConnection db(VellDatabase::VellDBModule::getDBConnection(databasePath(), false));
+    db.exec(QStringLiteral("PRAGMA foreign_keys = ON"));
+    db.exec(QStringLiteral("CREATE TABLE Parent(ID INTEGER PRIMARY KEY)"));
+    db.exec(QStringLiteral("CREATE TABLE Child(P INTEGER REFERENCES Parent(ID) "
+                           "DEFERRABLE INITIALLY DEFERRED)"));
+    db.sent.clear();
+    {
+        VellArchiveTransactionGuard guard(&db, true);
+        QCOMPARE(db.exec(QStringLiteral("INSERT INTO Child VALUES(5)")), 1);
+        QVERIFY(!guard.commit());
+    }
+    QCOMPARE(db.sent,
+        (QStringList {Begin, QStringLiteral("INSERT INTO Child VALUES(5)"), Commit, Rollback}));
+    QCOMPARE(db.count(QStringLiteral("Child")), 0);
+    QCOMPARE(db.exec(Begin), 0); // no transaction was left open
+}
+
+QTEST_GUILESS_MAIN(TestVellArchiveStore)
+#include "tst_vellarchivestore.moc"

@@ -1,0 +1,300 @@
+#include "VellDBConnection.h"
+#include "VellDBModule.h"
+#include "VellDBResult.h"
+
+#include <QtTest>
+
+#include <memory>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace VellDatabase;
+
+namespace {
+
+using Connection = std::unique_ptr<VellDBConnection>;
+using Result = std::unique_ptr<VellDBResult>;
+
+// Rows as "a|b|<null>", read through SQLite itself, one statement as written.
+QStringList rawRows(const QString &path, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    QStringList rows;
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(statement) == SQLITE_ROW) {
+            QStringList values;
+            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
+                const auto *text = sqlite3_column_text(statement, c);
+                values << (text ? QString::fromUtf8(reinterpret_cast<const char *>(text))
+                                : QStringLiteral("<null>"));
+            }
+            rows << values.join(QLatin1Char('|'));
+        }
+    } else {
+        rows << QStringLiteral("<error>");
+    }
+    sqlite3_finalize(statement);
+    sqlite3_close(db);
+    return rows;
+}
+
+QStringList resultRows(VellDBResult *result)
+{
+    if (!result) {
+        return {QStringLiteral("<error>")};
+    }
+    QStringList rows;
+    for (int r = 0; r < result->rowCount(); ++r) {
+        QStringList values;
+        for (int c = 0; c < result->columnCount(); ++c) {
+            const QString value = result->value(r, c);
+            values << (value.isNull() ? QStringLiteral("<null>") : value);
+        }
+        rows << values.join(QLatin1Char('|'));
+    }
+    delete result;
+    return rows;
+}
+
+} // namespace
+
+class TestVellDBConnection : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void execCountsRowsOfThisStatementOnly();
+    void queryReturnsEveryValueAsText();
+    void failedStatementsReportNothingButTheirResult();
+    void lastInsertIdFollowsInserts();
+    void answersLikeTheDatabaseItself_data();
+    void answersLikeTheDatabaseItself();
+    void runsTextsOfSeveralStatements();
+    void flagOpensReadOnly();
+    void refusesWhatIsNoDatabase_data();
+    void refusesWhatIsNoDatabase();
+    void committedDataSurvivesProcessCrash();
+
+private:
+    QString databasePath() const { return m_dir->filePath(QStringLiteral("test.db")); }
+    Connection openFixture();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void TestVellDBConnection::init()
+{
+    m_dir.reset(new QTemporaryDir);
+    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
+}
+
+Connection TestVellDBConnection::openFixture()
+{
+    Connection db(VellDBModule::getDBConnection(databasePath(), false));
+    if (!db) {
+        return db;
+    }
+    db->exec(QStringLiteral("CREATE TABLE T(ID INTEGER PRIMARY KEY, Name TEXT, N INTEGER)"));
+    db->exec(QStringLiteral("INSERT INTO T(ID, Name, N) VALUES(NULL, 'alpha', 5), "
+                            "(NULL, 'Beta', 3), (NULL, 'o''brien', 5), (NULL, '', NULL)"));
+    return db;
+}
+
+void TestVellDBConnection::execCountsRowsOfThisStatementOnly()
+{
+    Connection db(VellDBModule::getDBConnection(databasePath(), false));
+    QVERIFY(db && db->isOpen());
+    QCOMPARE(db->exec(QStringLiteral("CREATE TABLE T(ID INTEGER PRIMARY KEY, N INTEGER)")), 0);
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO T(ID, N) VALUES(NULL, 1)")), 1);
+    // sqlite3_changes() would still say 1 here.
+    QCOMPARE(db->exec(QStringLiteral("CREATE INDEX IF NOT EXISTS TN ON T(N)")), 0);
+    QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 1")), 0);
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO T(ID, N) VALUES(NULL, 1), (NULL, 2)")), 2);
+    QCOMPARE(db->exec(QStringLiteral("UPDATE T SET N = 9 WHERE N = 1")), 2);
+    QCOMPARE(db->exec(QStringLiteral("DELETE FROM T WHERE N = 1")), 0);
+    QCOMPARE(db->exec(QStringLiteral("SELECT * FROM T")), 0);
+
+    // Rows written by a trigger do not count for the statement.
+    QCOMPARE(db->exec(QStringLiteral("CREATE TABLE Log(N INTEGER)")), 0);
+    QCOMPARE(db->exec(QStringLiteral("CREATE TRIGGER Logged AFTER INSERT ON T BEGIN "
+                                     "INSERT INTO Log VALUES(NEW.N); INSERT INTO Log "
+                                     "VALUES(NEW.N); END")),
+        0);
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO T(ID, N) VALUES(NULL, 4)")), 1);
+    QCOMPARE(
+        rawRows(databasePath(), QStringLiteral("SELECT count(*) FROM Log")), QStringList {"2"});
+}
+
+void TestVellDBConnection::queryReturnsEveryValueAsText()
+{
+    Connection db(VellDBModule::getDBConnection(QStringLiteral(":memory:"), false));
+    QVERIFY(db);
+    Result result(db->query(QStringLiteral("SELECT 42, 1.5, 'zażółć', '', NULL, X'414243' UNION "
+                                           "ALL SELECT -1, 0, 'a', 'b', 'c', 'd'")));
+    QVERIFY(result);
+    QCOMPARE(result->rowCount(), 2);
+    QCOMPARE(result->columnCount(), 6);
+    QVERIFY(!result->isEmpty());
+    QCOMPARE(result->value(0, 0), QStringLiteral("42"));
+    QCOMPARE(result->value(0, 1), QStringLiteral("1.5"));
+    QCOMPARE(result->value(0, 2), QStringLiteral("zażółć"));
+    QVERIFY(result->value(0, 3).isEmpty());
+    QVERIFY(!result->value(0, 3).isNull());
+    QVERIFY(result->value(0, 4).isNull());
+    QCOMPARE(result->value(0, 5), QStringLiteral("ABC"));
+    QCOMPARE(result->value(1, 0), QStringLiteral("-1"));
+    QVERIFY(result->value(2, 0).isNull());
+    QVERIFY(result->value(0, 6).isNull());
+    QVERIFY(result->value(-1, 0).isNull());
+
+    Result none(db->query(QStringLiteral("SELECT 1 WHERE 0")));
+    QVERIFY(none);
+    QVERIFY(none->isEmpty());
+    QCOMPARE(none->rowCount(), 0);
+}
+
+void TestVellDBConnection::failedStatementsReportNothingButTheirResult()
+{
+    Connection db = openFixture();
+    QVERIFY(db);
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO Missing VALUES(1)")), -1);
+    QVERIFY(db->lastError().contains(QStringLiteral("Missing")));
+    QVERIFY(!Result(db->query(QStringLiteral("SELECT nothing FROM T"))));
+    QCOMPARE(db->exec(QStringLiteral("SELEC 1")), -1);
+
+    QCOMPARE(db->exec(QStringLiteral("CREATE TRIGGER Refuse BEFORE INSERT ON T WHEN NEW.N = 13 "
+                                     "BEGIN SELECT RAISE(ABORT, 'refused'); END")),
+        0);
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO T(ID, Name, N) VALUES(NULL, 'x', 13)")), -1);
+    QCOMPARE(db->lastError(), QStringLiteral("refused"));
+    // The same cached statement shape still works with other values.
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO T(ID, Name, N) VALUES(NULL, 'x', 14)")), 1);
+    QVERIFY(db->lastError().isEmpty());
+}
+
+void TestVellDBConnection::lastInsertIdFollowsInserts()
+{
+    Connection db(VellDBModule::getDBConnection(databasePath(), false));
+    QVERIFY(db);
+    QCOMPARE(db->lastInsertId(), -1);
+    db->exec(QStringLiteral("CREATE TABLE T(ID INTEGER PRIMARY KEY, N INTEGER)"));
+    db->exec(QStringLiteral("CREATE TABLE Link(A INTEGER, B INTEGER)"));
+    QCOMPARE(db->lastInsertId(), -1);
+    db->exec(QStringLiteral("INSERT INTO T(ID, N) VALUES(NULL, 1)"));
+    db->exec(QStringLiteral("INSERT INTO T(ID, N) VALUES(NULL, 1)"));
+    QCOMPARE(db->lastInsertId(), 2);
+    db->exec(QStringLiteral("UPDATE T SET N = 2"));
+    QCOMPARE(db->lastInsertId(), 2);
+    db->exec(QStringLiteral("INSERT INTO Link(A, B) VALUES(7, 8)"));
+    QCOMPARE(db->lastInsertId(), 1); // the link table's own row ID
+}
+
+void TestVellDBConnection::answersLikeTheDatabaseItself_data()
+{
+    QTest::addColumn<QString>("sql");
+    QTest::newRow("by text") << "SELECT ID, N FROM T WHERE Name = 'Beta'";
+    QTest::newRow("by other text") << "SELECT ID, N FROM T WHERE Name = 'alpha'";
+    QTest::newRow("apostrophe") << "SELECT ID FROM T WHERE Name = 'o''brien'";
+    QTest::newRow("empty text") << "SELECT ID, N FROM T WHERE Name = ''";
+    QTest::newRow("column positions") << "SELECT N, count(*) FROM T GROUP BY 1 ORDER BY 2 DESC, 1";
+    QTest::newRow("text is not a number") << "SELECT '5' = 5, 5 = 5, N = '5' FROM T";
+    QTest::newRow("like") << "SELECT Name FROM T WHERE Name LIKE '%b%' ORDER BY ID";
+    QTest::newRow("in list") << "SELECT Name FROM T WHERE ID IN (1, 3) ORDER BY ID DESC";
+    QTest::newRow("types") << "SELECT typeof(1), typeof('1'), typeof(1.0), -5, 7 - 2";
+    QTest::newRow("limit") << "SELECT ID FROM T ORDER BY ID LIMIT 2 OFFSET 1";
+    QTest::newRow("max") << "SELECT max(ID) FROM T WHERE 1 = 1 AND N = 5";
+}
+
+void TestVellDBConnection::answersLikeTheDatabaseItself()
+{
+    QFETCH(QString, sql);
+    Connection db = openFixture();
+    QVERIFY(db);
+    const QStringList expected = rawRows(databasePath(), sql);
+    // Twice: the second run comes from the statement cache.
+    QCOMPARE(resultRows(db->query(sql)), expected);
+    QCOMPARE(resultRows(db->query(sql)), expected);
+}
+
+void TestVellDBConnection::runsTextsOfSeveralStatements()
+{
+    Connection db = openFixture();
+    QVERIFY(db);
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO T(ID, N) VALUES(NULL, 100); "
+                                     "INSERT INTO T(ID, N) VALUES(NULL, 101);")),
+        1);
+    QCOMPARE(resultRows(db->query(QStringLiteral("SELECT 1; SELECT count(*) FROM T WHERE N > 99"))),
+        QStringList {"2"});
+    QCOMPARE(db->exec(QStringLiteral("DELETE FROM T WHERE N = 100; SELEC")), -1);
+    QCOMPARE(rawRows(databasePath(), QStringLiteral("SELECT count(*) FROM T WHERE N > 99")),
+        QStringList {"1"});
+}
+
+void TestVellDBConnection::flagOpensReadOnly()
+{
+    QVERIFY(!Connection(VellDBModule::getDBConnection(databasePath(), true))); // no file yet
+    QVERIFY(openFixture());
+
+    Connection reader(VellDBModule::getDBConnection(databasePath(), true));
+    QVERIFY(reader && reader->isOpen());
+    QCOMPARE(
+        resultRows(reader->query(QStringLiteral("SELECT count(*) FROM T"))), QStringList {"4"});
+    QCOMPARE(reader->exec(QStringLiteral("DELETE FROM T")), -1);
+    QCOMPARE(rawRows(databasePath(), QStringLiteral("SELECT count(*) FROM T")), QStringList {"4"});
+
+    Connection writer(VellDBModule::getDBConnection(databasePath(), false));
+    QCOMPARE(resultRows(writer->query(QStringLiteral("PRAGMA journal_mode"))), QStringList {"wal"});
+    QCOMPARE(resultRows(writer->query(QStringLiteral("PRAGMA synchronous"))),
+        QStringList {"1"}); // NORMAL
+}
+
+void TestVellDBConnection::refusesWhatIsNoDatabase_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // written to the file first, if any
+    QTest::newRow("empty name") << QString() << QByteArray();
+    QTest::newRow("not a database") << "text.db" << QByteArray(4096, 'x');
+    QTest::newRow("no such folder") << "missing/archive.db" << QByteArray();
+    QTest::newRow("a folder") << "." << QByteArray();
+}
+
+void TestVellDBConnection::refusesWhatIsNoDatabase()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    const QString path = name.isEmpty() ? name : m_dir->filePath(name);
+    if (!content.isEmpty()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+    QVERIFY(!Connection(VellDBModule::getDBConnection(path, false)));
+}
+
+void TestVellDBConnection::committedDataSurvivesProcessCrash()
+{
+    const pid_t child = fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        // Commit one row, leave a second one uncommitted, and die without closing.
+        VellDBConnection *db = VellDBModule::getDBConnection(databasePath(), false);
+        db->exec(QStringLiteral("CREATE TABLE T(N INTEGER)"));
+        db->exec(QStringLiteral("BEGIN TRANSACTION"));
+        db->exec(QStringLiteral("INSERT INTO T VALUES(1)"));
+        db->exec(QStringLiteral("COMMIT TRANSACTION"));
+        db->exec(QStringLiteral("BEGIN TRANSACTION"));
+        db->exec(QStringLiteral("INSERT INTO T VALUES(2)"));
+        _exit(0);
+    }
+    int status = 0;
+    QCOMPARE(waitpid(child, &status, 0), child);
+    QCOMPARE(rawRows(databasePath(), QStringLiteral("SELECT N FROM T")), QStringList {"1"});
+}
+
+QTEST_GUILESS_MAIN(TestVellDBConnection)
+#include "tst_velldbconnection.moc"
