@@ -1,5 +1,7 @@
 #include "VellUnwindArea_p.h"
 
+#include "VellFileCopy_p.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -57,7 +59,7 @@ QString VellUnwindArea::createdDirsPath() const
 bool VellUnwindArea::save(QString const &file, QString const &relative, QString &errorText) const
 {
     QString const backup = savedPath(relative);
-    if (!makeParent(backup) || !QFile::copy(file, backup)) {
+    if (!makeParent(backup) || !VellFileCopy::copy(file, backup)) {
         // A partial copy must not pass for the saved state later.
         QFile::remove(backup);
         errorText = backupError(file);

@@ -1,6 +1,7 @@
 #include "VellUpdatePackage.h"
 
 #include "Update.h"
+#include "VellFileCopy_p.h"
 #include "VellInstallPaths_p.h"
 #include "VellPackageArchive_p.h"
 #include "VellUnwindArea_p.h"
@@ -161,7 +162,7 @@ private:
     bool copyIntoPlace(QString const &relative, QString const &target, QString &errorText)
     {
         QString const source = extractionRoot + QLatin1Char('/') + relative;
-        if (!QFileInfo(source).isFile() || !QFile::copy(source, target)) {
+        if (!QFileInfo(source).isFile() || !VellFileCopy::copy(source, target)) {
             errorText = tr("Could not copy %1 to %2", "error while installing a package")
                             .arg(relative, target);
             return false;
@@ -239,11 +240,14 @@ bool VellUpdatePackage::install(
 
     InstructionRunner runner(
         installDir, extractionRoot, VellUnwindArea(unwindDir), installPermissions);
-    // Whatever was carried out stays recorded for unwind(), also on failure.
-    auto const record = [&]() {
+    // Whatever was carried out stays recorded for unwind(), also on failure,
+    // and reaches the disk before the caller goes on.
+    auto const finish = [&]() {
         appendNew(restoreDirs, runner.savedDirs);
         restoreFiles << runner.savedFiles;
         addedFiles << runner.addedFiles;
+        VellFileCopy::syncFileSystemOf(installDir);
+        VellFileCopy::syncFileSystemOf(unwindDir);
     };
     QXmlStreamReader xml(&descriptor);
     while (!xml.atEnd()) {
@@ -260,7 +264,7 @@ bool VellUpdatePackage::install(
                         && value.toUtf8().toStdString() != update->getName())
                     || (attribute.name() == QLatin1String("type")
                         && value.toUtf8().toStdString() != update->getType())) {
-                    record();
+                    finish();
                     return false; // a package of another component
                 }
             }
@@ -269,12 +273,12 @@ bool VellUpdatePackage::install(
                 attributes.value(QLatin1String("path")).toString(),
                 attributes.value(QLatin1String("action")).toString().toLower()};
             if (!runner.run(file, errorText)) {
-                record();
+                finish();
                 return false;
             }
         }
     }
-    record();
+    finish();
     if (xml.hasError()) {
         errorText = tr("The package descriptor %1 is malformed (line %2): %3",
             "error while installing a package")
@@ -302,7 +306,7 @@ bool VellUpdatePackage::unwind(QString const &workDir)
         QString const target = installDir + QLatin1Char('/') + relative;
         if (!QDir().mkpath(QFileInfo(target).absolutePath())
             || (existsOrIsLink(target) && !QFile::remove(target))
-            || !QFile::copy(area.savedPath(relative), target)) {
+            || !VellFileCopy::copy(area.savedPath(relative), target)) {
             restored = false;
         }
     }
@@ -315,5 +319,6 @@ bool VellUpdatePackage::unwind(QString const &workDir)
     for (QString const &dir : area.createdDirs()) {
         QDir().rmdir(installDir + QLatin1Char('/') + dir); // only succeeds once empty
     }
+    VellFileCopy::syncFileSystemOf(installDir);
     return restored;
 }

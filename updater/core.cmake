@@ -20,6 +20,7 @@ set(updatercore_sources
     Util.cpp Util.h
     VellUpdatePackage.cpp VellUpdatePackage.h
     # private helpers of the package installer
+    VellFileCopy_p.cpp VellFileCopy_p.h
     VellInstallPaths_p.cpp VellInstallPaths_p.h
     VellPackageArchive_p.cpp VellPackageArchive_p.h
     VellUnwindArea_p.cpp VellUnwindArea_p.h)
