@@ -91,7 +91,8 @@ void VellCaptureWidget::mouseMoveEvent(QMouseEvent *event)
     if (pressed)
         selection = VellCaptureGeometry::normalisedSelection(startPoint, event->pos());
     // Painted at once so that the cross-hair follows the pointer; only what
-    // changed, since a full repaint of a large screen costs several milliseconds.
+    // changed, since a full repaint of a 4K screen can take longer than a frame
+    // (see bench/snapwidgets).
     repaint(VellCaptureOverlay::changedRegion(before, overlay()));
 }
 
