@@ -27,11 +27,6 @@ namespace {
 constexpr qint64 ChunkSize = 64 * 1024;
 constexpr int HttpPort = 80;
 
-QString translated(const char *text, const char *comment)
-{
-    return QCoreApplication::translate("translation", text, comment);
-}
-
 QString fromLatin1(const std::string &bytes)
 {
     return QString::fromLatin1(bytes.data(), int(bytes.size()));
@@ -166,8 +161,10 @@ bool VellUpdaterEngine::checkUpdates()
     querySocket.abort();
     querySocket.connectToHost(server.host(), server.port(), QIODevice::ReadWrite);
     if (!querySocket.waitForConnected(limits.connectMs)) {
-        QMessageBox::critical(nullptr, translated("Check updates", "nc"),
-            translated("Couldn't connect to update server. Check your internet connection.", "nc"),
+        QMessageBox::critical(nullptr,
+            QCoreApplication::translate("translation", "Check updates", "nc"),
+            QCoreApplication::translate("translation",
+                "Couldn't connect to update server. Check your internet connection.", "nc"),
             QMessageBox::Ok, QMessageBox::Ok);
         return false;
     }
@@ -182,9 +179,11 @@ bool VellUpdaterEngine::checkUpdates()
         // must not make us buffer without end.
         if (answer.size() > limits.maxAnswerBytes
             || !querySocket.waitForReadyRead(limits.answerSilenceMs)) {
-            QMessageBox::critical(nullptr, translated("Check updates", "nc"),
-                translated("An error occured while comunicating update server. "
-                           "Check your internet connection.",
+            QMessageBox::critical(nullptr,
+                QCoreApplication::translate("translation", "Check updates", "nc"),
+                QCoreApplication::translate("translation",
+                    "An error occured while comunicating update server. "
+                    "Check your internet connection.",
                     "nc"),
                 QMessageBox::Ok, QMessageBox::Ok);
             return false;
@@ -253,7 +252,8 @@ void VellUpdaterEngine::sizeNextUpdate()
     }
     const QUrl link = linkOf(updates.at(sizedIndex));
     if (!isSafePackagePath(link) || link.host().isEmpty()) {
-        failDownload(translated("The package link %1 does not name a file on a server.", "nc")
+        failDownload(QCoreApplication::translate(
+            "translation", "The package link %1 does not name a file on a server.", "nc")
                          .arg(link.toString()));
         return;
     }
@@ -286,7 +286,8 @@ void VellUpdaterEngine::getCurUpdate()
 bool VellUpdaterEngine::openTargetFile(const QUrl &link)
 {
     if (!isSafePackagePath(link) || link.host().isEmpty()) {
-        failDownload(translated("The package link %1 does not name a file on a server.", "nc")
+        failDownload(QCoreApplication::translate(
+            "translation", "The package link %1 does not name a file on a server.", "nc")
                          .arg(link.toString()));
         return false;
     }
@@ -307,7 +308,9 @@ bool VellUpdaterEngine::openTargetFile(const QUrl &link)
             errorText = systemError(errno);
         }
     }
-    failDownload(translated("Could not save the package to %1: %2", "nc").arg(path, errorText));
+    failDownload(
+        QCoreApplication::translate("translation", "Could not save the package to %1: %2", "nc")
+            .arg(path, errorText));
     return false;
 }
 
@@ -347,7 +350,8 @@ void VellUpdaterEngine::responseHeaderReceived()
     // Redirections are judged in redirectReceived(); an error page is never stored.
     if (status.isValid() && status.toInt() >= 400) {
         failDownload(
-            translated("Downloading %1 failed: the server answered %2 %3.", "nc")
+            QCoreApplication::translate(
+                "translation", "Downloading %1 failed: the server answered %2 %3.", "nc")
                 .arg(replyLink.toString())
                 .arg(status.toInt())
                 .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
@@ -359,8 +363,9 @@ void VellUpdaterEngine::redirectReceived(const QUrl &target)
     if (sender() != reply)
         return;
     if (!isPlainHttpOnDefaultPort(target)) {
-        failDownload(translated("Downloading %1 failed: the server redirected it to %2, "
-                                "which is not plain HTTP on port 80.",
+        failDownload(QCoreApplication::translate("translation",
+            "Downloading %1 failed: the server redirected it to %2, "
+            "which is not plain HTTP on port 80.",
             "nc")
                          .arg(replyLink.toString(), target.toString()));
         return;
@@ -376,7 +381,8 @@ void VellUpdaterEngine::dataReadProgress()
     while (reply && reply->bytesAvailable() > 0) {
         const QByteArray chunk = reply->read(ChunkSize);
         if (targetFile.write(chunk) != chunk.size()) {
-            failDownload(translated("Could not save the package to %1: %2", "nc")
+            failDownload(QCoreApplication::translate(
+                "translation", "Could not save the package to %1: %2", "nc")
                              .arg(targetPath, targetFile.errorString()));
             return;
         }
@@ -408,14 +414,15 @@ void VellUpdaterEngine::requestFinished()
         return;
 
     if (finished->error() != QNetworkReply::NoError) {
-        failDownload(translated("Downloading %1 failed: %2", "nc")
+        failDownload(QCoreApplication::translate("translation", "Downloading %1 failed: %2", "nc")
                          .arg(replyLink.toString(), finished->errorString()));
         return;
     }
     const QVariant status = finished->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!isSuccessStatus(status.toInt())) {
         failDownload(
-            translated("Downloading %1 failed: the server answered %2 %3.", "nc")
+            QCoreApplication::translate(
+                "translation", "Downloading %1 failed: the server answered %2 %3.", "nc")
                 .arg(replyLink.toString())
                 .arg(status.toInt())
                 .arg(finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
@@ -458,7 +465,8 @@ void VellUpdaterEngine::transferStalled()
 {
     if (!reply)
         return;
-    failDownload(translated("Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")
+    failDownload(QCoreApplication::translate(
+        "translation", "Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")
                      .arg(replyLink.toString())
                      .arg(limits.downloadStallMs / 1000.0));
 }
@@ -513,8 +521,8 @@ void VellUpdaterEngine::installUpdates()
         packages.emplace_back(new VellUpdatePackage(update));
         const QString name = nameOf(update);
         emit installFile(name);
-        log += translated(
-                   "Installing package ", "status information about currently installed package")
+        log += QCoreApplication::translate("translation", "Installing package ",
+                   "status information about currently installed package")
             + name + QLatin1String(":\n");
         if (!installPackage(*packages.back(), name)) {
             rollback(packages);
@@ -537,10 +545,12 @@ bool VellUpdaterEngine::installPackage(VellUpdatePackage &package, const QString
             log += installedFiles.join(QLatin1Char('\n')) + QLatin1String("\n\n");
             return true;
         }
-        QString message = translated("Failed installing package ", "nc") + name;
+        QString message
+            = QCoreApplication::translate("translation", "Failed installing package ", "nc") + name;
         if (!errorText.isEmpty())
             message += QLatin1Char('\n') + errorText;
-        const auto answer = QMessageBox::warning(nullptr, translated("Update", "nc"), message,
+        const auto answer = QMessageBox::warning(nullptr,
+            QCoreApplication::translate("translation", "Update", "nc"), message,
             QMessageBox::Abort | QMessageBox::Retry, QMessageBox::Retry);
         if (answer != QMessageBox::Retry)
             return false;
@@ -550,16 +560,18 @@ bool VellUpdaterEngine::installPackage(VellUpdatePackage &package, const QString
 void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages)
 {
     const int count = updates.size();
-    emit installFile(
-        translated("Rollback update", "restoring application to state before installing update"));
+    emit installFile(QCoreApplication::translate("translation", "Rollback update",
+        "restoring application to state before installing update"));
     emit installProgress(0);
     // Packages whose installation never started have nothing to restore.
     for (int j = 0; j < count; ++j) {
         if (j < int(packages.size()) && !packages[j]->unwind(workDir)) {
-            QMessageBox::critical(nullptr, translated("Update", "nc"),
-                translated("An error occured while rolling back update "
-                           "progress. Software may not work properly. Try "
-                           "reinstalling whole application",
+            QMessageBox::critical(nullptr,
+                QCoreApplication::translate("translation", "Update", "nc"),
+                QCoreApplication::translate("translation",
+                    "An error occured while rolling back update "
+                    "progress. Software may not work properly. Try "
+                    "reinstalling whole application",
                     "nc"),
                 QMessageBox::Ok);
             QCoreApplication::quit();
