@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QUrl>
+#include <QUuid>
 
 #include <algorithm>
 
@@ -24,7 +25,30 @@ QString backupError(QString const &what)
         .arg(what);
 }
 
+QByteArray const &runToken()
+{
+    static QByteArray const token = QUuid::createUuid().toByteArray();
+    return token;
+}
+
 } // namespace
+
+bool VellUnwindArea::claimForThisRun(QString const &root)
+{
+    QFile stamp(root + QLatin1String("/run"));
+    if (stamp.open(QIODevice::ReadOnly) && stamp.readAll() == runToken()) {
+        return true;
+    }
+    stamp.close();
+    QFileInfo const info(root);
+    if (info.isSymLink() || info.isFile()) {
+        QFile::remove(root);
+    } else if (info.isDir()) {
+        QDir(root).removeRecursively();
+    }
+    return QDir().mkpath(root) && stamp.open(QIODevice::WriteOnly | QIODevice::Truncate)
+        && stamp.write(runToken()) == runToken().size() && stamp.flush();
+}
 
 VellUnwindArea::VellUnwindArea(QString const &dir)
     : dir(dir)

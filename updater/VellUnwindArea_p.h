@@ -22,6 +22,14 @@ public:
 
     explicit VellUnwindArea(QString const &dir);
 
+    /**
+     * Makes the unwind root @p root this process's own: records left behind by
+     * an earlier run that never finished (a crash) would otherwise pass for
+     * the state before this run, so they are cleared the first time a run
+     * uses the root.
+     */
+    static bool claimForThisRun(QString const &root);
+
     State stateOf(QString const &relative) const;
     QString savedPath(QString const &relative) const;
 

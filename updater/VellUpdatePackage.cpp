@@ -220,7 +220,12 @@ bool VellUpdatePackage::install(
     QString const extractionRoot = workDir + QLatin1Char('/');
     unwindDir = unwindDirFor(workDir);
     QDir().mkpath(extractionRoot);
-    QDir().mkpath(unwindDir);
+    if (!VellUnwindArea::claimForThisRun(workDir + QLatin1String("/unwind"))
+        || !QDir().mkpath(unwindDir)) {
+        errorText = tr("Could not prepare the backup folder %1", "error while installing a package")
+                        .arg(unwindDir);
+        return false;
+    }
 
     QString const archivePath
         = workDir + QLatin1Char('/') + QUrl(fromBytes(update->getLink())).path();

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void retryRecordsFoldersOnceAndFilesTwice();
     void untouchedPackageUnwindsNothing();
     void packagesOfOneRunUnwindToTheStateBeforeIt();
+    void recordsOfAnEarlierRunAreIgnored();
     void appAndPluginBackupsStayApart();
     void installDirectoryFollowsTheType();
     void firstPluginGetsUserFilePermissions();
@@ -325,6 +326,24 @@ void TestVellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
     // Unwound first to last, as the engine does.
     QVERIFY(firstPackage.unwind(workDir()));
     QVERIFY(secondPackage.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::recordsOfAnEarlierRunAreIgnored()
+{
+    // What a run that crashed left in the work directory.
+    QVERIFY(writeFile(workDir() + "/unwind/app/saved/x.txt", "stale backup"));
+    QVERIFY(writeFile(workDir() + "/unwind/app/absent/y.txt", ""));
+    QVERIFY(writeFile(installDir() + "/x.txt", "current"));
+    QVERIFY(writeFile(installDir() + "/y.txt", "current"));
+    Tree const before = snapshot(installDir());
+    QVERIFY(buildPackage("p", {{"x.txt", "new"}, {"y.txt", "new"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QVERIFY(package.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
 }
 
@@ -582,16 +601,18 @@ void TestVellUpdatePackage::hostileEntryNamesAreRefused()
     QCOMPARE(installed, QStringList {" - p.xml"});
     QCOMPARE(snapshot(installDir()), before);
     QVERIFY(!QFileInfo::exists(QDir::tempPath() + "/vell-absolute-entry.txt"));
-    Tree afterWork = snapshot(workDir());
+    // In the work directory only the descriptor was unpacked (folders and the
+    // backup area's bookkeeping aside).
+    auto const filesOf = [](Tree tree) {
+        for (auto it = tree.begin(); it != tree.end();) {
+            bool const skip = it.value() == "dir" || it.key().startsWith(QLatin1String("unwind/"));
+            it = skip ? tree.erase(it) : std::next(it);
+        }
+        return tree;
+    };
+    Tree afterWork = filesOf(snapshot(workDir()));
     afterWork.remove("p.xml");
-    for (auto it = afterWork.begin(); it != afterWork.end();) { // empty folders of the work area
-        it = it.value() == "dir" ? afterWork.erase(it) : std::next(it);
-    }
-    Tree workFiles = work;
-    for (auto it = workFiles.begin(); it != workFiles.end();) {
-        it = it.value() == "dir" ? workFiles.erase(it) : std::next(it);
-    }
-    QCOMPARE(afterWork, workFiles);
+    QCOMPARE(afterWork, filesOf(work));
 }
 
 void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte_data()
@@ -640,7 +661,15 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
 
     QString const target = installDir() + '/' + names[step];
     if (fault == "backup refused") {
-        // A file where the backup's folder must go.
+        // An earlier package of the run claims the unwind area; then a file
+        // stands where the backup's folder must go.
+        QVERIFY(TestArchive::write(
+            workDir() + "/empty.zip", {{"empty.xml", descriptor(identity, "")}}));
+        auto empty = makeUpdate("empty");
+        VellUpdatePackage earlier(empty.get(), installDir());
+        QString errorText;
+        QStringList installed;
+        QVERIFY2(earlier.install(workDir(), errorText, installed), qPrintable(errorText));
         QVERIFY(writeFile(workDir() + "/unwind/app/saved/" + names[step].left(2), "blocker"));
     } else if (fault == "target is a folder") {
         QVERIFY(QFile::remove(target));
