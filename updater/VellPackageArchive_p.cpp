@@ -133,12 +133,7 @@ bool unpackFile(unzFile archive, QString const &name, QString const &target, QSt
                         .arg(target);
         return false;
     }
-    // A file left by an earlier attempt is replaced rather than truncated: a
-    // truncated file makes some file systems flush it to disk on close.
     QFile out(target);
-    if (QFileInfo(target).isFile()) {
-        out.remove();
-    }
     if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         errorText = out.errorString();
         return false;
