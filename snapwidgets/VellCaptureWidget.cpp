@@ -100,16 +100,16 @@ void VellCaptureWidget::mouseReleaseEvent(QMouseEvent *)
 {
     const QRect pixels = VellCaptureGeometry::devicePixelRect(
         selection, screenPixmap.devicePixelRatio(), screenPixmap.size());
-    if (selection.isValid() && pixels.isValid())
+    // Invalid when nothing was dragged out (a click, or a press alone).
+    if (pixels.isValid())
         region = new QImage(screenPixmap.copy(pixels).toImage());
     close();
 }
 
-void VellCaptureWidget::paintEvent(QPaintEvent *event)
+void VellCaptureWidget::paintEvent(QPaintEvent *)
 {
     // The painter is clipped to the event's region, so only that part of the
     // picture is copied.
-    Q_UNUSED(event)
     QPainter painter(this);
     overlay().paint(painter, screenPixmap);
 }

@@ -1,8 +1,12 @@
 #!/bin/sh
-# Runs the capture widget paint benchmark on private X servers of both sizes.
+# Runs the capture widget paint benchmark on private X servers: full HD, 4K,
+# and 4K at a device pixel ratio of 2 (a 4K laptop screen).
 #   bench/snapwidgets/run-capturepaint.sh [path/to/bench_capturepaint]
 set -eu
 bench=${1:-build/bin/bench_capturepaint}
-for size in 1920x1080 3840x2160; do
-    QT_QPA_PLATFORM=xcb xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" "$bench"
-done
+run() {
+    xvfb-run -a -s "-screen 0 $1x24 -nolisten tcp" env QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$2" "$bench"
+}
+run 1920x1080 1
+run 3840x2160 1
+run 3840x2160 2
