@@ -309,9 +309,11 @@ bool VellUpdatePackage::unwind(QString const &workDir)
     }
     for (QString const &relative : qAsConst(restoreFiles)) {
         QString const target = installDir + QLatin1Char('/') + relative;
-        if (!QDir().mkpath(QFileInfo(target).absolutePath())
+        QString const saved = area.savedPath(relative);
+        // Without its backup the file in place is the best there is: keep it.
+        if (!QFileInfo(saved).isFile() || !QDir().mkpath(QFileInfo(target).absolutePath())
             || (existsOrIsLink(target) && !QFile::remove(target))
-            || !VellFileCopy::copy(area.savedPath(relative), target)) {
+            || !VellFileCopy::copy(saved, target)) {
             restored = false;
         }
     }
