@@ -127,13 +127,15 @@ private slots:
 private:
     std::unique_ptr<VellUpdaterEngine> engineFor(const QStringList &links);
     bool waitForEnd(const EngineSignalLog &log, int timeoutMs = 20000);
-    QStringList httpRequests();
+    QStringList httpRequests(int expected);
 
     QTemporaryDir serverRoot;
     QProcess httpServer;
     QByteArray httpLog;
     ScriptedHttpServer scripted;
-    std::unique_ptr<UpdateServerProcess> updateServer;
+    QTemporaryDir catalogueDir;
+    UpdateServerProcess updateServer;
+    std::unique_ptr<ScopedEnvironment> updateServerAddress;
     std::unique_ptr<QTemporaryDir> dir;
     std::vector<std::unique_ptr<ScopedEnvironment>> environment;
 };
@@ -161,6 +163,11 @@ void EngineDownloadTest::initTestCase()
         QTest::qWait(50);
     }
 
+    QVERIFY2(catalogueDir.isValid(), qPrintable(catalogueDir.errorString()));
+    QVERIFY(updateServer.start(catalogueDir.path()));
+    updateServerAddress.reset(new ScopedEnvironment(
+        VellUpdateServerAddress::EnvironmentVariable, updateServer.address()));
+
     // The scripted server answers on its own loopback address.
     QVERIFY(scripted.listenOn("127.0.0.2"));
 }
@@ -178,14 +185,14 @@ void EngineDownloadTest::init()
     QVERIFY(QDir().mkpath(dir->filePath("tmp")));
     environment.emplace_back(
         new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
-    httpRequests();
+    httpServer.readAllStandardError();
+    httpLog.clear();
     scripted.requests.clear();
     scripted.answers.clear();
 }
 
 void EngineDownloadTest::cleanup()
 {
-    updateServer.reset();
     environment.clear();
     dir.reset();
     QVERIFY(QApplication::topLevelWidgets().isEmpty());
@@ -206,15 +213,11 @@ std::unique_ptr<VellUpdaterEngine> EngineDownloadTest::engineFor(const QStringLi
         catalogue << entry;
         installed << QStringLiteral("vell p%1 app 1.0").arg(i);
     }
+    // The update server reads its catalogue again for every query.
     const QString client = dir->filePath("client/vell");
-    if (!writeCatalogue(dir->filePath("catalogue"), catalogue)
+    if (!writeCatalogue(catalogueDir.path(), catalogue)
         || !writeStubClient(client, queryFor(installed)))
         return nullptr;
-    updateServer.reset(new UpdateServerProcess);
-    if (!updateServer->start(dir->filePath("catalogue")))
-        return nullptr;
-    ScopedEnvironment address(
-        VellUpdateServerAddress::EnvironmentVariable, updateServer->address());
 
     std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
     engine->setClientProgram(client);
@@ -223,30 +226,42 @@ std::unique_ptr<VellUpdaterEngine> EngineDownloadTest::engineFor(const QStringLi
     return engine;
 }
 
+// Runs the event loop (without the pauses of QTest::qWait) until the
+// download has finished or failed.
 bool EngineDownloadTest::waitForEnd(const EngineSignalLog &log, int timeoutMs)
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (log.of("downloadFinished").isEmpty() && log.of("error").isEmpty()) {
-        if (timer.hasExpired(timeoutMs))
-            return false;
-        QTest::qWait(10);
-    }
-    return true;
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (!log.of("downloadFinished").isEmpty() || !log.of("error").isEmpty())
+            loop.quit();
+    });
+    poll.start(5);
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return !log.of("downloadFinished").isEmpty() || !log.of("error").isEmpty();
 }
 
-// The requests python's server has logged since the last call, as "GET /path".
-QStringList EngineDownloadTest::httpRequests()
+// The requests python's server has logged since the last call, as "GET /path",
+// once at least expected of them have arrived (its log line follows the answer).
+QStringList EngineDownloadTest::httpRequests(int expected)
 {
-    QTest::qWait(50); // its log line follows the answer
-    httpLog += httpServer.readAllStandardError();
     QStringList requests;
-    for (const QByteArray &line : httpLog.split('\n')) {
-        const int quote = line.indexOf('"');
-        if (quote < 0)
-            continue;
-        const QList<QByteArray> words = line.mid(quote + 1).split(' ');
-        requests << QString::fromLatin1(words.value(0) + ' ' + words.value(1));
+    QElapsedTimer waited;
+    waited.start();
+    forever {
+        httpLog += httpServer.readAllStandardError();
+        requests.clear();
+        for (const QByteArray &line : httpLog.split('\n')) {
+            const int quote = line.indexOf('"');
+            if (quote < 0)
+                continue;
+            const QList<QByteArray> words = line.mid(quote + 1).split(' ');
+            requests << QString::fromLatin1(words.value(0) + ' ' + words.value(1));
+        }
+        if (requests.size() >= expected || waited.hasExpired(5000))
+            break;
+        httpServer.waitForReadyRead(100);
     }
     httpLog.clear();
     return requests;
@@ -286,7 +301,7 @@ void EngineDownloadTest::progressRisesPackageByPackage()
 
     QCOMPARE(readFile(engine->workDirectory() + "one.zip"), pattern(1000, 'a'));
     QCOMPARE(readFile(engine->workDirectory() + "two.zip"), pattern(3000, 'A'));
-    QCOMPARE(httpRequests(),
+    QCOMPARE(httpRequests(4),
         (QStringList {"HEAD /one.zip", "HEAD /two.zip", "GET /one.zip", "GET /two.zip"}));
 }
 
@@ -316,7 +331,7 @@ void EngineDownloadTest::fetchesPlainHttpFromPort80()
     QVERIFY(waitForEnd(log));
 
     QCOMPARE(log.of("error"), QStringList());
-    QCOMPARE(httpRequests(), (QStringList {"HEAD " + path, "GET " + path}));
+    QCOMPARE(httpRequests(2), (QStringList {"HEAD " + path, "GET " + path}));
     QCOMPARE(readFile(engine->workDirectory() + path), readFile(serverRoot.path() + path));
 }
 
@@ -417,7 +432,8 @@ void EngineDownloadTest::refusesPathOutsideWorkDirectory()
     QCOMPARE(log.of("error").size(), 1);
     QVERIFY(log.of("downloadFinished").isEmpty());
     QCOMPARE(filesBelow(dir->path()).filter(QStringLiteral("escape")), QStringList());
-    QCOMPARE(httpRequests(), QStringList());
+    QTest::qWait(100);
+    QCOMPARE(httpRequests(0), QStringList());
 }
 
 void EngineDownloadTest::countsPackagesWithoutContentLength()
