@@ -207,7 +207,9 @@ bool VellPackageBuilder::write(
                 QStringLiteral("%1: names must stay inside the package")
                     .arg(instruction.relativeName));
         }
-        if (!toEntryName(instruction.relativeName, entryName, errorText)) {
+        // Only added files become archive entries; the others are named in the descriptor alone.
+        if (instruction.action == Action::Add
+            && !toEntryName(instruction.relativeName, entryName, errorText)) {
             return false;
         }
     }

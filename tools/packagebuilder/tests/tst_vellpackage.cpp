@@ -1,0 +1,152 @@
+// The package builder program, as publishers and the tests use it.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray err;
+};
+
+Run runProgram(QString const &program, QStringList const &arguments, QByteArray *out = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    Run result;
+    if (process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit) {
+        result.exitCode = process.exitCode();
+    }
+    if (out) {
+        *out = process.readAllStandardOutput();
+    }
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+QString builder()
+{
+    return qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell-package";
+}
+
+bool writeFile(QString const &path, QByteArray const &contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+}
+
+} // namespace
+
+class TestVellPackage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+    void writesFilesAndDescriptor();
+    void addsTheWholeFolderByDefault();
+    void refusesBadInput_data();
+    void refusesBadInput();
+
+private:
+    QByteArray entry(QString const &archive, QString const &name) const;
+
+    std::unique_ptr<QTemporaryDir> dir;
+};
+
+void TestVellPackage::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
+    QVERIFY(writeFile(dir->filePath("src/bin/tool"), "tool"));
+    QVERIFY(writeFile(dir->filePath("src/readme.txt"), "readme"));
+}
+
+QByteArray TestVellPackage::entry(QString const &archive, QString const &name) const
+{
+    QByteArray out;
+    Run const run = runProgram("unzip", {"-p", archive, name}, &out);
+    return run.exitCode == 0 ? out : QByteArray("<no entry>");
+}
+
+void TestVellPackage::writesFilesAndDescriptor()
+{
+    QString const archive = dir->filePath("core-2.0.zip");
+    Run const run = runProgram(builder(),
+        {"--project", "a&b", "--name", "core", "--type", "app", "--version", "2.0", "--files",
+            dir->filePath("src"), "--add", "bin/tool", "--remove", "old/gone.txt", "--keep",
+            "settings.ini", archive});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(entry(archive, "bin/tool"), QByteArray("tool"));
+    QCOMPARE(entry(archive, "readme.txt"), QByteArray("<no entry>")); // not asked for
+
+    // The descriptor carries the archive's base name.
+    QXmlStreamReader xml(entry(archive, "core-2.0.xml"));
+    QStringList seen;
+    while (!xml.atEnd()) {
+        if (xml.readNext() == QXmlStreamReader::StartElement) {
+            QXmlStreamAttributes const a = xml.attributes();
+            seen << xml.name().toString() + ':' + a.value("project") + a.value("name") + '|'
+                    + a.value("type") + a.value("path") + '|' + a.value("action");
+        }
+    }
+    QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+    QCOMPARE(seen,
+        (QStringList {"package:a&bcore|app|", "file:tool|bin|add", "file:gone.txt|old|remove",
+            "file:settings.ini|.|keep"}));
+}
+
+void TestVellPackage::addsTheWholeFolderByDefault()
+{
+    QString const archive = dir->filePath("all.zip");
+    Run const run = runProgram(builder(),
+        {"--project", "p", "--name", "n", "--type", "plugin", "--files", dir->filePath("src"),
+            archive});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    QCOMPARE(entry(archive, "bin/tool"), QByteArray("tool"));
+    QCOMPARE(entry(archive, "readme.txt"), QByteArray("readme"));
+    QVERIFY(entry(archive, "all.xml")
+                .contains("<file name=\"readme.txt\" path=\".\" action=\"add\"/>"));
+}
+
+void TestVellPackage::refusesBadInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("no component") << QStringList {"--files", "src"} << 2;
+    QTest::newRow("no archive") << QStringList {"--project", "p", "--name", "n", "--type", "app"}
+                                << 2;
+    QTest::newRow("missing file") << QStringList {"--project", "p", "--name", "n", "--type", "app",
+        "--add", "nothing.txt"} << 1;
+    QTest::newRow("climbing name") << QStringList {"--project", "p", "--name", "n", "--type", "app",
+        "--add", "../outside.txt"} << 1;
+    QTest::newRow("name beyond Latin-1") << QStringList {"--project", "p", "--name", "n", "--type",
+        "app", "--add", "Ωmega.txt"} << 1;
+}
+
+void TestVellPackage::refusesBadInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QString const archive = dir->filePath("out.zip");
+    QVERIFY(writeFile(archive, "previous package"));
+    QStringList args = arguments;
+    args.replaceInStrings(QRegularExpression("^src$"), dir->filePath("src"));
+    if (exitCode == 1) {
+        args << "--files" << dir->filePath("src") << archive;
+    }
+    Run const run = runProgram(builder(), args);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY(!run.err.isEmpty());
+    QFile previous(archive);
+    QVERIFY(previous.open(QIODevice::ReadOnly));
+    QCOMPARE(previous.readAll(), QByteArray("previous package")); // left alone
+    QVERIFY(!QFileInfo::exists(archive + ".part"));
+}
+
+QTEST_GUILESS_MAIN(TestVellPackage)
+#include "tst_vellpackage.moc"
