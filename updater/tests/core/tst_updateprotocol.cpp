@@ -58,7 +58,7 @@ private Q_SLOTS:
     void readerRejectsOtherTexts_data();
     void readerRejectsOtherTexts();
     void removeUsesTheIdentifier();
-    void saveFailureKeepsTheOldFile();
+    void saveReportsPathsItCannotWrite();
 
     void queryIsBuiltFromRequests();
     void queryEscapesValuesAndStaysWellFormed();
@@ -208,7 +208,7 @@ void TestUpdateProtocol::removeUsesTheIdentifier()
     QCOMPARE(registry.getComponents().at("abcapp").getVersion(), std::string("2"));
 }
 
-void TestUpdateProtocol::saveFailureKeepsTheOldFile()
+void TestUpdateProtocol::saveReportsPathsItCannotWrite()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
