@@ -153,6 +153,13 @@ void EngineHelpersTest::engineWorksBelowTemporaryFolder()
     QVERIFY(!engine.installSucceeded);
     QVERIFY(engine.getLog().isEmpty());
     QVERIFY(!engine.updatesAvailable());
+    // The program keeps the long limits; only tests shorten them.
+    const VellUpdaterEngine::Limits limits = engine.getLimits();
+    QCOMPARE(limits.connectMs, 30000);
+    QCOMPARE(limits.writeMs, 30000);
+    QCOMPARE(limits.answerSilenceMs, 30000);
+    QCOMPARE(limits.downloadStallMs, 60000);
+    QCOMPARE(engine.getClientProgram(), QCoreApplication::applicationDirPath() + "/vell");
 }
 
 void EngineHelpersTest::removeDirDeletesFilesAndKeepsFolders()
