@@ -1,0 +1,383 @@
+#!/bin/bash
+# Runs the real `updater` program end to end: a scratch installation (the
+# updater, the stand-in client "vell", its components registry, the files of
+# an "app" component and of a "plugin" component), update packages made by
+# vell-package, the local update server and an HTTP server on port 80, all in
+# a private network namespace where "updates.vell.example" and
+# "packages.vell.example" are 127.0.0.1. Nothing outside the output folder is
+# touched: HOME and TMPDIR point into it.
+#
+#   endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo]
+#
+# Test (default): on a private X server, driven by xdotool,
+#   1. both components are updated to 2.0: the files on disk are the new ones,
+#      the summary shows the installation log;
+#   2. the plug-in's package is broken and the user answers Abort: every file
+#      is as it was before the run.
+#   Screenshots of every window land in OUT_DIR/screenshots. Exit status 0
+#   when everything holds.
+# Demo (--demo): run 1 alone. On the user's display when there is one (the
+# user clicks through the windows), otherwise on a private X server driven
+# like the test. Prints the installation log and what changed on disk.
+set -euo pipefail
+shopt -s inherit_errexit
+
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../../.." && pwd)
+
+fail() {
+    echo "endtoend: FAIL: $*" >&2
+    exit 1
+}
+
+# ---------------------------------------------------------------- outside ---
+if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
+    build="" out="" mode=test
+    while [ $# -gt 0 ]; do
+        case "$1" in
+            --build) build=$2; shift 2 ;;
+            --out) out=$2; shift 2 ;;
+            --demo) mode=demo; shift ;;
+            *) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo]" >&2; exit 2 ;;
+        esac
+    done
+    [ -n "$build" ] && [ -n "$out" ] || { echo "endtoend: --build and --out are needed" >&2; exit 2; }
+    bin=$(cd "$build/bin" && pwd)
+    for program in updater vell vell-package e2e-xhelper; do
+        [ -x "$bin/$program" ] || fail "$bin/$program is missing; build it first"
+    done
+    for tool in Xvfb xdotool unshare python3 sha256sum; do
+        command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
+    done
+    rm -rf "$out"
+    mkdir -p "$out/screenshots"
+    out=$(cd "$out" && pwd)
+
+    VELL_E2E_STAGE=inside VELL_E2E_BIN=$bin VELL_E2E_OUT=$out VELL_E2E_MODE=$mode \
+        exec "$source_dir/tools/updateserver/run-in-netns.sh" \
+        --host updates.vell.example --host packages.vell.example -- /bin/bash "$0"
+fi
+
+# ----------------------------------------------------------------- inside ---
+bin=$VELL_E2E_BIN
+out=$VELL_E2E_OUT
+mode=$VELL_E2E_MODE
+shots=$out/screenshots
+scratch=$out/scratch
+install=$scratch/install
+home=$scratch/home
+plugins=$home/.Vellnet/plugins
+
+pids=()
+cleanup() {
+    local pid
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+    done
+    for pid in "${pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+}
+trap cleanup EXIT
+
+# The installed version 1.0: every file that the 2.0 packages touch exists.
+prepare_installation() {
+    rm -rf "$install" "$home" "$scratch/tmp"
+    mkdir -p "$install/share" "$plugins" "$scratch/tmp"
+    cp "$bin/updater" "$bin/vell" "$install/"
+    # Written as ComponentsFile::save() writes it, without a final line feed.
+    printf '%s' "<components>
+<component project='vell' name='core' type='app' version='1.0'>
+<description>Vell instant messenger</description>
+<copyrights>(c) Vell developers</copyrights>
+<author>Vell developers</author>
+<webpage>http://www.vell.example/</webpage>
+<email>team@vell.example</email>
+</component><component project='vell' name='statusfilter' type='plugin' version='1.0'>
+<description>Roster filter: show online</description>
+<copyrights>(c) Vell developers</copyrights>
+<author>Vell developers</author>
+<webpage>http://www.vell.example/</webpage>
+<email>team@vell.example</email>
+</component></components>" >"$install/components.xml"
+    echo "Vell 1.0" >"$install/README.txt"
+    echo "1.0 :)" >"$install/share/emoticons.txt"
+    head -c 150000 /dev/zero >"$install/share/sounds.dat"
+    echo "statusfilter 1.0" >"$plugins/statusfilter.kwx"
+}
+
+# Packages of version 2.0, and a plug-in package whose descriptor names the
+# wrong component type, which the installer refuses.
+build_packages() {
+    local www=$scratch/www files=$scratch/package-files
+    rm -rf "$www" "$files"
+    mkdir -p "$www" "$files/core/share" "$files/statusfilter"
+    echo "Vell 2.0" >"$files/core/README.txt"
+    echo "2.0 :D" >"$files/core/share/emoticons.txt"
+    # Sizeable, so that the download window stays up for a moment.
+    head -c 300000 /dev/urandom >"$files/core/share/sounds.dat"
+    echo "statusfilter 2.0" >"$files/statusfilter/statusfilter.kwx"
+    "$bin/vell-package" --project vell --name core --type app --version 2.0 \
+        --files "$files/core" "$www/core-2.0.zip"
+    "$bin/vell-package" --project vell --name statusfilter --type plugin --version 2.0 \
+        --files "$files/statusfilter" "$www/statusfilter-2.0.zip"
+    "$bin/vell-package" --project vell --name statusfilter --type app --version 2.0 \
+        --files "$files/statusfilter" "$www/statusfilter-broken.zip"
+}
+
+# catalogue_for PLUGIN_PACKAGE: what the update server offers.
+catalogue_for() {
+    local catalogue=$scratch/catalogue
+    rm -rf "$catalogue"
+    mkdir -p "$catalogue"
+    cat >"$catalogue/core.json" <<'EOF'
+{"project": "vell", "name": "core", "type": "app",
+ "versions": [{"version": "2.0", "description": "Vell instant messenger 2.0",
+               "changelog": "- faster start\n- new emoticons",
+               "link": "http://packages.vell.example/core-2.0.zip", "timestamp": 1767225600}]}
+EOF
+    cat >"$catalogue/statusfilter.json" <<EOF
+{"project": "vell", "name": "statusfilter", "type": "plugin",
+ "versions": [{"version": "2.0", "description": "Roster filter: show online 2.0",
+               "changelog": "- hides invisible buddies too",
+               "link": "http://packages.vell.example/$1", "timestamp": 1767225600}]}
+EOF
+}
+
+# Every file of the installation and the plug-in folder with its checksum.
+manifest() {
+    (cd "$scratch" && find install home -type f -print0 | sort -z | xargs -0 sha256sum)
+}
+
+wait_for_port() {
+    local port=$1 pid=$2 tries=0
+    until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
+        tries=$((tries + 1))
+        if [ $tries -gt 200 ] || ! kill -0 "$pid" 2>/dev/null; then
+            fail "nothing listens on port $port"
+        fi
+        sleep 0.05
+    done
+}
+
+start_servers() {
+    python3 "$source_dir/tools/updateserver/vell-update-server.py" \
+        --catalogue "$scratch/catalogue" --port 34221 >"$out/update-server.log" 2>&1 &
+    pids+=($!)
+    wait_for_port 34221 $!
+    # Throttled, so that a person (and a screenshot) sees the download.
+    python3 "$here/slow-http-server.py" --directory "$scratch/www" --port 80 --rate 300000 \
+        >"$out/http-server.log" 2>&1 &
+    pids+=($!)
+    wait_for_port 80 $!
+}
+
+start_private_display() {
+    local fifo=$out/display
+    rm -f "$fifo"
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fifo" 2>"$out/xvfb.log" &
+    pids+=($!)
+    local tries=0
+    until [ -s "$fifo" ]; do
+        tries=$((tries + 1))
+        [ $tries -lt 200 ] || fail "Xvfb did not start"
+        sleep 0.05
+    done
+    export DISPLAY=":$(head -n1 "$fifo")"
+}
+
+# --- driving the windows ------------------------------------------------------
+# The updater's windows are all titled "Update"; the forms of the chain are 450
+# pixels wide, the summary 400, a message box anything else.
+window_width() {
+    xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p'
+}
+
+# wait_window KIND [IDS TO SKIP...]: prints the id of a visible window of that
+# kind ("form", "summary" or "box") that is none of the given ones.
+wait_window() {
+    local kind=$1 tries=0 id width
+    shift
+    while [ $tries -lt 300 ]; do
+        for id in $(xdotool search --onlyvisible --name '^Update$' 2>/dev/null || true); do
+            case " $* " in *" $id "*) continue ;; esac
+            width=$(window_width "$id")
+            case "$kind:$width" in
+                form:450 | summary:400) echo "$id"; return 0 ;;
+                box:450 | box:400 | box:) ;;
+                box:*) echo "$id"; return 0 ;;
+            esac
+        done
+        kill -0 "$updater_pid" 2>/dev/null || fail "the updater ended while waiting for a $kind window"
+        tries=$((tries + 1))
+        sleep 0.1
+    done
+    fail "no $kind window appeared"
+}
+
+keys() {
+    local key
+    for key in "$@"; do
+        xdotool key "$key"
+        sleep 0.15
+    done
+}
+
+focus() {
+    xdotool windowfocus --sync "$1" 2>/dev/null || xdotool windowfocus "$1"
+    sleep 0.3
+}
+
+shot() {
+    sleep 0.3
+    "$bin/e2e-xhelper" screenshot "$shots/$1.png" 2>/dev/null || fail "no screenshot $1"
+}
+
+# The text of the summary's details box, through the clipboard.
+summary_log() {
+    focus "$1"
+    # Focus order: "View details", "Close", the details box.
+    keys Tab Tab ctrl+a ctrl+c
+    "$bin/e2e-xhelper" clipboard 2>/dev/null
+}
+
+close_summary() {
+    focus "$1"
+    keys shift+Tab space
+}
+
+run_updater() {
+    HOME=$home TMPDIR=$scratch/tmp "$install/updater" >>"$out/updater.log" 2>&1 &
+    updater_pid=$!
+}
+
+wait_updater() {
+    local status=0 tries=0
+    while kill -0 "$updater_pid" 2>/dev/null; do
+        tries=$((tries + 1))
+        [ $tries -lt 300 ] || { kill "$updater_pid"; fail "the updater did not end"; }
+        sleep 0.1
+    done
+    wait "$updater_pid" || status=$?
+    [ "$status" -eq 0 ] || fail "the updater ended with status $status"
+}
+
+# Run 1: both updates install. Prints the installation log.
+drive_successful_run() {
+    local changelog download summary
+    run_updater
+    changelog=$(wait_window form)
+    shot 01-changelog
+    focus "$changelog"
+    keys space # "Show changelog"
+    shot 02-changelog-details
+    keys Tab space # "Download now"
+    download=$(wait_window form "$changelog")
+    shot 03-download
+    summary=$(wait_window summary)
+    shot 05-summary
+    summary_log "$summary"
+    close_summary "$summary"
+    wait_updater
+}
+
+# Run 2: the plug-in's package fails and the user gives up. Prints the log.
+drive_aborted_run() {
+    local changelog box summary
+    run_updater
+    changelog=$(wait_window form)
+    focus "$changelog"
+    keys Tab space # "Download now"
+    box=$(wait_window box)
+    shot 04-installation-failed-box
+    focus "$box"
+    keys Escape # Abort
+    summary=$(wait_window summary)
+    shot 06-summary-rolled-back
+    summary_log "$summary"
+    close_summary "$summary"
+    wait_updater
+}
+
+print_changes() {
+    local before=$1 after=$2
+    echo "What changed on disk (below $scratch):"
+    diff <(sed 's/^[0-9a-f]*  //' "$before") <(sed 's/^[0-9a-f]*  //' "$after") \
+        | sed -n 's/^> /  added:   /p; s/^< /  removed: /p' || true
+    join -j 2 <(awk '{print $1, $2}' "$before" | sort -k2) <(awk '{print $1, $2}' "$after" | sort -k2) \
+        | awk '$2 != $3 {print "  changed: " $1}'
+}
+
+expected_log='Installing package core:
+ - README.txt
+ - core-2.0.xml
+ - share/emoticons.txt
+ - share/sounds.dat
+
+Installing package statusfilter:
+ - statusfilter-2.0.xml
+ - statusfilter.kwx'
+
+check_successful_run() {
+    local log=$1
+    [ "$log" = "$expected_log" ] || fail "installation log:
+$log"
+    [ "$(cat "$install/README.txt")" = "Vell 2.0" ] || fail "README.txt was not updated"
+    [ "$(cat "$install/share/emoticons.txt")" = "2.0 :D" ] || fail "emoticons.txt was not updated"
+    cmp -s "$install/share/sounds.dat" "$scratch/package-files/core/share/sounds.dat" \
+        || fail "sounds.dat was not updated"
+    [ "$(cat "$plugins/statusfilter.kwx")" = "statusfilter 2.0" ] || fail "the plug-in was not updated"
+    [ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
+}
+
+# ------------------------------------------------------------------- main ---
+prepare_installation
+build_packages >/dev/null
+catalogue_for statusfilter-2.0.zip
+start_servers
+: >"$out/updater.log"
+
+if [ "$mode" = demo ]; then
+    manifest >"$out/before.txt"
+    if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+        echo "The updater opens on your display ($DISPLAY): click \"Download now\","
+        echo "watch the download and installation, read the log and click \"Close\"."
+        HOME=$home TMPDIR=$scratch/tmp "$install/updater" || echo "The updater ended with status $?."
+        echo
+        echo "(The installation log was shown in the summary window.)"
+    else
+        echo "No usable display: running the updater on a private X server;"
+        echo "screenshots go to $shots."
+        start_private_display
+        log=$(drive_successful_run)
+        echo
+        echo "Installation log (from the summary window):"
+        echo "$log" | sed 's/^/  /'
+    fi
+    echo
+    manifest >"$out/after.txt"
+    print_changes "$out/before.txt" "$out/after.txt"
+    echo
+    echo "README.txt now reads: $(cat "$install/README.txt")"
+    echo "statusfilter.kwx now reads: $(cat "$plugins/statusfilter.kwx")"
+    exit 0
+fi
+
+export LC_ALL=C.UTF-8 # the built-in English texts
+start_private_display
+
+log=$(drive_successful_run)
+check_successful_run "$log"
+echo "endtoend: run 1 (both updates installed) passed"
+
+prepare_installation
+catalogue_for statusfilter-broken.zip
+manifest >"$out/before.txt"
+log=$(drive_aborted_run)
+[ "$log" = "An error occured while installing updates" ] || fail "log after the rollback: $log"
+manifest >"$out/after.txt"
+cmp -s "$out/before.txt" "$out/after.txt" \
+    || fail "files changed although the run was rolled back: $(diff "$out/before.txt" "$out/after.txt")"
+[ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
+echo "endtoend: run 2 (failed package, Abort, rollback) passed"
+echo "endtoend: screenshots in $shots"
