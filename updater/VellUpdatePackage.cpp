@@ -203,7 +203,7 @@ VellUpdatePackage::VellUpdatePackage(Update *update, QString const &installDir)
 
 QString VellUpdatePackage::unwindDirFor(QString const &workDir) const
 {
-    // One area per installation directory, so that an "app" and a "plugin"
+    // One area per component type (per installation directory), so that an "app" and a "plugin"
     // file of the same relative name keep their own backups.
     return workDir + QLatin1String("/unwind/") + fromBytes(update->getType()) + QLatin1Char('/');
 }

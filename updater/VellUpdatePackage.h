@@ -17,7 +17,8 @@ class Update;
  * (its bytes, or that it did not exist) is kept in the unwind area below the
  * work directory, so that unwind() puts the installation back as it was.
  *
- * The unwind area is shared by all packages of one run and kept per
+ * The unwind area ("unwind/<type>/" below the work directory) is shared by
+ * all packages of one run of the same component type, that is of the same
  * installation directory: the oldest state of a file in the run wins, so
  * unwinding the packages in any order restores the state before the run.
  */
