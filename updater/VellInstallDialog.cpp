@@ -4,6 +4,7 @@
 #include "VellSummaryDialog.h"
 #include "VellUpdaterEngine.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QWidget>
@@ -27,15 +28,31 @@ VellInstallDialog::VellInstallDialog(VellUpdaterEngine *engine)
     connect(engine, &VellUpdaterEngine::installFinished, this, &VellInstallDialog::finished);
 
     form->setAttribute(Qt::WA_DeleteOnClose);
+    // The engine's message boxes run event loops while the installation is on
+    // this stack: closing the window then would delete this controller under
+    // its own constructor and drop the summary, so it stays open until the end.
+    form->installEventFilter(this);
     form->show();
 
     // Synchronous: the whole installation, with its own message boxes, runs
     // here, and installFinished() reaches finished() before this returns.
+    installing = true;
     engine->installUpdates();
+    installing = false;
 }
 
 void VellInstallDialog::finished()
 {
+    installing = false;
     form->close();
     new VellSummaryDialog(engine);
+}
+
+bool VellInstallDialog::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == form && event->type() == QEvent::Close && installing) {
+        event->ignore();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }

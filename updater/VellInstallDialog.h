@@ -23,10 +23,14 @@ public slots:
     /** The installation (or its rollback) ended: on to the summary window. */
     void finished();
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     VellUpdaterEngine *engine;
     QWidget *form = nullptr;
     QProgressBar *progressBar = nullptr;
+    bool installing = false;
 };
 
 #endif // VELLINSTALLDIALOG_H

@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 /**
  * Answers the modal message boxes of the code under test: every 20 ms it
  * looks for the active modal box, records its title and text and clicks the
@@ -27,6 +29,8 @@ public:
 
     QStringList titles;
     QStringList texts;
+    /** Runs while each box is up, before it is answered. */
+    std::function<void()> whileShown;
 
 private:
     void answer()
@@ -36,6 +40,8 @@ private:
             return;
         titles << box->windowTitle();
         texts << box->text();
+        if (whileShown)
+            whileShown();
         const QMessageBox::StandardButton wanted
             = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
         QAbstractButton *button = box->button(wanted);

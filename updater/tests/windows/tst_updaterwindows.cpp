@@ -11,6 +11,7 @@
 #include "Update.h"
 #include "VellChangelogDialog.h"
 #include "VellDownloadDialog.h"
+#include "VellFormLoader.h"
 #include "VellInstallDialog.h"
 #include "VellSummaryDialog.h"
 #include "VellUpdaterEngine.h"
@@ -41,6 +42,11 @@ private slots:
     void initTestCase();
     void cleanup();
 
+    void forms_haveTheCommonFrame_data();
+    void forms_haveTheCommonFrame();
+    void formLoader_reportsWhatIsMissing_data();
+    void formLoader_reportsWhatIsMissing();
+    void formLoader_abandonEndsTheProgram();
     void changelogText_data();
     void changelogText();
     void changelogWindow_togglesDetailsAtFixedWidth();
@@ -155,6 +161,104 @@ void tst_UpdaterWindows::storePackage(
     QFile file(engine.workDirectory() + base + QLatin1String(".zip"));
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(file.write(zip), zip.size());
+}
+
+void tst_UpdaterWindows::forms_haveTheCommonFrame_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("fixedWidth");
+    QTest::addColumn<QSize>("initialSize");
+
+    QTest::newRow("change log") << QStringLiteral(":/res/Changelog.ui")
+                                << QStringLiteral("Updater_Changelog_MainWindow") << true
+                                << QSize(450, 218);
+    QTest::newRow("download") << QStringLiteral(":/res/Download.ui")
+                              << QStringLiteral("Updater_Download_MainWindow") << true
+                              << QSize(450, 189);
+    QTest::newRow("installation") << QStringLiteral(":/res/Install.ui")
+                                  << QStringLiteral("Updater_Install_MainWindow") << true
+                                  << QSize(450, 158);
+    QTest::newRow("summary") << QStringLiteral(":/res/Summary.ui")
+                             << QStringLiteral("Updater_Summary_MainWindow") << false
+                             << QSize(400, 222);
+}
+
+void tst_UpdaterWindows::forms_haveTheCommonFrame()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QFETCH(bool, fixedWidth);
+    QFETCH(QSize, initialSize);
+
+    VellFormLoader loader(path);
+    auto *icon = loader.find<QLabel>("label");
+    QVERIFY2(loader.isComplete(), qPrintable(loader.errorString()));
+    std::unique_ptr<QWidget> form(loader.takeForm());
+    QCOMPARE(form->objectName(), name);
+    QCOMPARE(form->windowTitle(), QStringLiteral("Update"));
+    QCOMPARE(form->size(), initialSize);
+    QVERIFY(!form->windowIcon().isNull());
+    const QPixmap pixmap = icon->pixmap(Qt::ReturnByValue);
+    QCOMPARE(pixmap.size(), QSize(64, 64));
+    QVERIFY(pixmap.hasAlphaChannel());
+    QCOMPARE(icon->sizePolicy().horizontalPolicy(), QSizePolicy::Fixed);
+    if (fixedWidth) {
+        QCOMPARE(form->minimumWidth(), 450);
+        QCOMPARE(form->maximumWidth(), 450);
+        QCOMPARE(form->sizePolicy().horizontalPolicy(), QSizePolicy::Minimum);
+    } else {
+        QCOMPARE(form->minimumSize(), QSize(0, 0));
+        QCOMPARE(form->maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    }
+}
+
+void tst_UpdaterWindows::formLoader_reportsWhatIsMissing_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("objectName");
+    QTest::addColumn<bool>("complete");
+    QTest::addColumn<QString>("inError");
+
+    QTest::newRow("present") << QStringLiteral(":/res/Download.ui")
+                             << QByteArray("Updater_Download_Cancel") << true << QString();
+    QTest::newRow("of another type")
+        << QStringLiteral(":/res/Download.ui") << QByteArray("Updater_Download_Progress") << false
+        << QStringLiteral("Updater_Download_Progress");
+    QTest::newRow("absent") << QStringLiteral(":/res/Download.ui")
+                            << QByteArray("Updater_Download_Later") << false
+                            << QStringLiteral("Updater_Download_Later");
+    QTest::newRow("no such form") << QStringLiteral(":/res/Nothing.ui")
+                                  << QByteArray("Updater_Download_Cancel") << false
+                                  << QStringLiteral(":/res/Nothing.ui");
+}
+
+void tst_UpdaterWindows::formLoader_reportsWhatIsMissing()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, objectName);
+    QFETCH(bool, complete);
+    QFETCH(QString, inError);
+
+    VellFormLoader loader(path);
+    QPushButton *button = loader.find<QPushButton>(objectName.constData());
+    QCOMPARE(loader.isComplete(), complete);
+    QCOMPARE(button != nullptr, complete);
+    if (complete)
+        QVERIFY(loader.errorString().isEmpty());
+    else
+        QVERIFY2(loader.errorString().contains(inError), qPrintable(loader.errorString()));
+    // Whatever was not taken goes with the loader.
+}
+
+void tst_UpdaterWindows::formLoader_abandonEndsTheProgram()
+{
+    QPointer<QObject> controller = new QObject;
+    MessageBoxAnswerer answerer;
+    VellFormLoader::abandon(controller, QStringLiteral("The form is broken."));
+    QCOMPARE(answerer.texts, QStringList {QStringLiteral("The form is broken.")});
+    QCOMPARE(QApplication::exec(), 1);
+    QVERIFY(!controller);
 }
 
 void tst_UpdaterWindows::changelogText_data()
@@ -381,9 +485,15 @@ void tst_UpdaterWindows::summary_showsResultAndLog()
     // update's makes the installation fail, and Abort rolls it back.
     storePackage(*engine, QStringLiteral("delta"), "delta", descriptorType);
     MessageBoxAnswerer answerer({QMessageBox::Abort});
+    bool closedDuringInstallation = false;
+    answerer.whileShown = [&closedDuringInstallation] {
+        if (QWidget *install = topLevel(QStringLiteral("Updater_Install_MainWindow")))
+            closedDuringInstallation = install->close() || !install->isVisible();
+    };
 
     new VellInstallDialog(engine.get());
     QCOMPARE(answerer.texts.size(), boxes);
+    QVERIFY(!closedDuringInstallation);
     settle();
     QWidget *summary = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
     QVERIFY(summary);
