@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <random>
 
 using VellArchive::VellArchiveModule;
@@ -294,8 +295,7 @@ double cpuSeconds()
 }
 
 // Records the workload into a fresh file; its rate and the file's size.
-template<typename Record>
-Figure measure(const Workload &work, Record record)
+Figure measure(const Workload &work, const std::function<double(const QString &)> &record)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("archive.db"));
@@ -315,7 +315,7 @@ void keepBest(Figure *best, const Figure &figure)
     best->bytes = figure.bytes;
 }
 
-double timeOpeningWithUsers(int userCount)
+double timeOpeningWithUsers(int userCount, int rounds)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("users.db"));
@@ -343,7 +343,7 @@ double timeOpeningWithUsers(int userCount)
     sqlite3_close(db);
 
     double best = 1e9;
-    for (int run = 0; run < Repeats; ++run) {
+    for (int run = 0; run < rounds; ++run) {
         QElapsedTimer timer;
         timer.start();
         VellArchiveModule archive(path);
@@ -364,50 +364,77 @@ int argument(const QStringList &arguments, int index, int fallback)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
-    if (arguments.contains(QStringLiteral("-h")) || arguments.contains(QStringLiteral("--help"))) {
-        std::printf("usage: bench-archive-record [CONVERSATIONS [MESSAGES [USERS]]]\n"
-                    "  defaults: 100 conversations of 50 messages, 100000 users\n");
-        return 0;
+    QStringList numbers;
+    QString only;
+    for (const QString &argument : app.arguments().mid(1)) {
+        if (argument.startsWith(QLatin1String("--only="))) {
+            only = argument.mid(7);
+        } else if (argument.startsWith(QLatin1Char('-'))) {
+            std::printf("usage: bench-archive-record [--only=module|prepared|text|users] "
+                        "[CONVERSATIONS [MESSAGES [USERS]]]\n"
+                        "  defaults: 100 conversations of 50 messages, 100000 users;\n"
+                        "  --only runs one measurement once, e.g. under a profiler\n");
+            return argument == QLatin1String("-h") || argument == QLatin1String("--help") ? 0 : 2;
+        } else {
+            numbers << argument;
+        }
     }
-    const int conversations = argument(arguments, 1, 100);
-    const int messages = argument(arguments, 2, 50);
-    const int users = argument(arguments, 3, 100000);
-
+    const int conversations = argument(numbers, 0, 100);
+    const int messages = argument(numbers, 1, 50);
+    const int users = argument(numbers, 2, 100000);
+    const int rounds = only.isEmpty() ? Repeats : 1;
     const Workload work = makeWorkload(conversations, messages);
-    std::printf("Recording %d conversations x %d messages = %d messages of 8-16 words "
-                "(vocabulary %d words), WAL + synchronous=NORMAL, best of %d runs\n",
-        conversations, messages, work.messageCount(), work.vocabulary, Repeats);
 
-    // Interleaved rounds, so that every variant meets the same load of the machine.
-    Figure module;
-    Figure prepared;
-    Figure fromText;
-    for (int round = 0; round < Repeats; ++round) {
-        keepBest(&module,
-            measure(work, [&](const QString &path) { return recordWithModule(work, path); }));
-        keepBest(&prepared, measure(work, [&](const QString &path) {
-            return recordRaw(work, path, RawRecorder::Prepared);
-        }));
-        keepBest(&fromText, measure(work, [&](const QString &path) {
-            return recordRaw(work, path, RawRecorder::FromText);
-        }));
-    }
-
-    std::printf("  %-42s %8s %9s   %s\n", "", "msg/s", "msg/cpu-s", "database");
-    const auto line = [](const char *what, const Figure &figure) {
-        std::printf("  %-42s %8.0f %9.0f   %6.2f MiB\n", what, figure.messagesPerSecond,
-            figure.messagesPerCpuSecond, figure.bytes / 1048576.0);
+    struct Variant
+    {
+        const char *name;
+        const char *label;
+        std::function<double(const QString &)> record;
+        Figure best;
     };
-    line("libmsgvault (VellArchiveModule)", module);
-    line("raw SQLite, prepared statements", prepared);
-    line("raw SQLite, compiled from text each time", fromText);
-    std::printf("  %-42s %8.2f %9.2f   (target >= 0.80)\n", "ratio module / prepared",
-        module.messagesPerSecond / prepared.messagesPerSecond,
-        module.messagesPerCpuSecond / prepared.messagesPerCpuSecond);
+    Variant variants[] = {
+        {"module", "libmsgvault (VellArchiveModule)",
+            [&](const QString &path) { return recordWithModule(work, path); }, {}},
+        {"prepared", "raw SQLite, prepared statements",
+            [&](const QString &path) { return recordRaw(work, path, RawRecorder::Prepared); }, {}},
+        {"text", "raw SQLite, compiled from text each time",
+            [&](const QString &path) { return recordRaw(work, path, RawRecorder::FromText); }, {}},
+    };
+    const auto selected
+        = [&](const char *name) { return only.isEmpty() || only == QLatin1String(name); };
 
-    std::printf("Opening an archive of %d users (VellArchiveModule constructor): %.1f ms, "
-                "best of %d\n",
-        users, timeOpeningWithUsers(users), Repeats);
+    if (only != QLatin1String("users")) {
+        std::printf("Recording %d conversations x %d messages = %d messages of 8-16 words "
+                    "(vocabulary %d words), WAL + synchronous=NORMAL, best of %d runs\n",
+            conversations, messages, work.messageCount(), work.vocabulary, rounds);
+        std::printf("  %-42s %8s %9s   %s\n", "", "msg/s", "msg/cpu-s", "database");
+        // Interleaved rounds, so that every variant meets the same load of the machine.
+        for (int round = 0; round < rounds; ++round) {
+            for (Variant &variant : variants) {
+                if (selected(variant.name)) {
+                    keepBest(&variant.best, measure(work, variant.record));
+                }
+            }
+        }
+        for (const Variant &variant : variants) {
+            if (selected(variant.name)) {
+                std::printf("  %-42s %8.0f %9.0f   %6.2f MiB\n", variant.label,
+                    variant.best.messagesPerSecond, variant.best.messagesPerCpuSecond,
+                    variant.best.bytes / 1048576.0);
+            }
+        }
+        if (only.isEmpty()) {
+            const Figure &module = variants[0].best;
+            const Figure &prepared = variants[1].best;
+            std::printf("  %-42s %8.2f %9.2f   (target >= 0.80)\n", "ratio module / prepared",
+                module.messagesPerSecond / prepared.messagesPerSecond,
+                module.messagesPerCpuSecond / prepared.messagesPerCpuSecond);
+        }
+    }
+    if (selected("users")) {
+        std::printf("Opening an archive of %d users (VellArchiveModule constructor): %.1f ms, "
+                    "best of %d\n",
+            users, timeOpeningWithUsers(users, rounds), rounds);
+    }
     return 0;
 }

@@ -1,31 +1,70 @@
 #include "VellLiteralLifter.h"
 
+#include <array>
 #include <cstring>
+#include <limits>
+
+#include <QtGlobal>
 
 namespace VellDatabase {
 
 namespace {
 
+enum CharClass : unsigned char {
+    Blank = 1,
+    Digit = 2,
+    IdentifierStart = 4,
+    IdentifierChar = 8,
+};
+
+constexpr std::array<unsigned char, 256> makeCharClasses()
+{
+    std::array<unsigned char, 256> classes {};
+    for (int c = 0; c < 256; ++c) {
+        unsigned char bits = 0;
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v') {
+            bits |= Blank;
+        }
+        if (c >= '0' && c <= '9') {
+            bits |= Digit | IdentifierChar;
+        }
+        // SQLite takes every byte of a multi-byte UTF-8 sequence as an identifier byte.
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80) {
+            bits |= IdentifierStart | IdentifierChar;
+        }
+        if (c == '$') {
+            bits |= IdentifierChar;
+        }
+        classes[size_t(c)] = bits;
+    }
+    return classes;
+}
+
+constexpr std::array<unsigned char, 256> CharClasses = makeCharClasses();
+
+bool is(char c, CharClass charClass)
+{
+    return CharClasses[static_cast<unsigned char>(c)] & charClass;
+}
+
 bool isSpace(char c)
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+    return is(c, Blank);
 }
 
 bool isDigit(char c)
 {
-    return c >= '0' && c <= '9';
+    return is(c, Digit);
 }
 
-// SQLite takes every byte of a multi-byte UTF-8 sequence as an identifier byte.
 bool isIdentifierStart(char c)
 {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || u == '_' || u >= 0x80;
+    return is(c, IdentifierStart);
 }
 
 bool isIdentifierChar(char c)
 {
-    return isIdentifierStart(c) || isDigit(c) || c == '$';
+    return is(c, IdentifierChar);
 }
 
 // Index of the first byte at or after @p i that is neither blank nor comment.
@@ -54,32 +93,47 @@ int skipBlank(const QByteArray &sql, int i)
     }
 }
 
-bool isWord(const char *word, int length, const char *keyword)
+struct Keyword
 {
-    return int(std::strlen(keyword)) == length && qstrnicmp(word, keyword, uint(length)) == 0;
-}
+    const char *text;
+    int length;
+};
 
-bool isLiftableStatement(const char *word, int length)
+template<size_t N>
+bool isOneOf(const char *word, int length, const Keyword (&keywords)[N])
 {
-    for (const char *keyword :
-        {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE", "WITH", "VALUES"}) {
-        if (isWord(word, length, keyword)) {
+    for (const Keyword &keyword : keywords) {
+        if (keyword.length == length && qstrnicmp(word, keyword.text, uint(length)) == 0) {
             return true;
         }
     }
     return false;
 }
+
+const Keyword LiftableStatements[] = {{"SELECT", 6}, {"INSERT", 6}, {"UPDATE", 6}, {"DELETE", 6},
+    {"REPLACE", 7}, {"WITH", 4}, {"VALUES", 6}};
+
+const Keyword PositionListStart[] = {{"BY", 2}};
 
 // Keywords that end an ORDER BY / GROUP BY list, after which numbers are values again.
-bool endsPositionList(const char *word, int length)
+const Keyword PositionListEnd[] = {{"LIMIT", 5}, {"OFFSET", 6}, {"HAVING", 6}, {"WINDOW", 6},
+    {"UNION", 5}, {"INTERSECT", 9}, {"EXCEPT", 6}, {"SELECT", 6}, {"FROM", 4}, {"WHERE", 5},
+    {"VALUES", 6}, {"SET", 3}, {"ON", 2}, {"RETURNING", 9}};
+
+// The value of @p length decimal digits; false when it does not fit in 64 bits.
+bool parseDecimal(const char *digits, int length, qint64 *value)
 {
-    for (const char *keyword : {"LIMIT", "OFFSET", "HAVING", "WINDOW", "UNION", "INTERSECT",
-             "EXCEPT", "SELECT", "FROM", "WHERE", "VALUES", "SET", "ON", "RETURNING"}) {
-        if (isWord(word, length, keyword)) {
-            return true;
+    constexpr qint64 Largest = std::numeric_limits<qint64>::max();
+    qint64 result = 0;
+    for (int i = 0; i < length; ++i) {
+        const int digit = digits[i] - '0';
+        if (result > (Largest - digit) / 10) {
+            return false;
         }
+        result = result * 10 + digit;
     }
-    return false;
+    *value = result;
+    return true;
 }
 
 // Index of the closing @p quote of a quoted token opening at @p open (doubled
@@ -113,14 +167,21 @@ bool VellLiteralLifter::lift(
     while (i < n && isIdentifierChar(s[i])) {
         ++i;
     }
-    if (!isLiftableStatement(s + firstWord, i - firstWord)) {
+    if (!isOneOf(s + firstWord, i - firstWord, LiftableStatements)) {
         return false;
     }
 
-    statement->clear();
+    statement->resize(0);
     statement->reserve(n);
-    statement->append(s, i);
-    literals->clear();
+    literals->resize(0);
+
+    // The text is copied in runs: sql[0, copied) is written already.
+    int copied = 0;
+    const auto writeParameter = [&](int literalStart, int literalEnd) {
+        statement->append(s + copied, literalStart - copied);
+        statement->append('?');
+        copied = literalEnd;
+    };
 
     int depth = 0;
     int positionListDepth = -1; // bracket depth of an open ORDER BY / GROUP BY list
@@ -128,9 +189,7 @@ bool VellLiteralLifter::lift(
         const char c = s[i];
         if ((c == '-' && i + 1 < n && s[i + 1] == '-')
             || (c == '/' && i + 1 < n && s[i + 1] == '*')) {
-            const int end = skipBlank(sql, i);
-            statement->append(s + i, end - i);
-            i = end;
+            i = skipBlank(sql, i);
         } else if (c == '\'') {
             const int close = closingQuote(sql, i, '\'', true);
             if (close < 0) {
@@ -138,14 +197,19 @@ bool VellLiteralLifter::lift(
             }
             const bool blob = i > 0 && (s[i - 1] == 'x' || s[i - 1] == 'X')
                 && (i < 2 || !isIdentifierChar(s[i - 2]));
-            if (blob) {
-                statement->append(s + i, close + 1 - i);
-            } else {
+            if (!blob) {
                 Literal literal;
                 literal.kind = Literal::Text;
-                literal.text = sql.mid(i + 1, close - i - 1).replace("''", "'");
+                literal.text = s + i + 1;
+                literal.textSize = close - i - 1;
+                if (std::memchr(literal.text, '\'', size_t(literal.textSize))) {
+                    literal.unescaped
+                        = QByteArray(literal.text, literal.textSize).replace("''", "'");
+                    literal.text = literal.unescaped.constData();
+                    literal.textSize = literal.unescaped.size();
+                }
                 literals->append(literal);
-                statement->append('?');
+                writeParameter(i, close + 1);
             }
             i = close + 1;
         } else if (c == '"' || c == '`' || c == '[') {
@@ -153,19 +217,17 @@ bool VellLiteralLifter::lift(
             if (close < 0) {
                 return false;
             }
-            statement->append(s + i, close + 1 - i);
             i = close + 1;
         } else if (isIdentifierStart(c)) {
             int end = i;
             while (end < n && isIdentifierChar(s[end])) {
                 ++end;
             }
-            if (isWord(s + i, end - i, "BY")) {
+            if (isOneOf(s + i, end - i, PositionListStart)) {
                 positionListDepth = depth;
-            } else if (endsPositionList(s + i, end - i)) {
+            } else if (isOneOf(s + i, end - i, PositionListEnd)) {
                 positionListDepth = -1;
             }
-            statement->append(s + i, end - i);
             i = end;
         } else if (isDigit(c) || (c == '.' && i + 1 < n && isDigit(s[i + 1]))) {
             // Any numeric token is copied as written unless it is a plain decimal integer.
@@ -178,16 +240,13 @@ bool VellLiteralLifter::lift(
                 decimal = decimal && isDigit(s[end]);
                 ++end;
             }
-            bool fits = false;
-            const qint64 value = decimal ? sql.mid(i, end - i).toLongLong(&fits, 10) : 0;
-            if (fits && positionListDepth < 0) {
+            qint64 value = 0;
+            if (decimal && positionListDepth < 0 && parseDecimal(s + i, end - i, &value)) {
                 Literal literal;
                 literal.kind = Literal::Integer;
                 literal.integer = value;
                 literals->append(literal);
-                statement->append('?');
-            } else {
-                statement->append(s + i, end - i);
+                writeParameter(i, end);
             }
             i = end;
         } else if (c == '?' || c == ':' || c == '@' || c == '$') {
@@ -196,7 +255,6 @@ bool VellLiteralLifter::lift(
             if (skipBlank(sql, i + 1) < n) {
                 return false; // several statements
             }
-            statement->append(s + i, n - i);
             i = n;
         } else {
             if (c == '(') {
@@ -207,10 +265,10 @@ bool VellLiteralLifter::lift(
                     positionListDepth = -1;
                 }
             }
-            statement->append(c);
             ++i;
         }
     }
+    statement->append(s + copied, n - copied);
     return true;
 }
 

@@ -27,13 +27,19 @@ public:
         enum Kind { Integer, Text };
         Kind kind = Integer;
         qint64 integer = 0;
-        QByteArray text; ///< UTF-8, apostrophes no longer doubled
+        /// The UTF-8 value of a text literal: a part of the statement text when
+        /// it holds no doubled apostrophe, else @c unescaped.
+        const char *text = nullptr;
+        int textSize = 0;
+        QByteArray unescaped;
     };
 
     /**
      * Writes @p sql with every lifted literal replaced by "?" into @p statement
      * and the literals, in order, into @p literals. Returns false, leaving both
      * unspecified, when the text is not a single data statement it can handle.
+     * Text literals may point into @p sql: keep it unchanged while they are used.
+     * Both outputs keep their memory from one call to the next.
      */
     static bool lift(const QByteArray &sql, QByteArray *statement, QVector<Literal> *literals);
 };

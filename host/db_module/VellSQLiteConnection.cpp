@@ -155,17 +155,16 @@ bool VellSQLiteConnection::run(const QString &sql, Rows *rows)
 {
     m_lastError.clear();
     const QByteArray text = sql.toUtf8();
-    QByteArray lifted;
-    QVector<VellLiteralLifter::Literal> literals;
-    if (!VellLiteralLifter::lift(text, &lifted, &literals)) {
-        lifted = text;
-        literals.clear();
+    const bool lifted = VellLiteralLifter::lift(text, &m_lifted, &m_literals);
+    if (!lifted) {
+        m_literals.resize(0);
     }
+    const QByteArray &key = lifted ? m_lifted : text;
 
-    sqlite3_stmt *statement = m_statements.find(lifted);
+    sqlite3_stmt *statement = m_statements.find(key);
     if (!statement) {
         const char *tail = nullptr;
-        const int rc = sqlite3_prepare_v3(m_database, lifted.constData(), lifted.size() + 1,
+        const int rc = sqlite3_prepare_v3(m_database, key.constData(), key.size() + 1,
             SQLITE_PREPARE_PERSISTENT, &statement, &tail);
         if (rc != SQLITE_OK || !statement || !isBlank(tail)) {
             // Several statements, nothing but blanks, or a lifted form that the
@@ -173,12 +172,13 @@ bool VellSQLiteConnection::run(const QString &sql, Rows *rows)
             sqlite3_finalize(statement);
             return runEach(text, rows);
         }
-        m_statements.insert(lifted, statement);
+        // A copy: the cache must not share the buffer that the next statement reuses.
+        m_statements.insert(QByteArray(key.constData(), key.size()), statement);
     }
-    if (sqlite3_bind_parameter_count(statement) != literals.size()) {
+    if (sqlite3_bind_parameter_count(statement) != m_literals.size()) {
         return runEach(text, rows);
     }
-    return runCached(statement, literals, rows);
+    return runCached(statement, m_literals, rows);
 }
 
 bool VellSQLiteConnection::runCached(
@@ -190,8 +190,7 @@ bool VellSQLiteConnection::runCached(
         // The literals outlive the statement's run, so SQLite need not copy them.
         const int rc = literal.kind == VellLiteralLifter::Literal::Integer
             ? sqlite3_bind_int64(statement, i + 1, literal.integer)
-            : sqlite3_bind_text(
-                statement, i + 1, literal.text.constData(), literal.text.size(), SQLITE_STATIC);
+            : sqlite3_bind_text(statement, i + 1, literal.text, literal.textSize, SQLITE_STATIC);
         if (rc != SQLITE_OK) {
             return fail();
         }

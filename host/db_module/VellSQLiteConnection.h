@@ -52,6 +52,9 @@ private:
 
     sqlite3 *m_database;
     VellStatementCache m_statements;
+    // Reused by every statement, so that running one allocates little.
+    QByteArray m_lifted;
+    QVector<VellLiteralLifter::Literal> m_literals;
     QString m_lastError;
 };
 

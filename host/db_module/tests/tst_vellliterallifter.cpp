@@ -67,7 +67,7 @@ void TestVellLiteralLifter::liftsValues()
     for (const VellLiteralLifter::Literal &value : qAsConst(values)) {
         described << (value.kind == VellLiteralLifter::Literal::Integer
                 ? QStringLiteral("i:") + QString::number(value.integer)
-                : QStringLiteral("t:") + QString::fromUtf8(value.text));
+                : QStringLiteral("t:") + QString::fromUtf8(value.text, value.textSize));
     }
     QCOMPARE(described, literals);
 }
