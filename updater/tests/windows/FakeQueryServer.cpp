@@ -1,5 +1,6 @@
 #include "FakeQueryServer.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QMutexLocker>
 #include <QTcpServer>
@@ -45,11 +46,23 @@ void FakeQueryServer::run()
         if (!server.waitForNewConnection(50))
             continue;
         std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
+        // Like a real server: the answer follows the query (a client that
+        // has no query sends nothing, hence the short limit), and closing is
+        // left to the client, since closing with unread bytes would reset the
+        // connection and could lose the answer on its way.
+        QByteArray query;
+        QElapsedTimer waited;
+        waited.start();
+        while (!query.contains("</s>") && waited.elapsed() < 200) {
+            if (socket->waitForReadyRead(20))
+                query += socket->readAll();
+        }
         socket->write(answer);
         socket->waitForBytesWritten(2000);
-        socket->disconnectFromHost();
-        if (socket->state() != QAbstractSocket::UnconnectedState)
-            socket->waitForDisconnected(2000);
+        while (!isInterruptionRequested() && socket->state() != QAbstractSocket::UnconnectedState) {
+            if (socket->waitForReadyRead(50))
+                socket->readAll();
+        }
     }
 }
 
