@@ -397,16 +397,20 @@ int VellArchiveModule::insertMessageRowToDB(const QString &text, const QDateTime
         + QStringLiteral(", ") + quoted(properties) + QStringLiteral(")"));
 }
 
-int VellArchiveModule::insertWordRowToDB(const QString &word) const
+int VellArchiveModule::insertRow(const QString &sql) const
 {
-    if (connection->exec(QStringLiteral("INSERT INTO Words(ID, Word) VALUES(")
-            + QStringLiteral("NULL, ") + quoted(word) + QStringLiteral(")"))
-        == -1) {
+    if (connection->exec(sql) == -1) {
         return 0;
     }
-    // -1 (no row ID) must not become a word ID that links get written with.
+    // -1 (no row ID) must not become an ID that links get written with.
     const int id = connection->lastInsertId();
     return id == -1 ? 0 : id;
+}
+
+int VellArchiveModule::insertWordRowToDB(const QString &word) const
+{
+    return insertRow(QStringLiteral("INSERT INTO Words(ID, Word) VALUES(")
+        + QStringLiteral("NULL, ") + quoted(word) + QStringLiteral(")"));
 }
 
 int VellArchiveModule::insertWordToMessageRowToDB(int wordId, int messageId) const
@@ -455,8 +459,13 @@ QStringList VellArchiveModule::splitMessage(const QString &text)
 
 bool VellArchiveModule::writeIndexWordsToDB(const QString &text, int messageId) const
 {
+    return writeWordsToDB(text, messageId, &VellArchiveModule::insertWordToMessageRowToDB);
+}
+
+bool VellArchiveModule::writeWordsToDB(const QString &text, int ownerId, WordLink link) const
+{
     const QStringList parts = splitMessage(text);
-    // Each distinct word once per message; words differing in case are distinct.
+    // Each distinct word once per text; words differing in case are distinct.
     const QSet<QString> words(parts.cbegin(), parts.cend());
     for (const QString &word : words) {
         if (word.isEmpty()) {
@@ -469,91 +478,756 @@ bool VellArchiveModule::writeIndexWordsToDB(const QString &text, int messageId) 
                 return false;
             }
         }
-        if (insertWordToMessageRowToDB(wordId, messageId) == 0) {
+        if ((this->*link)(wordId, ownerId) == 0) {
             return false;
         }
     }
     return true;
 }
 
-// --- Retrieval, search, removal and SMS ------------------------------------------
-// These answer their empty values until the archive's readers are built on the
-// store above.
+// --- Query builders ------------------------------------------------------------
+// The texts below are the archive's statements as existing databases have seen
+// them, blanks included; each builder appends values and joiners to them.
 
-QList<VellArchiveBackendConversation> VellArchiveModule::getAllConversations(bool) const
+namespace {
+
+const QLatin1String Or(" OR ");
+const QLatin1String Intersect(" INTERSECT ");
+const QLatin1String Union(" UNION ");
+const QLatin1String Comma(", ");
+const QLatin1String Apostrophe("'");
+const QLatin1String Close(")");
+
+// Conversations.
+const QLatin1String ChatsAll("SELECT c.ID FROM   Chats c WHERE  1 = 1");
+const QLatin1String ChatsOfAccounts("SELECT c.ID FROM   Chats c, Users u WHERE  1 = 1");
+const QLatin1String ChatsFrom(" AND c.Time >= '");
+const QLatin1String ChatsTo(" AND c.Time <= '");
+const QLatin1String ChatsTypes(" AND (");
+const QLatin1String ChatsProtocol(" AND c.Owner_ID = u.ID AND u.Protocol = '");
+const QLatin1String ChatsOwnerJoined(" AND c.Owner_ID = u.ID AND u.UID = '");
+const QLatin1String ChatsOwner(" AND u.UID = '");
+const QLatin1String ChatsIdIn(" AND c.ID IN (");
+const QLatin1String ChatType("c.Type = ");
+const QLatin1String RecipientsAnyHead(
+    "SELECT utc.Chat_ID FROM   Users u, UserToChat utc WHERE u.UID IN (");
+const QLatin1String RecipientsAnyTail(") AND u.ID = utc.User_ID");
+const QLatin1String RecipientAllHead(
+    "SELECT utc.Chat_ID FROM Users u, UserToChat utc WHERE u.UID = '");
+const QLatin1String RecipientAllTail("' AND u.ID  = utc.User_ID");
+const QLatin1String WordAllHead("SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages m "
+                                "WHERE  w.Word LIKE '");
+const QLatin1String WordAllTail("' AND w.ID   = wtm.Word_ID       AND wtm.Message_ID = m.ID");
+const QLatin1String WordPartAllHead("SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages "
+                                    "m WHERE  w.Word LIKE '%");
+const QLatin1String WordPartAllTail(
+    "%' AND w.ID   = wtm.Word_ID         AND wtm.Message_ID = m.ID");
+const QLatin1String WordAnyHead(
+    "SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '");
+const QLatin1String WordAnyTail("' AND w.ID = wtm.Word_ID         AND wtm.Message_ID = m.ID");
+const QLatin1String WordPartAnyHead(
+    "SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '%");
+const QLatin1String WordPartAnyTail(
+    "%' AND w.ID = wtm.Word_ID           AND wtm.Message_ID = m.ID");
+const QLatin1String MessageWordHead(
+    "SELECT wtm.Message_ID FROM   Words w, WordToMessage wtm WHERE  w.Word LIKE ");
+const QLatin1String MessageWordTail(" AND w.ID   = wtm.Word_ID");
+const QLatin1String PhraseHead("SELECT Chat_ID FROM   Messages WHERE  ID IN (");
+const QLatin1String PhraseMiddle(") AND Text LIKE '%");
+const QLatin1String PatternTail("%'");
+
+// SMS.
+const QLatin1String SmsAll("SELECT ID FROM SMS WHERE 1 = 1");
+const QLatin1String SmsSender(" AND Sender = '");
+const QLatin1String SmsFrom(" AND Time >= '");
+const QLatin1String SmsTo(" AND Time <= '");
+const QLatin1String SmsIdIn(" AND ID IN (");
+const QLatin1String SmsRecipientsAnyHead("SELECT SMS_ID FROM SMS_Recipient WHERE Name IN (");
+const QLatin1String SmsRecipientAllHead("SELECT SMS_ID FROM SMS_Recipient WHERE Name = '");
+const QLatin1String SmsWordHead("SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '");
+const QLatin1String SmsWordTail("' AND ws.Word_ID = w.ID");
+const QLatin1String SmsWordPartHead(
+    "SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%");
+const QLatin1String SmsWordPartTail("%' AND ws.Word_ID = w.ID");
+const QLatin1String SmsPhraseHead("SELECT SMS_ID FROM   SMS_Message WHERE  Body LIKE '%");
+
+// The pieces that @p piece makes of each item, with @p joiner between them.
+template<typename Item, typename Piece>
+QString joined(const QList<Item> &items, QLatin1String joiner, Piece piece)
 {
-    return {};
+    QString text;
+    for (int i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            text += joiner;
+        }
+        text += piece(items.at(i));
+    }
+    return text;
 }
 
-VellArchiveBackendConversation VellArchiveModule::getConversation(int, bool) const
+QString masked(const QString &value)
 {
-    return emptyConversation();
+    return VellArchiveModule::maskApostrophe(value);
+}
+
+// The sub-query that selects conversations by their recipients; empty for an unknown mode.
+QString chatsRecipientsQuery(const QStringList &uids, int mode)
+{
+    switch (mode) {
+    case 0:
+        return VellArchiveModule::createQuerySearchChatsRecipientsAny(uids);
+    case 1:
+        return VellArchiveModule::createQuerySearchChatsRecipientsAll(uids);
+    default:
+        return QString();
+    }
+}
+
+QString chatsTextsQuery(const QStringList &texts, int mode)
+{
+    switch (mode) {
+    case 0:
+        return VellArchiveModule::createQuerySearchChatsWordsAny(texts, true);
+    case 1:
+        return VellArchiveModule::createQuerySearchChatsWordsAll(texts, true);
+    case 2:
+        return VellArchiveModule::createQuerySearchChatsPhrases(texts);
+    case 3:
+        return VellArchiveModule::createQuerySearchChatsWordsAny(texts, false);
+    case 4:
+        return VellArchiveModule::createQuerySearchChatsWordsAll(texts, false);
+    default:
+        return QString();
+    }
+}
+
+QString smsRecipientsQuery(const QStringList &names, int mode)
+{
+    switch (mode) {
+    case 0:
+        return VellArchiveModule::createQuerySearchSMSRecipientsAny(names);
+    case 1:
+        return VellArchiveModule::createQuerySearchSMSRecipientsAll(names);
+    default:
+        return QString();
+    }
+}
+
+QString smsTextsQuery(const QStringList &texts, int mode)
+{
+    switch (mode) {
+    case 0:
+        return VellArchiveModule::createQuerySearchSMSWordsAny(texts, true);
+    case 1:
+        return VellArchiveModule::createQuerySearchSMSWordsAll(texts, true);
+    case 2:
+        return VellArchiveModule::createQuerySearchSMSPhrases(texts);
+    case 3:
+        return VellArchiveModule::createQuerySearchSMSWordsAny(texts, false);
+    case 4:
+        return VellArchiveModule::createQuerySearchSMSWordsAll(texts, false);
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+QString VellArchiveModule::createQuerySearchChats(const VellArchiveBackendSearchCriteria &criteria)
+{
+    const bool byAccount = !criteria.protocol.isEmpty() || !criteria.ownerUid.isEmpty();
+    QString sql = byAccount ? QString(ChatsOfAccounts) : QString(ChatsAll);
+    if (criteria.timeFrom.isValid()) {
+        sql += ChatsFrom + timeText(criteria.timeFrom) + Apostrophe;
+    }
+    if (criteria.timeTo.isValid()) {
+        sql += ChatsTo + timeText(criteria.timeTo) + Apostrophe;
+    }
+    if (!criteria.types.isEmpty()) {
+        sql += ChatsTypes + createQuerySearchChatsTypes(criteria.types) + Close;
+    }
+    if (!criteria.protocol.isEmpty()) {
+        sql += ChatsProtocol + masked(criteria.protocol) + Apostrophe;
+    }
+    if (!criteria.ownerUid.isEmpty()) {
+        sql += (criteria.protocol.isEmpty() ? ChatsOwnerJoined : ChatsOwner)
+            + masked(criteria.ownerUid) + Apostrophe;
+    }
+    if (!criteria.recipients.isEmpty()) {
+        const QString recipients
+            = chatsRecipientsQuery(criteria.recipients, criteria.recipientsMode);
+        if (recipients.isEmpty()) {
+            return QString();
+        }
+        sql += ChatsIdIn + recipients + Close;
+    }
+    if (!criteria.texts.isEmpty()) {
+        const QString texts = chatsTextsQuery(criteria.texts, criteria.textMode);
+        if (texts.isEmpty()) {
+            return QString();
+        }
+        sql += ChatsIdIn + texts + Close;
+    }
+    return sql;
+}
+
+QString VellArchiveModule::createQuerySearchChatsTypes(
+    const QList<VellArchiveBackendConversation::Type> &types)
+{
+    return joined(types, Or, [](VellArchiveBackendConversation::Type type) -> QString {
+        return ChatType + QString::number(int(type), 10);
+    });
+}
+
+QString VellArchiveModule::createQuerySearchChatsRecipientsAny(const QStringList &uids)
+{
+    return RecipientsAnyHead + joined(uids, Comma, [](const QString &uid) -> QString {
+        return Apostrophe + masked(uid) + Apostrophe;
+    }) + RecipientsAnyTail;
+}
+
+QString VellArchiveModule::createQuerySearchChatsRecipientsAll(const QStringList &uids)
+{
+    return joined(uids, Intersect, [](const QString &uid) -> QString {
+        return RecipientAllHead + masked(uid) + RecipientAllTail;
+    });
+}
+
+QString VellArchiveModule::createQuerySearchChatsWordsAny(const QStringList &words, bool wholeWords)
+{
+    const QLatin1String head = wholeWords ? WordAnyHead : WordPartAnyHead;
+    const QLatin1String tail = wholeWords ? WordAnyTail : WordPartAnyTail;
+    return joined(
+        words, Union, [&](const QString &word) -> QString { return head + masked(word) + tail; });
+}
+
+QString VellArchiveModule::createQuerySearchChatsWordsAll(const QStringList &words, bool wholeWords)
+{
+    const QLatin1String head = wholeWords ? WordAllHead : WordPartAllHead;
+    const QLatin1String tail = wholeWords ? WordAllTail : WordPartAllTail;
+    return joined(words, Intersect,
+        [&](const QString &word) -> QString { return head + masked(word) + tail; });
+}
+
+QString VellArchiveModule::createQuerySearchMessagesWithAllWords(const QStringList &words)
+{
+    return joined(words, Intersect, [](const QString &word) -> QString {
+        return MessageWordHead + Apostrophe + masked(word) + Apostrophe + MessageWordTail;
+    });
+}
+
+QString VellArchiveModule::createQuerySearchChatsPhrases(const QStringList &phrases)
+{
+    // The word index narrows the messages to those holding every indexed word
+    // of the phrase; only those are matched against the phrase itself. A
+    // phrase without index words gives "IN ()", which matches nothing.
+    return joined(phrases, Intersect, [](const QString &phrase) -> QString {
+        return PhraseHead + createQuerySearchMessagesWithAllWords(splitMessage(phrase))
+            + PhraseMiddle + masked(phrase) + PatternTail;
+    });
+}
+
+QString VellArchiveModule::createQuerySearchSMS(const VellArchiveBackendSearchCriteria &criteria)
+{
+    QString sql = SmsAll;
+    if (!criteria.ownerUid.isEmpty()) {
+        sql += SmsSender + masked(criteria.ownerUid) + Apostrophe;
+    }
+    if (criteria.timeFrom.isValid()) {
+        sql += SmsFrom + timeText(criteria.timeFrom) + Apostrophe;
+    }
+    if (criteria.timeTo.isValid()) {
+        sql += SmsTo + timeText(criteria.timeTo) + Apostrophe;
+    }
+    if (!criteria.recipients.isEmpty()) {
+        const QString recipients = smsRecipientsQuery(criteria.recipients, criteria.recipientsMode);
+        if (recipients.isEmpty()) {
+            return QString();
+        }
+        sql += SmsIdIn + recipients + Close;
+    }
+    if (!criteria.texts.isEmpty()) {
+        const QString texts = smsTextsQuery(criteria.texts, criteria.textMode);
+        if (texts.isEmpty()) {
+            return QString();
+        }
+        sql += SmsIdIn + texts + Close;
+    }
+    return sql;
+}
+
+QString VellArchiveModule::createQuerySearchSMSRecipientsAny(const QStringList &names)
+{
+    return SmsRecipientsAnyHead + joined(names, Comma, [](const QString &name) -> QString {
+        return Apostrophe + masked(name) + Apostrophe;
+    }) + Close;
+}
+
+QString VellArchiveModule::createQuerySearchSMSRecipientsAll(const QStringList &names)
+{
+    return joined(names, Intersect, [](const QString &name) -> QString {
+        return SmsRecipientAllHead + masked(name) + Apostrophe;
+    });
+}
+
+QString VellArchiveModule::createQuerySearchSMSWordsAny(const QStringList &words, bool wholeWords)
+{
+    const QLatin1String head = wholeWords ? SmsWordHead : SmsWordPartHead;
+    const QLatin1String tail = wholeWords ? SmsWordTail : SmsWordPartTail;
+    return joined(
+        words, Union, [&](const QString &word) -> QString { return head + masked(word) + tail; });
+}
+
+QString VellArchiveModule::createQuerySearchSMSWordsAll(const QStringList &words, bool wholeWords)
+{
+    const QLatin1String head = wholeWords ? SmsWordHead : SmsWordPartHead;
+    const QLatin1String tail = wholeWords ? SmsWordTail : SmsWordPartTail;
+    return joined(words, Intersect,
+        [&](const QString &word) -> QString { return head + masked(word) + tail; });
+}
+
+QString VellArchiveModule::createQuerySearchSMSPhrases(const QStringList &phrases)
+{
+    return joined(phrases, Intersect, [](const QString &phrase) -> QString {
+        return SmsPhraseHead + masked(phrase) + PatternTail;
+    });
+}
+
+// --- Conversation retrieval and removal ----------------------------------------------
+
+namespace {
+
+const QLatin1String ChatsReaderHead(
+    "SELECT c.ID, c.Time, c.Type, u1.UID, u1.Protocol, u2.UID FROM   Chats c, UserToChat utc, "
+    "Users u1, Users u2 WHERE  c.ID IN (");
+const QLatin1String ChatsReaderTail(") AND c.Owner_ID = u1.ID                AND c.ID = "
+                                    "utc.Chat_ID                AND utc.User_ID = u2.ID ORDER BY "
+                                    "c.ID DESC");
+const QLatin1String EntriesReaderHead("SELECT m.Text, m.Time, u.UID, m.Type, m.Properties FROM   "
+                                      "Messages m, Users u WHERE  m.Chat_ID = ");
+const QLatin1String EntriesReaderTail(" AND m.User_ID = u.ID ORDER BY m.ID");
+const QLatin1String ChatById("SELECT ID FROM   Chats WHERE  ID = ");
+const QLatin1String LastChatOwner("SELECT max(c.ID) FROM   Users u1, Chats c, UserToChat utc, "
+                                  "Users u2 WHERE  u1.UID      = '");
+const QLatin1String LastChatProtocol("'   AND u1.Protocol = '");
+const QLatin1String LastChatRecipient(
+    "' AND u1.ID       = c.Owner_ID        AND c.ID        = utc.Chat_ID       AND utc.User_ID "
+    "= u2.ID             AND u2.UID      = '");
+
+const QLatin1String DeleteChat("DELETE FROM  Chats WHERE ID = ");
+const QLatin1String DeleteChatWordLinks("DELETE FROM  WordToMessage WHERE Message_ID IN (SELECT "
+                                        "ID FROM Messages WHERE Chat_ID = ");
+const QLatin1String DeleteChatMessages("DELETE FROM  Messages WHERE Chat_ID = ");
+const QLatin1String DeleteChatRecipients("DELETE FROM  UserToChat WHERE Chat_ID = ");
+// Words stay while a message or an SMS uses them: the dictionary is shared
+// with the SMS index. Two NOT IN tests, so that each is answered by the link
+// table's own index instead of a list of every link.
+const QLatin1String PruneWords("DELETE FROM Words WHERE ID NOT IN (SELECT Word_ID FROM "
+                               "WordToMessage) AND ID NOT IN (SELECT Word_ID FROM WordToSMS)");
+const QLatin1String PruneUsers("DELETE FROM Users WHERE ID NOT IN ( SELECT User_ID FROM "
+                               "UserToChat UNION SELECT Owner_ID FROM Chats )");
+
+VellArchiveBackendSearchCriteria noCriteria()
+{
+    return VellArchiveBackendSearchCriteria {};
+}
+
+QDateTime storedTime(const QString &text)
+{
+    return QDateTime::fromString(text, Qt::DateFormat(VellArchiveModule::ARCHIVE_TIME_FORMAT));
+}
+
+} // namespace
+
+QList<VellArchiveBackendConversation> VellArchiveModule::readChatsFromDB(
+    const QString &idSelection, bool withEntries, bool caseSensitive) const
+{
+    if (!connection) {
+        return {};
+    }
+    const QString sql = ChatsReaderHead + idSelection + ChatsReaderTail;
+    if (caseSensitive) {
+        setCaseSensitive(true);
+    }
+    const Result result(connection->query(sql));
+    if (caseSensitive) {
+        setCaseSensitive(false);
+    }
+    if (!result || result->isEmpty()) {
+        return {};
+    }
+
+    // One row per (conversation, recipient), grouped by the descending ID.
+    QList<VellArchiveBackendConversation> conversations;
+    try {
+        QStringList recipients;
+        const int rows = result->rowCount();
+        for (int row = 0; row < rows; ++row) {
+            const int id = strToInt(result->value(row, 0));
+            recipients.append(result->value(row, 5));
+            if (row + 1 < rows && strToInt(result->value(row + 1, 0)) == id) {
+                continue;
+            }
+            conversations.append(VellArchiveBackendConversation(id, result->value(row, 4),
+                result->value(row, 3), recipients, storedTime(result->value(row, 1)),
+                VellArchiveBackendConversation::Type(strToInt(result->value(row, 2)))));
+            recipients.clear();
+        }
+    } catch (const VellArchiveCastException &) {
+        return {};
+    }
+
+    if (withEntries) {
+        for (auto conversation = conversations.begin(); conversation != conversations.end();
+             ++conversation) {
+            if (!readChatMessages(conversation)) {
+                return {};
+            }
+        }
+    }
+    return conversations;
+}
+
+bool VellArchiveModule::readChatMessages(
+    QList<VellArchiveBackendConversation>::iterator conversation) const
+{
+    const Result result(connection->query(
+        EntriesReaderHead + QString::number(conversation->getId()) + EntriesReaderTail));
+    if (!result) {
+        return false;
+    }
+    try {
+        for (int row = 0; row < result->rowCount(); ++row) {
+            conversation->addEntry(result->value(row, 2), result->value(row, 0),
+                storedTime(result->value(row, 1)), result->value(row, 4),
+                VellArchiveBackendConversationEntry::Type(strToInt(result->value(row, 3))));
+        }
+    } catch (const VellArchiveCastException &) {
+        return false;
+    }
+    return true;
+}
+
+bool VellArchiveModule::execAll(const QStringList &statements) const
+{
+    return std::all_of(statements.cbegin(), statements.cend(),
+        [this](const QString &statement) { return connection->exec(statement) != -1; });
+}
+
+bool VellArchiveModule::removeChatsFromDB(const QList<int> &ids) const
+{
+    for (const int id : ids) {
+        if (chats.isChat(id)) {
+            continue; // still being recorded in this run
+        }
+        const QString number = QString::number(id);
+        if (!execAll({DeleteChat + number, DeleteChatWordLinks + number + Close,
+                DeleteChatMessages + number, DeleteChatRecipients + number})) {
+            return false;
+        }
+    }
+    return execAll({PruneWords, PruneUsers});
+}
+
+QList<VellArchiveBackendConversation> VellArchiveModule::getAllConversations(bool withEntries) const
+{
+    if (!connection) {
+        return {};
+    }
+    return readChatsFromDB(createQuerySearchChats(noCriteria()), withEntries, true);
+}
+
+VellArchiveBackendConversation VellArchiveModule::getConversation(int id, bool withEntries) const
+{
+    if (!connection) {
+        return emptyConversation();
+    }
+    const QList<VellArchiveBackendConversation> found
+        = readChatsFromDB(ChatById + QString::number(id), withEntries, true);
+    return found.size() == 1 ? found.first() : emptyConversation();
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForProtocol(
-    const QString &, bool) const
+    const QString &protocol, bool withEntries) const
 {
-    return {};
+    if (!connection || protocol.isEmpty()) {
+        return {};
+    }
+    VellArchiveBackendSearchCriteria criteria = noCriteria();
+    criteria.protocol = protocol;
+    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForAccount(
-    const QString &, const QString &, bool) const
+    const QString &protocol, const QString &ownerUid, bool withEntries) const
 {
-    return {};
+    if (!connection || protocol.isEmpty() || ownerUid.isEmpty()) {
+        return {};
+    }
+    VellArchiveBackendSearchCriteria criteria = noCriteria();
+    criteria.protocol = protocol;
+    criteria.ownerUid = ownerUid;
+    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForRecipients(
-    const QString &, const QString &, const QStringList &, bool) const
+    const QString &protocol, const QString &ownerUid, const QStringList &recipients,
+    bool withEntries) const
 {
-    return {};
+    if (!connection || protocol.isEmpty() || ownerUid.isEmpty() || recipients.isEmpty()) {
+        return {};
+    }
+    VellArchiveBackendSearchCriteria criteria = noCriteria();
+    criteria.protocol = protocol;
+    criteria.ownerUid = ownerUid;
+    criteria.recipients = recipients;
+    criteria.recipientsMode = 1; // every listed recipient
+    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForType(
-    VellArchiveBackendConversation::Type, bool) const
+    VellArchiveBackendConversation::Type type, bool withEntries) const
 {
-    return {};
-}
-
-QList<VellArchiveBackendConversation> VellArchiveModule::searchForConversations(
-    const VellArchiveBackendSearchCriteria &, bool) const
-{
-    return {};
-}
-
-QList<VellArchiveBackendSMS> VellArchiveModule::searchForTextMessages(
-    const VellArchiveBackendSearchCriteria &, bool) const
-{
-    return {};
+    if (!connection) {
+        return {};
+    }
+    VellArchiveBackendSearchCriteria criteria = noCriteria();
+    criteria.types = {type};
+    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
 }
 
 VellArchiveBackendConversation VellArchiveModule::getLastConversationForRecipient(
-    const QString &, const QString &, const QString &, bool) const
+    const QString &protocol, const QString &ownerUid, const QString &recipientUid,
+    bool withEntries) const
 {
-    return emptyConversation();
+    if (!connection || protocol.isEmpty() || ownerUid.isEmpty() || recipientUid.isEmpty()) {
+        return emptyConversation();
+    }
+    // max() of no rows is NULL, and "IN (NULL)" selects nothing.
+    const QList<VellArchiveBackendConversation> found
+        = readChatsFromDB(LastChatOwner + masked(ownerUid) + LastChatProtocol + masked(protocol)
+                + LastChatRecipient + masked(recipientUid) + Apostrophe,
+            withEntries, true);
+    return found.isEmpty() ? emptyConversation() : found.first();
 }
 
-void VellArchiveModule::removeConversation(int) { }
+void VellArchiveModule::removeConversation(int id)
+{
+    if (!connection || id <= 0) {
+        return;
+    }
+    VellArchiveTransactionGuard guard(connection.get(), true);
+    // Pruning may have deleted Users rows: the set follows the committed table.
+    if (removeChatsFromDB({id}) && guard.commit()) {
+        readAllUsersFromDB();
+    }
+}
 
-void VellArchiveModule::removeConversations(const VellArchiveBackendSearchCriteria &) { }
+// --- Search and bulk removal ------------------------------------------------------------
+
+QList<VellArchiveBackendConversation> VellArchiveModule::searchForConversations(
+    const VellArchiveBackendSearchCriteria &criteria, bool withEntries) const
+{
+    if (!connection) {
+        return {};
+    }
+    const QString idQuery = createQuerySearchChats(criteria);
+    if (idQuery.isEmpty()) {
+        return {};
+    }
+    return readChatsFromDB(idQuery, withEntries, true);
+}
+
+void VellArchiveModule::removeConversations(const VellArchiveBackendSearchCriteria &criteria)
+{
+    if (!connection) {
+        return;
+    }
+    const QString idQuery = createQuerySearchChats(criteria);
+    if (idQuery.isEmpty()) {
+        return;
+    }
+    // The same case-sensitive matching as searchForConversations: a removal
+    // takes exactly the conversations that the search shows for its criteria.
+    setCaseSensitive(true);
+    const QList<int> ids = readChatsIndexesFromDB(idQuery);
+    setCaseSensitive(false);
+
+    VellArchiveTransactionGuard guard(connection.get(), true);
+    if (removeChatsFromDB(ids) && guard.commit()) {
+        readAllUsersFromDB();
+    }
+}
+
+QList<VellArchiveBackendSMS> VellArchiveModule::searchForTextMessages(
+    const VellArchiveBackendSearchCriteria &criteria, bool withBody) const
+{
+    if (!connection) {
+        return {};
+    }
+    const QString idQuery = createQuerySearchSMS(criteria);
+    if (idQuery.isEmpty()) {
+        return {};
+    }
+    const QString sql = withBody
+        ? QStringLiteral("SELECT s.ID, s.Time, s.Sender, m.Body FROM SMS s JOIN SMS_Message m ON "
+                         "m.SMS_ID = s.ID WHERE s.ID IN (")
+            + idQuery + Close
+        : QStringLiteral("SELECT s.ID, s.Time, s.Sender FROM SMS s WHERE s.ID IN (") + idQuery
+            + Close;
+    return readSMSFromDB(sql, withBody, 2, 1);
+}
+
+void VellArchiveModule::removeSMS(const VellArchiveBackendSearchCriteria &criteria)
+{
+    if (!connection) {
+        return;
+    }
+    const QString idQuery = createQuerySearchSMS(criteria);
+    if (idQuery.isEmpty()) {
+        return;
+    }
+    const QString ids = readSMSIndexesFromDB(idQuery).join(QLatin1Char(','));
+
+    VellArchiveTransactionGuard guard(connection.get(), true);
+    if (execAll({QStringLiteral("DELETE FROM SMS WHERE ID IN (") + ids + Close,
+            QStringLiteral("DELETE FROM SMS_Recipient WHERE SMS_ID IN (") + ids + Close,
+            QStringLiteral("DELETE FROM SMS_Message WHERE SMS_ID IN (") + ids + Close,
+            QStringLiteral("DELETE FROM WordToSMS WHERE SMS_ID IN (") + ids + Close})) {
+        guard.commit();
+    }
+}
+
+// --- SMS ---------------------------------------------------------------------------------
+
+int VellArchiveModule::insertSMSToDB(const QString &sender, const QDateTime &time) const
+{
+    return insertOneRow(QStringLiteral("INSERT INTO SMS(ID, Time, Sender) VALUES (")
+        + QStringLiteral("NULL, ") + quoted(timeText(time)) + QStringLiteral(", ") + quoted(sender)
+        + QStringLiteral(")"));
+}
+
+int VellArchiveModule::insertSMSRecipientToDB(const QString &name, int smsId) const
+{
+    return insertRow(QStringLiteral("INSERT INTO SMS_Recipient(ID, SMS_ID, Name) VALUES (")
+        + QStringLiteral("NULL, ") + QString::number(smsId) + QStringLiteral(", ") + quoted(name)
+        + QStringLiteral(")"));
+}
+
+int VellArchiveModule::insertSMSMessageToDB(const QString &body, int smsId) const
+{
+    return insertRow(QStringLiteral("INSERT INTO SMS_Message(ID, SMS_ID, Body) VALUES (")
+        + QStringLiteral("NULL, ") + QString::number(smsId) + QStringLiteral(", ") + quoted(body)
+        + QStringLiteral(")"));
+}
+
+int VellArchiveModule::insertWordToSMSRowToDB(int wordId, int smsId) const
+{
+    return insertOneRow(QStringLiteral("INSERT INTO WordToSMS(Word_ID, SMS_ID) VALUES(")
+        + QString::number(wordId) + QStringLiteral(", ") + QString::number(smsId)
+        + QStringLiteral(")"));
+}
+
+bool VellArchiveModule::writeSMSIndexWordsToDB(const QString &body, int smsId) const
+{
+    return writeWordsToDB(body, smsId, &VellArchiveModule::insertWordToSMSRowToDB);
+}
+
+int VellArchiveModule::addSMS(const QString &sender, const QStringList &recipients,
+    const QString &body, const QDateTime &time)
+{
+    if (!connection) {
+        return 0;
+    }
+    VellArchiveTransactionGuard guard(connection.get(), true);
+    const int smsId = insertSMSToDB(sender, time);
+    if (smsId == 0 || !writeSMSIndexWordsToDB(body, smsId)
+        || insertSMSMessageToDB(body, smsId) == 0) {
+        return 0;
+    }
+    for (const QString &name : recipients) {
+        if (insertSMSRecipientToDB(name, smsId) == 0) {
+            return 0;
+        }
+    }
+    return guard.commit() ? smsId : 0;
+}
+
+QStringList VellArchiveModule::readSMSRecipientsFromDB(const QString &smsId) const
+{
+    QStringList names;
+    const Result result(connection->query(
+        QStringLiteral("SELECT Name FROM SMS_Recipient WHERE SMS_ID = ") + smsId));
+    if (result) {
+        for (int row = 0; row < result->rowCount(); ++row) {
+            names.append(result->value(row, 0));
+        }
+    }
+    return names;
+}
+
+QList<VellArchiveBackendSMS> VellArchiveModule::readSMSFromDB(
+    const QString &sql, bool withBody, int senderColumn, int timeColumn) const
+{
+    const Result result(connection->query(sql));
+    if (!result || result->isEmpty()) {
+        return {};
+    }
+    QList<VellArchiveBackendSMS> messages;
+    try {
+        for (int row = 0; row < result->rowCount(); ++row) {
+            const QString idText = result->value(row, 0);
+            const int id = strToInt(idText);
+            messages.append(VellArchiveBackendSMS(id, result->value(row, senderColumn),
+                withBody ? result->value(row, 3) : QString(), readSMSRecipientsFromDB(idText),
+                storedTime(result->value(row, timeColumn))));
+        }
+    } catch (const VellArchiveCastException &) {
+        return {};
+    }
+    return messages;
+}
+
+QList<VellArchiveBackendSMS> VellArchiveModule::getAllTextMessages(bool withBody)
+{
+    if (!connection) {
+        return {};
+    }
+    return readSMSFromDB(withBody ? QStringLiteral("SELECT s.ID, s.Sender, s.Time, m.Body FROM SMS "
+                                                   "s JOIN SMS_Message m ON m.SMS_ID = s.ID")
+                                  : QStringLiteral("SELECT ID, Sender, Time FROM SMS"),
+        withBody, 1, 2);
+}
 
 QStringList VellArchiveModule::getSMSRecipients() const
 {
-    return {};
+    if (!connection) {
+        return {};
+    }
+    QStringList names;
+    const Result result(
+        connection->query(QStringLiteral("SELECT DISTINCT Name FROM SMS_Recipient")));
+    if (result) {
+        for (int row = 0; row < result->rowCount(); ++row) {
+            names.append(result->value(row, 0));
+        }
+    }
+    return names;
 }
 
-int VellArchiveModule::addSMS(
-    const QString &, const QStringList &, const QString &, const QDateTime &)
+void VellArchiveModule::removeSMS(int id)
 {
-    return 0;
+    if (!connection || id <= 0) {
+        return;
+    }
+    const QString number = QString::number(id);
+    VellArchiveTransactionGuard guard(connection.get(), true);
+    if (execAll({QStringLiteral("DELETE FROM SMS WHERE ID = ") + number,
+            QStringLiteral("DELETE FROM SMS_Recipient WHERE SMS_ID = ") + number,
+            QStringLiteral("DELETE FROM SMS_Message WHERE SMS_ID = ") + number,
+            QStringLiteral("DELETE FROM WordToSMS WHERE SMS_ID = ") + number})) {
+        guard.commit();
+    }
 }
-
-QList<VellArchiveBackendSMS> VellArchiveModule::getAllTextMessages(bool)
-{
-    return {};
-}
-
-void VellArchiveModule::removeSMS(int) { }
-
-void VellArchiveModule::removeSMS(const VellArchiveBackendSearchCriteria &) { }
 
 } // namespace VellArchive

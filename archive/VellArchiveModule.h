@@ -105,6 +105,43 @@ public:
     /// ARCHIVE_MIN_INDEX_WORD_LENGTH characters, letter case kept.
     static QStringList splitMessage(const QString &text);
 
+    // Query builders. Each answers the text of a SELECT whose only column is a
+    // conversation, message or SMS ID, meant to stand inside "IN (...)"; the
+    // empty text when the criteria are invalid (an unknown recipientsMode or
+    // textMode with a list to apply it to). Every text value is written with
+    // its apostrophes doubled; '%' and '_' in words and phrases keep their
+    // LIKE meaning.
+
+    /// Conversations matching every field of @p criteria that is set.
+    static QString createQuerySearchChats(const VellArchiveBackendSearchCriteria &criteria);
+    /// The condition "any of @p types" (not a query).
+    static QString createQuerySearchChatsTypes(
+        const QList<VellArchiveBackendConversation::Type> &types);
+    /// Conversations that have at least one of @p uids among their recipients.
+    static QString createQuerySearchChatsRecipientsAny(const QStringList &uids);
+    /// Conversations that have every one of @p uids among their recipients.
+    static QString createQuerySearchChatsRecipientsAll(const QStringList &uids);
+    /// Conversations with a message holding any of @p words (whole index words or parts of them).
+    static QString createQuerySearchChatsWordsAny(const QStringList &words, bool wholeWords);
+    /// Conversations holding every one of @p words, each in some message.
+    static QString createQuerySearchChatsWordsAll(const QStringList &words, bool wholeWords);
+    /// Messages that hold every one of @p words as whole index words.
+    static QString createQuerySearchMessagesWithAllWords(const QStringList &words);
+    /// Conversations holding every one of @p phrases, each within one message.
+    static QString createQuerySearchChatsPhrases(const QStringList &phrases);
+    /// SMS matching every field of @p criteria that applies to SMS.
+    static QString createQuerySearchSMS(const VellArchiveBackendSearchCriteria &criteria);
+    /// SMS sent to at least one of @p names.
+    static QString createQuerySearchSMSRecipientsAny(const QStringList &names);
+    /// SMS sent to every one of @p names.
+    static QString createQuerySearchSMSRecipientsAll(const QStringList &names);
+    /// SMS whose body holds any of @p words (whole index words or parts of them).
+    static QString createQuerySearchSMSWordsAny(const QStringList &words, bool wholeWords);
+    /// SMS whose body holds every one of @p words.
+    static QString createQuerySearchSMSWordsAll(const QStringList &words, bool wholeWords);
+    /// SMS whose body holds every one of @p phrases.
+    static QString createQuerySearchSMSPhrases(const QStringList &phrases);
+
 private:
     // Row operations: each sends one statement and answers the new row ID, 0 on failure.
     int insertUserRowToDB(const QString &uid, const QString &protocol, int ownerIndex,
@@ -122,8 +159,44 @@ private:
     /// Links each distinct index word of @p text to the message, adding new words.
     bool writeIndexWordsToDB(const QString &text, int messageId) const;
 
+    // SMS row operations, as the conversation ones above.
+    int insertSMSToDB(const QString &sender, const QDateTime &time) const;
+    int insertSMSRecipientToDB(const QString &name, int smsId) const;
+    int insertSMSMessageToDB(const QString &body, int smsId) const;
+    int insertWordToSMSRowToDB(int wordId, int smsId) const;
+    /// Links each distinct index word of @p body to the SMS, adding new words.
+    bool writeSMSIndexWordsToDB(const QString &body, int smsId) const;
+
+    // Adds the dictionary entries of @p text that are missing and links each
+    // distinct word to a message or an SMS through @p link (word ID, owner ID).
+    using WordLink = int (VellArchiveModule::*)(int, int) const;
+    bool writeWordsToDB(const QString &text, int ownerId, WordLink link) const;
+
+    /// The conversations whose ID @p idSelection yields, newest first, with
+    /// their recipients and, with @p withEntries, their entries; LIKE in
+    /// @p idSelection compares case-sensitively when @p caseSensitive.
+    QList<VellArchiveBackendConversation> readChatsFromDB(
+        const QString &idSelection, bool withEntries, bool caseSensitive) const;
+    /// Appends the stored entries of @p conversation in recording order.
+    bool readChatMessages(QList<VellArchiveBackendConversation>::iterator conversation) const;
+    /// Deletes the conversations (skipping those still open) and prunes the
+    /// dictionary and the users that nothing references any more. Opens no
+    /// transaction: the caller holds one.
+    bool removeChatsFromDB(const QList<int> &ids) const;
+
+    /// The SMS of @p sql (ID, sender, time and, with @p withBody, body in the
+    /// given columns), each with its recipients; empty on any failure.
+    QList<VellArchiveBackendSMS> readSMSFromDB(
+        const QString &sql, bool withBody, int senderColumn, int timeColumn) const;
+    /// The recipient names of the SMS with ID @p smsId, in storing order.
+    QStringList readSMSRecipientsFromDB(const QString &smsId) const;
+    /// Sends each statement in order; false at the first that fails.
+    bool execAll(const QStringList &statements) const;
+
     // Sends an INSERT that must add exactly one row; its row ID, or 0.
     int insertOneRow(const QString &sql) const;
+    // Sends an INSERT judged only by failure (-1); its row ID, or 0.
+    int insertRow(const QString &sql) const;
 
     std::unique_ptr<VellDatabase::VellDBConnection> connection;
     VellArchiveChatsSet chats;
