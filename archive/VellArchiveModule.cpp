@@ -56,6 +56,18 @@ const char *const SchemaStatements[] = {
     "CREATE INDEX IF NOT EXISTS SMSId ON SMS_Message(SMS_ID)",
     "CREATE INDEX IF NOT EXISTS WordToSMSIndex1 ON WordToSMS(Word_ID)",
     "CREATE INDEX IF NOT EXISTS WordToSMSIndex2 ON WordToSMS(SMS_ID)",
+    // Indexes of this module's own, after the ones every archive has:
+    // - SMS_Message(SMS_ID), which the second "SMSId" above never created; the
+    //   body join and every SMS removal would scan the table without it;
+    // - Words(Word) without letter case, for the SMS search, whose LIKE is
+    //   case-insensitive and cannot use WordsIndex;
+    // - Chats(Time), for searches within a time range;
+    // - WordToMessage(Word_ID, Message_ID), which answers a word's messages
+    //   from the index alone: word and phrase searches read no link rows.
+    "CREATE INDEX IF NOT EXISTS SMSMessageIndex ON SMS_Message(SMS_ID)",
+    "CREATE INDEX IF NOT EXISTS WordsNoCaseIndex ON Words(Word COLLATE NOCASE)",
+    "CREATE INDEX IF NOT EXISTS ChatsTimeIndex ON Chats(Time)",
+    "CREATE INDEX IF NOT EXISTS WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
 };
 
 // A text value as it stands in a statement.

@@ -154,8 +154,10 @@ void TestVellArchiveStore::createsEveryIndex()
         "SELECT name || ':' || tbl_name FROM sqlite_master WHERE type = 'index' ORDER BY name");
     const QStringList expected {
         "ChatsIndex:Chats",
+        "ChatsTimeIndex:Chats",
         "MessagesIndex:Messages",
         "SMSId:SMS_Recipient", // the second SMSId finds this one and creates nothing
+        "SMSMessageIndex:SMS_Message",
         "SMSName:SMS_Recipient",
         "SMSSender:SMS",
         "SMSTime:SMS",
@@ -163,9 +165,11 @@ void TestVellArchiveStore::createsEveryIndex()
         "UserToChatIndex2:UserToChat",
         "WordToMessageIndex1:WordToMessage",
         "WordToMessageIndex2:WordToMessage",
+        "WordToMessageWordIndex:WordToMessage",
         "WordToSMSIndex1:WordToSMS",
         "WordToSMSIndex2:WordToSMS",
         "WordsIndex:Words",
+        "WordsNoCaseIndex:Words",
     };
     QCOMPARE(probe.rows(indexes), expected);
     QCOMPARE(probe.count(QStringLiteral("sqlite_master WHERE type = 'table'")), 10);

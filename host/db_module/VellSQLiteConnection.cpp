@@ -17,6 +17,17 @@ namespace {
 constexpr int StatementCacheCapacity = 128;
 constexpr int BusyTimeoutMs = 5000;
 
+// Reading an archive of a million messages touches a few hundred megabytes
+// of index pages: a larger page cache and a memory map keep repeated searches
+// off the file system. Both only bound what SQLite may use.
+const char *const CacheSize = "PRAGMA cache_size = -65536"; // KiB: 64 MiB
+const char *const MmapSize = "PRAGMA mmap_size = 268435456"; // 256 MiB
+// Temporary b-trees of INTERSECT, UNION and DISTINCT stay in memory.
+const char *const TempStore = "PRAGMA temp_store = MEMORY";
+// ANALYZE reads at most this many rows of each index: statistics good enough
+// for the planner in milliseconds, whatever the size of the database.
+const char *const AnalysisLimit = "PRAGMA analysis_limit = 1000";
+
 struct StatementFinalizer
 {
     void operator()(sqlite3_stmt *statement) const { sqlite3_finalize(statement); }
@@ -96,7 +107,31 @@ std::unique_ptr<VellSQLiteConnection> VellSQLiteConnection::open(
             return nullptr;
         }
     }
+    // Tuning only: a database that refuses one of these works all the same.
+    for (const char *pragma : {CacheSize, MmapSize, TempStore, AnalysisLimit}) {
+        connection->exec(QLatin1String(pragma));
+    }
+    if (mode == ReadWrite) {
+        connection->analyzeIfNeverAnalyzed();
+    }
     return connection;
+}
+
+void VellSQLiteConnection::analyzeIfNeverAnalyzed()
+{
+    // Without statistics the planner takes every table for equally large and
+    // may scan a link table of millions of rows to find a dictionary entry.
+    // A database that has tables but was never analyzed (an archive from an
+    // earlier version, or one filled by another program) gets statistics
+    // now; afterwards "PRAGMA optimize" at closing keeps them current.
+    const std::unique_ptr<VellDBResult> state(query(
+        QStringLiteral("SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
+                       "NOT LIKE 'sqlite_%'), (SELECT count(*) FROM sqlite_master WHERE name = "
+                       "'sqlite_stat1')")));
+    if (state && state->value(0, 0) != QLatin1String("0")
+        && state->value(0, 1) == QLatin1String("0")) {
+        exec(QStringLiteral("ANALYZE"));
+    }
 }
 
 VellSQLiteConnection::VellSQLiteConnection(sqlite3 *database)
@@ -107,6 +142,11 @@ VellSQLiteConnection::VellSQLiteConnection(sqlite3 *database)
 VellSQLiteConnection::~VellSQLiteConnection()
 {
     m_statements.clear(); // every statement must be finalized before the handle closes
+    // Refreshes the statistics of the tables this connection used whose
+    // indexes were never analyzed or which grew much (bounded by analysis_limit).
+    if (!sqlite3_db_readonly(m_database, "main")) {
+        sqlite3_exec(m_database, "PRAGMA optimize", nullptr, nullptr, nullptr);
+    }
     sqlite3_close_v2(m_database);
 }
 

@@ -41,6 +41,8 @@ private:
     };
 
     explicit VellSQLiteConnection(sqlite3 *database);
+    // Gathers planner statistics for a database that has tables but none.
+    void analyzeIfNeverAnalyzed();
 
     // Runs @p sql; with @p rows, keeps the rows of its (last) statement.
     bool run(const QString &sql, Rows *rows);
