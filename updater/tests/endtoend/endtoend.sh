@@ -27,6 +27,12 @@ source_dir=$(cd "$here/../../.." && pwd)
 
 fail() {
     echo "endtoend: FAIL: $*" >&2
+    # Inside, on a display: what the screen and the updater showed.
+    if [ "${VELL_E2E_STAGE:-}" = inside ] && [ -n "${DISPLAY:-}" ]; then
+        "$VELL_E2E_BIN/e2e-xhelper" screenshot "$VELL_E2E_OUT/screenshots/failure.png" 2>/dev/null || true
+        echo "endtoend: screen at the failure: $VELL_E2E_OUT/screenshots/failure.png" >&2
+        sed 's/^/  updater: /' "$VELL_E2E_OUT/updater.log" >&2 || true
+    fi
     exit 1
 }
 
@@ -208,7 +214,8 @@ wait_window() {
                 box:*) echo "$id"; return 0 ;;
             esac
         done
-        kill -0 "$updater_pid" 2>/dev/null || fail "the updater ended while waiting for a $kind window"
+        [ ! -s "$out/updater.status" ] \
+            || fail "the updater ended (status $(updater_status)) while waiting for a $kind window"
         tries=$((tries + 1))
         sleep 0.1
     done
@@ -246,20 +253,31 @@ close_summary() {
     keys shift+Tab space
 }
 
+# The updater runs in a subshell that records its exit status, which the
+# helpers below, in subshells of their own, read from the file.
 run_updater() {
-    HOME=$home TMPDIR=$scratch/tmp "$install/updater" >>"$out/updater.log" 2>&1 &
+    rm -f "$out/updater.status"
+    (
+        status=0
+        HOME=$home TMPDIR=$scratch/tmp "$install/updater" >>"$out/updater.log" 2>&1 || status=$?
+        echo "$status" >"$out/updater.status"
+    ) &
     updater_pid=$!
 }
 
+updater_status() {
+    cat "$out/updater.status" 2>/dev/null || echo "unknown"
+}
+
 wait_updater() {
-    local status=0 tries=0
-    while kill -0 "$updater_pid" 2>/dev/null; do
+    local tries=0
+    while [ ! -s "$out/updater.status" ]; do
         tries=$((tries + 1))
-        [ $tries -lt 300 ] || { kill "$updater_pid"; fail "the updater did not end"; }
+        [ $tries -lt 300 ] || fail "the updater did not end"
         sleep 0.1
     done
-    wait "$updater_pid" || status=$?
-    [ "$status" -eq 0 ] || fail "the updater ended with status $status"
+    wait "$updater_pid" || true
+    [ "$(updater_status)" = 0 ] || fail "the updater ended with status $(updater_status)"
 }
 
 # Run 1: both updates install. Prints the installation log.
