@@ -57,8 +57,9 @@ private slots:
     void download_leadsToInstallationAndSummary();
     void summary_showsResultAndLog_data();
     void summary_showsResultAndLog();
-    void polishTexts_data();
-    void polishTexts();
+    void polishFormTexts_data();
+    void polishFormTexts();
+    void polishControllerTexts();
 
 private:
     std::unique_ptr<VellUpdaterEngine> engineWith(const QByteArray &answer);
@@ -505,75 +506,123 @@ void tst_UpdaterWindows::summary_showsResultAndLog()
     QCOMPARE(log, engine->getLog());
 }
 
-void tst_UpdaterWindows::polishTexts_data()
+namespace {
+// The Polish catalogue compiled into the program, installed for one scope.
+class PolishCatalogue
 {
-    QTest::addColumn<QString>("form");
-    QTest::addColumn<QString>("object");
+public:
+    PolishCatalogue()
+    {
+        loaded = translator.load(QStringLiteral(":/languages/vell_pl_PL.qm"))
+            && QCoreApplication::installTranslator(&translator);
+    }
+    ~PolishCatalogue() { QCoreApplication::removeTranslator(&translator); }
+    bool loaded = false;
+
+private:
+    QTranslator translator;
+};
+
+QString widgetText(QWidget *widget)
+{
+    if (auto *label = qobject_cast<QLabel *>(widget))
+        return label->text();
+    if (auto *button = qobject_cast<QPushButton *>(widget))
+        return button->text();
+    return widget ? widget->windowTitle() : QString();
+}
+} // namespace
+
+void tst_UpdaterWindows::polishFormTexts_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("object"); // empty: the window title
     QTest::addColumn<QString>("polish");
 
-    const QString changelog = QStringLiteral("Updater_Changelog_MainWindow");
-    QTest::newRow("title") << changelog << changelog << QStringLiteral("Aktualizuj");
-    QTest::newRow("heading") << changelog << QStringLiteral("label_2")
-                             << QStringLiteral("Aktualizacja komunikatora Vellnet");
-    QTest::newRow("question") << changelog << QStringLiteral("label_3")
-                              << QStringLiteral(
-                                     "Są dostępne aktualizacje dla komunikatora Vellnet. "
-                                     "Czy chcesz pobrać je teraz?");
-    QTest::newRow("show") << changelog << QStringLiteral("Updater_Changelog_ViewChangelog")
-                          << QStringLiteral("Pokaż listę zmian");
-    QTest::newRow("hide (set by the controller)")
-        << changelog << QStringLiteral("toggled") << QStringLiteral("Ukryj listę zmian");
-    QTest::newRow("now") << changelog << QStringLiteral("Updater_Changelog_DownloadNow")
-                         << QStringLiteral("Pobierz teraz");
-    QTest::newRow("later") << changelog << QStringLiteral("Updater_Changelog_DownloadLater")
-                           << QStringLiteral("Pobierz później");
-    const QString summary = QStringLiteral("Updater_Summary_MainWindow");
-    QTest::newRow("failed") << summary << QStringLiteral("Updater_Summary_Status")
-                            << QStringLiteral("Aktualizacja nie powiodła się");
-    QTest::newRow("reinstall") << summary << QStringLiteral("Updater_Summary_Instruction")
-                               << QStringLiteral("Pobierz pakiet instalacyjny komunikatora "
-                                                 "Vellnet z oficjalnej strony "
-                                                 "http://www.vell.example/ i zainstaluj go "
-                                                 "ponownie.");
-    QTest::newRow("details") << summary << QStringLiteral("Updater_Summary_ViewDetails")
-                             << QStringLiteral("Pokaż szczegóły");
-    QTest::newRow("close") << summary << QStringLiteral("Updater_Summary_Close")
-                           << QStringLiteral("Zamknij");
+    const QString changelog = QStringLiteral(":/res/Changelog.ui");
+    const QString download = QStringLiteral(":/res/Download.ui");
+    const QString install = QStringLiteral(":/res/Install.ui");
+    const QString summary = QStringLiteral(":/res/Summary.ui");
+    const QString heading = QStringLiteral("Aktualizacja komunikatora Vellnet");
+    QTest::newRow("change log: title") << changelog << QString() << QStringLiteral("Aktualizuj");
+    QTest::newRow("change log: heading") << changelog << QStringLiteral("label_2") << heading;
+    QTest::newRow("change log: question")
+        << changelog << QStringLiteral("label_3")
+        << QStringLiteral("Są dostępne aktualizacje dla komunikatora Vellnet. "
+                          "Czy chcesz pobrać je teraz?");
+    QTest::newRow("change log: show")
+        << changelog << QStringLiteral("Updater_Changelog_ViewChangelog")
+        << QStringLiteral("Pokaż listę zmian");
+    QTest::newRow("change log: now") << changelog << QStringLiteral("Updater_Changelog_DownloadNow")
+                                     << QStringLiteral("Pobierz teraz");
+    QTest::newRow("change log: later")
+        << changelog << QStringLiteral("Updater_Changelog_DownloadLater")
+        << QStringLiteral("Pobierz później");
+    QTest::newRow("download: title") << download << QString() << QStringLiteral("Aktualizuj");
+    QTest::newRow("download: heading") << download << QStringLiteral("label_2") << heading;
+    QTest::newRow("download: progress")
+        << download << QStringLiteral("Updater_Download_ProgressText")
+        << QStringLiteral("Pobieranie...");
+    QTest::newRow("download: cancel")
+        << download << QStringLiteral("Updater_Download_Cancel") << QStringLiteral("Anuluj");
+    QTest::newRow("installation: title") << install << QString() << QStringLiteral("Aktualizuj");
+    QTest::newRow("installation: heading") << install << QStringLiteral("label_2") << heading;
+    QTest::newRow("installation: progress")
+        << install << QStringLiteral("Updater_Install_ProgressText")
+        << QStringLiteral("Instalacja...");
+    QTest::newRow("summary: title") << summary << QString() << QStringLiteral("Aktualizuj");
+    QTest::newRow("summary: complete") << summary << QStringLiteral("Updater_Summary_Status")
+                                       << QStringLiteral("Aktualizacje zainstalowane pomyślnie");
+    QTest::newRow("summary: restart")
+        << summary << QStringLiteral("Updater_Summary_Instruction")
+        << QStringLiteral("By zakończyć proces instalacji należy uruchomić ponownie komunikator.");
+    QTest::newRow("summary: details") << summary << QStringLiteral("Updater_Summary_ViewDetails")
+                                      << QStringLiteral("Pokaż szczegóły");
+    QTest::newRow("summary: close")
+        << summary << QStringLiteral("Updater_Summary_Close") << QStringLiteral("Zamknij");
 }
 
-void tst_UpdaterWindows::polishTexts()
+void tst_UpdaterWindows::polishFormTexts()
 {
-    QFETCH(QString, form);
+    QFETCH(QString, path);
     QFETCH(QString, object);
     QFETCH(QString, polish);
 
-    QTranslator translator;
-    QVERIFY(translator.load(QStringLiteral(":/languages/vell_pl_PL.qm")));
-    QVERIFY(QCoreApplication::installTranslator(&translator));
-    auto removeTranslator = qScopeGuard([&] { QCoreApplication::removeTranslator(&translator); });
+    PolishCatalogue catalogue;
+    QVERIFY(catalogue.loaded);
+    VellFormLoader loader(path);
+    QVERIFY2(loader.isComplete(), qPrintable(loader.errorString()));
+    std::unique_ptr<QWidget> form(loader.takeForm());
+    QWidget *widget = object.isEmpty() ? form.get() : form->findChild<QWidget *>(object);
+    QVERIFY(widget);
+    QCOMPARE(widgetText(widget), polish);
+}
 
+void tst_UpdaterWindows::polishControllerTexts()
+{
+    PolishCatalogue catalogue;
+    QVERIFY(catalogue.loaded);
     auto engine = engineWith(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
     QVERIFY(engine);
-    if (form == QLatin1String("Updater_Changelog_MainWindow"))
-        new VellChangelogDialog(engine.get());
-    else
-        new VellSummaryDialog(engine.get()); // nothing installed: the failure texts
-    QWidget *window = topLevel(form);
-    QVERIFY(window);
 
-    QString text;
-    if (object == form) {
-        text = window->windowTitle();
-    } else if (object == QLatin1String("toggled")) {
-        auto *toggle = child<QPushButton>(window, "Updater_Changelog_ViewChangelog");
-        toggle->click();
-        text = toggle->text();
-    } else if (auto *label = child<QLabel>(window, qPrintable(object))) {
-        text = label->text();
-    } else if (auto *button = child<QPushButton>(window, qPrintable(object))) {
-        text = button->text();
-    }
-    QCOMPARE(text, polish);
+    new VellChangelogDialog(engine.get());
+    auto *toggle = child<QPushButton>(topLevel(QStringLiteral("Updater_Changelog_MainWindow")),
+        "Updater_Changelog_ViewChangelog");
+    QVERIFY(toggle);
+    toggle->click();
+    QCOMPARE(toggle->text(), QStringLiteral("Ukryj listę zmian"));
+    toggle->click();
+    QCOMPARE(toggle->text(), QStringLiteral("Pokaż listę zmian"));
+
+    // Nothing installed yet: the summary reports a failure.
+    new VellSummaryDialog(engine.get());
+    QWidget *summary = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
+    QVERIFY(summary);
+    QCOMPARE(child<QLabel>(summary, "Updater_Summary_Status")->text(),
+        QStringLiteral("Aktualizacja nie powiodła się"));
+    QCOMPARE(child<QLabel>(summary, "Updater_Summary_Instruction")->text(),
+        QStringLiteral("Pobierz pakiet instalacyjny komunikatora Vellnet z oficjalnej strony "
+                       "http://www.vell.example/ i zainstaluj go ponownie."));
 }
 
 int main(int argc, char *argv[])
