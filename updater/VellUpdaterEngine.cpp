@@ -172,7 +172,10 @@ bool VellUpdaterEngine::checkUpdates()
     querySocket.write(query);
     querySocket.waitForBytesWritten(limits.writeMs);
 
-    QByteArray answer;
+    // A quick server may have answered while the query was still being
+    // written: start from what is already buffered, or we would wait for
+    // more bytes that never come.
+    QByteArray answer = querySocket.readAll();
     std::vector<Update> offered;
     while (!UpdateResponseParser::parse(answer, offered)) {
         // A server that keeps talking without ever completing a document

@@ -25,7 +25,8 @@ when it is newer than the queried one; otherwise the answer is "latest".
 
 Misbehaviour for tests: --segments splits each answer into several TCP
 segments, --stall never answers, --trailing appends bytes after the document,
---flood sends an answer that never ends.
+--flood sends an answer that never ends, --early answers as soon as the
+connection opens (offering every catalogue component), before the query.
 The catalogue is read again for every query, so tests may change it between
 runs. The server prints "listening on HOST:PORT" once it accepts connections
 (useful with --port 0) and serves until it is killed.
@@ -127,13 +128,25 @@ def read_query(connection):
         received += chunk
 
 
+def early_query(catalogue):
+    """A query naming every catalogue component at version 0, for --early."""
+    root = ElementTree.Element("query")
+    for project, name, kind in catalogue:
+        ElementTree.SubElement(root, "component", project=project, name=name, type=kind,
+                               version="0")
+    return root
+
+
 def serve(connection, options):
     with connection:
+        if options.early:
+            connection.sendall(answer(early_query(load_catalogue(options.catalogue)),
+                                      load_catalogue(options.catalogue)))
         raw, root = read_query(connection)
         if options.record:
             with open(options.record, "ab") as record:
                 record.write(raw + b"\n")
-        if root is None:
+        if root is None or options.early:
             return
         if options.flood:
             # An answer that never completes: the root element is never closed.
@@ -180,6 +193,8 @@ def main():
     parser.add_argument("--flood", action="store_true",
                         help="answer with an endless, never completed document")
     parser.add_argument("--trailing", default="", help="text sent after the answer document")
+    parser.add_argument("--early", action="store_true",
+                        help="answer on connection, before the query arrives")
     parser.add_argument("--record", help="append every query received to this file")
     options = parser.parse_args()
 

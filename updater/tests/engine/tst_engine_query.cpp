@@ -50,6 +50,7 @@ private slots:
 
     void sendsQueryBetweenFirstOpenAndLastCloseTag_data();
     void sendsQueryBetweenFirstOpenAndLastCloseTag();
+    void readsAnswerAcrossSegments_data();
     void readsAnswerAcrossSegments();
     void reportsEveryComponentUpToDate();
     void failsOnBrokenAnswer_data();
@@ -149,10 +150,21 @@ void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag()
     QCOMPARE(boxes.texts.size(), complete ? 0 : 1);
 }
 
+void EngineQueryTest::readsAnswerAcrossSegments_data()
+{
+    QTest::addColumn<QStringList>("serverOptions");
+
+    QTest::newRow("seven segments")
+        << QStringList {QStringLiteral("--segments"), QStringLiteral("7")};
+    // The answer is already buffered while the query is still being written.
+    QTest::newRow("answer before the query") << QStringList {QStringLiteral("--early")};
+}
+
 void EngineQueryTest::readsAnswerAcrossSegments()
 {
-    QVERIFY(startServer(
-        coreCatalogue(QStringLiteral("2.0")), {QStringLiteral("--segments"), QStringLiteral("7")}));
+    QFETCH(QStringList, serverOptions);
+
+    QVERIFY(startServer(coreCatalogue(QStringLiteral("2.0")), serverOptions));
     auto engine = makeEngine(CoreQuery);
     QVERIFY(engine);
     MessageBoxAnswerer boxes;
