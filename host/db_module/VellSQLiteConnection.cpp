@@ -24,9 +24,6 @@ const char *const CacheSize = "PRAGMA cache_size = -65536"; // KiB: 64 MiB
 const char *const MmapSize = "PRAGMA mmap_size = 268435456"; // 256 MiB
 // Temporary b-trees of INTERSECT, UNION and DISTINCT stay in memory.
 const char *const TempStore = "PRAGMA temp_store = MEMORY";
-// ANALYZE reads at most this many rows of each index: statistics good enough
-// for the planner in milliseconds, whatever the size of the database.
-const char *const AnalysisLimit = "PRAGMA analysis_limit = 1000";
 
 struct StatementFinalizer
 {
@@ -108,29 +105,40 @@ std::unique_ptr<VellSQLiteConnection> VellSQLiteConnection::open(
         }
     }
     // Tuning only: a database that refuses one of these works all the same.
-    for (const char *pragma : {CacheSize, MmapSize, TempStore, AnalysisLimit}) {
+    for (const char *pragma : {CacheSize, MmapSize, TempStore}) {
         connection->exec(QLatin1String(pragma));
     }
-    if (mode == ReadWrite) {
-        connection->analyzeIfNeverAnalyzed();
-    }
+    // A read-only connection cannot write statistics.
+    connection->m_statisticsChecked = mode == ReadOnly;
     return connection;
 }
 
-void VellSQLiteConnection::analyzeIfNeverAnalyzed()
+void VellSQLiteConnection::analyzeUnanalyzedIndexes()
 {
     // Without statistics the planner takes every table for equally large and
     // may scan a link table of millions of rows to find a dictionary entry.
-    // A database that has tables but was never analyzed (an archive from an
-    // earlier version, or one filled by another program) gets statistics
-    // now; afterwards "PRAGMA optimize" at closing keeps them current.
-    const std::unique_ptr<VellDBResult> state(query(
-        QStringLiteral("SELECT (SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name "
-                       "NOT LIKE 'sqlite_%'), (SELECT count(*) FROM sqlite_master WHERE name = "
-                       "'sqlite_stat1')")));
-    if (state && state->value(0, 0) != QLatin1String("0")
-        && state->value(0, 1) == QLatin1String("0")) {
-        exec(QStringLiteral("ANALYZE"));
+    // Indexes that have none (an archive that was never analyzed, or indexes
+    // created since) get them before the first query reads through them;
+    // afterwards "PRAGMA optimize" at closing keeps them current. The analysis
+    // reads whole indexes (about 2 s for an archive of a million messages,
+    // once): sampled statistics take the first keys of a link index, the most
+    // frequent words, for typical ones, and lead the planner to scan.
+    m_statisticsChecked = true;
+    const std::unique_ptr<VellDBResult> analyzed(
+        query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'")));
+    if (!analyzed) {
+        return;
+    }
+    const QString unanalyzed = analyzed->value(0, 0) == QLatin1String("0")
+        ? QStringLiteral("SELECT DISTINCT tbl_name FROM sqlite_master WHERE type = 'index'")
+        : QStringLiteral("SELECT DISTINCT tbl_name FROM sqlite_master m WHERE type = 'index' AND "
+                         "NOT EXISTS (SELECT 1 FROM sqlite_stat1 s WHERE s.idx = m.name)");
+    const std::unique_ptr<VellDBResult> tables(query(unanalyzed));
+    for (int row = 0; tables && row < tables->rowCount(); ++row) {
+        // An empty table gets no statistics and is looked at again next time: that costs nothing.
+        QString table = tables->value(row, 0);
+        exec(QStringLiteral("ANALYZE \"") + table.replace(QLatin1Char('"'), QLatin1String("\"\""))
+            + QLatin1Char('"'));
     }
 }
 
@@ -143,7 +151,7 @@ VellSQLiteConnection::~VellSQLiteConnection()
 {
     m_statements.clear(); // every statement must be finalized before the handle closes
     // Refreshes the statistics of the tables this connection used whose
-    // indexes were never analyzed or which grew much (bounded by analysis_limit).
+    // indexes were never analyzed or which grew manifold since.
     if (!sqlite3_db_readonly(m_database, "main")) {
         sqlite3_exec(m_database, "PRAGMA optimize", nullptr, nullptr, nullptr);
     }
@@ -169,6 +177,9 @@ int VellSQLiteConnection::exec(const QString &sql)
 
 VellDBResult *VellSQLiteConnection::query(const QString &sql)
 {
+    if (!m_statisticsChecked) {
+        analyzeUnanalyzedIndexes();
+    }
     Rows rows;
     if (!run(sql, &rows)) {
         return nullptr;

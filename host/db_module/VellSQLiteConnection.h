@@ -41,8 +41,8 @@ private:
     };
 
     explicit VellSQLiteConnection(sqlite3 *database);
-    // Gathers planner statistics for a database that has tables but none.
-    void analyzeIfNeverAnalyzed();
+    // Gathers planner statistics for the tables whose indexes have none.
+    void analyzeUnanalyzedIndexes();
 
     // Runs @p sql; with @p rows, keeps the rows of its (last) statement.
     bool run(const QString &sql, Rows *rows);
@@ -58,6 +58,7 @@ private:
     QByteArray m_lifted;
     QVector<VellLiteralLifter::Literal> m_literals;
     QString m_lastError;
+    bool m_statisticsChecked = false;
 };
 
 } // namespace VellDatabase
