@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs every Debian package the build, the tests and the demo need.
-# Idempotent: packages already present are left alone. Must run as root.
+# Idempotent: packages already present are left alone. Installing needs root;
+# run as another user, it asks sudo.
 set -eu
 
 PACKAGES="
@@ -28,6 +29,10 @@ if [ -z "$missing" ]; then
 fi
 
 if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then
+        echo "install-deps: asking sudo to install:$missing"
+        exec sudo "$0"
+    fi
     echo "install-deps: must run as root to install:$missing" >&2
     exit 1
 fi

@@ -5,11 +5,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELL_BUILD:-$root/build}
 
-if [ "$(id -u)" -eq 0 ]; then
-    "$root/scripts/install-deps.sh"
-else
-    sudo "$root/scripts/install-deps.sh"
-fi
+"$root/scripts/install-deps.sh"
 
 "$root/scripts/check-format.sh"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
