@@ -6,8 +6,7 @@ set -eu
 
 PACKAGES="
 build-essential cmake pkg-config
-qtbase5-dev qttools5-dev qttools5-dev-tools libqt5x11extras5-dev libqt5svg5-dev
-libqt5sql5-sqlite
+qtbase5-dev qttools5-dev qttools5-dev-tools qtchooser libqt5x11extras5-dev
 zlib1g-dev libminizip-dev
 libsqlite3-dev sqlite3
 libx11-dev
