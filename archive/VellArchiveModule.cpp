@@ -63,11 +63,14 @@ const char *const SchemaStatements[] = {
     //   case-insensitive and cannot use WordsIndex;
     // - Chats(Time), for searches within a time range;
     // - WordToMessage(Word_ID, Message_ID), which answers a word's messages
-    //   from the index alone: word and phrase searches read no link rows.
+    //   from the index alone: word and phrase searches read no link rows;
+    // - Users(UID), for searches by account or recipient, which would
+    //   otherwise scan the users or every recipient link.
     "CREATE INDEX IF NOT EXISTS SMSMessageIndex ON SMS_Message(SMS_ID)",
     "CREATE INDEX IF NOT EXISTS WordsNoCaseIndex ON Words(Word COLLATE NOCASE)",
     "CREATE INDEX IF NOT EXISTS ChatsTimeIndex ON Chats(Time)",
     "CREATE INDEX IF NOT EXISTS WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
+    "CREATE INDEX IF NOT EXISTS UsersUidIndex ON Users(UID)",
 };
 
 // A text value as it stands in a statement.

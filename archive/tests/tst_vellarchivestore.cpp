@@ -165,6 +165,7 @@ void TestVellArchiveStore::createsEveryIndex()
         "SMSTime:SMS",
         "UserToChatIndex1:UserToChat",
         "UserToChatIndex2:UserToChat",
+        "UsersUidIndex:Users",
         "WordToMessageIndex1:WordToMessage",
         "WordToMessageIndex2:WordToMessage",
         "WordToMessageWordIndex:WordToMessage",
