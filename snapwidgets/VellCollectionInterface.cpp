@@ -4,7 +4,7 @@
 #include "VellSelectionInterface.h"
 
 VellCollectionInterface::VellCollectionInterface(QObject *parent)
-    : VellCollectionInterfaceBase("com.trolltech.Qt.Designer.CustomWidgetCollection", parent)
+    : QObject(parent)
 {
     widgets.append(new VellSelectionInterface(this));
     widgets.append(new VellCaptureInterface(this));

@@ -1,19 +1,14 @@
 #ifndef VELLCOLLECTIONINTERFACE_H
 #define VELLCOLLECTIONINTERFACE_H
 
-#include "VellLegacyInterfaceCast.h"
-
 #include <QList>
+#include <QObject>
 #include <QtUiPlugin/QDesignerCustomWidgetCollectionInterface>
-
-class VellCollectionInterface;
-using VellCollectionInterfaceBase
-    = VellLegacyInterfaceCast<VellCollectionInterface, QDesignerCustomWidgetCollectionInterface>;
 
 // The plug-in object that Qt Designer and QUiLoader load: offers the selection
 // widget and then the capture widget.
 class VellCollectionInterface
-    : public VellCollectionInterfaceBase
+    : public QObject
     , public QDesignerCustomWidgetCollectionInterface
 {
     Q_OBJECT

@@ -4,7 +4,7 @@
 
 VellWidgetInterface::VellWidgetInterface(
     const QString &className, const QString &objectName, QObject *parent)
-    : VellWidgetInterfaceBase("com.trolltech.Qt.Designer.CustomWidget", parent)
+    : QObject(parent)
     , className(className)
     , objectName(objectName)
 { }

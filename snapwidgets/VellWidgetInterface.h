@@ -1,20 +1,15 @@
 #ifndef VELLWIDGETINTERFACE_H
 #define VELLWIDGETINTERFACE_H
 
-#include "VellLegacyInterfaceCast.h"
-
+#include <QObject>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
-
-class VellWidgetInterface;
-using VellWidgetInterfaceBase
-    = VellLegacyInterfaceCast<VellWidgetInterface, QDesignerCustomWidgetInterface>;
 
 // What the Designer interfaces of both widgets share: the class and default
 // object name, the "Vell widgets" group, a header named after the class, a
 // plain (non-container) widget without icon or tips, and a 100 x 100 default
 // geometry. Subclasses create their widget.
 class VellWidgetInterface
-    : public VellWidgetInterfaceBase
+    : public QObject
     , public QDesignerCustomWidgetInterface
 {
     Q_OBJECT

@@ -16,6 +16,25 @@
 
 #include <memory>
 
+namespace {
+// The text Designer pastes into a form for a dropped widget: ten lines, one
+// blank of indentation per level, 100 x 100 at the origin.
+QString widgetElement(const char *className, const char *objectName)
+{
+    return QStringLiteral("<widget class=\"%1\" name=\"%2\">\n"
+                          " <property name=\"geometry\">\n"
+                          "  <rect>\n"
+                          "   <x>0</x>\n"
+                          "   <y>0</y>\n"
+                          "   <width>100</width>\n"
+                          "   <height>100</height>\n"
+                          "  </rect>\n"
+                          " </property>\n"
+                          "</widget>\n")
+        .arg(QLatin1String(className), QLatin1String(objectName));
+}
+} // namespace
+
 // The library loaded for real as a Designer plug-in, the way Designer and
 // QUiLoader load it: this test does not link it.
 class tst_DesignerPlugin : public QObject
@@ -29,7 +48,6 @@ private Q_SLOTS:
     void widgetInterfacesDescribeTheirWidgets_data();
     void widgetInterfacesDescribeTheirWidgets();
     void secondInitializeChangesNothing();
-    void answersOldAndNewInterfaceNames();
     void exportsTheClientsVerificationText();
     void deletedInstanceIsReplacedByAFreshOne();
     void uiLoaderBuildsBothWidgetsFromAForm();
@@ -95,28 +113,10 @@ void tst_DesignerPlugin::widgetInterfacesDescribeTheirWidgets_data()
 
     QTest::newRow("capture") << "VellCaptureWidget"
                              << "VellCaptureWidget.h"
-                             << "<widget class=\"VellCaptureWidget\" name=\"captureRegion\">\n"
-                                " <property name=\"geometry\">\n"
-                                "  <rect>\n"
-                                "   <x>0</x>\n"
-                                "   <y>0</y>\n"
-                                "   <width>100</width>\n"
-                                "   <height>100</height>\n"
-                                "  </rect>\n"
-                                " </property>\n"
-                                "</widget>\n";
+                             << widgetElement("VellCaptureWidget", "captureRegion");
     QTest::newRow("selection") << "VellSelectionWidget"
                                << "VellSelectionWidget.h"
-                               << "<widget class=\"VellSelectionWidget\" name=\"Selection\">\n"
-                                  " <property name=\"geometry\">\n"
-                                  "  <rect>\n"
-                                  "   <x>0</x>\n"
-                                  "   <y>0</y>\n"
-                                  "   <width>100</width>\n"
-                                  "   <height>100</height>\n"
-                                  "  </rect>\n"
-                                  " </property>\n"
-                                  "</widget>\n";
+                               << widgetElement("VellSelectionWidget", "Selection");
 }
 
 void tst_DesignerPlugin::widgetInterfacesDescribeTheirWidgets()
@@ -154,32 +154,6 @@ void tst_DesignerPlugin::secondInitializeChangesNothing()
         QCOMPARE(widget->domXml(), domXml);
     }
     QCOMPARE(collection()->customWidgets().size(), 2);
-}
-
-void tst_DesignerPlugin::answersOldAndNewInterfaceNames()
-{
-    QObject *instance = loader.instance();
-    QVERIFY(instance);
-    QCOMPARE(instance->qt_metacast("com.trolltech.Qt.Designer.CustomWidgetCollection"),
-        static_cast<void *>(collection()));
-    QCOMPARE(instance->qt_metacast("QDesignerCustomWidgetCollectionInterface"),
-        static_cast<void *>(collection()));
-    QCOMPARE(instance->qt_metacast("VellCollectionInterface"), static_cast<void *>(instance));
-    QCOMPARE(instance->qt_metacast("com.trolltech.Qt.Designer.CustomWidget"), nullptr);
-
-    for (QObject *child : instance->children()) {
-        auto *widget = qobject_cast<QDesignerCustomWidgetInterface *>(child);
-        QVERIFY(widget);
-        QCOMPARE(child->qt_metacast("com.trolltech.Qt.Designer.CustomWidget"),
-            static_cast<void *>(widget));
-        QCOMPARE(child->qt_metacast("QDesignerCustomWidgetInterface"), static_cast<void *>(widget));
-        const QByteArray className
-            = widget->name()
-                  .replace(QLatin1String("Widget"), QLatin1String("Interface"))
-                  .toLatin1();
-        QCOMPARE(child->qt_metacast(className.constData()), static_cast<void *>(child));
-        QCOMPARE(child->qt_metacast("com.trolltech.Qt.Designer.CustomWidgetCollection"), nullptr);
-    }
 }
 
 void tst_DesignerPlugin::exportsTheClientsVerificationText()
