@@ -33,7 +33,10 @@ void VellCaptureOverlay::paint(QPainter &painter, const QPixmap &screen) const
     const int width = area.width();
     const int height = area.height();
     painter.drawPixmap(0, 0, screen);
-    painter.setPen(QPen(Qt::DashLine));
+    // Cosmetic: one device pixel wide whatever the device pixel ratio.
+    QPen dashed(Qt::DashLine);
+    dashed.setCosmetic(true);
+    painter.setPen(dashed);
     painter.drawLine(0, crosshair.y(), width, crosshair.y());
     painter.drawLine(crosshair.x(), 0, crosshair.x(), height);
     if (selection.isValid()) {

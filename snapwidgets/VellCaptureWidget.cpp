@@ -78,8 +78,10 @@ void VellCaptureWidget::mousePressEvent(QMouseEvent *event)
     const VellCaptureOverlay before = overlay();
     startPoint = event->pos();
     crosshair = event->pos();
-    // An empty rectangle at the press point: a click without a move selects nothing.
-    selection = QRect(startPoint, QSize(0, 0));
+    // Only the top-left corner moves; the far corner stays where the last drag
+    // left it (-1, -1 before any drag, so a click without a move selects nothing,
+    // and a second button pressed mid-drag keeps the far corner).
+    selection.setTopLeft(startPoint);
     pressed = true;
     update(VellCaptureOverlay::changedRegion(before, overlay()));
 }

@@ -46,7 +46,9 @@ private:
     QRect selection;
     QPoint startPoint;
     bool pressed = false;
-    // Where the cross-hair is drawn: the pointer position of the last event.
+    // Where the cross-hair is drawn: the pointer position of the last event,
+    // rather than the pointer read at paint time, so that a move knows which
+    // bands it has to repaint.
     QPoint crosshair;
 
     static QImage *region;

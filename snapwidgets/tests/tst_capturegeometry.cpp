@@ -134,7 +134,7 @@ void tst_CaptureGeometry::repaintingTheChangedRegionEqualsAFullRepaint_data()
         QTest::newRow(QByteArray("pointer moves" + suffix).constData())
             << ratio << QPoint(20, 30) << none << QPoint(21, 35) << none << true;
         QTest::newRow(QByteArray("drag starts" + suffix).constData())
-            << ratio << QPoint(40, 40) << QRect(QPoint(40, 40), QSize(0, 0)) << QPoint(60, 70)
+            << ratio << QPoint(40, 40) << QRect(QPoint(40, 40), QPoint(-1, -1)) << QPoint(60, 70)
             << QRect(QPoint(40, 40), QPoint(60, 70)) << true;
         QTest::newRow(QByteArray("drag grows" + suffix).constData())
             << ratio << QPoint(60, 70) << QRect(QPoint(40, 40), QPoint(60, 70)) << QPoint(90, 75)
@@ -145,6 +145,9 @@ void tst_CaptureGeometry::repaintingTheChangedRegionEqualsAFullRepaint_data()
         QTest::newRow(QByteArray("drag crosses its start" + suffix).constData())
             << ratio << QPoint(60, 70) << QRect(QPoint(40, 40), QPoint(60, 70)) << QPoint(10, 5)
             << QRect(QPoint(10, 5), QPoint(40, 40)) << false;
+        QTest::newRow(QByteArray("second press moves the top-left corner" + suffix).constData())
+            << ratio << QPoint(90, 75) << QRect(QPoint(40, 40), QPoint(90, 75)) << QPoint(60, 50)
+            << QRect(QPoint(60, 50), QPoint(90, 75)) << true;
         QTest::newRow(QByteArray("zero-width selection" + suffix).constData())
             << ratio << QPoint(50, 70) << QRect(QPoint(40, 40), QPoint(50, 70)) << QPoint(40, 70)
             << QRect(QPoint(40, 40), QPoint(40, 70)) << true;

@@ -119,19 +119,24 @@ void tst_CaptureWidget::dragCutsThatPartOfTheFrozenScreen_data()
     QTest::addColumn<QPoint>("via");
     QTest::addColumn<QPoint>("to");
     QTest::addColumn<QRect>("expected");
+    // Released with the middle button, pressed at `to` in the middle of the drag.
+    QTest::addColumn<bool>("middleButtonAtTheEnd");
 
     const QRect box(QPoint(100, 80), QPoint(260, 190));
     QTest::newRow("upper left to lower right")
-        << QPoint(100, 80) << QPoint(180, 130) << QPoint(260, 190) << box;
+        << QPoint(100, 80) << QPoint(180, 130) << QPoint(260, 190) << box << false;
     QTest::newRow("lower right to upper left")
-        << QPoint(260, 190) << QPoint(180, 130) << QPoint(100, 80) << box;
+        << QPoint(260, 190) << QPoint(180, 130) << QPoint(100, 80) << box << false;
     QTest::newRow("lower left to upper right")
-        << QPoint(100, 190) << QPoint(180, 130) << QPoint(260, 80) << box;
+        << QPoint(100, 190) << QPoint(180, 130) << QPoint(260, 80) << box << false;
     QTest::newRow("zero width after a move")
         << QPoint(150, 50) << QPoint(190, 100) << QPoint(150, 140)
-        << QRect(QPoint(150, 50), QPoint(150, 140));
+        << QRect(QPoint(150, 50), QPoint(150, 140)) << false;
     QTest::newRow("one pixel to the left")
-        << QPoint(301, 50) << QPoint(330, 70) << QPoint(300, 50) << QRect(300, 50, 2, 1);
+        << QPoint(301, 50) << QPoint(330, 70) << QPoint(300, 50) << QRect(300, 50, 2, 1) << false;
+    // A press moves only the top-left corner; the far corner stays.
+    QTest::newRow("second button at the upper left keeps the far corner")
+        << QPoint(260, 190) << QPoint(180, 130) << QPoint(100, 80) << box << true;
 }
 
 void tst_CaptureWidget::dragCutsThatPartOfTheFrozenScreen()
@@ -140,6 +145,7 @@ void tst_CaptureWidget::dragCutsThatPartOfTheFrozenScreen()
     QFETCH(QPoint, via);
     QFETCH(QPoint, to);
     QFETCH(QRect, expected);
+    QFETCH(bool, middleButtonAtTheEnd);
 
     auto widget = startCapture();
     QVERIFY(widget);
@@ -147,9 +153,13 @@ void tst_CaptureWidget::dragCutsThatPartOfTheFrozenScreen()
     QVERIFY(XdoPointer::press(1));
     QVERIFY(XdoPointer::moveTo(device(via.x(), via.y())));
     QVERIFY(XdoPointer::moveTo(device(to.x(), to.y())));
+    if (middleButtonAtTheEnd)
+        QVERIFY(XdoPointer::press(2));
     QVERIFY(widget->isVisible());
-    QVERIFY(XdoPointer::release(1));
+    QVERIFY(XdoPointer::release(middleButtonAtTheEnd ? 2 : 1));
     QTRY_VERIFY(!widget->isVisible());
+    if (middleButtonAtTheEnd)
+        QVERIFY(XdoPointer::release(1));
     QCOMPARE(QWidget::mouseGrabber(), nullptr);
 
     std::unique_ptr<QImage> region(VellCaptureWidget::getSelectedRegion());
@@ -219,6 +229,11 @@ void tst_CaptureWidget::crosshairFollowsThePointerWithoutTrails()
     // again, but for where the new vertical line crosses it.
     QVERIFY2(blackPixelsInRow(screen, second.y()) > screen.width() / 4,
         qPrintable(QString::number(blackPixelsInRow(screen, second.y()))));
+    // The pen is cosmetic: one device pixel thick at any device pixel ratio.
+    int dashedRows = 0;
+    for (int y = second.y() - 2 * ratio; y <= second.y() + 2 * ratio; ++y)
+        dashedRows += blackPixelsInRow(screen, y) > screen.width() / 4 ? 1 : 0;
+    QCOMPARE(dashedRows, 1);
     QVERIFY2(blackPixelsInRow(screen, first.y()) <= ratio,
         qPrintable(QString::number(blackPixelsInRow(screen, first.y()))));
     QVERIFY(XdoPointer::key(QStringLiteral("Escape")));
