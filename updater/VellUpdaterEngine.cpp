@@ -42,7 +42,10 @@ QUrl linkOf(const Update *update)
     return QUrl(fromLatin1(update->getLink()));
 }
 
-/** The text from the first "<s>" to the last "</s>", both included, up to a NUL byte. */
+/**
+ * The text from the first "<s>" to the last "</s>", both included, up to a NUL
+ * byte. The client prints 8-bit (Latin-1) text; the server reads UTF-8.
+ */
 QByteArray extractQuery(const QByteArray &output)
 {
     static const QByteArray open("<s>");
@@ -55,7 +58,7 @@ QByteArray extractQuery(const QByteArray &output)
     const int nul = query.indexOf('\0');
     if (nul >= 0)
         query.truncate(nul);
-    return query;
+    return QString::fromLatin1(query).toUtf8();
 }
 
 /**
@@ -108,9 +111,14 @@ bool makePrivateParents(const QString &base, const QString &relativeFile, QStrin
     return true;
 }
 
-bool isSuccessStatus(int status)
+QVariant statusOf(const QNetworkReply *reply)
 {
-    return status >= 200 && status < 300;
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+}
+
+bool isSuccessStatus(const QVariant &status)
+{
+    return status.isValid() && status.toInt() >= 200 && status.toInt() < 300;
 }
 
 bool isPlainHttpOnDefaultPort(const QUrl &url)
@@ -254,12 +262,8 @@ void VellUpdaterEngine::sizeNextUpdate()
         return;
     }
     const QUrl link = linkOf(updates.at(sizedIndex));
-    if (!isSafePackagePath(link) || link.host().isEmpty()) {
-        failDownload(QCoreApplication::translate(
-            "translation", "The package link %1 does not name a file on a server.", "nc")
-                         .arg(link.toString()));
+    if (refuseUnsafeLink(link))
         return;
-    }
     sendRequest("HEAD", link);
 }
 
@@ -286,14 +290,20 @@ void VellUpdaterEngine::getCurUpdate()
     sendRequest("GET", link);
 }
 
+bool VellUpdaterEngine::refuseUnsafeLink(const QUrl &link)
+{
+    if (isSafePackagePath(link) && !link.host().isEmpty())
+        return false;
+    failDownload(QCoreApplication::translate(
+        "translation", "The package link %1 does not name a file on a server.", "nc")
+                     .arg(link.toString()));
+    return true;
+}
+
 bool VellUpdaterEngine::openTargetFile(const QUrl &link)
 {
-    if (!isSafePackagePath(link) || link.host().isEmpty()) {
-        failDownload(QCoreApplication::translate(
-            "translation", "The package link %1 does not name a file on a server.", "nc")
-                         .arg(link.toString()));
+    if (refuseUnsafeLink(link))
         return false;
-    }
     // The package installer looks for the archive at exactly this path.
     const QString path = QStringLiteral("%1/%2").arg(workDir, link.path());
     QString errorText;
@@ -344,21 +354,12 @@ void VellUpdaterEngine::sendRequest(const QByteArray &verb, const QUrl &link)
     stallTimer.start(limits.downloadStallMs);
 }
 
+// An HTTP error status is judged once the reply has finished: aborting a reply
+// that Qt has already marked as failed makes it report a second error.
 void VellUpdaterEngine::responseHeaderReceived()
 {
-    if (sender() != reply)
-        return;
-    stallTimer.start(limits.downloadStallMs);
-    const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    // Redirections are judged in redirectReceived(); an error page is never stored.
-    if (status.isValid() && status.toInt() >= 400) {
-        failDownload(
-            QCoreApplication::translate(
-                "translation", "Downloading %1 failed: the server answered %2 %3.", "nc")
-                .arg(replyLink.toString())
-                .arg(status.toInt())
-                .arg(reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
-    }
+    if (sender() == reply)
+        stallTimer.start(limits.downloadStallMs);
 }
 
 void VellUpdaterEngine::redirectReceived(const QUrl &target)
@@ -378,9 +379,19 @@ void VellUpdaterEngine::redirectReceived(const QUrl &target)
 
 void VellUpdaterEngine::dataReadProgress()
 {
-    if (sender() != reply || state != Downloading)
-        return;
+    if (sender() == reply && state == Downloading)
+        storeReceivedBytes();
+}
+
+void VellUpdaterEngine::storeReceivedBytes()
+{
     stallTimer.start(limits.downloadStallMs);
+    // An error page is read away, never stored: the reply must keep flowing
+    // to its end, where the status is reported.
+    if (!isSuccessStatus(statusOf(reply))) {
+        reply->skip(reply->bytesAvailable());
+        return;
+    }
     while (reply && reply->bytesAvailable() > 0) {
         const QByteArray chunk = reply->read(ChunkSize);
         if (targetFile.write(chunk) != chunk.size()) {
@@ -416,13 +427,17 @@ void VellUpdaterEngine::requestFinished()
     if (finished != reply || state == Aborted)
         return;
 
-    if (finished->error() != QNetworkReply::NoError) {
-        failDownload(QCoreApplication::translate("translation", "Downloading %1 failed: %2", "nc")
-                         .arg(replyLink.toString(), finished->errorString()));
-        return;
+    if (state == Downloading && finished->error() == QNetworkReply::NoError) {
+        storeReceivedBytes(); // the last bytes may come with the end
+        if (finished != reply)
+            return; // storing them failed
     }
-    const QVariant status = finished->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!isSuccessStatus(status.toInt())) {
+    // The reply has ended: there is nothing left to abort.
+    stallTimer.stop();
+    reply = nullptr;
+
+    const QVariant status = statusOf(finished);
+    if (status.isValid() && !isSuccessStatus(status)) {
         failDownload(
             QCoreApplication::translate(
                 "translation", "Downloading %1 failed: the server answered %2 %3.", "nc")
@@ -431,21 +446,19 @@ void VellUpdaterEngine::requestFinished()
                 .arg(finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
         return;
     }
+    if (finished->error() != QNetworkReply::NoError || !status.isValid()) {
+        failDownload(QCoreApplication::translate("translation", "Downloading %1 failed: %2", "nc")
+                         .arg(replyLink.toString(), finished->errorString()));
+        return;
+    }
 
     if (state == Sizing) {
-        stallTimer.stop();
-        reply = nullptr;
         const QVariant length = finished->header(QNetworkRequest::ContentLengthHeader);
         if (length.isValid())
             totalSize += length.toLongLong();
         ++sizedIndex;
         sizeNextUpdate();
     } else if (state == Downloading) {
-        dataReadProgress();
-        if (finished != reply)
-            return; // storing the last bytes failed
-        stallTimer.stop();
-        reply = nullptr;
         getNextUpdate();
     }
 }
@@ -495,7 +508,8 @@ void VellUpdaterEngine::detachReply()
         // Aborting inside one of the reply's own signals confuses it: let it
         // return from that signal first.
         QTimer::singleShot(0, current, [current] {
-            current->abort();
+            if (!current->isFinished())
+                current->abort();
             current->deleteLater();
         });
     }

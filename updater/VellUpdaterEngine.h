@@ -113,7 +113,9 @@ private:
 
     QByteArray readClientQuery() const;
     void sendRequest(const QByteArray &verb, const QUrl &link);
+    bool refuseUnsafeLink(const QUrl &link);
     bool openTargetFile(const QUrl &link);
+    void storeReceivedBytes();
     void failDownload(const QString &reason);
     void detachReply();
     void discardTargetFile();

@@ -188,6 +188,37 @@ QStringList EngineSignalLog::of(const QString &signal) const
     return values;
 }
 
+namespace {
+WarningLog *activeWarningLog = nullptr;
+}
+
+WarningLog::WarningLog()
+{
+    activeWarningLog = this;
+    previous = qInstallMessageHandler(&WarningLog::record);
+}
+
+WarningLog::~WarningLog()
+{
+    qInstallMessageHandler(previous);
+    activeWarningLog = nullptr;
+}
+
+QStringList WarningLog::containing(const QString &text) const
+{
+    return warnings.filter(text);
+}
+
+void WarningLog::record(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!activeWarningLog)
+        return;
+    if (type == QtWarningMsg)
+        activeWarningLog->warnings << message;
+    if (activeWarningLog->previous)
+        activeWarningLog->previous(type, context, message);
+}
+
 bool zipFolder(const QString &folder, const QString &archive)
 {
     QFile::remove(archive);

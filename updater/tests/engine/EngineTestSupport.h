@@ -117,6 +117,28 @@ public:
     QStringList of(const QString &signal) const;
 };
 
+/**
+ * Records the warnings Qt prints while it lives (they still reach the previous
+ * handler), so that a test can show that the code under test caused none.
+ */
+class WarningLog
+{
+public:
+    WarningLog();
+    ~WarningLog();
+    WarningLog(const WarningLog &) = delete;
+    WarningLog &operator=(const WarningLog &) = delete;
+
+    /** The warnings recorded so far that contain text. */
+    QStringList containing(const QString &text) const;
+
+private:
+    static void record(QtMsgType type, const QMessageLogContext &context, const QString &message);
+
+    QtMessageHandler previous;
+    QStringList warnings;
+};
+
 /** Packs the files of folder (paths relative to it) into a ZIP archive with zip(1). */
 bool zipFolder(const QString &folder, const QString &archive);
 

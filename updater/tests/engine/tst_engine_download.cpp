@@ -359,6 +359,7 @@ void EngineDownloadTest::httpErrorStatusIsAnError()
     auto engine = engineFor({link});
     QVERIFY(engine);
     EngineSignalLog log(engine.get());
+    WarningLog warnings;
     // HEAD of the forbidden package passes; its GET is refused.
     connect(engine.get(), &VellUpdaterEngine::downloadFile, this, [this] {
         scripted.answers["/forbidden.zip"]
@@ -371,6 +372,10 @@ void EngineDownloadTest::httpErrorStatusIsAnError()
     QVERIFY2(log.of("error").first().contains(expected), qPrintable(log.of("error").first()));
     QVERIFY(log.of("downloadFinished").isEmpty());
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+    // The failed reply is let run to its end, never aborted a second time.
+    engine.reset();
+    QTest::qWait(50);
+    QCOMPARE(warnings.containing(QStringLiteral("QNetworkReply")), QStringList());
 }
 
 void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80_data()
@@ -483,6 +488,7 @@ void EngineDownloadTest::abortRaisesNoError()
     auto engine = engineFor({"http://127.0.0.1/big.zip", "http://127.0.0.1/one.zip"});
     QVERIFY(engine);
     EngineSignalLog log(engine.get());
+    WarningLog warnings;
     connect(engine.get(), &VellUpdaterEngine::downloadProgress, engine.get(),
         &VellUpdaterEngine::abortDownload);
     engine->beginDownload();
@@ -494,6 +500,10 @@ void EngineDownloadTest::abortRaisesNoError()
     QCOMPARE(log.of("downloadFinished"), QStringList());
     QCOMPARE(log.of("downloadFile"), QStringList {"p0"});
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+    engine.reset();
+    QTest::qWait(50);
+    QCOMPARE(warnings.containing(QStringLiteral("QNetworkReply")), QStringList());
+    QCOMPARE(warnings.containing(QStringLiteral("filename")), QStringList());
     QFile::remove(big.fileName());
 }
 

@@ -124,6 +124,10 @@ void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag_data()
     const QByteArray nested = "<s><update><component project='vell' name='core' type='app' "
                               "version='1.0' /></update><s>inner</s></s>";
     QTest::newRow("nested s elements") << "log " + nested + " bye" << nested;
+    // The client prints 8-bit text; the server gets it as UTF-8.
+    QTest::newRow("8-bit text as UTF-8")
+        << QByteArray("<s><update><component name='caf\xe9' version='1.0' /></update></s>")
+        << QByteArray("<s><update><component name='caf\xc3\xa9' version='1.0' /></update></s>");
     QTest::newRow("ends at NUL byte")
         << QByteArray("x" + CoreQuery.left(20) + QByteArray(1, '\0') + CoreQuery.mid(20))
         << CoreQuery.left(20);
