@@ -49,6 +49,11 @@ QImage plainRgb(const QImage &image)
     return converted;
 }
 
+QImage grabScreen()
+{
+    return plainRgb(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
+}
+
 int blackPixelsInRow(const QImage &image, int y)
 {
     int count = 0;
@@ -90,7 +95,6 @@ void tst_CaptureWidget::initTestCase()
     pictureWindow = std::make_unique<KnownPictureWindow>();
     pictureWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(pictureWindow.get()));
-    QTest::qWait(200);
 }
 
 void tst_CaptureWidget::cleanupTestCase()
@@ -100,6 +104,11 @@ void tst_CaptureWidget::cleanupTestCase()
 
 std::unique_ptr<VellCaptureWidget> tst_CaptureWidget::startCapture()
 {
+    // The widget freezes the screen as it is: wait until the known picture
+    // is back on it, repainted after the previous capture widget went away.
+    const QImage picture = plainRgb(pictureWindow->picture);
+    if (!QTest::qWaitFor([&picture] { return grabScreen() == picture; }))
+        return nullptr;
     auto widget = std::make_unique<VellCaptureWidget>();
     if (widget->isVisible())
         return nullptr; // shown only after its start-up delay
@@ -222,17 +231,19 @@ void tst_CaptureWidget::crosshairFollowsThePointerWithoutTrails()
     const QPoint second = device(420, 330);
     QVERIFY(XdoPointer::moveTo(first));
     QVERIFY(XdoPointer::moveTo(second));
-    const QImage screen = plainRgb(QGuiApplication::primaryScreen()->grabWindow(0).toImage());
+    // The move is painted once the application has taken in its event.
+    QImage screen;
+    const auto dashedRow
+        = [&screen](int y) { return blackPixelsInRow(screen, y) > screen.width() / 4; };
+    QTRY_VERIFY((screen = grabScreen(), dashedRow(second.y())));
     QVERIFY(widget->isVisible());
 
     // A dashed line runs through the pointer's row; the row it left is clean
-    // again, but for where the new vertical line crosses it.
-    QVERIFY2(blackPixelsInRow(screen, second.y()) > screen.width() / 4,
-        qPrintable(QString::number(blackPixelsInRow(screen, second.y()))));
-    // The pen is cosmetic: one device pixel thick at any device pixel ratio.
+    // again, but for where the new vertical line crosses it. The pen is
+    // cosmetic: one device pixel thick at any device pixel ratio.
     int dashedRows = 0;
     for (int y = second.y() - 2 * ratio; y <= second.y() + 2 * ratio; ++y)
-        dashedRows += blackPixelsInRow(screen, y) > screen.width() / 4 ? 1 : 0;
+        dashedRows += dashedRow(y) ? 1 : 0;
     QCOMPARE(dashedRows, 1);
     QVERIFY2(blackPixelsInRow(screen, first.y()) <= ratio,
         qPrintable(QString::number(blackPixelsInRow(screen, first.y()))));
