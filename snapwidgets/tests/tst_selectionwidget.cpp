@@ -17,6 +17,20 @@ QImage drawnPicture(QWidget &widget, const QSize &size)
         .convertToFormat(QImage::Format_RGB32);
 }
 
+// Shows `picker` as a window of its own, drags its target from inside it to
+// `releaseAt` and returns the picture it takes, or null.
+QImage *pickAsOwnWindow(VellSelectionWidget &picker, const QPoint &releaseAt)
+{
+    picker.setGeometry(60, 60, 100, 100);
+    picker.show();
+    if (!QTest::qWaitForWindowExposed(&picker) || !XdoPointer::moveTo(QPoint(80, 80))
+        || !XdoPointer::press(1) || !XdoPointer::moveTo(releaseAt) || !XdoPointer::release(1))
+        return nullptr;
+    const bool taken
+        = QTest::qWaitFor([] { return VellSelectionWidget::getSelectedRegion() != nullptr; });
+    return taken ? VellSelectionWidget::getSelectedRegion() : nullptr;
+}
+
 QImage resourceImage(const char *path)
 {
     return QImage(QString::fromLatin1(path)).convertToFormat(QImage::Format_RGB32);
@@ -93,16 +107,8 @@ void tst_SelectionWidget::releaseCapturesTheWindowUnderThePointerAndClosesTheDia
 void tst_SelectionWidget::withoutNativeParentTheWidgetStaysOpen()
 {
     VellSelectionWidget picker;
-    picker.setGeometry(60, 60, 100, 100);
-    picker.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&picker));
-
-    QVERIFY(XdoPointer::moveTo(QPoint(80, 80)));
-    QVERIFY(XdoPointer::press(1));
-    QVERIFY(XdoPointer::moveTo(QPoint(700, 450)));
-    QVERIFY(XdoPointer::release(1));
-    QTRY_VERIFY(VellSelectionWidget::getSelectedRegion());
-    std::unique_ptr<QImage> region(VellSelectionWidget::getSelectedRegion());
+    std::unique_ptr<QImage> region(pickAsOwnWindow(picker, QPoint(700, 450)));
+    QVERIFY(region);
     QVERIFY(target.isPictureOf(*region));
     QTest::qWait(100);
     QVERIFY(picker.isVisible());
@@ -111,15 +117,9 @@ void tst_SelectionWidget::withoutNativeParentTheWidgetStaysOpen()
 void tst_SelectionWidget::newWidgetClearsTheRegion()
 {
     VellSelectionWidget picker;
-    picker.setGeometry(60, 60, 100, 100);
-    picker.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&picker));
-    QVERIFY(XdoPointer::moveTo(QPoint(80, 80)));
-    QVERIFY(XdoPointer::press(1));
-    QVERIFY(XdoPointer::release(1));
-    QTRY_VERIFY(VellSelectionWidget::getSelectedRegion());
     // Not yet taken by the host: it stays the host's to delete.
-    std::unique_ptr<QImage> untaken(VellSelectionWidget::getSelectedRegion());
+    std::unique_ptr<QImage> untaken(pickAsOwnWindow(picker, QPoint(80, 80)));
+    QVERIFY(untaken);
 
     VellSelectionWidget next;
     QCOMPARE(VellSelectionWidget::getSelectedRegion(), nullptr);
