@@ -181,7 +181,10 @@ start_servers() {
 start_private_display() {
     local fifo=$out/display
     rm -f "$fifo"
-    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$fifo" 2>"$out/xvfb.log" &
+    # -noreset: by default the server resets when its last client leaves, as
+    # between two runs of the updater; a program that connects during the
+    # reset finds no display and aborts.
+    Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$fifo" 2>"$out/xvfb.log" &
     pids+=($!)
     local tries=0
     until [ -s "$fifo" ]; do
