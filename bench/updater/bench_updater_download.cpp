@@ -23,22 +23,6 @@
 
 namespace {
 
-void reexecInNetworkNamespace(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsSet("VELL_IN_NETNS"))
-        return;
-    static char bash[] = "/bin/bash";
-    static char runner[] = VELL_TOOLS_DIR "/updateserver/run-in-netns.sh";
-    static char endOfOptions[] = "--";
-    std::vector<char *> arguments {bash, runner, endOfOptions};
-    for (int i = 0; i < argc; ++i)
-        arguments.push_back(argv[i]);
-    arguments.push_back(nullptr);
-    ::execv(bash, arguments.data());
-    std::perror("cannot run inside a network namespace");
-    ::_exit(127);
-}
-
 qint64 statusFigureKiB(const char *key)
 {
     const QByteArray status = readFile(QStringLiteral("/proc/self/status"));
@@ -76,7 +60,7 @@ int fail(const char *what)
 
 int main(int argc, char *argv[])
 {
-    reexecInNetworkNamespace(argc, argv);
+    reexecInNetworkNamespace(argc, argv, {});
     // No window is shown; an error box would need a platform, not a display.
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -12,6 +12,7 @@
 #include <QVector>
 
 #include <functional>
+#include <initializer_list>
 
 /** Sets an environment variable for its lifetime and restores the old value. */
 class ScopedEnvironment
@@ -138,6 +139,14 @@ private:
     QtMessageHandler previous;
     QStringList warnings;
 };
+
+/**
+ * Runs this program again (argv) inside a private user and network namespace
+ * (tools/updateserver/run-in-netns.sh), where loopback port 80 is free for
+ * anybody and the given host names resolve to 127.0.0.1. Returns only when
+ * already running inside one (VELL_IN_NETNS is set there).
+ */
+void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const char *> hosts);
 
 /** Packs the files of folder (paths relative to it) into a ZIP archive with zip(1). */
 bool zipFolder(const QString &folder, const QString &archive);

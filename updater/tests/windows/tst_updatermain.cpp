@@ -2,8 +2,8 @@
 // "-q" switch, the first window and the exit statuses, in-process against a
 // fake update server, plus the real `updater` program in quiet mode.
 
+#include "EngineTestSupport.h"
 #include "FakeQueryServer.h"
-#include "MessageBoxAnswerer.h"
 #include "PrivateNetwork.h"
 
 #include "VellLanguageChoice.h"

@@ -2,8 +2,8 @@
 // a user drives them, against a fake update server and, inside a private
 // network namespace, a small HTTP server on port 80.
 
+#include "EngineTestSupport.h"
 #include "FakeQueryServer.h"
-#include "MessageBoxAnswerer.h"
 #include "MiniHttpServer.h"
 #include "PrivateNetwork.h"
 #include "TestPackage.h"
@@ -487,7 +487,7 @@ void tst_UpdaterWindows::summary_showsResultAndLog()
     storePackage(*engine, QStringLiteral("delta"), "delta", descriptorType);
     MessageBoxAnswerer answerer({QMessageBox::Abort});
     bool closedDuringInstallation = false;
-    answerer.whileShown = [&closedDuringInstallation] {
+    answerer.beforeAnswer = [&closedDuringInstallation](int) {
         if (QWidget *install = topLevel(QStringLiteral("Updater_Install_MainWindow")))
             closedDuringInstallation = install->close() || !install->isVisible();
     };
