@@ -179,13 +179,8 @@ bool VellPackageArchive::extractTo(QString const &root, QStringList const &reser
     QString &errorText, QStringList &unpackedFiles) const
 {
     ArchiveHandle archive(archivePath);
-    if (!archive.get()) {
-        errorText = tr("%1 is not a readable package archive", "error while installing a package")
-                        .arg(QDir::toNativeSeparators(archivePath));
-        return false;
-    }
     unz_global_info global;
-    if (unzGetGlobalInfo(archive.get(), &global) != UNZ_OK) {
+    if (!archive.get() || unzGetGlobalInfo(archive.get(), &global) != UNZ_OK) {
         errorText = tr("%1 is not a readable package archive", "error while installing a package")
                         .arg(QDir::toNativeSeparators(archivePath));
         return false;

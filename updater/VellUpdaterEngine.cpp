@@ -304,6 +304,11 @@ bool VellUpdaterEngine::openTargetFile(const QUrl &link)
 {
     if (refuseUnsafeLink(link))
         return false;
+    if (workDir.isEmpty()) {
+        failDownload(QCoreApplication::translate(
+            "translation", "There is no folder to store the packages in.", "nc"));
+        return false;
+    }
     // The package installer looks for the archive at exactly this path.
     const QString path = QStringLiteral("%1/%2").arg(workDir, link.path());
     QString errorText;
@@ -603,6 +608,8 @@ void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePac
 
 void removeDir(const QString &path)
 {
+    if (path.isEmpty())
+        return; // QDir would take it for the current directory
     const QDir dir(path);
     const QFileInfoList entries
         = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);

@@ -20,6 +20,8 @@ QString withTrailingSlash(QString path)
 VellWorkDirectory::VellWorkDirectory(const QString &preferredPath)
 {
     const QByteArray nativePath = QFile::encodeName(preferredPath);
+    // The temporary folder itself may not exist yet (a TMPDIR never created).
+    QDir().mkpath(QDir::cleanPath(preferredPath + QLatin1String("/..")));
     // mkdir() never follows a link planted at the path; EEXIST is judged below.
     ::mkdir(nativePath.constData(), S_IRWXU);
     if (isPrivateDirectory(preferredPath)) {

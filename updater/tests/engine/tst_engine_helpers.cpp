@@ -97,6 +97,13 @@ void EngineHelpersTest::createsPrivateWorkDirectory()
     // A second run finds the directory of the first and keeps using it.
     VellWorkDirectory again(preferred);
     QVERIFY(again.isPreferred());
+
+    // A temporary folder that does not exist yet is made on the way.
+    const QString nested = tmp.filePath("not/yet/tupdates/");
+    VellWorkDirectory below(nested);
+    QVERIFY(below.isPreferred());
+    QCOMPARE(below.path(), nested);
+    QVERIFY(QDir(nested).exists());
 }
 
 void EngineHelpersTest::replacesUnsafeWorkDirectory_data()
@@ -186,6 +193,13 @@ void EngineHelpersTest::removeDirDeletesFilesAndKeepsFolders()
                  QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name),
         (QStringList {".cache", "empty", "unwind"}));
     QVERIFY(QDir(root + "/unwind/data").exists());
+    QCOMPARE(readFile(outside + "/keep.dat"), QByteArray("keep"));
+
+    // No work directory is not the current directory.
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(outside));
+    removeDir(QString());
+    QVERIFY(QDir::setCurrent(previous));
     QCOMPARE(readFile(outside + "/keep.dat"), QByteArray("keep"));
 }
 
