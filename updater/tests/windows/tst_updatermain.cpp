@@ -5,6 +5,7 @@
 #include "EngineTestSupport.h"
 #include "FakeQueryServer.h"
 #include "PrivateNetwork.h"
+#include "UpdaterForms.h"
 
 #include "VellLanguageChoice.h"
 #include "VellUpdaterProgram.h"
@@ -48,16 +49,6 @@ private:
 };
 
 namespace {
-QStringList visibleForms()
-{
-    QStringList names;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->objectName().startsWith(QLatin1String("Updater_")))
-            names << widget->objectName();
-    }
-    return names;
-}
-
 void writeSettings(const QString &path, const QVariantMap &values)
 {
     QSettings settings(path, QSettings::IniFormat);

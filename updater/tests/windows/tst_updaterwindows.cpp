@@ -7,6 +7,7 @@
 #include "MiniHttpServer.h"
 #include "PrivateNetwork.h"
 #include "TestPackage.h"
+#include "UpdaterForms.h"
 
 #include "Update.h"
 #include "VellChangelogDialog.h"
@@ -73,38 +74,10 @@ private:
 };
 
 namespace {
-QWidget *topLevel(const QString &formName)
-{
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == formName && widget->isVisible())
-            return widget;
-    }
-    return nullptr;
-}
-
-QStringList visibleForms()
-{
-    QStringList names;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->objectName().startsWith(QLatin1String("Updater_")))
-            names << widget->objectName();
-    }
-    return names;
-}
-
 template<class T>
 T *child(QWidget *form, const char *name)
 {
     return form ? form->findChild<T *>(QLatin1String(name)) : nullptr;
-}
-
-// Lets queued deletions run, so that closed windows and their controllers are gone.
-void settle()
-{
-    for (int round = 0; round < 3; ++round) {
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-    }
 }
 
 std::unique_ptr<Update> makeUpdate(
