@@ -3,12 +3,11 @@
 // for the misbehaviours a real one will not show on demand.
 
 #include "EngineTestSupport.h"
+#include "MiniHttpServer.h"
 #include "NetnsTestMain.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 
-#include <QHash>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -41,62 +40,6 @@ bool resetPeakResident()
     QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
     return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
 }
-
-/**
- * An HTTP server that answers each path with a fixed head and body, and can
- * stay silent after them, for statuses and stalls python's server never shows.
- */
-class ScriptedHttpServer : public QTcpServer
-{
-public:
-    struct Answer
-    {
-        QByteArray head; ///< status line and headers, without the blank line
-        QByteArray body;
-        bool stall = false; ///< keep the connection open and silent afterwards
-    };
-
-    bool listenOn(const char *address)
-    {
-        connect(this, &QTcpServer::newConnection, this, &ScriptedHttpServer::accept);
-        return listen(QHostAddress(QLatin1String(address)), 80);
-    }
-
-    QHash<QByteArray, Answer> answers;
-    QStringList requests;
-
-private:
-    void accept()
-    {
-        while (QTcpSocket *socket = nextPendingConnection()) {
-            connect(socket, &QTcpSocket::readyRead, this, [this, socket] { serve(socket); });
-            connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-        }
-    }
-
-    void serve(QTcpSocket *socket)
-    {
-        QByteArray &pending = buffers[socket];
-        pending += socket->readAll();
-        const int end = pending.indexOf("\r\n\r\n");
-        if (end < 0)
-            return;
-        const QList<QByteArray> requestLine = pending.left(pending.indexOf("\r\n")).split(' ');
-        pending.remove(0, end + 4);
-        const QByteArray method = requestLine.value(0);
-        const QByteArray path = requestLine.value(1);
-        requests << QString::fromLatin1(method + ' ' + path);
-        const Answer answer = answers.value(
-            path, Answer {"HTTP/1.1 404 Not Found\r\nContent-Length: 0", QByteArray(), false});
-        socket->write(answer.head + "\r\nConnection: close\r\n\r\n");
-        if (method != "HEAD")
-            socket->write(answer.body);
-        if (!answer.stall)
-            socket->disconnectFromHost();
-    }
-
-    QHash<QTcpSocket *, QByteArray> buffers;
-};
 
 } // namespace
 
@@ -132,7 +75,7 @@ private:
     QTemporaryDir serverRoot;
     QProcess httpServer;
     QByteArray httpLog;
-    ScriptedHttpServer scripted;
+    MiniHttpServer scripted; ///< statuses and stalls python's server never shows
     QTemporaryDir catalogueDir;
     UpdateServerProcess updateServer;
     std::unique_ptr<ScopedEnvironment> updateServerAddress;
@@ -169,7 +112,7 @@ void EngineDownloadTest::initTestCase()
         VellUpdateServerAddress::EnvironmentVariable, updateServer.address()));
 
     // The scripted server answers on its own loopback address.
-    QVERIFY(scripted.listenOn("127.0.0.2"));
+    QVERIFY(scripted.listen(QHostAddress(QStringLiteral("127.0.0.2"))));
 }
 
 void EngineDownloadTest::cleanupTestCase()

@@ -1,16 +1,17 @@
 #include "MiniHttpServer.h"
 
-#include <QHostAddress>
-
-bool MiniHttpServer::listen(quint16 port)
+bool MiniHttpServer::listen(const QHostAddress &address, quint16 port)
 {
     connect(&server, &QTcpServer::newConnection, this, &MiniHttpServer::accept);
-    return server.listen(QHostAddress::LocalHost, port);
+    return server.listen(address, port);
 }
 
 void MiniHttpServer::addFile(const QByteArray &path, const QByteArray &content, bool stallHalfway)
 {
-    files.insert(path, File {content, stallHalfway});
+    answers.insert(path,
+        Answer {"HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: "
+                + QByteArray::number(content.size()),
+            stallHalfway ? content.left(content.size() / 2) : content, stallHalfway});
 }
 
 void MiniHttpServer::accept()
@@ -38,24 +39,12 @@ void MiniHttpServer::serve(QTcpSocket *socket)
     const QByteArray path = requestLine.at(1);
     requests << method + ' ' + path;
 
-    const auto file = files.constFind(path);
-    if (file == files.constEnd()) {
-        const QByteArray body = "not here";
-        socket->write("HTTP/1.1 404 Not Found\r\nContent-Length: " + QByteArray::number(body.size())
-            + "\r\nConnection: close\r\n\r\n");
-        if (method != "HEAD")
-            socket->write(body);
-        return socket->disconnectFromHost();
-    }
-    socket->write("HTTP/1.1 200 OK\r\nContent-Type: application/zip\r\nContent-Length: "
-        + QByteArray::number(file->content.size()) + "\r\nConnection: close\r\n\r\n");
+    const Answer answer = answers.value(
+        path, Answer {"HTTP/1.1 404 Not Found\r\nContent-Length: 8", "not here", false});
+    socket->write(answer.head + "\r\nConnection: close\r\n\r\n");
     if (method == "HEAD")
         return socket->disconnectFromHost();
-    if (file->stall) {
-        // Half the body, then silence: the download stays in progress.
-        socket->write(file->content.left(file->content.size() / 2));
-        return;
-    }
-    socket->write(file->content);
-    socket->disconnectFromHost();
+    socket->write(answer.body);
+    if (!answer.stall)
+        socket->disconnectFromHost();
 }
