@@ -184,7 +184,10 @@ bool VellLiteralLifter::lift(
     };
 
     int depth = 0;
-    int positionListDepth = -1; // bracket depth of an open ORDER BY / GROUP BY list
+    // Bracket depth of the outermost open ORDER BY / GROUP BY list, -1 when
+    // none is open. A list ends only at its own depth: keywords and lists of a
+    // sub-query inside it, as in "ORDER BY (SELECT ...), 2", leave it open.
+    int positionListDepth = -1;
     while (i < n) {
         const char c = s[i];
         if ((c == '-' && i + 1 < n && s[i + 1] == '-')
@@ -224,8 +227,10 @@ bool VellLiteralLifter::lift(
                 ++end;
             }
             if (isOneOf(s + i, end - i, PositionListStart)) {
-                positionListDepth = depth;
-            } else if (isOneOf(s + i, end - i, PositionListEnd)) {
+                if (positionListDepth < 0) {
+                    positionListDepth = depth;
+                }
+            } else if (positionListDepth == depth && isOneOf(s + i, end - i, PositionListEnd)) {
                 positionListDepth = -1;
             }
             i = end;

@@ -74,6 +74,7 @@ private Q_SLOTS:
     void lastInsertIdFollowsInserts();
     void answersLikeTheDatabaseItself_data();
     void answersLikeTheDatabaseItself();
+    void likeFollowsEverySwitchOfCase();
     void runsTextsOfSeveralStatements();
     void flagOpensReadOnly();
     void refusesWhatIsNoDatabase_data();
@@ -208,6 +209,38 @@ void TestVellDBConnection::answersLikeTheDatabaseItself_data()
     QTest::newRow("types") << "SELECT typeof(1), typeof('1'), typeof(1.0), -5, 7 - 2";
     QTest::newRow("limit") << "SELECT ID FROM T ORDER BY ID LIMIT 2 OFFSET 1";
     QTest::newRow("max") << "SELECT max(ID) FROM T WHERE 1 = 1 AND N = 5";
+    // Texts where a value written in place and a bound one could differ.
+    QTest::newRow("sub-query in a position list")
+        << "SELECT Name, N FROM T ORDER BY (SELECT 1), 2 DESC, 1";
+    QTest::newRow("positions of a sub-query in a position list")
+        << "SELECT Name, N FROM T ORDER BY (SELECT N FROM T ORDER BY 1 LIMIT 1), 2 DESC";
+    QTest::newRow("bracketed and signed positions")
+        << "SELECT Name, N FROM T ORDER BY (2) DESC, +1";
+    QTest::newRow("text in a position list") << "SELECT Name AS k FROM T ORDER BY 'k', 1 DESC";
+    QTest::newRow("compound with positions")
+        << "SELECT Name FROM T UNION SELECT 'zeta' ORDER BY 1 DESC LIMIT 3";
+    QTest::newRow("grouped by an expression")
+        << "SELECT substr(Name, 1, 1), count(*) FROM T GROUP BY substr(Name, 1, 1) "
+           "HAVING count(*) >= 1 ORDER BY 1";
+    QTest::newRow("text against integer columns") << "SELECT Name FROM T WHERE ID = '3' OR N = '3'";
+    QTest::newRow("collation") << "SELECT Name FROM T WHERE Name = 'ALPHA' COLLATE NOCASE";
+    QTest::newRow("glob") << "SELECT Name FROM T WHERE Name GLOB '*e*' ORDER BY ID";
+    QTest::newRow("like with escape")
+        << "SELECT Name FROM T WHERE Name LIKE '%!_%' ESCAPE '!' OR Name LIKE 'b_ta'";
+    QTest::newRow("case") << "SELECT CASE N WHEN 5 THEN 'five' WHEN -1 THEN 'minus' ELSE 'other' "
+                             "END FROM T ORDER BY ID";
+    QTest::newRow("negative numbers") << "SELECT ID FROM T WHERE N > -1 AND -N < -4 LIMIT -1";
+    QTest::newRow("texts in a list")
+        << "SELECT ID FROM T WHERE Name IN ('alpha', 'o''brien', '5') ORDER BY 1";
+    QTest::newRow("quoted names") << "SELECT \"N\", [Name], `ID` FROM T WHERE \"Name\" = 'alpha'";
+    QTest::newRow("comments") << "SELECT ID FROM T -- WHERE N = 3\nWHERE N = /* 3 */ 5;";
+    QTest::newRow("sized type") << "SELECT CAST(N AS VARCHAR(1)) FROM T ORDER BY ID";
+    QTest::newRow("alias written as text") << "SELECT Name 'k' FROM T WHERE N = 5";
+    QTest::newRow("window frame")
+        << "SELECT sum(N) OVER (ORDER BY ID ROWS BETWEEN 1 PRECEDING AND CURRENT ROW) FROM T";
+    QTest::newRow("recursive")
+        << "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c WHERE x < 3) "
+           "SELECT x FROM c";
 }
 
 void TestVellDBConnection::answersLikeTheDatabaseItself()
@@ -219,6 +252,23 @@ void TestVellDBConnection::answersLikeTheDatabaseItself()
     // Twice: the second run comes from the statement cache.
     QCOMPARE(resultRows(db->query(sql)), expected);
     QCOMPARE(resultRows(db->query(sql)), expected);
+}
+
+void TestVellDBConnection::likeFollowsEverySwitchOfCase()
+{
+    Connection db = openFixture();
+    QVERIFY(db);
+    // With indexes, LIKE may be answered from one of them: the switch must
+    // reach statements compiled before it, and repeat from the statement cache.
+    QCOMPARE(db->exec(QStringLiteral("CREATE INDEX TName ON T(Name)")), 0);
+    QCOMPARE(db->exec(QStringLiteral("CREATE INDEX TNameNoCase ON T(Name COLLATE NOCASE)")), 0);
+    const QString like = QStringLiteral("SELECT Name FROM T WHERE Name LIKE 'b%'");
+    for (int round = 0; round < 3; ++round) {
+        QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 1")), 0);
+        QCOMPARE(resultRows(db->query(like)), QStringList());
+        QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 0")), 0);
+        QCOMPARE(resultRows(db->query(like)), QStringList {"Beta"});
+    }
 }
 
 void TestVellDBConnection::runsTextsOfSeveralStatements()

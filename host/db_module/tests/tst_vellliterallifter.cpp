@@ -41,6 +41,20 @@ void TestVellLiteralLifter::liftsValues_data()
         << QByteArray("SELECT x FROM (SELECT x FROM t ORDER BY 1) WHERE x > 2")
         << QByteArray("SELECT x FROM (SELECT x FROM t ORDER BY 1) WHERE x > ?")
         << QStringList {"i:2"};
+    QTest::newRow("sub-query keeps the position list open")
+        << QByteArray("SELECT a, b FROM t ORDER BY (SELECT x FROM u WHERE y = 1), 2 DESC")
+        << QByteArray("SELECT a, b FROM t ORDER BY (SELECT x FROM u WHERE y = 1), 2 DESC")
+        << QStringList();
+    QTest::newRow("sub-query's own list inside a position list")
+        << QByteArray("SELECT a FROM t ORDER BY (SELECT x FROM u ORDER BY 1 LIMIT 1), 2 LIMIT 5")
+        << QByteArray("SELECT a FROM t ORDER BY (SELECT x FROM u ORDER BY 1 LIMIT 1), 2 LIMIT ?")
+        << QStringList {"i:5"};
+    QTest::newRow("values in case, in lists and patterns")
+        << QByteArray("SELECT CASE WHEN a = -1 THEN 'x' END FROM t WHERE b IN (1, 'two') AND c "
+                      "LIKE '%3_' ESCAPE '!'")
+        << QByteArray("SELECT CASE WHEN a = -? THEN ? END FROM t WHERE b IN (?, ?) AND c LIKE ? "
+                      "ESCAPE ?")
+        << QStringList {"i:1", "t:x", "i:1", "t:two", "t:%3_", "t:!"};
     QTest::newRow("other numbers stay")
         << QByteArray("SELECT 1.5, 2e3, 0x10, X'AB', 99999999999999999999 FROM t")
         << QByteArray("SELECT 1.5, 2e3, 0x10, X'AB', 99999999999999999999 FROM t") << QStringList();
