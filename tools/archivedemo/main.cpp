@@ -73,8 +73,9 @@ bool report(const QString &databaseName)
     QTextStream out(stdout);
     out << "\nRows per table:\n";
     for (const QString &table : column(*db,
-             QStringLiteral("SELECT name FROM sqlite_master WHERE "
-                            "type = 'table' ORDER BY name"))) {
+             // SQLite's own tables (its statistics, sqlite_stat1) are not the archive's.
+             QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'table' AND "
+                            "name NOT LIKE 'sqlite!_%' ESCAPE '!' ORDER BY name"))) {
         const QStringList count = column(*db, QStringLiteral("SELECT count(*) FROM ") + table);
         out << "  " << qSetFieldWidth(14) << Qt::left << table << qSetFieldWidth(0)
             << count.value(0) << '\n';
