@@ -414,18 +414,15 @@ int VellArchiveModule::insertMessageRowToDB(const QString &text, const QDateTime
 
 int VellArchiveModule::insertRow(const QString &sql) const
 {
-    if (connection->exec(sql) == -1) {
-        return 0;
-    }
-    // -1 (no row ID) must not become an ID that links get written with.
-    const int id = connection->lastInsertId();
-    return id == -1 ? 0 : id;
+    return connection->exec(sql) == -1 ? 0 : connection->lastInsertId();
 }
 
 int VellArchiveModule::insertWordRowToDB(const QString &word) const
 {
-    return insertRow(QStringLiteral("INSERT INTO Words(ID, Word) VALUES(")
+    // -1 (no row ID) must not become an ID that links get written with.
+    const int id = insertRow(QStringLiteral("INSERT INTO Words(ID, Word) VALUES(")
         + QStringLiteral("NULL, ") + quoted(word) + QStringLiteral(")"));
+    return id == -1 ? 0 : id;
 }
 
 int VellArchiveModule::insertWordToMessageRowToDB(int wordId, int messageId) const

@@ -195,7 +195,8 @@ private:
 
     // Sends an INSERT that must add exactly one row; its row ID, or 0.
     int insertOneRow(const QString &sql) const;
-    // Sends an INSERT judged only by failure (-1); its row ID, or 0.
+    // Sends an INSERT judged only by failure (-1); its row ID as the
+    // connection answers it (-1 when there is none), or 0.
     int insertRow(const QString &sql) const;
 
     std::unique_ptr<VellDatabase::VellDBConnection> connection;
