@@ -77,6 +77,7 @@ private Q_SLOTS:
     void createsEveryTable_data();
     void createsEveryTable();
     void createsEveryIndex();
+    void keepsTheStatementTextsInOrder();
     void reopeningChangesNothing();
     void loadsValidUsersAndStopsAtDamagedRow();
     void withoutDatabaseEveryOperationIsEmpty_data();
@@ -183,6 +184,53 @@ void TestVellArchiveStore::createsEveryIndex()
     const QStringList before = snapshot(probe);
     QVERIFY(module.createTables());
     QCOMPARE(snapshot(probe), before);
+}
+
+void TestVellArchiveStore::keepsTheStatementTextsInOrder()
+{
+    VellArchiveModule module(databasePath());
+    SqliteProbe probe(databasePath());
+    // SQLite keeps each CREATE as sent, from the name on, in the order sent:
+    // every blank of the texts shows here. The second SMSId created nothing.
+    const QStringList expected {
+        "CREATE TABLE Chats(ID         INTEGER PRIMARY KEY, Time       TEXT, Type       INTEGER "
+        "NOT NULL, Owner_ID   INTEGER NOT NULL, Properties TEXT)",
+        "CREATE TABLE Users(ID         INTEGER PRIMARY KEY, UID        TEXT NOT NULL, Protocol   "
+        "TEXT NOT NULL, Owner_ID   INTEGER NOT NULL, Properties TEXT)",
+        "CREATE TABLE Messages(ID         INTEGER PRIMARY KEY, Text       TEXT NOT NULL, Time      "
+        " TEXT NOT NULL, User_ID    INTEGER NOT NULL, Chat_ID    INTEGER NOT NULL, Type       "
+        "INTEGER NOT NULL, Properties TEXT)",
+        "CREATE TABLE UserToChat(User_ID INTEGER NOT NULL, Chat_ID INTEGER NOT NULL)",
+        "CREATE TABLE WordToMessage(Word_ID    INTEGER NOT NULL, Message_ID INTEGER NOT NULL)",
+        "CREATE TABLE Words(ID    INTEGER PRIMARY KEY, Word  TEXT NOT NULL)",
+        "CREATE TABLE SMS(ID     INTEGER PRIMARY KEY, Time   TEXT NOT NULL, Sender TEXT NOT NULL)",
+        "CREATE TABLE SMS_Recipient(ID     INTEGER PRIMARY KEY, SMS_ID INTEGER NOT NULL, Name   "
+        "TEXT NOT NULL)",
+        "CREATE TABLE SMS_Message(ID     INTEGER PRIMARY KEY, SMS_ID INTEGER NOT NULL, Body   TEXT "
+        "NOT NULL)",
+        "CREATE TABLE WordToSMS(Word_ID INTEGER NOT NULL, SMS_ID  INTEGER NOT NULL)",
+        "CREATE INDEX MessagesIndex ON Messages(Chat_ID)",
+        "CREATE INDEX ChatsIndex ON Chats(Owner_ID)",
+        "CREATE INDEX UserToChatIndex1 ON UserToChat(User_ID)",
+        "CREATE INDEX UserToChatIndex2 ON UserToChat(Chat_ID)",
+        "CREATE INDEX WordToMessageIndex1 ON WordToMessage(Word_ID)",
+        "CREATE INDEX WordToMessageIndex2 ON WordToMessage(Message_ID)",
+        "CREATE INDEX WordsIndex ON Words(Word)",
+        "CREATE INDEX SMSTime ON SMS(Time)",
+        "CREATE INDEX SMSSender ON SMS(Sender)",
+        "CREATE INDEX SMSId ON SMS_Recipient(SMS_ID)",
+        "CREATE INDEX SMSName ON SMS_Recipient(Name)",
+        "CREATE INDEX WordToSMSIndex1 ON WordToSMS(Word_ID)",
+        "CREATE INDEX WordToSMSIndex2 ON WordToSMS(SMS_ID)",
+        "CREATE INDEX SMSMessageIndex ON SMS_Message(SMS_ID)",
+        "CREATE INDEX WordsNoCaseIndex ON Words(Word COLLATE NOCASE)",
+        "CREATE INDEX ChatsTimeIndex ON Chats(Time)",
+        "CREATE INDEX WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
+        "CREATE INDEX UsersUidIndex ON Users(UID)",
+    };
+    QCOMPARE(probe.rows(QStringLiteral("SELECT sql FROM sqlite_master WHERE name NOT LIKE "
+                                       "'sqlite!_%' ESCAPE '!' ORDER BY rowid")),
+        expected);
 }
 
 void TestVellArchiveStore::reopeningChangesNothing()
