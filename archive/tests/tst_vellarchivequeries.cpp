@@ -1,3 +1,4 @@
+#include "Criteria.h"
 #include "VellArchiveModule.h"
 
 #include <QtTest>
@@ -99,40 +100,6 @@ QString smsRecipientAll(const QString &name)
 
 const QLatin1String Intersect(" INTERSECT ");
 const QLatin1String Union(" UNION ");
-
-// Criteria built field by field, as the client fills them in.
-struct Criteria : VellArchiveBackendSearchCriteria
-{
-    Criteria &account(const QString &protocolName, const QString &owner)
-    {
-        protocol = protocolName;
-        ownerUid = owner;
-        return *this;
-    }
-    Criteria &to(const QStringList &uids, int mode)
-    {
-        recipients = uids;
-        recipientsMode = mode;
-        return *this;
-    }
-    Criteria &text(const QStringList &words, int mode)
-    {
-        texts = words;
-        textMode = mode;
-        return *this;
-    }
-    Criteria &between(const QDateTime &from, const QDateTime &until)
-    {
-        timeFrom = from;
-        timeTo = until;
-        return *this;
-    }
-    Criteria &ofTypes(const QList<VellArchiveBackendConversation::Type> &kinds)
-    {
-        types = kinds;
-        return *this;
-    }
-};
 
 const QDateTime March1 = QDateTime(QDate(2009, 3, 1), QTime(14, 5));
 const QDateTime March2 = QDateTime(QDate(2009, 3, 2), QTime(8, 0, 30));

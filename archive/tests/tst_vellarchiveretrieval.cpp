@@ -1,9 +1,7 @@
-#include "SqliteProbe.h"
+#include "ArchiveFixture.h"
 #include "VellArchiveModule.h"
 
 #include <QtTest>
-
-#include <memory>
 
 using namespace VellArchive;
 
@@ -64,26 +62,18 @@ private:
     int talk(const QStringList &recipients, const QStringList &texts,
         VellArchiveBackendConversation::Type type = Chat, const QString &owner = Alice,
         const QString &protocol = Jabber);
-    QString path() const { return m_dir->filePath(QStringLiteral("archive.db")); }
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<VellArchiveModule> m_module;
-    std::unique_ptr<SqliteProbe> m_probe;
+    ArchiveFixture m_archive;
 };
 
 void TestVellArchiveRetrieval::init()
 {
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
-    m_module.reset(new VellArchiveModule(path()));
-    m_probe.reset(new SqliteProbe(path()));
+    QVERIFY(m_archive.open());
 }
 
 void TestVellArchiveRetrieval::cleanup()
 {
-    m_probe.reset();
-    m_module.reset();
-    m_dir.reset();
+    m_archive.close();
 }
 
 // A finished conversation in which the owner and then each recipient in turn
@@ -91,13 +81,14 @@ void TestVellArchiveRetrieval::cleanup()
 int TestVellArchiveRetrieval::talk(const QStringList &recipients, const QStringList &texts,
     VellArchiveBackendConversation::Type type, const QString &owner, const QString &protocol)
 {
-    const int id = m_module->startConversation(type, recipients, owner, protocol, QString());
+    const int id
+        = m_archive.module->startConversation(type, recipients, owner, protocol, QString());
     const QStringList speakers = QStringList {owner} + recipients;
     for (int i = 0; i < texts.size(); ++i) {
-        m_module->addEntry(id, speakers.at(i % speakers.size()), texts.at(i), at(i),
+        m_archive.module->addEntry(id, speakers.at(i % speakers.size()), texts.at(i), at(i),
             QStringLiteral("n=%1").arg(i), i % 2 ? Notice : Message);
     }
-    m_module->finishConversation(id);
+    m_archive.module->finishConversation(id);
     return id;
 }
 
@@ -106,10 +97,10 @@ void TestVellArchiveRetrieval::conversationsComeNewestFirstWithGroupedRecipients
     const int first = talk({Bob}, {"hi"});
     const int group = talk({Bob, Carol, Dave}, {"hello all"}, GroupChat);
     const int alone = talk({}, {"note to self"});
-    const int open = m_module->startConversation(Chat, {Carol}, Alice, Jabber, QString());
+    const int open = m_archive.module->startConversation(Chat, {Carol}, Alice, Jabber, QString());
     QVERIFY(first > 0 && group > first && alone > group && open > alone);
 
-    const QList<VellArchiveBackendConversation> all = m_module->getAllConversations(false);
+    const QList<VellArchiveBackendConversation> all = m_archive.module->getAllConversations(false);
     // Without recipients a conversation is never returned.
     QCOMPARE(idsOf(all), (QList<int> {open, group, first}));
     QCOMPARE(all.at(1).getRecipients(), (QStringList {Bob, Carol, Dave}));
@@ -127,11 +118,11 @@ void TestVellArchiveRetrieval::entriesComeInRecordingOrderOnlyWhenAsked()
     const int id = talk({Bob, Carol}, {"one", "two's", "three", "four"}, GroupChat);
     const int quiet = talk({Bob}, {});
 
-    const QList<VellArchiveBackendConversation> bare = m_module->getAllConversations(false);
+    const QList<VellArchiveBackendConversation> bare = m_archive.module->getAllConversations(false);
     QCOMPARE(bare.size(), 2);
     QVERIFY(bare.at(0).getEntries().isEmpty() && bare.at(1).getEntries().isEmpty());
 
-    const QList<VellArchiveBackendConversation> full = m_module->getAllConversations(true);
+    const QList<VellArchiveBackendConversation> full = m_archive.module->getAllConversations(true);
     QCOMPARE(idsOf(full), (QList<int> {quiet, id}));
     QVERIFY(full.at(0).getEntries().isEmpty());
     const QList<VellArchiveBackendConversationEntry> entries = full.at(1).getEntries();
@@ -152,14 +143,15 @@ void TestVellArchiveRetrieval::conversationById()
     const int id = talk({Bob, Carol}, {"hello", "hi"});
     const int alone = talk({}, {"note"});
 
-    const VellArchiveBackendConversation found = m_module->getConversation(id, true);
+    const VellArchiveBackendConversation found = m_archive.module->getConversation(id, true);
     QCOMPARE(found.getId(), id);
     QCOMPARE(found.getRecipients(), (QStringList {Bob, Carol}));
     QCOMPARE(found.getEntries().size(), 2);
-    QVERIFY(m_module->getConversation(id, false).getEntries().isEmpty());
+    QVERIFY(m_archive.module->getConversation(id, false).getEntries().isEmpty());
 
     for (const int missing : {alone, id + 100, 0, -1}) {
-        const VellArchiveBackendConversation none = m_module->getConversation(missing, true);
+        const VellArchiveBackendConversation none
+            = m_archive.module->getConversation(missing, true);
         QCOMPARE(none.getId(), 0);
         QVERIFY(none.getOwnerUid().isEmpty() && none.getRecipients().isEmpty());
     }
@@ -172,28 +164,30 @@ void TestVellArchiveRetrieval::conversationsByTypeProtocolAccountAndRecipients()
     const int icq = talk({Bob, Carol}, {"c"}, Chat, Alice, QStringLiteral("icq"));
     const int davesAccount = talk({Bob, Carol}, {"d"}, Chat, Dave);
 
-    QCOMPARE(idsOf(m_module->getConversationsForType(GroupChat, false)), QList<int> {group});
-    QCOMPARE(idsOf(m_module->getConversationsForType(Chat, false)),
+    QCOMPARE(
+        idsOf(m_archive.module->getConversationsForType(GroupChat, false)), QList<int> {group});
+    QCOMPARE(idsOf(m_archive.module->getConversationsForType(Chat, false)),
         (QList<int> {davesAccount, icq, withBob}));
-    QCOMPARE(idsOf(m_module->getConversationsForProtocol(QStringLiteral("icq"), false)),
+    QCOMPARE(idsOf(m_archive.module->getConversationsForProtocol(QStringLiteral("icq"), false)),
         QList<int> {icq});
-    QCOMPARE(idsOf(m_module->getConversationsForAccount(Jabber, Alice, false)),
+    QCOMPARE(idsOf(m_archive.module->getConversationsForAccount(Jabber, Alice, false)),
         (QList<int> {group, withBob}));
     // Every listed recipient must take part.
-    QCOMPARE(idsOf(m_module->getConversationsForRecipients(Jabber, Alice, {Bob}, false)),
+    QCOMPARE(idsOf(m_archive.module->getConversationsForRecipients(Jabber, Alice, {Bob}, false)),
         (QList<int> {group, withBob}));
-    QCOMPARE(idsOf(m_module->getConversationsForRecipients(Jabber, Alice, {Carol, Bob}, true)),
+    QCOMPARE(
+        idsOf(m_archive.module->getConversationsForRecipients(Jabber, Alice, {Carol, Bob}, true)),
         QList<int> {group});
-    QCOMPARE(m_module->getConversationsForRecipients(Jabber, Alice, {Carol, Bob}, true)
+    QCOMPARE(m_archive.module->getConversationsForRecipients(Jabber, Alice, {Carol, Bob}, true)
                  .first()
                  .getEntries()
                  .size(),
         1);
 
     // Missing arguments give nothing rather than everything.
-    QVERIFY(m_module->getConversationsForProtocol(QString(), false).isEmpty());
-    QVERIFY(m_module->getConversationsForAccount(Jabber, QString(), false).isEmpty());
-    QVERIFY(m_module->getConversationsForRecipients(Jabber, Alice, {}, false).isEmpty());
+    QVERIFY(m_archive.module->getConversationsForProtocol(QString(), false).isEmpty());
+    QVERIFY(m_archive.module->getConversationsForAccount(Jabber, QString(), false).isEmpty());
+    QVERIFY(m_archive.module->getConversationsForRecipients(Jabber, Alice, {}, false).isEmpty());
 }
 
 void TestVellArchiveRetrieval::lastConversationForRecipient()
@@ -206,89 +200,98 @@ void TestVellArchiveRetrieval::lastConversationForRecipient()
     QVERIFY(otherAccount > second);
 
     const VellArchiveBackendConversation last
-        = m_module->getLastConversationForRecipient(Jabber, Alice, Bob, true);
+        = m_archive.module->getLastConversationForRecipient(Jabber, Alice, Bob, true);
     QCOMPARE(last.getId(), second);
     QCOMPARE(last.getEntries().size(), 1);
-    QCOMPARE(m_module->getLastConversationForRecipient(Jabber, Alice, irish, false).getId(), first);
+    QCOMPARE(m_archive.module->getLastConversationForRecipient(Jabber, Alice, irish, false).getId(),
+        first);
+    QCOMPARE(m_archive.module->getLastConversationForRecipient(Jabber, Dave, Bob, false).getId(),
+        otherAccount);
     QCOMPARE(
-        m_module->getLastConversationForRecipient(Jabber, Dave, Bob, false).getId(), otherAccount);
-    QCOMPARE(m_module->getLastConversationForRecipient(Jabber, Alice, Dave, false).getId(), 0);
+        m_archive.module->getLastConversationForRecipient(Jabber, Alice, Dave, false).getId(), 0);
     QCOMPARE(
-        m_module->getLastConversationForRecipient(QStringLiteral("icq"), Alice, Bob, false).getId(),
+        m_archive.module->getLastConversationForRecipient(QStringLiteral("icq"), Alice, Bob, false)
+            .getId(),
         0);
-    QCOMPARE(m_module->getLastConversationForRecipient(Jabber, Alice, QString(), false).getId(), 0);
+    QCOMPARE(
+        m_archive.module->getLastConversationForRecipient(Jabber, Alice, QString(), false).getId(),
+        0);
 }
 
 void TestVellArchiveRetrieval::damagedRowGivesEmptyResult()
 {
     const int id = talk({Bob}, {"hello"});
     talk({Carol}, {"hi"});
-    QVERIFY(m_probe->exec(QStringLiteral("UPDATE Chats SET Type = 'x' WHERE ID = %1").arg(id)));
-    QVERIFY(m_module->getAllConversations(false).isEmpty());
-    QCOMPARE(m_module->getConversation(id, false).getId(), 0);
-
-    QVERIFY(m_probe->exec(QStringLiteral("UPDATE Chats SET Type = 0")));
     QVERIFY(
-        m_probe->exec(QStringLiteral("UPDATE Messages SET Type = '' WHERE Chat_ID = %1").arg(id)));
-    QCOMPARE(m_module->getAllConversations(false).size(), 2);
-    QVERIFY(m_module->getAllConversations(true).isEmpty()); // one entry unreadable: nothing
+        m_archive.probe->exec(QStringLiteral("UPDATE Chats SET Type = 'x' WHERE ID = %1").arg(id)));
+    QVERIFY(m_archive.module->getAllConversations(false).isEmpty());
+    QCOMPARE(m_archive.module->getConversation(id, false).getId(), 0);
+
+    QVERIFY(m_archive.probe->exec(QStringLiteral("UPDATE Chats SET Type = 0")));
+    QVERIFY(m_archive.probe->exec(
+        QStringLiteral("UPDATE Messages SET Type = '' WHERE Chat_ID = %1").arg(id)));
+    QCOMPARE(m_archive.module->getAllConversations(false).size(), 2);
+    QVERIFY(m_archive.module->getAllConversations(true).isEmpty()); // one entry unreadable: nothing
 }
 
 void TestVellArchiveRetrieval::removeConversationDeletesAndPrunes()
 {
     const int gone = talk({Bob, Carol}, {"farewell party", "hello there"});
     const int kept = talk({Carol}, {"hello again"});
-    QVERIFY(m_module->addSMS(Alice, {Dave}, QStringLiteral("party tonight"), at(5)) > 0);
+    QVERIFY(m_archive.module->addSMS(Alice, {Dave}, QStringLiteral("party tonight"), at(5)) > 0);
 
-    m_module->removeConversation(gone);
-    QCOMPARE(
-        m_probe->rows(QStringLiteral("SELECT ID FROM Chats")), QStringList {QString::number(kept)});
-    QCOMPARE(
-        m_probe->rows(QStringLiteral("SELECT Text FROM Messages")), QStringList {"hello again"});
-    QCOMPARE(m_probe->count(QStringLiteral("UserToChat")), 1);
-    QCOMPARE(m_probe->count(QStringLiteral("WordToMessage WHERE Message_ID NOT IN (SELECT ID FROM "
-                                           "Messages)")),
+    m_archive.module->removeConversation(gone);
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT ID FROM Chats")),
+        QStringList {QString::number(kept)});
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT Text FROM Messages")),
+        QStringList {"hello again"});
+    QCOMPARE(m_archive.probe->count(QStringLiteral("UserToChat")), 1);
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("WordToMessage WHERE Message_ID NOT IN (SELECT ID FROM "
+                                "Messages)")),
         0);
     // Bob took part in nothing else; "farewell" and "there" are used by nothing,
     // "party" still by the SMS.
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT UID FROM Users ORDER BY ID")),
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT UID FROM Users ORDER BY ID")),
         (QStringList {Alice, Carol}));
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT Word FROM Words ORDER BY Word")),
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT Word FROM Words ORDER BY Word")),
         (QStringList {"again", "hello", "party", "tonight"}));
 
     // The users set follows: talking to bob again stores him anew.
     const int again = talk({Bob}, {"back"});
-    QCOMPARE(m_module->getConversation(again, false).getRecipients(), QStringList {Bob});
-    QCOMPARE(
-        m_probe->count(QStringLiteral("UserToChat WHERE User_ID NOT IN (SELECT ID FROM Users)")),
+    QCOMPARE(m_archive.module->getConversation(again, false).getRecipients(), QStringList {Bob});
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("UserToChat WHERE User_ID NOT IN (SELECT ID FROM Users)")),
         0);
 
     // The owner goes with the last conversation of the account.
-    m_module->removeConversation(kept);
-    m_module->removeConversation(again);
-    QCOMPARE(m_probe->count(QStringLiteral("Users")), 0);
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT Word FROM Words ORDER BY Word")),
+    m_archive.module->removeConversation(kept);
+    m_archive.module->removeConversation(again);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Users")), 0);
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT Word FROM Words ORDER BY Word")),
         (QStringList {"party", "tonight"}));
 }
 
 void TestVellArchiveRetrieval::removeConversationSkipsOpenOne()
 {
     const int finished = talk({Bob}, {"done"});
-    m_module->removeConversation(finished);
-    const int open = m_module->startConversation(Chat, {Carol}, Alice, Jabber, QString());
-    m_module->addEntry(open, Carol, QStringLiteral("still here"), at(1), QString(), Message);
+    m_archive.module->removeConversation(finished);
+    const int open = m_archive.module->startConversation(Chat, {Carol}, Alice, Jabber, QString());
+    m_archive.module->addEntry(
+        open, Carol, QStringLiteral("still here"), at(1), QString(), Message);
 
-    m_module->removeConversation(open);
-    QCOMPARE(m_probe->count(QStringLiteral("Chats")), 1);
-    QCOMPARE(m_probe->count(QStringLiteral("Messages")), 1);
-    m_module->addEntry(open, Carol, QStringLiteral("and talking"), at(2), QString(), Message);
-    QCOMPARE(m_probe->count(QStringLiteral("Messages")), 2);
+    m_archive.module->removeConversation(open);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Chats")), 1);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
+    m_archive.module->addEntry(
+        open, Carol, QStringLiteral("and talking"), at(2), QString(), Message);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 2);
 
-    m_module->finishConversation(open);
-    m_module->removeConversation(open);
-    QCOMPARE(m_probe->count(QStringLiteral("Chats")), 0);
-    QCOMPARE(m_probe->count(QStringLiteral("Users")), 0);
-    QCOMPARE(m_probe->count(QStringLiteral("Words")), 0);
+    m_archive.module->finishConversation(open);
+    m_archive.module->removeConversation(open);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Chats")), 0);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Users")), 0);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Words")), 0);
 }
 
 void TestVellArchiveRetrieval::removeConversationRollsBackWhole()
@@ -298,40 +301,43 @@ void TestVellArchiveRetrieval::removeConversationRollsBackWhole()
         "SELECT (SELECT count(*) FROM Chats) || (SELECT count(*) FROM Messages) || (SELECT "
         "count(*) FROM UserToChat) || (SELECT count(*) FROM Users) || (SELECT count(*) FROM "
         "Words) || (SELECT count(*) FROM WordToMessage)");
-    QCOMPARE(m_probe->value(everything), QStringLiteral("111222"));
+    QCOMPARE(m_archive.probe->value(everything), QStringLiteral("111222"));
 
     // The last statement, the users' pruning, fails: the rest comes back too.
-    QVERIFY(m_probe->refuse(QStringLiteral("Users"), QStringLiteral("DELETE")));
-    m_module->removeConversation(id);
-    QCOMPARE(m_probe->value(everything), QStringLiteral("111222"));
+    QVERIFY(m_archive.probe->refuse(QStringLiteral("Users"), QStringLiteral("DELETE")));
+    m_archive.module->removeConversation(id);
+    QCOMPARE(m_archive.probe->value(everything), QStringLiteral("111222"));
 
     // Bob is still known in memory: a new conversation with him adds no user.
-    QVERIFY(m_probe->allow(QStringLiteral("Users"), QStringLiteral("DELETE")));
+    QVERIFY(m_archive.probe->allow(QStringLiteral("Users"), QStringLiteral("DELETE")));
     QVERIFY(talk({Bob}, {"more"}) > id);
-    QCOMPARE(m_probe->count(QStringLiteral("Users")), 2);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Users")), 2);
 }
 
 void TestVellArchiveRetrieval::smsIsStoredListedAndIndexed()
 {
     const QDateTime time = at(7);
-    const int id = m_module->addSMS(
+    const int id = m_archive.module->addSMS(
         QStringLiteral("o'brien"), {"mum", "dad"}, QStringLiteral("It's me, ok? Landed."), time);
     QVERIFY(id > 0);
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT ID, Time, Sender FROM SMS")),
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT ID, Time, Sender FROM SMS")),
         QStringList {QStringLiteral("%1|2009-03-01T14:07:00|o'brien").arg(id)});
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT SMS_ID, Name FROM SMS_Recipient ORDER BY ID")),
+    QCOMPARE(
+        m_archive.probe->rows(QStringLiteral("SELECT SMS_ID, Name FROM SMS_Recipient ORDER BY ID")),
         (QStringList {QStringLiteral("%1|mum").arg(id), QStringLiteral("%1|dad").arg(id)}));
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT w.Word FROM Words w, WordToSMS l WHERE "
-                                          "l.Word_ID = w.ID AND l.SMS_ID = %1 ORDER BY w.Word")
-                               .arg(id)),
+    QCOMPARE(
+        m_archive.probe->rows(QStringLiteral("SELECT w.Word FROM Words w, WordToSMS l WHERE "
+                                             "l.Word_ID = w.ID AND l.SMS_ID = %1 ORDER BY w.Word")
+                                  .arg(id)),
         (QStringList {"Landed"}));
 
     const int shortOne
-        = m_module->addSMS(QStringLiteral("me"), {}, QStringLiteral("ok, on my way"), time);
+        = m_archive.module->addSMS(QStringLiteral("me"), {}, QStringLiteral("ok, on my way"), time);
     QVERIFY(shortOne > id);
-    QCOMPARE(m_probe->count(QStringLiteral("WordToSMS WHERE SMS_ID = %1").arg(shortOne)), 1);
+    QCOMPARE(
+        m_archive.probe->count(QStringLiteral("WordToSMS WHERE SMS_ID = %1").arg(shortOne)), 1);
 
-    const QList<VellArchiveBackendSMS> withBody = m_module->getAllTextMessages(true);
+    const QList<VellArchiveBackendSMS> withBody = m_archive.module->getAllTextMessages(true);
     QCOMPARE(withBody.size(), 2);
     QCOMPARE(withBody.at(0).getId(), id);
     QCOMPARE(withBody.at(0).getSender(), QStringLiteral("o'brien"));
@@ -340,23 +346,24 @@ void TestVellArchiveRetrieval::smsIsStoredListedAndIndexed()
     QCOMPARE(withBody.at(0).getTime(), time);
     QVERIFY(withBody.at(1).getRecipients().isEmpty());
 
-    const QList<VellArchiveBackendSMS> bare = m_module->getAllTextMessages(false);
+    const QList<VellArchiveBackendSMS> bare = m_archive.module->getAllTextMessages(false);
     QCOMPARE(bare.size(), 2);
     QVERIFY(bare.at(0).getBody().isNull());
     QCOMPARE(bare.at(0).getRecipients(), (QStringList {"mum", "dad"}));
 
     // An SMS without its body row is listed only without bodies.
-    QVERIFY(m_probe->exec(QStringLiteral("DELETE FROM SMS_Message WHERE SMS_ID = %1").arg(id)));
-    QCOMPARE(m_module->getAllTextMessages(true).size(), 1);
-    QCOMPARE(m_module->getAllTextMessages(false).size(), 2);
+    QVERIFY(
+        m_archive.probe->exec(QStringLiteral("DELETE FROM SMS_Message WHERE SMS_ID = %1").arg(id)));
+    QCOMPARE(m_archive.module->getAllTextMessages(true).size(), 1);
+    QCOMPARE(m_archive.module->getAllTextMessages(false).size(), 2);
 }
 
 void TestVellArchiveRetrieval::smsRecipientsAreDistinct()
 {
-    QVERIFY(m_module->getSMSRecipients().isEmpty());
-    m_module->addSMS(Alice, {"mum", "dad"}, QStringLiteral("one"), at(1));
-    m_module->addSMS(Alice, {"dad", "d'arcy"}, QStringLiteral("two"), at(2));
-    QStringList names = m_module->getSMSRecipients();
+    QVERIFY(m_archive.module->getSMSRecipients().isEmpty());
+    m_archive.module->addSMS(Alice, {"mum", "dad"}, QStringLiteral("one"), at(1));
+    m_archive.module->addSMS(Alice, {"dad", "d'arcy"}, QStringLiteral("two"), at(2));
+    QStringList names = m_archive.module->getSMSRecipients();
     names.sort(); // the database's order
     QCOMPARE(names, (QStringList {"d'arcy", "dad", "mum"}));
 }
@@ -374,40 +381,41 @@ void TestVellArchiveRetrieval::smsLeavesNothingWhenStatementRefused_data()
 void TestVellArchiveRetrieval::smsLeavesNothingWhenStatementRefused()
 {
     QFETCH(QString, table);
-    QVERIFY(m_probe->refuse(table));
-    QCOMPARE(m_module->addSMS(Alice, {"mum"}, QStringLiteral("hello mum"), at(1)), 0);
+    QVERIFY(m_archive.probe->refuse(table));
+    QCOMPARE(m_archive.module->addSMS(Alice, {"mum"}, QStringLiteral("hello mum"), at(1)), 0);
     for (const char *stored : {"SMS", "SMS_Recipient", "SMS_Message", "WordToSMS", "Words"}) {
-        QCOMPARE(m_probe->count(QLatin1String(stored)), 0);
+        QCOMPARE(m_archive.probe->count(QLatin1String(stored)), 0);
     }
-    QVERIFY(m_probe->allow(table));
-    QVERIFY(m_module->addSMS(Alice, {"mum"}, QStringLiteral("hello mum"), at(1)) > 0);
+    QVERIFY(m_archive.probe->allow(table));
+    QVERIFY(m_archive.module->addSMS(Alice, {"mum"}, QStringLiteral("hello mum"), at(1)) > 0);
 }
 
 void TestVellArchiveRetrieval::removeSmsDeletesEveryRow()
 {
-    const int gone = m_module->addSMS(Alice, {"mum", "dad"}, QStringLiteral("hello there"), at(1));
-    const int kept = m_module->addSMS(Alice, {"mum"}, QStringLiteral("hello again"), at(2));
-    m_module->removeSMS(gone);
+    const int gone
+        = m_archive.module->addSMS(Alice, {"mum", "dad"}, QStringLiteral("hello there"), at(1));
+    const int kept = m_archive.module->addSMS(Alice, {"mum"}, QStringLiteral("hello again"), at(2));
+    m_archive.module->removeSMS(gone);
     for (const char *table : {"SMS_Recipient", "SMS_Message", "WordToSMS"}) {
-        QCOMPARE(
-            m_probe->rows(QStringLiteral("SELECT DISTINCT SMS_ID FROM ") + QLatin1String(table)),
+        QCOMPARE(m_archive.probe->rows(
+                     QStringLiteral("SELECT DISTINCT SMS_ID FROM ") + QLatin1String(table)),
             QStringList {QString::number(kept)});
     }
-    QCOMPARE(
-        m_probe->rows(QStringLiteral("SELECT ID FROM SMS")), QStringList {QString::number(kept)});
-    QCOMPARE(m_probe->count(QStringLiteral("Words")), 3); // the dictionary is not pruned
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT ID FROM SMS")),
+        QStringList {QString::number(kept)});
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Words")), 3); // the dictionary is not pruned
 
     const QString everything
         = QStringLiteral("SELECT (SELECT count(*) FROM SMS) || (SELECT count(*) "
                          "FROM SMS_Recipient) || (SELECT count(*) FROM "
                          "SMS_Message) || (SELECT count(*) FROM WordToSMS)");
-    m_module->removeSMS(kept + 1);
-    m_module->removeSMS(0);
-    QCOMPARE(m_probe->value(everything), QStringLiteral("1112"));
+    m_archive.module->removeSMS(kept + 1);
+    m_archive.module->removeSMS(0);
+    QCOMPARE(m_archive.probe->value(everything), QStringLiteral("1112"));
 
-    QVERIFY(m_probe->refuse(QStringLiteral("SMS_Message"), QStringLiteral("DELETE")));
-    m_module->removeSMS(kept);
-    QCOMPARE(m_probe->value(everything), QStringLiteral("1112"));
+    QVERIFY(m_archive.probe->refuse(QStringLiteral("SMS_Message"), QStringLiteral("DELETE")));
+    m_archive.module->removeSMS(kept);
+    QCOMPARE(m_archive.probe->value(everything), QStringLiteral("1112"));
 }
 
 QTEST_GUILESS_MAIN(TestVellArchiveRetrieval)

@@ -1,10 +1,10 @@
-#include "SqliteProbe.h"
+#include "ArchiveFixture.h"
+#include "Criteria.h"
 #include "VellArchiveModule.h"
 
 #include <QtTest>
 
 #include <algorithm>
-#include <memory>
 
 using namespace VellArchive;
 
@@ -18,40 +18,6 @@ QDateTime at(int day, int hour, int minute = 0)
 {
     return QDateTime(QDate(2009, 3, day), QTime(hour, minute));
 }
-
-// Criteria built field by field, as the client fills them in.
-struct Criteria : VellArchiveBackendSearchCriteria
-{
-    Criteria &account(const QString &protocolName, const QString &owner)
-    {
-        protocol = protocolName;
-        ownerUid = owner;
-        return *this;
-    }
-    Criteria &to(const QStringList &uids, int mode)
-    {
-        recipients = uids;
-        recipientsMode = mode;
-        return *this;
-    }
-    Criteria &text(const QStringList &words, int mode)
-    {
-        texts = words;
-        textMode = mode;
-        return *this;
-    }
-    Criteria &between(const QDateTime &from, const QDateTime &until)
-    {
-        timeFrom = from;
-        timeTo = until;
-        return *this;
-    }
-    Criteria &ofTypes(const QList<VellArchiveBackendConversation::Type> &kinds)
-    {
-        types = kinds;
-        return *this;
-    }
-};
 
 using Numbers = QList<int>;
 
@@ -105,14 +71,11 @@ private:
     Numbers smsNumbers(const QList<VellArchiveBackendSMS> &found) const;
     Numbers storedConversations();
     Numbers storedSms();
-    QString path() const { return m_dir->filePath(QStringLiteral("archive.db")); }
 
     QTemporaryDir m_fixtureDir;
     QList<int> m_conversationIds; // index N - 1 holds conversation N's ID
     QList<int> m_smsIds;
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<VellArchiveModule> m_module;
-    std::unique_ptr<SqliteProbe> m_probe;
+    ArchiveFixture m_archive;
 };
 
 void TestVellArchiveSearch::initTestCase()
@@ -161,18 +124,12 @@ void TestVellArchiveSearch::initTestCase()
 void TestVellArchiveSearch::init()
 {
     // Every test works on its own copy, so removals leave the fixture alone.
-    m_dir.reset(new QTemporaryDir);
-    QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
-    QVERIFY(QFile::copy(m_fixtureDir.filePath(QStringLiteral("fixture.db")), path()));
-    m_module.reset(new VellArchiveModule(path()));
-    m_probe.reset(new SqliteProbe(path()));
+    QVERIFY(m_archive.open(m_fixtureDir.filePath(QStringLiteral("fixture.db"))));
 }
 
 void TestVellArchiveSearch::cleanup()
 {
-    m_probe.reset();
-    m_module.reset();
-    m_dir.reset();
+    m_archive.close();
 }
 
 Numbers TestVellArchiveSearch::conversationNumbers(
@@ -198,7 +155,8 @@ Numbers TestVellArchiveSearch::smsNumbers(const QList<VellArchiveBackendSMS> &fo
 Numbers TestVellArchiveSearch::storedConversations()
 {
     Numbers numbers;
-    for (const QString &id : m_probe->rows(QStringLiteral("SELECT ID FROM Chats ORDER BY ID"))) {
+    for (const QString &id :
+        m_archive.probe->rows(QStringLiteral("SELECT ID FROM Chats ORDER BY ID"))) {
         numbers << m_conversationIds.indexOf(id.toInt()) + 1;
     }
     return numbers;
@@ -207,7 +165,8 @@ Numbers TestVellArchiveSearch::storedConversations()
 Numbers TestVellArchiveSearch::storedSms()
 {
     Numbers numbers;
-    for (const QString &id : m_probe->rows(QStringLiteral("SELECT ID FROM SMS ORDER BY ID"))) {
+    for (const QString &id :
+        m_archive.probe->rows(QStringLiteral("SELECT ID FROM SMS ORDER BY ID"))) {
         numbers << m_smsIds.indexOf(id.toInt()) + 1;
     }
     return numbers;
@@ -276,19 +235,19 @@ void TestVellArchiveSearch::searchConversations()
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, expected);
     const QList<VellArchiveBackendConversation> found
-        = m_module->searchForConversations(criteria, false);
+        = m_archive.module->searchForConversations(criteria, false);
     QCOMPARE(conversationNumbers(found), expected);
     for (const VellArchiveBackendConversation &conversation : found) {
         QVERIFY(conversation.getEntries().isEmpty());
     }
     // The case-sensitive search leaves LIKE case-insensitive for everyone else.
-    QCOMPARE(m_probe->value(QStringLiteral("SELECT 'a' LIKE 'A'")), QStringLiteral("1"));
+    QCOMPARE(m_archive.probe->value(QStringLiteral("SELECT 'a' LIKE 'A'")), QStringLiteral("1"));
 }
 
 void TestVellArchiveSearch::searchConversationsWithEntries()
 {
     const QList<VellArchiveBackendConversation> found
-        = m_module->searchForConversations(Criteria().text({"meeting"}, 0), true);
+        = m_archive.module->searchForConversations(Criteria().text({"meeting"}, 0), true);
     QCOMPARE(found.size(), 1);
     const VellArchiveBackendConversation &meeting = found.first();
     QCOMPARE(meeting.getId(), m_conversationIds.at(1));
@@ -344,14 +303,14 @@ void TestVellArchiveSearch::searchTextMessages()
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, expected);
     const Criteria &asked = criteria;
-    QCOMPARE(smsNumbers(m_module->searchForTextMessages(asked, true)), expected);
-    QCOMPARE(smsNumbers(m_module->searchForTextMessages(asked, false)), expected);
+    QCOMPARE(smsNumbers(m_archive.module->searchForTextMessages(asked, true)), expected);
+    QCOMPARE(smsNumbers(m_archive.module->searchForTextMessages(asked, false)), expected);
 }
 
 void TestVellArchiveSearch::searchTextMessagesWithoutBodyRow()
 {
     const QList<VellArchiveBackendSMS> withBody
-        = m_module->searchForTextMessages(Criteria().account(QString(), "o'brien"), true);
+        = m_archive.module->searchForTextMessages(Criteria().account(QString(), "o'brien"), true);
     QCOMPARE(withBody.size(), 1);
     const VellArchiveBackendSMS &sms = withBody.first();
     QCOMPARE(sms.getSender(), QStringLiteral("o'brien"));
@@ -360,11 +319,12 @@ void TestVellArchiveSearch::searchTextMessagesWithoutBodyRow()
     QCOMPARE(sms.getTime(), QDateTime(QDate(2009, 4, 1), QTime(10, 0)));
 
     // Without its body row an SMS is listed only when the body is not asked for.
-    QVERIFY(m_probe->exec(
+    QVERIFY(m_archive.probe->exec(
         QStringLiteral("DELETE FROM SMS_Message WHERE SMS_ID = %1").arg(m_smsIds.at(0))));
-    QCOMPARE(smsNumbers(m_module->searchForTextMessages(Criteria(), true)), (Numbers {2, 3, 4}));
+    QCOMPARE(
+        smsNumbers(m_archive.module->searchForTextMessages(Criteria(), true)), (Numbers {2, 3, 4}));
     const QList<VellArchiveBackendSMS> bare
-        = m_module->searchForTextMessages(Criteria().account(QString(), "o'brien"), false);
+        = m_archive.module->searchForTextMessages(Criteria().account(QString(), "o'brien"), false);
     QCOMPARE(bare.size(), 1);
     QVERIFY(bare.first().getBody().isNull());
     QCOMPARE(bare.first().getRecipients(), (QStringList {"mum", "dad"}));
@@ -389,72 +349,78 @@ void TestVellArchiveSearch::removeConversationsByCriteria()
 {
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, kept);
-    m_module->removeConversations(criteria);
+    m_archive.module->removeConversations(criteria);
     QCOMPARE(storedConversations(), kept);
     // Nothing is left that points at a removed conversation or message.
-    QCOMPARE(
-        m_probe->count(QStringLiteral("Messages WHERE Chat_ID NOT IN (SELECT ID FROM Chats)")), 0);
-    QCOMPARE(
-        m_probe->count(QStringLiteral("UserToChat WHERE Chat_ID NOT IN (SELECT ID FROM Chats)")),
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("Messages WHERE Chat_ID NOT IN (SELECT ID FROM Chats)")),
         0);
-    QCOMPARE(m_probe->count(
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("UserToChat WHERE Chat_ID NOT IN (SELECT ID FROM Chats)")),
+        0);
+    QCOMPARE(m_archive.probe->count(
                  QStringLiteral("WordToMessage WHERE Message_ID NOT IN (SELECT ID FROM Messages)")),
         0);
     // Orphans are pruned: every user and every word is still used.
-    QCOMPARE(m_probe->count(QStringLiteral("Users WHERE ID NOT IN (SELECT User_ID FROM UserToChat "
-                                           "UNION SELECT Owner_ID FROM Chats)")),
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("Users WHERE ID NOT IN (SELECT User_ID FROM UserToChat "
+                                "UNION SELECT Owner_ID FROM Chats)")),
         0);
-    QCOMPARE(m_probe->count(QStringLiteral("Words WHERE ID NOT IN (SELECT Word_ID FROM "
-                                           "WordToMessage UNION SELECT Word_ID FROM WordToSMS)")),
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("Words WHERE ID NOT IN (SELECT Word_ID FROM "
+                                "WordToMessage UNION SELECT Word_ID FROM WordToSMS)")),
         0);
     QCOMPARE(storedSms(), (Numbers {1, 2, 3, 4}));
 }
 
 void TestVellArchiveSearch::removeConversationsPrunesButKeepsSmsWords()
 {
-    m_module->removeConversations(Criteria().text({"meeting"}, 0));
+    m_archive.module->removeConversations(Criteria().text({"meeting"}, 0));
     QCOMPARE(storedConversations(), (Numbers {1, 3, 4, 5, 6}));
     const QString words = QStringLiteral("SELECT Word FROM Words WHERE Word IN ('helloes', "
                                          "'meeting', 'room', 'noon', 'Meeting') ORDER BY Word");
     // noon and Meeting are words of SMS 4 too; dave still talks in conversation 5.
-    QCOMPARE(m_probe->rows(words), (QStringList {"Meeting", "noon"}));
-    QCOMPARE(smsNumbers(m_module->searchForTextMessages(Criteria().text({"noon"}, 0), false)),
+    QCOMPARE(m_archive.probe->rows(words), (QStringList {"Meeting", "noon"}));
+    QCOMPARE(
+        smsNumbers(m_archive.module->searchForTextMessages(Criteria().text({"noon"}, 0), false)),
         Numbers {4});
-    QCOMPARE(m_probe->count(QStringLiteral("Users WHERE UID = 'dave'")), 1);
-    QCOMPARE(m_probe->count(QStringLiteral("Messages")), 6);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Users WHERE UID = 'dave'")), 1);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 6);
 }
 
 void TestVellArchiveSearch::removeConversationsSkipsOpenAndReloadsUsers()
 {
-    const int open = m_module->startConversation(Chat, {"erin"}, "bob", "icq", QString());
+    const int open = m_archive.module->startConversation(Chat, {"erin"}, "bob", "icq", QString());
     QVERIFY(open > 0);
-    m_module->addEntry(open, "erin", "still talking", at(9, 9), QString(), Message);
+    m_archive.module->addEntry(open, "erin", "still talking", at(9, 9), QString(), Message);
 
-    m_module->removeConversations(Criteria());
-    QCOMPARE(
-        m_probe->rows(QStringLiteral("SELECT ID FROM Chats")), QStringList {QString::number(open)});
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT UID FROM Users ORDER BY ID")),
+    m_archive.module->removeConversations(Criteria());
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT ID FROM Chats")),
+        QStringList {QString::number(open)});
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT UID FROM Users ORDER BY ID")),
         (QStringList {"bob", "erin"}));
-    QCOMPARE(m_probe->count(QStringLiteral("Messages")), 1);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
 
     // Alice and carol are gone from memory too: talking to carol again writes
     // both rows anew, and every link points at a stored user.
-    const int again = m_module->startConversation(Chat, {"carol"}, "alice", "jabber", QString());
+    const int again
+        = m_archive.module->startConversation(Chat, {"carol"}, "alice", "jabber", QString());
     QVERIFY(again > open);
-    QCOMPARE(m_probe->rows(QStringLiteral("SELECT UID FROM Users ORDER BY ID")),
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT UID FROM Users ORDER BY ID")),
         (QStringList {"bob", "erin", "alice", "carol"}));
-    QCOMPARE(
-        m_probe->count(QStringLiteral("UserToChat WHERE User_ID NOT IN (SELECT ID FROM Users)")),
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("UserToChat WHERE User_ID NOT IN (SELECT ID FROM Users)")),
         0);
-    QCOMPARE(
-        m_probe->count(QStringLiteral("Chats WHERE Owner_ID NOT IN (SELECT ID FROM Users)")), 0);
+    QCOMPARE(m_archive.probe->count(
+                 QStringLiteral("Chats WHERE Owner_ID NOT IN (SELECT ID FROM Users)")),
+        0);
 
     // The open conversation still records; once finished it can go.
-    m_module->addEntry(open, "bob", "bye", at(9, 10), QString(), Message);
-    QCOMPARE(m_probe->count(QStringLiteral("Messages")), 2);
-    m_module->finishConversation(open);
-    m_module->removeConversations(Criteria().account(QString(), "bob"));
-    QCOMPARE(m_probe->count(QStringLiteral("Chats")), 1);
+    m_archive.module->addEntry(open, "bob", "bye", at(9, 10), QString(), Message);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 2);
+    m_archive.module->finishConversation(open);
+    m_archive.module->removeConversations(Criteria().account(QString(), "bob"));
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Chats")), 1);
 }
 
 void TestVellArchiveSearch::removeConversationsRollsBackWhole()
@@ -462,23 +428,24 @@ void TestVellArchiveSearch::removeConversationsRollsBackWhole()
     const QStringList tables {"Chats", "Messages", "UserToChat", "Users", "Words", "WordToMessage"};
     QStringList before;
     for (const QString &table : tables) {
-        before << m_probe->rows(QStringLiteral("SELECT * FROM ") + table);
+        before << m_archive.probe->rows(QStringLiteral("SELECT * FROM ") + table);
     }
     // The second conversation's messages refuse to go: the first must come back.
-    QVERIFY(m_probe->exec(QStringLiteral("CREATE TRIGGER KeepMeeting BEFORE DELETE ON Messages "
-                                         "WHEN old.Text LIKE '%meeting%' BEGIN "
-                                         "SELECT RAISE(ABORT, 'refused'); END")));
-    m_module->removeConversations(Criteria().account("jabber", "alice"));
+    QVERIFY(
+        m_archive.probe->exec(QStringLiteral("CREATE TRIGGER KeepMeeting BEFORE DELETE ON Messages "
+                                             "WHEN old.Text LIKE '%meeting%' BEGIN "
+                                             "SELECT RAISE(ABORT, 'refused'); END")));
+    m_archive.module->removeConversations(Criteria().account("jabber", "alice"));
     QStringList after;
     for (const QString &table : tables) {
-        after << m_probe->rows(QStringLiteral("SELECT * FROM ") + table);
+        after << m_archive.probe->rows(QStringLiteral("SELECT * FROM ") + table);
     }
     QCOMPARE(after, before);
 
     // The users set was not reloaded from a failed removal, and the connection
     // is usable: the next removal goes through.
-    QVERIFY(m_probe->exec(QStringLiteral("DROP TRIGGER KeepMeeting")));
-    m_module->removeConversations(Criteria().account("jabber", "alice"));
+    QVERIFY(m_archive.probe->exec(QStringLiteral("DROP TRIGGER KeepMeeting")));
+    m_archive.module->removeConversations(Criteria().account("jabber", "alice"));
     QCOMPARE(storedConversations(), Numbers {4});
 }
 
@@ -500,27 +467,28 @@ void TestVellArchiveSearch::removeSmsByCriteria()
 {
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, kept);
-    const int words = m_probe->count(QStringLiteral("Words"));
-    m_module->removeSMS(criteria);
+    const int words = m_archive.probe->count(QStringLiteral("Words"));
+    m_archive.module->removeSMS(criteria);
     QCOMPARE(storedSms(), kept);
     for (const char *table : {"SMS_Recipient", "SMS_Message", "WordToSMS"}) {
-        QCOMPARE(
-            m_probe->count(table + QStringLiteral(" WHERE SMS_ID NOT IN (SELECT ID FROM SMS)")), 0);
+        QCOMPARE(m_archive.probe->count(
+                     table + QStringLiteral(" WHERE SMS_ID NOT IN (SELECT ID FROM SMS)")),
+            0);
     }
-    QCOMPARE(m_probe->count(QStringLiteral("Words")), words); // SMS removal does not prune
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Words")), words); // SMS removal does not prune
     QCOMPARE(storedConversations(), (Numbers {1, 2, 3, 4, 5, 6}));
 }
 
 void TestVellArchiveSearch::removeSmsRollsBackWhole()
 {
-    QVERIFY(m_probe->refuse(QStringLiteral("WordToSMS"), QStringLiteral("DELETE")));
-    m_module->removeSMS(Criteria().account(QString(), "alice"));
+    QVERIFY(m_archive.probe->refuse(QStringLiteral("WordToSMS"), QStringLiteral("DELETE")));
+    m_archive.module->removeSMS(Criteria().account(QString(), "alice"));
     QCOMPARE(storedSms(), (Numbers {1, 2, 3, 4}));
-    QCOMPARE(m_probe->count(QStringLiteral("SMS_Recipient")), 6);
-    QCOMPARE(m_probe->count(QStringLiteral("SMS_Message")), 4);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("SMS_Recipient")), 6);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("SMS_Message")), 4);
 
-    QVERIFY(m_probe->allow(QStringLiteral("WordToSMS"), QStringLiteral("DELETE")));
-    m_module->removeSMS(Criteria().account(QString(), "alice"));
+    QVERIFY(m_archive.probe->allow(QStringLiteral("WordToSMS"), QStringLiteral("DELETE")));
+    m_archive.module->removeSMS(Criteria().account(QString(), "alice"));
     QCOMPARE(storedSms(), (Numbers {1, 4}));
 }
 
