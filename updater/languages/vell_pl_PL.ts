@@ -157,5 +157,55 @@
         <comment>nc</comment>
         <translation>Wystąpił błąd podczas wycofywania aktualizacji. Program może nie działać poprawnie. Zainstaluj ponownie całą aplikację.</translation>
     </message>
+    <message>
+        <source>Could not save the package to %1: %2</source>
+        <comment>nc</comment>
+        <translation>Nie można zapisać pakietu w %1: %2</translation>
+    </message>
+    <message>
+        <source>Downloading %1 failed: %2</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: %2</translation>
+    </message>
+    <message>
+        <source>Downloading %1 failed: the server answered %2 %3.</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: serwer odpowiedział %2 %3.</translation>
+    </message>
+    <message>
+        <source>Downloading %1 failed: the server redirected it to %2, which is not plain HTTP on port 80.</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: serwer przekierował je do %2, a to nie jest zwykłe HTTP na porcie 80.</translation>
+    </message>
+    <message>
+        <source>Downloading %1 failed: the server sent nothing for %2 seconds.</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: serwer nie przysłał niczego przez %2 s.</translation>
+    </message>
+    <message>
+        <source>The package link %1 does not name a file on a server.</source>
+        <comment>nc</comment>
+        <translation>Odnośnik do pakietu %1 nie wskazuje pliku na serwerze.</translation>
+    </message>
+    <message>
+        <source>There is no folder to store the packages in.</source>
+        <comment>nc</comment>
+        <translation>Brak folderu, w którym można zapisać pakiety.</translation>
+    </message>
+    <message>
+        <source>Could not back up %1</source>
+        <comment>error while installing a package; %1 is a file name</comment>
+        <translation>Nie można utworzyć kopii zapasowej %1</translation>
+    </message>
+    <message>
+        <source>Cannot load the form %1: %2</source>
+        <comment>broken installation</comment>
+        <translation>Nie można wczytać formularza %1: %2</translation>
+    </message>
+    <message>
+        <source>The form %1 lacks the widgets %2.</source>
+        <comment>broken installation</comment>
+        <translation>W formularzu %1 brakuje elementów %2.</translation>
+    </message>
 </context>
 </TS>
