@@ -1,5 +1,5 @@
 // Paint time of the capture widget per pointer move, on the screen it runs on.
-// Run it through run-capturepaint.sh, which starts a private X server at
+// Run it through run-bench-snapwidgets-paint.sh, which starts a private X server at
 // 1920 x 1080 and at 3840 x 2160.
 //
 // Each move of a scripted pointer path (hovering, then a drag) is delivered
