@@ -75,6 +75,7 @@ private Q_SLOTS:
     void answersLikeTheDatabaseItself_data();
     void answersLikeTheDatabaseItself();
     void likeFollowsEverySwitchOfCase();
+    void schemaStatementsRepeatFromCacheAfterChanges();
     void runsTextsOfSeveralStatements();
     void flagOpensReadOnly();
     void refusesWhatIsNoDatabase_data();
@@ -234,6 +235,7 @@ void TestVellDBConnection::answersLikeTheDatabaseItself_data()
         << "SELECT ID FROM T WHERE Name IN ('alpha', 'o''brien', '5') ORDER BY 1";
     QTest::newRow("quoted names") << "SELECT \"N\", [Name], `ID` FROM T WHERE \"Name\" = 'alpha'";
     QTest::newRow("comments") << "SELECT ID FROM T -- WHERE N = 3\nWHERE N = /* 3 */ 5;";
+    QTest::newRow("semicolon in a text") << "SELECT ID FROM T WHERE Name = 'a;b' OR N = 5;";
     QTest::newRow("sized type") << "SELECT CAST(N AS VARCHAR(1)) FROM T ORDER BY ID";
     QTest::newRow("alias written as text") << "SELECT Name 'k' FROM T WHERE N = 5";
     QTest::newRow("window frame")
@@ -269,6 +271,28 @@ void TestVellDBConnection::likeFollowsEverySwitchOfCase()
         QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 0")), 0);
         QCOMPARE(resultRows(db->query(like)), QStringList {"Beta"});
     }
+}
+
+void TestVellDBConnection::schemaStatementsRepeatFromCacheAfterChanges()
+{
+    Connection db = openFixture();
+    QVERIFY(db);
+    const QString create = QStringLiteral("CREATE TABLE IF NOT EXISTS Extra(N INTEGER)");
+    const QString tables
+        = QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'Extra'");
+    QCOMPARE(db->exec(create), 0);
+    // Dropped here and by another connection: the compiled "IF NOT EXISTS",
+    // which found the table in place, must create it again each time.
+    QCOMPARE(db->exec(QStringLiteral("DROP TABLE Extra")), 0);
+    QCOMPARE(db->exec(create), 0);
+    QCOMPARE(resultRows(db->query(tables)), QStringList {"1"});
+    sqlite3 *other = nullptr;
+    QCOMPARE(sqlite3_open(databasePath().toUtf8().constData(), &other), SQLITE_OK);
+    QCOMPARE(sqlite3_exec(other, "DROP TABLE Extra", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(other);
+    QCOMPARE(db->exec(create), 0);
+    QCOMPARE(resultRows(db->query(tables)), QStringList {"1"});
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO Extra VALUES(1)")), 1);
 }
 
 void TestVellDBConnection::runsTextsOfSeveralStatements()
