@@ -234,6 +234,8 @@ void TestVellDBConnection::answersLikeTheDatabaseItself_data()
     QTest::newRow("texts in a list")
         << "SELECT ID FROM T WHERE Name IN ('alpha', 'o''brien', '5') ORDER BY 1";
     QTest::newRow("quoted names") << "SELECT \"N\", [Name], `ID` FROM T WHERE \"Name\" = 'alpha'";
+    QTest::newRow("apostrophe in a quoted name")
+        << "SELECT \"N\" AS [it's] FROM T WHERE Name <> \"o'brien\" AND N = 5";
     QTest::newRow("comments") << "SELECT ID FROM T -- WHERE N = 3\nWHERE N = /* 3 */ 5;";
     QTest::newRow("semicolon in a text") << "SELECT ID FROM T WHERE Name = 'a;b' OR N = 5;";
     QTest::newRow("sized type") << "SELECT CAST(N AS VARCHAR(1)) FROM T ORDER BY ID";
