@@ -4,6 +4,7 @@
 // text), in the same journal settings. Then times opening an archive that
 // holds many users.
 
+#include "PseudoWords.h"
 #include "VellArchiveModule.h"
 
 #include <QCoreApplication>
@@ -58,25 +59,8 @@ Workload makeWorkload(int conversations, int messages)
         "z", "st", "pr", "kr", "sz", "ch"};
     static const char *const vowels[] = {"a", "e", "i", "o", "u", "y", "ie", "ou"};
     std::mt19937 random(20090301);
-    QStringList words;
-    QSet<QString> seen;
-    while (words.size() < 4000) {
-        QString word;
-        const int syllables = 1 + int(random() % 4);
-        for (int s = 0; s < syllables; ++s) {
-            word += QLatin1String(onsets[random() % std::size(onsets)]);
-            word += QLatin1String(vowels[random() % std::size(vowels)]);
-        }
-        if (!seen.contains(word)) {
-            seen.insert(word);
-            words << word;
-        }
-    }
-    std::vector<double> weights(words.size());
-    for (size_t i = 0; i < weights.size(); ++i) {
-        weights[i] = 1.0 / double(i + 1);
-    }
-    std::discrete_distribution<int> pick(weights.begin(), weights.end());
+    const QStringList words = pseudoWords(random, 4000, 1, 4, onsets, vowels);
+    std::discrete_distribution<int> pick = zipfPick(words.size());
     static const char *const shortWords[] = {"a", "i", "to", "is", "ok", "no"};
     static const char *const endings[] = {".", "!", "?", "...", " :)"};
 

@@ -17,6 +17,7 @@
 // alone on a connection of the database module, and for FTS5. The query plan
 // of each ID query follows.
 
+#include "PseudoWords.h"
 #include "VellArchiveModule.h"
 #include "VellDBConnection.h"
 #include "VellDBModule.h"
@@ -161,24 +162,8 @@ public:
         static const char *const onsets[] = {"b", "d", "g", "k", "l", "m", "n", "p", "r", "s", "t",
             "w", "z", "st", "pr", "kr", "sz", "ch", "f", "h"};
         static const char *const vowels[] = {"a", "e", "i", "o", "u", "y", "ie", "ou", "ai"};
-        QSet<QString> seen;
-        while (m_words.size() < 50000) {
-            QString word;
-            const int syllables = 2 + int(m_random() % 3);
-            for (int s = 0; s < syllables; ++s) {
-                word += QLatin1String(onsets[m_random() % std::size(onsets)]);
-                word += QLatin1String(vowels[m_random() % std::size(vowels)]);
-            }
-            if (!seen.contains(word)) {
-                seen.insert(word);
-                m_words << word;
-            }
-        }
-        std::vector<double> weights(m_words.size());
-        for (size_t i = 0; i < weights.size(); ++i) {
-            weights[i] = 1.0 / double(i + 1);
-        }
-        m_pick = std::discrete_distribution<int>(weights.begin(), weights.end());
+        m_words = pseudoWords(m_random, 50000, 2, 4, onsets, vowels);
+        m_pick = zipfPick(m_words.size());
     }
 
     QString word(int rank) const { return m_words.at(rank); }
