@@ -50,6 +50,7 @@ private Q_SLOTS:
     void conversationTimeIsFirstEntryOrStart();
     void recipientJoinsOnce();
     void recipientLeavesNothingWhenStatementRefused();
+    void finishThatCannotWriteTheTimeLeavesConversationOpen();
     void finishedConversationTakesNothingMore();
 
 private:
@@ -405,6 +406,23 @@ void TestVellArchiveRecording::recipientLeavesNothingWhenStatementRefused()
     QCOMPARE(m_archive.probe->count(
                  QStringLiteral("UserToChat u WHERE u.User_ID IN (SELECT ID FROM Users)")),
         2);
+}
+
+void TestVellArchiveRecording::finishThatCannotWriteTheTimeLeavesConversationOpen()
+{
+    const int id = start({Bob});
+    QVERIFY(m_archive.probe->refuse(QStringLiteral("Chats"), QStringLiteral("UPDATE")));
+    m_archive.module->finishConversation(id);
+    QCOMPARE(m_archive.probe->value(QStringLiteral("SELECT Time FROM Chats")), QString(""));
+
+    QVERIFY(m_archive.probe->allow(QStringLiteral("Chats"), QStringLiteral("UPDATE")));
+    m_archive.module->addEntry(id, Bob, QStringLiteral("still open"), at(4), QString(), Message);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
+    QCOMPARE(m_archive.probe->value(QStringLiteral("SELECT Time FROM Chats")),
+        QStringLiteral("2009-03-01T14:04:00"));
+    m_archive.module->finishConversation(id);
+    m_archive.module->addEntry(id, Bob, QStringLiteral("closed now"), at(5), QString(), Message);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
 }
 
 void TestVellArchiveRecording::finishedConversationTakesNothingMore()
