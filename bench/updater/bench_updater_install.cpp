@@ -31,10 +31,10 @@ struct Measure
 };
 
 /// Runs @p program with @p arguments and measures the child alone.
-Measure measure(QString const &program, QStringList const &arguments)
+Measure measure(const QString &program, const QStringList &arguments)
 {
     std::vector<QByteArray> storage {QFile::encodeName(program)};
-    for (QString const &argument : arguments) {
+    for (const QString &argument : arguments) {
         storage.push_back(argument.toLocal8Bit());
     }
     std::vector<char *> argv;
@@ -45,7 +45,7 @@ Measure measure(QString const &program, QStringList const &arguments)
 
     QElapsedTimer timer;
     timer.start();
-    pid_t const pid = fork();
+    const pid_t pid = fork();
     if (pid == 0) {
         execvp(argv[0], argv.data());
         _exit(127);
@@ -62,7 +62,7 @@ Measure measure(QString const &program, QStringList const &arguments)
 }
 
 /// Deterministic bytes that deflate cannot shrink much, written in chunks.
-bool writeNoise(QString const &path, qint64 size, quint64 seed)
+bool writeNoise(const QString &path, qint64 size, quint64 seed)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
@@ -78,8 +78,8 @@ bool writeNoise(QString const &path, qint64 size, quint64 seed)
             state ^= state << 17;
             word = state;
         }
-        qint64 const part = qMin<qint64>(size - written, qint64(chunk.size() * sizeof(quint64)));
-        if (file.write(reinterpret_cast<char const *>(chunk.data()), part) != part) {
+        const qint64 part = qMin<qint64>(size - written, qint64(chunk.size() * sizeof(quint64)));
+        if (file.write(reinterpret_cast<const char *>(chunk.data()), part) != part) {
             return false;
         }
         written += part;
@@ -88,7 +88,7 @@ bool writeNoise(QString const &path, qint64 size, quint64 seed)
 }
 
 /// Child mode: installs one package and exits 0 on success.
-int installChild(QString const &workDir, QString const &link, QString const &installDir)
+int installChild(const QString &workDir, const QString &link, const QString &installDir)
 {
     Update update(
         "bench", "payload", "plugin", "1", "", "", "", "", "", "", link.toStdString(), false, 0);
@@ -114,7 +114,7 @@ struct Case
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList const args = QCoreApplication::arguments();
+    const QStringList args = QCoreApplication::arguments();
     if (args.size() == 5 && args.at(1) == QLatin1String("--child-install")) {
         return installChild(args.at(2), args.at(3), args.at(4));
     }
@@ -134,12 +134,12 @@ int main(int argc, char *argv[])
         out << "cannot create a temporary folder\n";
         return 1;
     }
-    QString const self = QCoreApplication::applicationFilePath();
-    QString const builder = QCoreApplication::applicationDirPath() + QLatin1String("/vell-package");
-    QString const work = temp.filePath(QStringLiteral("work"));
+    const QString self = QCoreApplication::applicationFilePath();
+    const QString builder = QCoreApplication::applicationDirPath() + QLatin1String("/vell-package");
+    const QString work = temp.filePath(QStringLiteral("work"));
     QDir().mkpath(work);
 
-    auto build = [&](QString const &name, QString const &source) {
+    auto build = [&](const QString &name, const QString &source) {
         return measure(builder,
             {"--project", "bench", "--name", "payload", "--type", "plugin", "--files", source,
                 work + '/' + name})
@@ -148,16 +148,16 @@ int main(int argc, char *argv[])
 
     out << "preparing packages in " << temp.path() << " ...\n";
     out.flush();
-    QString const many = temp.filePath(QStringLiteral("src-many"));
+    const QString many = temp.filePath(QStringLiteral("src-many"));
     for (int i = 0; i < files; ++i) {
-        QString const path = QStringLiteral("%1/dir%2/file%3.dat").arg(many).arg(i % 20).arg(i);
+        const QString path = QStringLiteral("%1/dir%2/file%3.dat").arg(many).arg(i % 20).arg(i);
         if (!writeNoise(path, 1024 + (i * 7919) % 15360, quint64(i) + 1)) {
             out << "cannot write " << path << '\n';
             return 1;
         }
     }
-    QString const big = temp.filePath(QStringLiteral("src-big"));
-    QString const quarter = temp.filePath(QStringLiteral("src-quarter"));
+    const QString big = temp.filePath(QStringLiteral("src-big"));
+    const QString quarter = temp.filePath(QStringLiteral("src-quarter"));
     if (!writeNoise(big + QLatin1String("/big.dat"), qint64(bigMiB) << 20, 42)
         || !writeNoise(quarter + QLatin1String("/big.dat"), (qint64(bigMiB) << 20) / 4, 43)
         || !build(QStringLiteral("many.zip"), many) || !build(QStringLiteral("big.zip"), big)
@@ -166,7 +166,7 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    QList<Case> const cases {
+    const QList<Case> cases {
         {QStringLiteral("%1 files").arg(files), QStringLiteral("many.zip"), files + 1},
         {QStringLiteral("1 file of %1 MiB").arg(bigMiB / 4), QStringLiteral("quarter.zip"), 2},
         {QStringLiteral("1 file of %1 MiB").arg(bigMiB), QStringLiteral("big.zip"), 2},
@@ -174,17 +174,17 @@ int main(int argc, char *argv[])
 
     out << "\ncase                  archive MiB   install s  peak MiB | reinstall s  peak MiB |"
            "  unzip s  peak MiB\n";
-    for (Case const &c : cases) {
-        QString const archive = work + '/' + c.archive;
-        QString const install = temp.filePath(QStringLiteral("install-") + c.archive);
-        QString const link = QStringLiteral("http://updates.example/") + c.archive;
+    for (const Case &c : cases) {
+        const QString archive = work + '/' + c.archive;
+        const QString install = temp.filePath(QStringLiteral("install-") + c.archive);
+        const QString link = QStringLiteral("http://updates.example/") + c.archive;
         // A fresh installation, then the same package again over it (every file backed up).
-        Measure const fresh = measure(self, {"--child-install", work, link, install});
-        Measure const again = measure(self, {"--child-install", work, link, install});
-        QString const unzipped = temp.filePath(QStringLiteral("unzip-") + c.archive);
-        Measure const unzip
+        const Measure fresh = measure(self, {"--child-install", work, link, install});
+        const Measure again = measure(self, {"--child-install", work, link, install});
+        const QString unzipped = temp.filePath(QStringLiteral("unzip-") + c.archive);
+        const Measure unzip
             = measure(QStringLiteral("unzip"), {"-q", "-o", archive, "-d", unzipped});
-        double const archiveMiB = QFileInfo(archive).size() / 1048576.0;
+        const double archiveMiB = QFileInfo(archive).size() / 1048576.0;
         out << qSetFieldWidth(22) << Qt::left << c.label << qSetFieldWidth(0)
             << QStringLiteral("%1   %2  %3 | %4  %5 | %6  %7")
                    .arg(archiveMiB, 11, 'f', 1)

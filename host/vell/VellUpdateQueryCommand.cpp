@@ -4,7 +4,7 @@
 #include "ComponentsFileReader.h"
 #include "KwUpdaterClient.h"
 
-VellUpdateQueryCommand::VellUpdateQueryCommand(std::string const &registryPath)
+VellUpdateQueryCommand::VellUpdateQueryCommand(const std::string &registryPath)
     : registryPath(registryPath)
 { }
 

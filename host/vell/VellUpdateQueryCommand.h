@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VELLUPDATEQUERYCOMMAND_H
+#define VELLUPDATEQUERYCOMMAND_H
 
 #include <string>
 
@@ -13,9 +14,9 @@
 class VellUpdateQueryCommand
 {
 public:
-    static constexpr char const *registryFileName = "components.xml";
+    static constexpr const char *registryFileName = "components.xml";
 
-    explicit VellUpdateQueryCommand(std::string const &registryPath);
+    explicit VellUpdateQueryCommand(const std::string &registryPath);
 
     /// Reads the registry and composes the output. False with the reason in
     /// @p errorText when the registry cannot be read.
@@ -24,3 +25,5 @@ public:
 private:
     std::string registryPath;
 };
+
+#endif // VELLUPDATEQUERYCOMMAND_H

@@ -9,7 +9,7 @@
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-    QStringList const arguments = QCoreApplication::arguments().mid(1);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments != QStringList {QStringLiteral("-updatequery")}) {
         std::fputs("usage: vell -updatequery\n", stderr);
         return 2;

@@ -30,7 +30,7 @@ QString actionName(VellPackageBuilder::Action action)
     return QStringLiteral("keep");
 }
 
-bool fail(QString *errorText, QString const &reason)
+bool fail(QString *errorText, const QString &reason)
 {
     if (errorText) {
         *errorText = reason;
@@ -41,7 +41,7 @@ bool fail(QString *errorText, QString const &reason)
 class ZipWriter
 {
 public:
-    explicit ZipWriter(QString const &path)
+    explicit ZipWriter(const QString &path)
         : handle(zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE))
     { }
     ~ZipWriter()
@@ -50,16 +50,16 @@ public:
             zipClose(handle, nullptr);
         }
     }
-    ZipWriter(ZipWriter const &) = delete;
-    ZipWriter &operator=(ZipWriter const &) = delete;
+    ZipWriter(const ZipWriter &) = delete;
+    ZipWriter &operator=(const ZipWriter &) = delete;
 
     bool isOpen() const { return handle != nullptr; }
 
-    bool beginEntry(QByteArray const &entryName, QDateTime const &modified, bool large)
+    bool beginEntry(const QByteArray &entryName, const QDateTime &modified, bool large)
     {
         zip_fileinfo info {};
-        QDate const date = modified.date();
-        QTime const time = modified.time();
+        const QDate date = modified.date();
+        const QTime time = modified.time();
         info.tmz_date.tm_year = static_cast<uInt>(date.year());
         info.tmz_date.tm_mon = static_cast<uInt>(date.month() - 1);
         info.tmz_date.tm_mday = static_cast<uInt>(date.day());
@@ -70,14 +70,14 @@ public:
                    nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, large ? 1 : 0)
             == ZIP_OK;
     }
-    bool write(char const *data, int size)
+    bool write(const char *data, int size)
     {
         return zipWriteInFileInZip(handle, data, static_cast<unsigned>(size)) == ZIP_OK;
     }
     bool endEntry() { return zipCloseFileInZip(handle) == ZIP_OK; }
     bool close()
     {
-        int const status = zipClose(handle, nullptr);
+        const int status = zipClose(handle, nullptr);
         handle = nullptr;
         return status == ZIP_OK;
     }
@@ -86,7 +86,7 @@ private:
     zipFile handle;
 };
 
-bool toEntryName(QString const &name, QByteArray &entryName, QString *errorText)
+bool toEntryName(const QString &name, QByteArray &entryName, QString *errorText)
 {
     // Entry names travel as Latin-1 and must fit the updater's name buffer.
     entryName = name.toLatin1();
@@ -99,7 +99,7 @@ bool toEntryName(QString const &name, QByteArray &entryName, QString *errorText)
     return true;
 }
 
-bool packFile(ZipWriter &zip, QString const &file, QString const &name, QString *errorText)
+bool packFile(ZipWriter &zip, const QString &file, const QString &name, QString *errorText)
 {
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -114,7 +114,7 @@ bool packFile(ZipWriter &zip, QString const &file, QString const &name, QString 
     }
     std::array<char, chunkSize> buffer;
     for (;;) {
-        qint64 const read = in.read(buffer.data(), chunkSize);
+        const qint64 read = in.read(buffer.data(), chunkSize);
         if (read < 0) {
             return fail(errorText, QStringLiteral("%1: %2").arg(file, in.errorString()));
         }
@@ -134,21 +134,21 @@ bool packFile(ZipWriter &zip, QString const &file, QString const &name, QString 
 } // namespace
 
 VellPackageBuilder::VellPackageBuilder(
-    QString const &project, QString const &name, QString const &type, QString const &version)
+    const QString &project, const QString &name, const QString &type, const QString &version)
     : project(project)
     , name(name)
     , type(type)
     , version(version)
 { }
 
-void VellPackageBuilder::addInstruction(Action action, QString const &relativeName)
+void VellPackageBuilder::addInstruction(Action action, const QString &relativeName)
 {
     instructions.append({action, QDir::cleanPath(relativeName)});
 }
 
 bool VellPackageBuilder::addAllFiles(QString *errorText)
 {
-    QDir const root(QFileInfo(sourceDir).absoluteFilePath());
+    const QDir root(QFileInfo(sourceDir).absoluteFilePath());
     if (!root.exists()) {
         return fail(errorText, QStringLiteral("%1: no such folder").arg(sourceDir));
     }
@@ -159,7 +159,7 @@ bool VellPackageBuilder::addAllFiles(QString *errorText)
         names << root.relativeFilePath(it.next());
     }
     names.sort();
-    for (QString const &relativeName : qAsConst(names)) {
+    for (const QString &relativeName : qAsConst(names)) {
         addInstruction(Action::Add, relativeName);
     }
     return true;
@@ -176,8 +176,8 @@ QByteArray VellPackageBuilder::descriptor() const
     writer.writeAttribute(QStringLiteral("name"), name);
     writer.writeAttribute(QStringLiteral("type"), type);
     writer.writeAttribute(QStringLiteral("version"), version);
-    for (Instruction const &instruction : instructions) {
-        QFileInfo const file(instruction.relativeName);
+    for (const Instruction &instruction : instructions) {
+        const QFileInfo file(instruction.relativeName);
         writer.writeEmptyElement(QStringLiteral("file"));
         writer.writeAttribute(QStringLiteral("name"), file.fileName());
         writer.writeAttribute(QStringLiteral("path"), file.path());
@@ -189,7 +189,7 @@ QByteArray VellPackageBuilder::descriptor() const
 }
 
 bool VellPackageBuilder::write(
-    QString const &archivePath, QString descriptorEntry, QString *errorText) const
+    const QString &archivePath, QString descriptorEntry, QString *errorText) const
 {
     if (descriptorEntry.isEmpty()) {
         descriptorEntry = QFileInfo(archivePath).completeBaseName() + QLatin1String(".xml");
@@ -198,7 +198,7 @@ bool VellPackageBuilder::write(
     if (!toEntryName(descriptorEntry, descriptorName, errorText)) {
         return false;
     }
-    for (Instruction const &instruction : instructions) {
+    for (const Instruction &instruction : instructions) {
         QByteArray entryName;
         if (instruction.relativeName.startsWith(QLatin1String("../"))
             || instruction.relativeName == QLatin1String("..")
@@ -214,7 +214,7 @@ bool VellPackageBuilder::write(
         }
     }
     // Written under a temporary name and published only once complete.
-    QString const partial = archivePath + QLatin1String(".part");
+    const QString partial = archivePath + QLatin1String(".part");
     if (!writeArchive(partial, descriptorName, errorText)) {
         QFile::remove(partial);
         return false;
@@ -229,18 +229,18 @@ bool VellPackageBuilder::write(
 }
 
 bool VellPackageBuilder::writeArchive(
-    QString const &path, QByteArray const &descriptorName, QString *errorText) const
+    const QString &path, const QByteArray &descriptorName, QString *errorText) const
 {
     ZipWriter zip(path);
     if (!zip.isOpen()) {
         return fail(errorText, QStringLiteral("%1: cannot create the archive").arg(path));
     }
-    QByteArray const document = descriptor();
+    const QByteArray document = descriptor();
     if (!zip.beginEntry(descriptorName, QDateTime::currentDateTime(), false)
         || !zip.write(document.constData(), document.size()) || !zip.endEntry()) {
         return fail(errorText, QStringLiteral("%1: cannot write the descriptor").arg(path));
     }
-    for (Instruction const &instruction : instructions) {
+    for (const Instruction &instruction : instructions) {
         if (instruction.action == Action::Add
             && !packFile(zip, sourceDir + QLatin1Char('/') + instruction.relativeName,
                 instruction.relativeName, errorText)) {

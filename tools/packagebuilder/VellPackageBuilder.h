@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VELLPACKAGEBUILDER_H
+#define VELLPACKAGEBUILDER_H
 
 #include <QString>
 #include <QVector>
@@ -15,13 +16,13 @@ public:
     enum class Action { Add, Remove, Keep };
 
     VellPackageBuilder(
-        QString const &project, QString const &name, QString const &type, QString const &version);
+        const QString &project, const QString &name, const QString &type, const QString &version);
 
     /// The folder that holds the files to add, under their relative names.
-    void setSourceDir(QString const &dir) { sourceDir = dir; }
+    void setSourceDir(const QString &dir) { sourceDir = dir; }
     /// Adds an instruction for @p relativeName ("folder/file"); Add also packs
     /// the file from the source folder.
-    void addInstruction(Action action, QString const &relativeName);
+    void addInstruction(Action action, const QString &relativeName);
     /// An Add instruction for every file below the source folder, in name order.
     bool addAllFiles(QString *errorText);
 
@@ -31,7 +32,7 @@ public:
      * Writes the archive to @p archivePath with the descriptor as the entry
      * @p descriptorEntry (by default the archive's base name + ".xml").
      */
-    bool write(QString const &archivePath, QString descriptorEntry, QString *errorText) const;
+    bool write(const QString &archivePath, QString descriptorEntry, QString *errorText) const;
 
 private:
     struct Instruction
@@ -41,7 +42,7 @@ private:
     };
 
     bool writeArchive(
-        QString const &path, QByteArray const &descriptorName, QString *errorText) const;
+        const QString &path, const QByteArray &descriptorName, QString *errorText) const;
 
     QString project;
     QString name;
@@ -50,3 +51,5 @@ private:
     QString sourceDir;
     QVector<Instruction> instructions;
 };
+
+#endif // VELLPACKAGEBUILDER_H

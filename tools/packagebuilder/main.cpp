@@ -15,24 +15,24 @@ int main(int argc, char *argv[])
         "descriptor <archive base name>.xml. Without --add, --remove or --keep every file of "
         "the source folder is added."));
     parser.addHelpOption();
-    QCommandLineOption const project(
+    const QCommandLineOption project(
         QStringLiteral("project"), QStringLiteral("Component project."), QStringLiteral("project"));
-    QCommandLineOption const name(
+    const QCommandLineOption name(
         QStringLiteral("name"), QStringLiteral("Component name."), QStringLiteral("name"));
-    QCommandLineOption const type(QStringLiteral("type"),
+    const QCommandLineOption type(QStringLiteral("type"),
         QStringLiteral("Component type (\"app\" or \"plugin\")."), QStringLiteral("type"));
-    QCommandLineOption const version(
+    const QCommandLineOption version(
         QStringLiteral("version"), QStringLiteral("Component version."), QStringLiteral("version"));
-    QCommandLineOption const files(QStringLiteral("files"),
+    const QCommandLineOption files(QStringLiteral("files"),
         QStringLiteral("Folder holding the files to add."), QStringLiteral("folder"),
         QStringLiteral("."));
-    QCommandLineOption const add(QStringLiteral("add"),
+    const QCommandLineOption add(QStringLiteral("add"),
         QStringLiteral("Install this file (folder/file, relative)."), QStringLiteral("file"));
-    QCommandLineOption const remove(QStringLiteral("remove"),
+    const QCommandLineOption remove(QStringLiteral("remove"),
         QStringLiteral("Delete this installed file."), QStringLiteral("file"));
-    QCommandLineOption const keep(QStringLiteral("keep"),
+    const QCommandLineOption keep(QStringLiteral("keep"),
         QStringLiteral("Only back this installed file up."), QStringLiteral("file"));
-    QCommandLineOption const descriptor(QStringLiteral("descriptor"),
+    const QCommandLineOption descriptor(QStringLiteral("descriptor"),
         QStringLiteral("Entry name of the descriptor (default: <archive base name>.xml)."),
         QStringLiteral("entry"));
     parser.addOptions({project, name, type, version, files, add, remove, keep, descriptor});
@@ -41,7 +41,7 @@ int main(int argc, char *argv[])
     parser.process(app);
 
     QTextStream err(stderr);
-    QStringList const positional = parser.positionalArguments();
+    const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1 || !parser.isSet(project) || !parser.isSet(name)
         || !parser.isSet(type)) {
         err << "usage: vell-package --project P --name N --type T [--version V] [--files DIR] "
@@ -59,13 +59,13 @@ int main(int argc, char *argv[])
             return 1;
         }
     }
-    for (QString const &file : parser.values(add)) {
+    for (const QString &file : parser.values(add)) {
         builder.addInstruction(VellPackageBuilder::Action::Add, file);
     }
-    for (QString const &file : parser.values(remove)) {
+    for (const QString &file : parser.values(remove)) {
         builder.addInstruction(VellPackageBuilder::Action::Remove, file);
     }
-    for (QString const &file : parser.values(keep)) {
+    for (const QString &file : parser.values(keep)) {
         builder.addInstruction(VellPackageBuilder::Action::Keep, file);
     }
     if (!builder.write(positional.first(), parser.value(descriptor), &errorText)) {

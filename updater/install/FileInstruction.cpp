@@ -1,6 +1,6 @@
 #include "FileInstruction.h"
 
-FileInstruction::FileInstruction(type_e type, std::string const &filename, std::string const &path)
+FileInstruction::FileInstruction(type_e type, const std::string &filename, const std::string &path)
     : type(type)
     , filename(filename)
     , path(path)

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef FILEINSTRUCTION_H
+#define FILEINSTRUCTION_H
 
 #include <string>
 
@@ -12,14 +13,16 @@ public:
         Keep, ///< only back the installed file up
     };
 
-    FileInstruction(type_e type, std::string const &filename, std::string const &path);
+    FileInstruction(type_e type, const std::string &filename, const std::string &path);
 
     type_e getType() const { return type; }
-    std::string const &getFilename() const { return filename; }
-    std::string const &getPath() const { return path; }
+    const std::string &getFilename() const { return filename; }
+    const std::string &getPath() const { return path; }
 
 private:
     type_e type;
     std::string filename;
     std::string path;
 };
+
+#endif // FILEINSTRUCTION_H

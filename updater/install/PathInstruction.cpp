@@ -1,6 +1,6 @@
 #include "PathInstruction.h"
 
-PathInstruction::PathInstruction(std::string const &file, std::string const &path)
+PathInstruction::PathInstruction(const std::string &file, const std::string &path)
     : file(file)
     , path(path)
 { }

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef PATHINSTRUCTION_H
+#define PATHINSTRUCTION_H
 
 #include <string>
 
@@ -6,12 +7,14 @@
 class PathInstruction
 {
 public:
-    PathInstruction(std::string const &file, std::string const &path);
+    PathInstruction(const std::string &file, const std::string &path);
 
-    std::string const &getFile() const { return file; }
-    std::string const &getPath() const { return path; }
+    const std::string &getFile() const { return file; }
+    const std::string &getPath() const { return path; }
 
 private:
     std::string file;
     std::string path;
 };
+
+#endif // PATHINSTRUCTION_H

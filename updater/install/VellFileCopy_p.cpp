@@ -9,7 +9,7 @@
 
 namespace VellFileCopy {
 
-bool copy(QString const &source, QString const &target)
+bool copy(const QString &source, const QString &target)
 {
     QFile in(source);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -22,7 +22,7 @@ bool copy(QString const &source, QString const &target)
     std::array<char, 64 * 1024> buffer;
     bool ok = true;
     for (;;) {
-        qint64 const read = in.read(buffer.data(), qint64(buffer.size()));
+        const qint64 read = in.read(buffer.data(), qint64(buffer.size()));
         if (read <= 0) {
             ok = read == 0;
             break;
@@ -41,9 +41,9 @@ bool copy(QString const &source, QString const &target)
     return true;
 }
 
-void syncFileSystemOf(QString const &path)
+void syncFileSystemOf(const QString &path)
 {
-    int const fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::syncfs(fd);
         ::close(fd);

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VELLFILECOPY_P_H
+#define VELLFILECOPY_P_H
 
 #include <QString>
 
@@ -11,9 +12,11 @@ namespace VellFileCopy {
  * removed on failure. Unlike QFile::copy() it does not flush every file to
  * disk: the installer syncs once when it is done (syncFileSystemOf()).
  */
-bool copy(QString const &source, QString const &target);
+bool copy(const QString &source, const QString &target);
 
 /// Flushes the file system that holds @p path to disk.
-void syncFileSystemOf(QString const &path);
+void syncFileSystemOf(const QString &path);
 
 } // namespace VellFileCopy
+
+#endif // VELLFILECOPY_P_H

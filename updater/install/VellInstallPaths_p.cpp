@@ -5,7 +5,7 @@
 
 namespace VellInstallPaths {
 
-QString resolved(QString const &path)
+QString resolved(const QString &path)
 {
     QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
     QString missing;
@@ -19,17 +19,17 @@ QString resolved(QString const &path)
         missing.prepend(QLatin1Char('/') + info.fileName());
         info = QFileInfo(info.absolutePath());
     }
-    QString const existing = info.canonicalFilePath();
+    const QString existing = info.canonicalFilePath();
     if (existing == QLatin1String("/")) {
         return missing.isEmpty() ? existing : missing;
     }
     return existing + missing;
 }
 
-bool liesInside(QString const &dir, QString const &path)
+bool liesInside(const QString &dir, const QString &path)
 {
     QString base = resolved(dir);
-    QString const target = resolved(path);
+    const QString target = resolved(path);
     if (base.isEmpty() || target.isEmpty()) {
         return false;
     }
@@ -39,7 +39,7 @@ bool liesInside(QString const &dir, QString const &path)
     return target.startsWith(base) && target.size() > base.size();
 }
 
-QString cleanRelative(QString const &relative)
+QString cleanRelative(const QString &relative)
 {
     QString clean = QDir::cleanPath(QLatin1Char('/') + relative);
     // The leading slash keeps cleanPath from leaving ".." at the front...

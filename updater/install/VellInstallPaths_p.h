@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VELLINSTALLPATHS_P_H
+#define VELLINSTALLPATHS_P_H
 
 #include <QString>
 
@@ -10,15 +11,17 @@ namespace VellInstallPaths {
  * exist yet (they are appended to the resolved existing ancestor). Empty when
  * a dangling symbolic link is on the way, since where it leads is unknown.
  */
-QString resolved(QString const &path);
+QString resolved(const QString &path);
 
 /// True when @p path, symbolic links resolved, lies strictly inside @p dir.
-bool liesInside(QString const &dir, QString const &path);
+bool liesInside(const QString &dir, const QString &path);
 
 /**
  * @p relative cleaned of "." segments, doubled and leading slashes; empty when
  * it names the base directory itself or climbs out of it through "..".
  */
-QString cleanRelative(QString const &relative);
+QString cleanRelative(const QString &relative);
 
 } // namespace VellInstallPaths
+
+#endif // VELLINSTALLPATHS_P_H

@@ -18,12 +18,12 @@ namespace {
 constexpr uLong maxNameLength = 255;
 constexpr unsigned bufferSize = 4096;
 
-QString tr(char const *text, char const *comment)
+QString tr(const char *text, const char *comment)
 {
     return QCoreApplication::translate("translation", text, comment);
 }
 
-QString damagedEntry(QString const &name)
+QString damagedEntry(const QString &name)
 {
     return tr("The package entry %1 is damaged", "error while installing a package").arg(name);
 }
@@ -31,7 +31,7 @@ QString damagedEntry(QString const &name)
 class ArchiveHandle
 {
 public:
-    explicit ArchiveHandle(QString const &path)
+    explicit ArchiveHandle(const QString &path)
         : handle(unzOpen(QFile::encodeName(path).constData()))
     { }
     ~ArchiveHandle()
@@ -40,8 +40,8 @@ public:
             unzClose(handle);
         }
     }
-    ArchiveHandle(ArchiveHandle const &) = delete;
-    ArchiveHandle &operator=(ArchiveHandle const &) = delete;
+    ArchiveHandle(const ArchiveHandle &) = delete;
+    ArchiveHandle &operator=(const ArchiveHandle &) = delete;
 
     unzFile get() const { return handle; }
 
@@ -63,8 +63,8 @@ public:
             unzCloseCurrentFile(archive);
         }
     }
-    OpenEntry(OpenEntry const &) = delete;
-    OpenEntry &operator=(OpenEntry const &) = delete;
+    OpenEntry(const OpenEntry &) = delete;
+    OpenEntry &operator=(const OpenEntry &) = delete;
 
     bool isOpen() const { return opened; }
     bool close()
@@ -102,22 +102,22 @@ bool currentEntryName(unzFile archive, QByteArray &name)
     return true;
 }
 
-bool isSafeEntryName(QByteArray const &rawName, QString const &name)
+bool isSafeEntryName(const QByteArray &rawName, const QString &name)
 {
     if (rawName.size() > static_cast<int>(maxNameLength) || rawName.contains('\0')
         || name.startsWith(QLatin1Char('/'))) {
         return false;
     }
-    QStringList const segments = name.split(QLatin1Char('/'));
+    const QStringList segments = name.split(QLatin1Char('/'));
     return !segments.contains(QStringLiteral(".."))
         && !VellInstallPaths::cleanRelative(name).isEmpty();
 }
 
-bool isReserved(QString const &target, QStringList const &reservedPaths)
+bool isReserved(const QString &target, const QStringList &reservedPaths)
 {
-    QString const resolvedTarget = VellInstallPaths::resolved(target);
-    for (QString const &reserved : reservedPaths) {
-        QString const resolvedReserved = VellInstallPaths::resolved(reserved);
+    const QString resolvedTarget = VellInstallPaths::resolved(target);
+    for (const QString &reserved : reservedPaths) {
+        const QString resolvedReserved = VellInstallPaths::resolved(reserved);
         if (resolvedTarget == resolvedReserved
             || VellInstallPaths::liesInside(reserved, resolvedTarget)) {
             return true;
@@ -126,7 +126,7 @@ bool isReserved(QString const &target, QStringList const &reservedPaths)
     return false;
 }
 
-bool unpackFile(unzFile archive, QString const &name, QString const &target, QString &errorText)
+bool unpackFile(unzFile archive, const QString &name, const QString &target, QString &errorText)
 {
     if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
         errorText = tr("Could not create the folder of %1", "error while installing a package")
@@ -145,7 +145,7 @@ bool unpackFile(unzFile archive, QString const &name, QString const &target, QSt
     }
     std::array<char, bufferSize> buffer;
     for (;;) {
-        int const read = unzReadCurrentFile(archive, buffer.data(), bufferSize);
+        const int read = unzReadCurrentFile(archive, buffer.data(), bufferSize);
         if (read == 0) {
             break;
         }
@@ -171,11 +171,11 @@ bool unpackFile(unzFile archive, QString const &name, QString const &target, QSt
 
 } // namespace
 
-VellPackageArchive::VellPackageArchive(QString const &archivePath)
+VellPackageArchive::VellPackageArchive(const QString &archivePath)
     : archivePath(archivePath)
 { }
 
-bool VellPackageArchive::extractTo(QString const &root, QStringList const &reservedPaths,
+bool VellPackageArchive::extractTo(const QString &root, const QStringList &reservedPaths,
     QString &errorText, QStringList &unpackedFiles) const
 {
     ArchiveHandle archive(archivePath);
@@ -195,8 +195,8 @@ bool VellPackageArchive::extractTo(QString const &root, QStringList const &reser
             errorText = damagedEntry(archivePath);
             return false;
         }
-        QString const name = QString::fromLatin1(rawName);
-        QString const target = root + QLatin1Char('/') + name;
+        const QString name = QString::fromLatin1(rawName);
+        const QString target = root + QLatin1Char('/') + name;
         if (!isSafeEntryName(rawName, name) || !VellInstallPaths::liesInside(root, target)
             || isReserved(target, reservedPaths)) {
             errorText = tr("The package entry %1 was refused: its name leads outside the "

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VELLPACKAGEARCHIVE_P_H
+#define VELLPACKAGEARCHIVE_P_H
 
 #include <QString>
 #include <QStringList>
@@ -13,16 +14,18 @@
 class VellPackageArchive
 {
 public:
-    explicit VellPackageArchive(QString const &archivePath);
+    explicit VellPackageArchive(const QString &archivePath);
 
     /**
      * Unpacks every entry in archive order and appends " - <name>" to
      * @p unpackedFiles for each file entry. Returns false at the first entry
      * that cannot be unpacked, with the reason in @p errorText.
      */
-    bool extractTo(QString const &root, QStringList const &reservedPaths, QString &errorText,
+    bool extractTo(const QString &root, const QStringList &reservedPaths, QString &errorText,
         QStringList &unpackedFiles) const;
 
 private:
     QString archivePath;
 };
+
+#endif // VELLPACKAGEARCHIVE_P_H

@@ -13,34 +13,34 @@
 
 namespace {
 
-bool makeParent(QString const &file)
+bool makeParent(const QString &file)
 {
     return QDir().mkpath(QFileInfo(file).absolutePath());
 }
 
-QString backupError(QString const &what)
+QString backupError(const QString &what)
 {
     return QCoreApplication::translate("translation", "Could not back up %1",
         "error while installing a package; %1 is a file name")
         .arg(what);
 }
 
-QByteArray const &runToken()
+const QByteArray &runToken()
 {
-    static QByteArray const token = QUuid::createUuid().toByteArray();
+    static const QByteArray token = QUuid::createUuid().toByteArray();
     return token;
 }
 
 } // namespace
 
-bool VellUnwindArea::claimForThisRun(QString const &root)
+bool VellUnwindArea::claimForThisRun(const QString &root)
 {
     QFile stamp(root + QLatin1String("/run"));
     if (stamp.open(QIODevice::ReadOnly) && stamp.readAll() == runToken()) {
         return true;
     }
     stamp.close();
-    QFileInfo const info(root);
+    const QFileInfo info(root);
     if (info.isSymLink() || info.isFile()) {
         QFile::remove(root);
     } else if (info.isDir()) {
@@ -50,11 +50,11 @@ bool VellUnwindArea::claimForThisRun(QString const &root)
         && stamp.write(runToken()) == runToken().size() && stamp.flush();
 }
 
-VellUnwindArea::VellUnwindArea(QString const &dir)
+VellUnwindArea::VellUnwindArea(const QString &dir)
     : dir(dir)
 { }
 
-VellUnwindArea::State VellUnwindArea::stateOf(QString const &relative) const
+VellUnwindArea::State VellUnwindArea::stateOf(const QString &relative) const
 {
     if (QFileInfo(savedPath(relative)).isFile()) {
         return State::Saved;
@@ -65,12 +65,12 @@ VellUnwindArea::State VellUnwindArea::stateOf(QString const &relative) const
     return State::Unknown;
 }
 
-QString VellUnwindArea::savedPath(QString const &relative) const
+QString VellUnwindArea::savedPath(const QString &relative) const
 {
     return dir + QLatin1String("/saved/") + relative;
 }
 
-QString VellUnwindArea::absentPath(QString const &relative) const
+QString VellUnwindArea::absentPath(const QString &relative) const
 {
     return dir + QLatin1String("/absent/") + relative;
 }
@@ -80,9 +80,9 @@ QString VellUnwindArea::createdDirsPath() const
     return dir + QLatin1String("/created-dirs");
 }
 
-bool VellUnwindArea::save(QString const &file, QString const &relative, QString &errorText) const
+bool VellUnwindArea::save(const QString &file, const QString &relative, QString &errorText) const
 {
-    QString const backup = savedPath(relative);
+    const QString backup = savedPath(relative);
     if (!makeParent(backup) || !VellFileCopy::copy(file, backup)) {
         // A partial copy must not pass for the saved state later.
         QFile::remove(backup);
@@ -92,7 +92,7 @@ bool VellUnwindArea::save(QString const &file, QString const &relative, QString 
     return true;
 }
 
-bool VellUnwindArea::recordAbsent(QString const &relative, QString &errorText) const
+bool VellUnwindArea::recordAbsent(const QString &relative, QString &errorText) const
 {
     QFile marker(absentPath(relative));
     if (!makeParent(marker.fileName()) || !marker.open(QIODevice::WriteOnly)) {
@@ -102,10 +102,10 @@ bool VellUnwindArea::recordAbsent(QString const &relative, QString &errorText) c
     return true;
 }
 
-bool VellUnwindArea::recordCreatedDir(QString const &relative, QString &errorText) const
+bool VellUnwindArea::recordCreatedDir(const QString &relative, QString &errorText) const
 {
     QFile list(createdDirsPath());
-    QByteArray const line = QUrl::toPercentEncoding(relative) + '\n';
+    const QByteArray line = QUrl::toPercentEncoding(relative) + '\n';
     if (!makeParent(list.fileName()) || !list.open(QIODevice::WriteOnly | QIODevice::Append)
         || list.write(line) != line.size() || !list.flush()) {
         errorText = backupError(relative);
@@ -119,7 +119,7 @@ QStringList VellUnwindArea::createdDirs() const
     QFile list(createdDirsPath());
     QStringList dirs;
     if (list.open(QIODevice::ReadOnly)) {
-        for (QByteArray const &line : list.readAll().split('\n')) {
+        for (const QByteArray &line : list.readAll().split('\n')) {
             if (!line.isEmpty()) {
                 dirs << QUrl::fromPercentEncoding(line);
             }
@@ -128,6 +128,6 @@ QStringList VellUnwindArea::createdDirs() const
     dirs.removeDuplicates();
     // A folder's descendants are longer than the folder itself.
     std::sort(dirs.begin(), dirs.end(),
-        [](QString const &a, QString const &b) { return a.size() > b.size(); });
+        [](const QString &a, const QString &b) { return a.size() > b.size(); });
     return dirs;
 }

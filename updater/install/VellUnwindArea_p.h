@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VELLUNWINDAREA_P_H
+#define VELLUNWINDAREA_P_H
 
 #include <QString>
 #include <QStringList>
@@ -20,7 +21,7 @@ class VellUnwindArea
 public:
     enum class State { Unknown, Saved, Absent };
 
-    explicit VellUnwindArea(QString const &dir);
+    explicit VellUnwindArea(const QString &dir);
 
     /**
      * Makes the unwind root @p root this process's own: records left behind by
@@ -28,21 +29,23 @@ public:
      * the state before this run, so they are cleared the first time a run
      * uses the root.
      */
-    static bool claimForThisRun(QString const &root);
+    static bool claimForThisRun(const QString &root);
 
-    State stateOf(QString const &relative) const;
-    QString savedPath(QString const &relative) const;
+    State stateOf(const QString &relative) const;
+    QString savedPath(const QString &relative) const;
 
     /// Copies @p file as the saved state of @p relative.
-    bool save(QString const &file, QString const &relative, QString &errorText) const;
-    bool recordAbsent(QString const &relative, QString &errorText) const;
-    bool recordCreatedDir(QString const &relative, QString &errorText) const;
+    bool save(const QString &file, const QString &relative, QString &errorText) const;
+    bool recordAbsent(const QString &relative, QString &errorText) const;
+    bool recordCreatedDir(const QString &relative, QString &errorText) const;
     /// The folders created for new files, deepest first.
     QStringList createdDirs() const;
 
 private:
-    QString absentPath(QString const &relative) const;
+    QString absentPath(const QString &relative) const;
     QString createdDirsPath() const;
 
     QString dir;
 };
+
+#endif // VELLUNWINDAREA_P_H

@@ -14,17 +14,17 @@
 
 namespace {
 
-QString tr(char const *text, char const *comment)
+QString tr(const char *text, const char *comment)
 {
     return QCoreApplication::translate("translation", text, comment);
 }
 
-QString fromBytes(std::string const &bytes)
+QString fromBytes(const std::string &bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<int>(bytes.size()));
 }
 
-QString installDirFor(std::string const &type)
+QString installDirFor(const std::string &type)
 {
     if (type == "app") {
         return QCoreApplication::applicationDirPath();
@@ -35,7 +35,7 @@ QString installDirFor(std::string const &type)
     return QString();
 }
 
-bool isInstallableType(std::string const &type)
+bool isInstallableType(const std::string &type)
 {
     return type == "app" || type == "plugin";
 }
@@ -44,9 +44,9 @@ bool isInstallableType(std::string const &type)
 constexpr QFile::Permissions defaultFilePermissions = QFile::ReadOwner | QFile::WriteOwner
     | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
 
-bool existsOrIsLink(QString const &path)
+bool existsOrIsLink(const QString &path)
 {
-    QFileInfo const info(path);
+    const QFileInfo info(path);
     return info.exists() || info.isSymLink();
 }
 
@@ -61,8 +61,8 @@ struct FileElement
 class InstructionRunner
 {
 public:
-    InstructionRunner(QString const &installDir, QString const &extractionRoot,
-        VellUnwindArea const &area, QFile::Permissions permissions)
+    InstructionRunner(const QString &installDir, const QString &extractionRoot,
+        const VellUnwindArea &area, QFile::Permissions permissions)
         : installDir(installDir)
         , extractionRoot(extractionRoot)
         , area(area)
@@ -73,14 +73,14 @@ public:
     QStringList savedFiles;
     QStringList addedFiles;
 
-    bool run(FileElement const &file, QString &errorText)
+    bool run(const FileElement &file, QString &errorText)
     {
-        QString const relative
+        const QString relative
             = VellInstallPaths::cleanRelative(file.path + QLatin1Char('/') + file.name);
         if (relative.isEmpty()) {
             return true; // names the installation directory itself or climbs out of it
         }
-        QString const target = installDir + QLatin1Char('/') + relative;
+        const QString target = installDir + QLatin1Char('/') + relative;
         if (!VellInstallPaths::liesInside(installDir, target)) {
             return true; // leads outside through a symbolic link
         }
@@ -98,7 +98,7 @@ public:
     }
 
 private:
-    bool keepState(QString const &relative, QString const &target, QString &errorText)
+    bool keepState(const QString &relative, const QString &target, QString &errorText)
     {
         VellUnwindArea::State state = area.stateOf(relative);
         if (state == VellUnwindArea::State::Unknown) {
@@ -115,7 +115,7 @@ private:
             }
         }
         if (state == VellUnwindArea::State::Saved) {
-            QString const dir = QFileInfo(relative).path();
+            const QString dir = QFileInfo(relative).path();
             if (!savedDirs.contains(dir)) {
                 savedDirs << dir;
             }
@@ -126,7 +126,7 @@ private:
         return true;
     }
 
-    bool removeTarget(QString const &target, QString &errorText)
+    bool removeTarget(const QString &target, QString &errorText)
     {
         if (existsOrIsLink(target) && !QFile::remove(target)) {
             errorText = tr("Could not remove %1", "error while installing a package").arg(target);
@@ -136,7 +136,7 @@ private:
     }
 
     /// Creates the missing folders on the way to @p relative, recording each one first.
-    bool createFolders(QString const &relative, QString &errorText)
+    bool createFolders(const QString &relative, QString &errorText)
     {
         QStringList missing;
         for (QString dir = QFileInfo(relative).path(); dir != QLatin1String(".");
@@ -145,12 +145,12 @@ private:
                 missing.prepend(dir);
             }
         }
-        for (QString const &dir : qAsConst(missing)) {
+        for (const QString &dir : qAsConst(missing)) {
             if (!area.recordCreatedDir(dir, errorText)) {
                 return false;
             }
         }
-        QString const folder = QFileInfo(installDir + QLatin1Char('/') + relative).absolutePath();
+        const QString folder = QFileInfo(installDir + QLatin1Char('/') + relative).absolutePath();
         if (!QDir().mkpath(folder)) {
             errorText = tr("Could not create the folder %1", "error while installing a package")
                             .arg(folder);
@@ -159,9 +159,9 @@ private:
         return true;
     }
 
-    bool copyIntoPlace(QString const &relative, QString const &target, QString &errorText)
+    bool copyIntoPlace(const QString &relative, const QString &target, QString &errorText)
     {
-        QString const source = extractionRoot + QLatin1Char('/') + relative;
+        const QString source = extractionRoot + QLatin1Char('/') + relative;
         if (!QFileInfo(source).isFile() || !VellFileCopy::copy(source, target)) {
             errorText = tr("Could not copy %1 to %2", "error while installing a package")
                             .arg(relative, target);
@@ -177,9 +177,9 @@ private:
     QFile::Permissions permissions;
 };
 
-void appendNew(QStringList &list, QStringList const &items)
+void appendNew(QStringList &list, const QStringList &items)
 {
-    for (QString const &item : items) {
+    for (const QString &item : items) {
         if (!list.contains(item)) {
             list << item;
         }
@@ -192,7 +192,7 @@ VellUpdatePackage::VellUpdatePackage(Update *update)
     : VellUpdatePackage(update, installDirFor(update->getType()))
 { }
 
-VellUpdatePackage::VellUpdatePackage(Update *update, QString const &installDir)
+VellUpdatePackage::VellUpdatePackage(Update *update, const QString &installDir)
     : update(update)
     , installDir(installDir)
     , packageBase(QUrl(fromBytes(update->getLink())).path())
@@ -201,7 +201,7 @@ VellUpdatePackage::VellUpdatePackage(Update *update, QString const &installDir)
     packageBase.chop(4); // the archive's extension and its dot
 }
 
-QString VellUpdatePackage::unwindDirFor(QString const &workDir) const
+QString VellUpdatePackage::unwindDirFor(const QString &workDir) const
 {
     // One area per component type (per installation directory), so that an "app" and a "plugin"
     // file of the same relative name keep their own backups.
@@ -209,7 +209,7 @@ QString VellUpdatePackage::unwindDirFor(QString const &workDir) const
 }
 
 bool VellUpdatePackage::install(
-    QString const &workDir, QString &errorText, QStringList &installedFiles)
+    const QString &workDir, QString &errorText, QStringList &installedFiles)
 {
     if (!isInstallableType(update->getType()) || installDir.isEmpty()) {
         errorText = tr("The package has the component type \"%1\", which cannot be installed",
@@ -217,7 +217,7 @@ bool VellUpdatePackage::install(
                         .arg(fromBytes(update->getType()));
         return false;
     }
-    QString const extractionRoot = workDir + QLatin1Char('/');
+    const QString extractionRoot = workDir + QLatin1Char('/');
     unwindDir = unwindDirFor(workDir);
     QDir().mkpath(extractionRoot);
     if (!VellUnwindArea::claimForThisRun(workDir + QLatin1String("/unwind"))
@@ -227,9 +227,9 @@ bool VellUpdatePackage::install(
         return false;
     }
 
-    QString const archivePath
+    const QString archivePath
         = workDir + QLatin1Char('/') + QUrl(fromBytes(update->getLink())).path();
-    QStringList const reserved = {workDir + QLatin1String("/unwind"), archivePath};
+    const QStringList reserved = {workDir + QLatin1String("/unwind"), archivePath};
     if (!VellPackageArchive(archivePath)
              .extractTo(extractionRoot, reserved, errorText, installedFiles)) {
         return false;
@@ -247,7 +247,7 @@ bool VellUpdatePackage::install(
         installDir, extractionRoot, VellUnwindArea(unwindDir), installPermissions);
     // Whatever was carried out stays recorded for unwind(), also on failure,
     // and reaches the disk before the caller goes on.
-    auto const finish = [&]() {
+    const auto finish = [&]() {
         appendNew(restoreDirs, runner.savedDirs);
         restoreFiles << runner.savedFiles;
         addedFiles << runner.addedFiles;
@@ -259,10 +259,10 @@ bool VellUpdatePackage::install(
         if (xml.readNext() != QXmlStreamReader::StartElement) {
             continue;
         }
-        QXmlStreamAttributes const attributes = xml.attributes();
+        const QXmlStreamAttributes attributes = xml.attributes();
         if (xml.name() == QLatin1String("package")) {
-            for (QXmlStreamAttribute const &attribute : attributes) {
-                QString const value = attribute.value().toString();
+            for (const QXmlStreamAttribute &attribute : attributes) {
+                const QString value = attribute.value().toString();
                 if ((attribute.name() == QLatin1String("project")
                         && value.toUtf8().toStdString() != update->getProject())
                     || (attribute.name() == QLatin1String("name")
@@ -274,7 +274,7 @@ bool VellUpdatePackage::install(
                 }
             }
         } else if (xml.name() == QLatin1String("file")) {
-            FileElement const file {attributes.value(QLatin1String("name")).toString(),
+            const FileElement file {attributes.value(QLatin1String("name")).toString(),
                 attributes.value(QLatin1String("path")).toString(),
                 attributes.value(QLatin1String("action")).toString().toLower()};
             if (!runner.run(file, errorText)) {
@@ -295,21 +295,21 @@ bool VellUpdatePackage::install(
     return true;
 }
 
-bool VellUpdatePackage::unwind(QString const &workDir)
+bool VellUpdatePackage::unwind(const QString &workDir)
 {
     unwindDir = unwindDirFor(workDir);
-    VellUnwindArea const area(unwindDir);
+    const VellUnwindArea area(unwindDir);
     bool restored = true;
     // Every entry is tried, so that one stubborn file does not keep the
     // others from coming back.
-    for (QString const &dir : qAsConst(restoreDirs)) {
+    for (const QString &dir : qAsConst(restoreDirs)) {
         if (!QDir().mkpath(installDir + QLatin1Char('/') + dir)) {
             restored = false;
         }
     }
-    for (QString const &relative : qAsConst(restoreFiles)) {
-        QString const target = installDir + QLatin1Char('/') + relative;
-        QString const saved = area.savedPath(relative);
+    for (const QString &relative : qAsConst(restoreFiles)) {
+        const QString target = installDir + QLatin1Char('/') + relative;
+        const QString saved = area.savedPath(relative);
         // Without its backup the file in place is the best there is: keep it.
         if (!QFileInfo(saved).isFile() || !QDir().mkpath(QFileInfo(target).absolutePath())
             || (existsOrIsLink(target) && !QFile::remove(target))
@@ -317,13 +317,13 @@ bool VellUpdatePackage::unwind(QString const &workDir)
             restored = false;
         }
     }
-    for (QString const &relative : qAsConst(addedFiles)) {
-        QString const target = installDir + QLatin1Char('/') + relative;
+    for (const QString &relative : qAsConst(addedFiles)) {
+        const QString target = installDir + QLatin1Char('/') + relative;
         if (existsOrIsLink(target) && !QFile::remove(target)) {
             restored = false;
         }
     }
-    for (QString const &dir : area.createdDirs()) {
+    for (const QString &dir : area.createdDirs()) {
         QDir().rmdir(installDir + QLatin1Char('/') + dir); // only succeeds once empty
     }
     VellFileCopy::syncFileSystemOf(installDir);

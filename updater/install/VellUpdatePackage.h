@@ -1,4 +1,5 @@
-#pragma once
+#ifndef VELLUPDATEPACKAGE_H
+#define VELLUPDATEPACKAGE_H
 
 #include <QFile>
 #include <QString>
@@ -29,7 +30,7 @@ public:
     explicit VellUpdatePackage(Update *update);
     /// Installs into @p installDir instead of the directory the component type
     /// selects (the type must still be "app" or "plugin").
-    VellUpdatePackage(Update *update, QString const &installDir);
+    VellUpdatePackage(Update *update, const QString &installDir);
 
     /**
      * Unpacks and installs the package. Returns true on success. On failure
@@ -38,26 +39,26 @@ public:
      * " - <entry name>" to @p installedFiles for every file entry unpacked.
      * May be called again (a retry); the records for unwind() accumulate.
      */
-    bool install(QString const &workDir, QString &errorText, QStringList &installedFiles);
+    bool install(const QString &workDir, QString &errorText, QStringList &installedFiles);
     /**
      * Restores every file that install() on this object touched: replaced and
      * removed files get their previous bytes back, files it added are deleted
      * together with the folders created for them once empty. Tries every entry
      * and returns false when any of them could not be restored.
      */
-    bool unwind(QString const &workDir);
+    bool unwind(const QString &workDir);
 
-    QString const &getInstallDir() const { return installDir; }
+    const QString &getInstallDir() const { return installDir; }
     /// Folders (relative to the installation directory) of the files kept with
     /// their previous bytes, each once.
-    QStringList const &getRestoreDirs() const { return restoreDirs; }
+    const QStringList &getRestoreDirs() const { return restoreDirs; }
     /// Relative names of the files kept with their previous bytes, once per install() call.
-    QStringList const &getRestoreFiles() const { return restoreFiles; }
+    const QStringList &getRestoreFiles() const { return restoreFiles; }
     /// Relative names of the files that did not exist before the run, once per install() call.
-    QStringList const &getAddedFiles() const { return addedFiles; }
+    const QStringList &getAddedFiles() const { return addedFiles; }
 
 private:
-    QString unwindDirFor(QString const &workDir) const;
+    QString unwindDirFor(const QString &workDir) const;
 
     Update *update;
     QString unwindDir;
@@ -69,3 +70,5 @@ private:
     QStringList addedFiles;
     QFile::Permissions installPermissions;
 };
+
+#endif // VELLUPDATEPACKAGE_H

@@ -1,8 +1,8 @@
 #include "Component.h"
 
-Component::Component(std::string const &project, std::string const &name, std::string const &type,
-    std::string const &version, std::string const &description, std::string const &copyrights,
-    std::string const &author, std::string const &webpage, std::string const &email)
+Component::Component(const std::string &project, const std::string &name, const std::string &type,
+    const std::string &version, const std::string &description, const std::string &copyrights,
+    const std::string &author, const std::string &webpage, const std::string &email)
     : project(project)
     , name(name)
     , type(type)

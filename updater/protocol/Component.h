@@ -1,4 +1,5 @@
-#pragma once
+#ifndef COMPONENT_H
+#define COMPONENT_H
 
 #include <string>
 
@@ -12,23 +13,23 @@
 class Component
 {
 public:
-    Component(std::string const &project, std::string const &name, std::string const &type,
-        std::string const &version, std::string const &description, std::string const &copyrights,
-        std::string const &author, std::string const &webpage, std::string const &email);
-    Component(Component const &) = default;
-    Component &operator=(Component const &) = default;
+    Component(const std::string &project, const std::string &name, const std::string &type,
+        const std::string &version, const std::string &description, const std::string &copyrights,
+        const std::string &author, const std::string &webpage, const std::string &email);
+    Component(const Component &) = default;
+    Component &operator=(const Component &) = default;
     ~Component() = default;
 
-    std::string const &getProject() const { return project; }
-    std::string const &getName() const { return name; }
+    const std::string &getProject() const { return project; }
+    const std::string &getName() const { return name; }
     /// "app" or "plugin" for the components the updater can install.
-    std::string const &getType() const { return type; }
-    std::string const &getVersion() const { return version; }
-    std::string const &getDescription() const { return description; }
-    std::string const &getCopyrights() const { return copyrights; }
-    std::string const &getAuthor() const { return author; }
-    std::string const &getWebpage() const { return webpage; }
-    std::string const &getEmail() const { return email; }
+    const std::string &getType() const { return type; }
+    const std::string &getVersion() const { return version; }
+    const std::string &getDescription() const { return description; }
+    const std::string &getCopyrights() const { return copyrights; }
+    const std::string &getAuthor() const { return author; }
+    const std::string &getWebpage() const { return webpage; }
+    const std::string &getEmail() const { return email; }
 
 private:
     std::string project;
@@ -41,3 +42,5 @@ private:
     std::string webpage;
     std::string email;
 };
+
+#endif // COMPONENT_H

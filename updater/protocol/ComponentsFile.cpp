@@ -7,11 +7,11 @@
 
 namespace {
 
-std::string registryText(ComponentsFile::ComponentMap const &components)
+std::string registryText(const ComponentsFile::ComponentMap &components)
 {
     std::string text = "<components>\n";
-    for (auto const &entry : components) {
-        Component const &c = entry.second;
+    for (const auto &entry : components) {
+        const Component &c = entry.second;
         text += "<component project='" + c.getProject() + "' name='" + c.getName() + "' type='"
             + c.getType() + "' version='" + c.getVersion() + "'>\n";
         text += "<description>" + c.getDescription() + "</description>\n";
@@ -27,7 +27,7 @@ std::string registryText(ComponentsFile::ComponentMap const &components)
 
 } // namespace
 
-void ComponentsFile::addComponent(Component const &component)
+void ComponentsFile::addComponent(const Component &component)
 {
     components.emplace(
         Util::generateComponentID(component.getProject(), component.getName(), component.getType()),
@@ -35,12 +35,12 @@ void ComponentsFile::addComponent(Component const &component)
 }
 
 void ComponentsFile::removeComponent(
-    std::string const &project, std::string const &name, std::string const &type)
+    const std::string &project, const std::string &name, const std::string &type)
 {
     components.erase(Util::generateComponentID(project, name, type));
 }
 
-bool ComponentsFile::save(std::string const &path) const
+bool ComponentsFile::save(const std::string &path) const
 {
     std::string const text = registryText(components);
     // Write beside the old file and swap it in on success: a failed write must

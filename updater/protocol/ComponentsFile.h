@@ -1,4 +1,5 @@
-#pragma once
+#ifndef COMPONENTSFILE_H
+#define COMPONENTSFILE_H
 
 #include "Component.h"
 
@@ -16,14 +17,14 @@ public:
 
     ComponentsFile() = default;
 
-    ComponentMap const &getComponents() const { return components; }
+    const ComponentMap &getComponents() const { return components; }
 
     /// Files a copy of @p component; when its identifier is already present the
     /// stored entry stays and @p component is dropped.
-    void addComponent(Component const &component);
+    void addComponent(const Component &component);
     /// Erases the entry of that project, name and type; an absent one is no error.
     void removeComponent(
-        std::string const &project, std::string const &name, std::string const &type);
+        const std::string &project, const std::string &name, const std::string &type);
 
     /**
      * Writes the registry to @p path. The format is fixed (installed files rely
@@ -35,8 +36,10 @@ public:
      * The file is replaced as a whole: when writing fails, false is returned and
      * the previous file is left as it was.
      */
-    bool save(std::string const &path) const;
+    bool save(const std::string &path) const;
 
 private:
     ComponentMap components;
 };
+
+#endif // COMPONENTSFILE_H

@@ -12,7 +12,7 @@ constexpr char componentStart[] = "<component project='";
 constexpr char componentEnd[] = "</email>\n</component>";
 
 // The text that closes each field but the last, in field order after project.
-constexpr std::array<char const *, 8> fieldEnds = {
+constexpr std::array<const char *, 8> fieldEnds = {
     "' name='",
     "' type='",
     "' version='",
@@ -26,14 +26,14 @@ constexpr std::array<char const *, 8> fieldEnds = {
 class Cursor
 {
 public:
-    explicit Cursor(std::string const &text)
+    explicit Cursor(const std::string &text)
         : text(text)
     { }
 
     bool atEnd() const { return pos == text.size(); }
     std::size_t position() const { return pos; }
 
-    bool skip(char const *literal)
+    bool skip(const char *literal)
     {
         std::string const expected(literal);
         if (text.compare(pos, expected.size(), expected) != 0) {
@@ -44,7 +44,7 @@ public:
     }
 
     /// Takes the bytes up to the first @p delimiter and moves past it.
-    bool takeUntil(char const *delimiter, std::string &value)
+    bool takeUntil(const char *delimiter, std::string &value)
     {
         std::size_t const end = text.find(delimiter, pos);
         if (end == std::string::npos) {
@@ -74,11 +74,11 @@ public:
     }
 
 private:
-    std::string const &text;
+    const std::string &text;
     std::size_t pos = 0;
 };
 
-bool fail(std::string *errorText, std::string const &reason, std::size_t offset)
+bool fail(std::string *errorText, const std::string &reason, std::size_t offset)
 {
     if (errorText) {
         *errorText = reason + " at byte " + std::to_string(offset);
@@ -89,7 +89,7 @@ bool fail(std::string *errorText, std::string const &reason, std::size_t offset)
 } // namespace
 
 bool ComponentsFileReader::parse(
-    std::string const &text, ComponentsFile &registry, std::string *errorText)
+    const std::string &text, ComponentsFile &registry, std::string *errorText)
 {
     Cursor cursor(text);
     if (!cursor.skip(header)) {
@@ -121,14 +121,14 @@ bool ComponentsFileReader::parse(
         parsed.addComponent(Component(fields[0], fields[1], fields[2], fields[3], fields[4],
             fields[5], fields[6], fields[7], fields[8]));
     }
-    for (auto const &entry : parsed.getComponents()) {
+    for (const auto &entry : parsed.getComponents()) {
         registry.addComponent(entry.second);
     }
     return true;
 }
 
 bool ComponentsFileReader::read(
-    std::string const &path, ComponentsFile &registry, std::string *errorText)
+    const std::string &path, ComponentsFile &registry, std::string *errorText)
 {
     std::ifstream in(path, std::ios::in | std::ios::binary);
     if (!in) {

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef COMPONENTSFILEREADER_H
+#define COMPONENTSFILEREADER_H
 
 #include "ComponentsFile.h"
 
@@ -19,7 +20,9 @@ class ComponentsFileReader
 public:
     /// Parses @p text into @p registry (entries are added). On failure returns
     /// false, leaves @p registry unchanged and describes the fault in @p errorText.
-    static bool parse(std::string const &text, ComponentsFile &registry, std::string *errorText);
+    static bool parse(const std::string &text, ComponentsFile &registry, std::string *errorText);
     /// Reads the file at @p path and parses it.
-    static bool read(std::string const &path, ComponentsFile &registry, std::string *errorText);
+    static bool read(const std::string &path, ComponentsFile &registry, std::string *errorText);
 };
+
+#endif // COMPONENTSFILEREADER_H

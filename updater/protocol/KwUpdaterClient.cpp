@@ -7,11 +7,11 @@ namespace {
 
 // Attribute values are written between apostrophes; escaping every markup
 // character keeps the query well-formed whatever a component is called.
-std::string escaped(std::string const &value)
+std::string escaped(const std::string &value)
 {
     std::string out;
     out.reserve(value.size());
-    for (char const c : value) {
+    for (const char c : value) {
         switch (c) {
         case '\'':
             out += "&apos;";
@@ -35,7 +35,7 @@ std::string escaped(std::string const &value)
     return out;
 }
 
-void appendAttribute(std::string &out, char const *attribute, std::string const &value)
+void appendAttribute(std::string &out, const char *attribute, const std::string &value)
 {
     out += attribute;
     out += "='";
@@ -47,8 +47,8 @@ void appendAttribute(std::string &out, char const *attribute, std::string const 
 
 KwUpdaterClient::~KwUpdaterClient() = default;
 
-void KwUpdaterClient::addRequest(std::string const &project, std::string const &name,
-    std::string const &type, std::string const &version)
+void KwUpdaterClient::addRequest(const std::string &project, const std::string &name,
+    const std::string &type, const std::string &version)
 {
     std::string const id = Util::generateComponentID(project, name, type);
     if (requests.find(id) == requests.end()) {
@@ -56,10 +56,10 @@ void KwUpdaterClient::addRequest(std::string const &project, std::string const &
     }
 }
 
-void KwUpdaterClient::addRequest(ComponentsFile const &components)
+void KwUpdaterClient::addRequest(const ComponentsFile &components)
 {
-    for (auto const &entry : components.getComponents()) {
-        Component const &component = entry.second;
+    for (const auto &entry : components.getComponents()) {
+        const Component &component = entry.second;
         addRequest(component.getProject(), component.getName(), component.getType(),
             component.getVersion());
     }
@@ -68,8 +68,8 @@ void KwUpdaterClient::addRequest(ComponentsFile const &components)
 std::string KwUpdaterClient::getQuery() const
 {
     std::string query = "<s><update>";
-    for (auto const &entry : requests) {
-        Request const &request = *entry.second;
+    for (const auto &entry : requests) {
+        const Request &request = *entry.second;
         query += "<component ";
         if (!request.getProject().empty()) {
             appendAttribute(query, "project", request.getProject());

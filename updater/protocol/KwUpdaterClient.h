@@ -1,4 +1,5 @@
-#pragma once
+#ifndef KWUPDATERCLIENT_H
+#define KWUPDATERCLIENT_H
 
 #include "Request.h"
 
@@ -16,16 +17,16 @@ class KwUpdaterClient
 {
 public:
     KwUpdaterClient() = default;
-    KwUpdaterClient(KwUpdaterClient const &) = delete;
-    KwUpdaterClient &operator=(KwUpdaterClient const &) = delete;
+    KwUpdaterClient(const KwUpdaterClient &) = delete;
+    KwUpdaterClient &operator=(const KwUpdaterClient &) = delete;
     ~KwUpdaterClient();
 
     /// Files a request under its component identifier, unless one is already
     /// filed there (the first one stays).
-    void addRequest(std::string const &project, std::string const &name, std::string const &type,
-        std::string const &version);
+    void addRequest(const std::string &project, const std::string &name, const std::string &type,
+        const std::string &version);
     /// Files a request for every component of @p components, in its key order.
-    void addRequest(ComponentsFile const &components);
+    void addRequest(const ComponentsFile &components);
 
     /**
      * The query document on one line, without XML declaration, for example
@@ -38,3 +39,5 @@ public:
 private:
     std::map<std::string, std::unique_ptr<Request>> requests;
 };
+
+#endif // KWUPDATERCLIENT_H

@@ -1,7 +1,7 @@
 #include "Request.h"
 
-Request::Request(std::string const &project, std::string const &name, std::string const &type,
-    std::string const &version)
+Request::Request(const std::string &project, const std::string &name, const std::string &type,
+    const std::string &version)
     : project(project)
     , name(name)
     , type(type)

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef REQUEST_H
+#define REQUEST_H
 
 #include <string>
 
@@ -6,13 +7,13 @@
 class Request
 {
 public:
-    Request(std::string const &project, std::string const &name, std::string const &type,
-        std::string const &version);
+    Request(const std::string &project, const std::string &name, const std::string &type,
+        const std::string &version);
 
-    std::string const &getProject() const { return project; }
-    std::string const &getName() const { return name; }
-    std::string const &getType() const { return type; }
-    std::string const &getVersion() const { return version; }
+    const std::string &getProject() const { return project; }
+    const std::string &getName() const { return name; }
+    const std::string &getType() const { return type; }
+    const std::string &getVersion() const { return version; }
 
 private:
     std::string project;
@@ -20,3 +21,5 @@ private:
     std::string type;
     std::string version;
 };
+
+#endif // REQUEST_H

@@ -1,10 +1,10 @@
 #include "Result.h"
 
-Result::Result(Request const &request)
+Result::Result(const Request &request)
     : request(&request)
 { }
 
-void Result::addUpdate(Update const &update)
+void Result::addUpdate(const Update &update)
 {
     updates.push_back(&update);
 }

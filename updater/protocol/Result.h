@@ -1,4 +1,5 @@
-#pragma once
+#ifndef RESULT_H
+#define RESULT_H
 
 #include <vector>
 
@@ -9,14 +10,16 @@ class Update;
 class Result
 {
 public:
-    explicit Result(Request const &request);
+    explicit Result(const Request &request);
 
-    Request const *getRequest() const { return request; }
-    std::vector<Update const *> const &getUpdates() const { return updates; }
+    const Request *getRequest() const { return request; }
+    const std::vector<const Update *> &getUpdates() const { return updates; }
     /// Appends the address of @p update; it must outlive this result.
-    void addUpdate(Update const &update);
+    void addUpdate(const Update &update);
 
 private:
-    Request const *request;
-    std::vector<Update const *> updates;
+    const Request *request;
+    std::vector<const Update *> updates;
 };
+
+#endif // RESULT_H

@@ -1,9 +1,9 @@
 #include "Update.h"
 
-Update::Update(std::string const &project, std::string const &name, std::string const &type,
-    std::string const &version, std::string const &description, std::string const &copyrights,
-    std::string const &author, std::string const &webpage, std::string const &email,
-    std::string const &changelog, std::string const &link, bool critical, unsigned int timestamp)
+Update::Update(const std::string &project, const std::string &name, const std::string &type,
+    const std::string &version, const std::string &description, const std::string &copyrights,
+    const std::string &author, const std::string &webpage, const std::string &email,
+    const std::string &changelog, const std::string &link, bool critical, unsigned int timestamp)
     : Component(project, name, type, version, description, copyrights, author, webpage, email)
     , changelog(changelog)
     , link(link)

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef UPDATE_H
+#define UPDATE_H
 
 #include "Component.h"
 
@@ -8,15 +9,15 @@
 class Update : public Component
 {
 public:
-    Update(std::string const &project, std::string const &name, std::string const &type,
-        std::string const &version, std::string const &description, std::string const &copyrights,
-        std::string const &author, std::string const &webpage, std::string const &email,
-        std::string const &changelog, std::string const &link, bool critical,
+    Update(const std::string &project, const std::string &name, const std::string &type,
+        const std::string &version, const std::string &description, const std::string &copyrights,
+        const std::string &author, const std::string &webpage, const std::string &email,
+        const std::string &changelog, const std::string &link, bool critical,
         unsigned int timestamp);
 
-    std::string const &getChangelog() const { return changelog; }
+    const std::string &getChangelog() const { return changelog; }
     /// Absolute HTTP URL of the package archive.
-    std::string const &getLink() const { return link; }
+    const std::string &getLink() const { return link; }
     bool isCritical() const { return critical; }
     unsigned int getTimestamp() const { return timestamp; }
 
@@ -26,3 +27,5 @@ private:
     bool critical;
     unsigned int timestamp;
 };
+
+#endif // UPDATE_H

@@ -8,21 +8,21 @@
 
 namespace {
 
-std::string utf8(QString const &text)
+std::string utf8(const QString &text)
 {
     return text.toUtf8().toStdString();
 }
 
 // Only the first direct child of that name counts; a missing one reads as empty.
-std::string childText(QDomElement const &element, QString const &name)
+std::string childText(const QDomElement &element, const QString &name)
 {
     return utf8(element.firstChildElement(name).text());
 }
 
-bool hasNoUpdateMark(QDomElement const &request)
+bool hasNoUpdateMark(const QDomElement &request)
 {
     for (QDomNode child = request.firstChild(); !child.isNull(); child = child.nextSibling()) {
-        QString const name = child.nodeName();
+        const QString name = child.nodeName();
         if (name == QLatin1String("latest") || name == QLatin1String("noSuchUpdate")
             || name == QLatin1String("noSuchComponent")) {
             return true;
@@ -33,23 +33,23 @@ bool hasNoUpdateMark(QDomElement const &request)
 
 // An unsigned decimal number and nothing else (surrounding blanks aside);
 // anything else, an overflow included, reads as 0.
-unsigned int timestampFrom(QString const &text)
+unsigned int timestampFrom(const QString &text)
 {
-    QString const digits = text.trimmed();
+    const QString digits = text.trimmed();
     if (digits.isEmpty()) {
         return 0;
     }
-    for (QChar const c : digits) {
+    for (const QChar c : digits) {
         if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
             return 0;
         }
     }
     bool ok = false;
-    unsigned int const value = digits.toUInt(&ok, 10);
+    const unsigned int value = digits.toUInt(&ok, 10);
     return ok ? value : 0;
 }
 
-Update updateFrom(QDomElement const &request)
+Update updateFrom(const QDomElement &request)
 {
     return Update(utf8(request.attribute(QStringLiteral("project"))),
         utf8(request.attribute(QStringLiteral("name"))),
@@ -67,7 +67,7 @@ Update updateFrom(QDomElement const &request)
 } // namespace
 
 bool UpdateResponseParser::parse(
-    QByteArray const &response, std::vector<Update> &updates, QString *errorText)
+    const QByteArray &response, std::vector<Update> &updates, QString *errorText)
 {
     QDomDocument document;
     QString message;
@@ -85,13 +85,13 @@ bool UpdateResponseParser::parse(
     return true;
 }
 
-std::vector<Update> UpdateResponseParser::updatesFrom(QDomDocument const &response)
+std::vector<Update> UpdateResponseParser::updatesFrom(const QDomDocument &response)
 {
     std::vector<Update> updates;
     // elementsByTagName walks the whole tree in document order, the root included.
-    QDomNodeList const requests = response.elementsByTagName(QStringLiteral("request"));
+    const QDomNodeList requests = response.elementsByTagName(QStringLiteral("request"));
     for (int i = 0; i < requests.count(); ++i) {
-        QDomElement const request = requests.at(i).toElement();
+        const QDomElement request = requests.at(i).toElement();
         if (!hasNoUpdateMark(request)) {
             updates.push_back(updateFrom(request));
         }

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef UPDATERESPONSEPARSER_H
+#define UPDATERESPONSEPARSER_H
 
 #include "Update.h"
 
@@ -27,7 +28,9 @@ public:
      * @p errorText when given); otherwise appends the updates and returns true.
      */
     static bool parse(
-        QByteArray const &response, std::vector<Update> &updates, QString *errorText = nullptr);
+        const QByteArray &response, std::vector<Update> &updates, QString *errorText = nullptr);
     /// The updates of an already parsed response document.
-    static std::vector<Update> updatesFrom(QDomDocument const &response);
+    static std::vector<Update> updatesFrom(const QDomDocument &response);
 };
+
+#endif // UPDATERESPONSEPARSER_H

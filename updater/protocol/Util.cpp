@@ -6,12 +6,12 @@
 #include <cstring>
 
 std::string Util::generateComponentID(
-    std::string const &project, std::string const &name, std::string const &type)
+    const std::string &project, const std::string &name, const std::string &type)
 {
     return project + name + type;
 }
 
-bool Util::stringToUINT(char const *text, unsigned int *value)
+bool Util::stringToUINT(const char *text, unsigned int *value)
 {
     if (!text) {
         return false;
@@ -23,7 +23,7 @@ bool Util::stringToUINT(char const *text, unsigned int *value)
     }
     errno = 0;
     char *end = nullptr;
-    unsigned long const number = std::strtoul(text, &end, 0);
+    const unsigned long number = std::strtoul(text, &end, 0);
     if (*end != '\0' || errno == ERANGE || number > UINT_MAX) {
         return false;
     }

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef UTIL_H
+#define UTIL_H
 
 #include <string>
 
@@ -8,7 +9,7 @@ class Util
 public:
     /// project + name + type, without separator: the key of registries and queries.
     static std::string generateComponentID(
-        std::string const &project, std::string const &name, std::string const &type);
+        const std::string &project, const std::string &name, const std::string &type);
 
     /**
      * Reads @p text as an unsigned number in C notation (decimal, 0x-prefixed
@@ -17,5 +18,7 @@ public:
      * bits; an empty text gives 0. A null text, a sign, trailing characters or
      * an overflow give false and leave @p value alone.
      */
-    static bool stringToUINT(char const *text, unsigned int *value);
+    static bool stringToUINT(const char *text, unsigned int *value);
 };
+
+#endif // UTIL_H

@@ -16,10 +16,10 @@ struct Run
 };
 
 /// The text the updater sends: from the first "<s>" to the last "</s>".
-QByteArray queryIn(QByteArray const &output)
+QByteArray queryIn(const QByteArray &output)
 {
-    int const begin = output.indexOf("<s>");
-    int const end = output.lastIndexOf("</s>");
+    const int begin = output.indexOf("<s>");
+    const int end = output.lastIndexOf("</s>");
     return begin < 0 || end < 0 ? QByteArray() : output.mid(begin, end + 4 - begin);
 }
 
@@ -40,7 +40,7 @@ private Q_SLOTS:
     void sampleRegistryBesideTheBuiltProgramIsValid();
 
 private:
-    Run run(QStringList const &arguments) const;
+    Run run(const QStringList &arguments) const;
 
     std::unique_ptr<QTemporaryDir> dir;
     QString program;
@@ -55,7 +55,7 @@ void TestVellUpdateQuery::init()
     QVERIFY(QFile::copy(qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell", program));
 }
 
-Run TestVellUpdateQuery::run(QStringList const &arguments) const
+Run TestVellUpdateQuery::run(const QStringList &arguments) const
 {
     QProcess process;
     process.start(program, arguments);
@@ -77,7 +77,7 @@ void TestVellUpdateQuery::printsTheQueryOfTheInstalledComponents()
     registry.addComponent(Component("o'neil", "x", "app", "2", "", "", "", "", ""));
     QVERIFY(registry.save(dir->filePath(QStringLiteral("components.xml")).toStdString()));
 
-    Run const result = run({QStringLiteral("-updatequery")});
+    const Run result = run({QStringLiteral("-updatequery")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(result.err.isEmpty(), result.err.constData());
     QCOMPARE(queryIn(result.out),
@@ -94,7 +94,7 @@ void TestVellUpdateQuery::printsTheQueryOfTheInstalledComponents()
 void TestVellUpdateQuery::queryOfAnEmptyRegistry()
 {
     QVERIFY(ComponentsFile().save(dir->filePath(QStringLiteral("components.xml")).toStdString()));
-    Run const result = run({QStringLiteral("-updatequery")});
+    const Run result = run({QStringLiteral("-updatequery")});
     QCOMPARE(result.exitCode, 0);
     QCOMPARE(queryIn(result.out), QByteArray("<s><update></update></s>"));
 }
@@ -116,7 +116,7 @@ void TestVellUpdateQuery::unreadableRegistryIsReported()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(contents);
     }
-    Run const result = run({QStringLiteral("-updatequery")});
+    const Run result = run({QStringLiteral("-updatequery")});
     QCOMPARE(result.exitCode, 1);
     QVERIFY(result.out.isEmpty());
     QVERIFY2(result.err.startsWith("vell: cannot read the installed components registry "),
@@ -138,7 +138,7 @@ void TestVellUpdateQuery::otherArgumentsPrintUsage()
 {
     QFETCH(QStringList, arguments);
     QVERIFY(ComponentsFile().save(dir->filePath(QStringLiteral("components.xml")).toStdString()));
-    Run const result = run(arguments);
+    const Run result = run(arguments);
     QCOMPARE(result.exitCode, 2);
     QVERIFY(result.out.isEmpty());
     QCOMPARE(result.err, QByteArray("usage: vell -updatequery\n"));
@@ -147,7 +147,7 @@ void TestVellUpdateQuery::otherArgumentsPrintUsage()
 void TestVellUpdateQuery::sampleRegistryBesideTheBuiltProgramIsValid()
 {
     program = qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell";
-    Run const result = run({QStringLiteral("-updatequery")});
+    const Run result = run({QStringLiteral("-updatequery")});
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(queryIn(result.out).contains("<component project='vell' name='core' type='app'"),
         result.out.constData());

@@ -12,7 +12,7 @@ struct Run
     QByteArray err;
 };
 
-Run runProgram(QString const &program, QStringList const &arguments, QByteArray *out = nullptr)
+Run runProgram(const QString &program, const QStringList &arguments, QByteArray *out = nullptr)
 {
     QProcess process;
     process.start(program, arguments);
@@ -32,7 +32,7 @@ QString builder()
     return qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell-package";
 }
 
-bool writeFile(QString const &path, QByteArray const &contents)
+bool writeFile(const QString &path, const QByteArray &contents)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
@@ -53,7 +53,7 @@ private Q_SLOTS:
     void refusesBadInput();
 
 private:
-    QByteArray entry(QString const &archive, QString const &name) const;
+    QByteArray entry(const QString &archive, const QString &name) const;
 
     std::unique_ptr<QTemporaryDir> dir;
 };
@@ -66,17 +66,17 @@ void TestVellPackage::init()
     QVERIFY(writeFile(dir->filePath("src/readme.txt"), "readme"));
 }
 
-QByteArray TestVellPackage::entry(QString const &archive, QString const &name) const
+QByteArray TestVellPackage::entry(const QString &archive, const QString &name) const
 {
     QByteArray out;
-    Run const run = runProgram("unzip", {"-p", archive, name}, &out);
+    const Run run = runProgram("unzip", {"-p", archive, name}, &out);
     return run.exitCode == 0 ? out : QByteArray("<no entry>");
 }
 
 void TestVellPackage::writesFilesAndDescriptor()
 {
-    QString const archive = dir->filePath("core-2.0.zip");
-    Run const run = runProgram(builder(),
+    const QString archive = dir->filePath("core-2.0.zip");
+    const Run run = runProgram(builder(),
         {"--project", "a&b", "--name", "core", "--type", "app", "--version", "2.0", "--files",
             dir->filePath("src"), "--add", "bin/tool", "--remove", "old/gone.txt", "--keep",
             "settings.ini", archive});
@@ -89,7 +89,7 @@ void TestVellPackage::writesFilesAndDescriptor()
     QStringList seen;
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement) {
-            QXmlStreamAttributes const a = xml.attributes();
+            const QXmlStreamAttributes a = xml.attributes();
             seen << xml.name().toString() + ':' + a.value("project") + a.value("name") + '|'
                     + a.value("type") + a.value("path") + '|' + a.value("action");
         }
@@ -102,8 +102,8 @@ void TestVellPackage::writesFilesAndDescriptor()
 
 void TestVellPackage::addsTheWholeFolderByDefault()
 {
-    QString const archive = dir->filePath("all.zip");
-    Run const run = runProgram(builder(),
+    const QString archive = dir->filePath("all.zip");
+    const Run run = runProgram(builder(),
         {"--project", "p", "--name", "n", "--type", "plugin", "--files", dir->filePath("src"),
             archive});
     QVERIFY2(run.exitCode == 0, run.err.constData());
@@ -132,14 +132,14 @@ void TestVellPackage::refusesBadInput()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
-    QString const archive = dir->filePath("out.zip");
+    const QString archive = dir->filePath("out.zip");
     QVERIFY(writeFile(archive, "previous package"));
     QStringList args = arguments;
     args.replaceInStrings(QRegularExpression("^src$"), dir->filePath("src"));
     if (exitCode == 1) {
         args << "--files" << dir->filePath("src") << archive;
     }
-    Run const run = runProgram(builder(), args);
+    const Run run = runProgram(builder(), args);
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY(!run.err.isEmpty());
     QFile previous(archive);

@@ -4,14 +4,14 @@
 
 #include <zip.h>
 
-bool TestArchive::write(QString const &path, QVector<Entry> const &entries)
+bool TestArchive::write(const QString &path, const QVector<Entry> &entries)
 {
     zipFile zip = zipOpen64(QFile::encodeName(path).constData(), APPEND_STATUS_CREATE);
     if (!zip) {
         return false;
     }
     bool ok = true;
-    for (Entry const &entry : entries) {
+    for (const Entry &entry : entries) {
         zip_fileinfo info {};
         ok = ok
             && zipOpenNewFileInZip64(zip, entry.first.constData(), &info, nullptr, 0, nullptr, 0,

@@ -1,4 +1,5 @@
-#pragma once
+#ifndef TESTARCHIVE_H
+#define TESTARCHIVE_H
 
 #include <QByteArray>
 #include <QPair>
@@ -11,5 +12,7 @@ class TestArchive
 public:
     using Entry = QPair<QByteArray, QByteArray>; // name, contents
 
-    static bool write(QString const &path, QVector<Entry> const &entries);
+    static bool write(const QString &path, const QVector<Entry> &entries);
 };
+
+#endif // TESTARCHIVE_H

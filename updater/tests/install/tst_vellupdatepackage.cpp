@@ -17,14 +17,14 @@ using Tree = QMap<QString, QByteArray>;
 using Files = QMap<QString, QByteArray>;
 
 /// Every entry below @p root: its kind, permissions and contents (or link target).
-Tree snapshot(QString const &root)
+Tree snapshot(const QString &root)
 {
     Tree tree;
     QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
         QDirIterator::Subdirectories);
-    QDir const base(root);
+    const QDir base(root);
     while (it.hasNext()) {
-        QFileInfo const info(it.next());
+        const QFileInfo info(it.next());
         QByteArray state;
         if (info.isSymLink()) {
             state = "link " + info.symLinkTarget().toUtf8();
@@ -42,7 +42,7 @@ Tree snapshot(QString const &root)
     return tree;
 }
 
-bool writeFile(QString const &path, QByteArray const &contents)
+bool writeFile(const QString &path, const QByteArray &contents)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile file(path);
@@ -50,18 +50,18 @@ bool writeFile(QString const &path, QByteArray const &contents)
         && file.write(contents) == contents.size();
 }
 
-QByteArray readFile(QString const &path)
+QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-QByteArray descriptor(QByteArray const &package, QByteArray const &files)
+QByteArray descriptor(const QByteArray &package, const QByteArray &files)
 {
     return "<?xml version='1.0'?>\n<package " + package + ">" + files + "</package>";
 }
 
-QByteArray fileElement(QByteArray const &path, QByteArray const &name, QByteArray const &action)
+QByteArray fileElement(const QByteArray &path, const QByteArray &name, const QByteArray &action)
 {
     return "<file path='" + path + "' name='" + name + "' action='" + action + "'/>";
 }
@@ -111,11 +111,11 @@ private:
     QString sentinelDir() const { return base->filePath(QStringLiteral("sentinel")); }
     QString siblingDir() const { return base->filePath(QStringLiteral("vell-evil")); }
 
-    std::unique_ptr<Update> makeUpdate(QByteArray const &archive, std::string const &type = "app",
-        std::string const &name = "core") const;
+    std::unique_ptr<Update> makeUpdate(const QByteArray &archive, const std::string &type = "app",
+        const std::string &name = "core") const;
     /// Builds work/<archive>.zip with the package builder.
-    bool buildPackage(QByteArray const &archive, Files const &added, QStringList const &removed,
-        std::string const &type = "app");
+    bool buildPackage(const QByteArray &archive, const Files &added, const QStringList &removed,
+        const std::string &type = "app");
 
     std::unique_ptr<QTemporaryDir> base;
     Tree outside;
@@ -140,7 +140,7 @@ void TestVellUpdatePackage::cleanup()
     Tree now = snapshot(base->path());
     for (Tree *tree : {&now, &outside}) {
         for (auto it = tree->begin(); it != tree->end();) {
-            bool const ours = it.key() == QLatin1String("vell") || it.key() == QLatin1String("work")
+            const bool ours = it.key() == QLatin1String("vell") || it.key() == QLatin1String("work")
                 || it.key().startsWith(QLatin1String("vell/"))
                 || it.key().startsWith(QLatin1String("work/"));
             it = ours ? tree->erase(it) : std::next(it);
@@ -151,16 +151,16 @@ void TestVellUpdatePackage::cleanup()
 }
 
 std::unique_ptr<Update> TestVellUpdatePackage::makeUpdate(
-    QByteArray const &archive, std::string const &type, std::string const &name) const
+    const QByteArray &archive, const std::string &type, const std::string &name) const
 {
     return std::make_unique<Update>("vell", name, type, "2.0", "", "", "", "", "", "",
         "http://updates.example/" + archive.toStdString() + ".zip", false, 0);
 }
 
-bool TestVellUpdatePackage::buildPackage(QByteArray const &archive, Files const &added,
-    QStringList const &removed, std::string const &type)
+bool TestVellUpdatePackage::buildPackage(const QByteArray &archive, const Files &added,
+    const QStringList &removed, const std::string &type)
 {
-    QString const source = base->filePath(QStringLiteral("source-") + archive);
+    const QString source = base->filePath(QStringLiteral("source-") + archive);
     QStringList arguments {"--project", "vell", "--name", "core", "--type",
         QString::fromStdString(type), "--files", source};
     for (auto it = added.begin(); it != added.end(); ++it) {
@@ -169,13 +169,13 @@ bool TestVellUpdatePackage::buildPackage(QByteArray const &archive, Files const 
         }
         arguments << "--add" << it.key();
     }
-    for (QString const &file : removed) {
+    for (const QString &file : removed) {
         arguments << "--remove" << file;
     }
     arguments << workDir() + '/' + archive + ".zip";
     QProcess builder;
     builder.start(qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell-package", arguments);
-    bool const ok = builder.waitForFinished(30000) && builder.exitStatus() == QProcess::NormalExit
+    const bool ok = builder.waitForFinished(30000) && builder.exitStatus() == QProcess::NormalExit
         && builder.exitCode() == 0;
     if (!ok) {
         qWarning() << "vell-package failed:" << builder.errorString()
@@ -212,7 +212,7 @@ void TestVellUpdatePackage::addOverExistingFileIsUndone()
     QVERIFY(writeFile(installDir() + "/bin/tool", "old tool"));
     QVERIFY(QFile::setPermissions(
         installDir() + "/bin/tool", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(buildPackage("p", {{"bin/tool", "new tool"}}, {}));
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
@@ -230,7 +230,7 @@ void TestVellUpdatePackage::addOverExistingFileIsUndone()
 void TestVellUpdatePackage::removedFileAndFolderComeBack()
 {
     QVERIFY(writeFile(installDir() + "/old/x.txt", "keep me"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(buildPackage("p", {}, {"old/x.txt"}));
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
@@ -261,7 +261,7 @@ void TestVellUpdatePackage::actionsAreCaseInsensitive()
     QFETCH(QByteArray, action);
     QFETCH(QByteArray, result);
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(TestArchive::write(workDir() + "/p.zip",
         {{"p.xml", descriptor(identity, fileElement(".", "x.txt", action))}, {"x.txt", "new"}}));
     auto update = makeUpdate("p");
@@ -279,7 +279,7 @@ void TestVellUpdatePackage::actionsAreCaseInsensitive()
 void TestVellUpdatePackage::retryRecordsFoldersOnceAndFilesTwice()
 {
     QVERIFY(writeFile(installDir() + "/d/x.txt", "old"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(buildPackage("p", {{"d/x.txt", "new"}, {"d/y.txt", "added"}}, {}));
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
@@ -300,7 +300,7 @@ void TestVellUpdatePackage::retryRecordsFoldersOnceAndFilesTwice()
 void TestVellUpdatePackage::untouchedPackageUnwindsNothing()
 {
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
     QVERIFY(package.unwind(workDir()));
@@ -310,7 +310,7 @@ void TestVellUpdatePackage::untouchedPackageUnwindsNothing()
 void TestVellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
 {
     QVERIFY(writeFile(installDir() + "/shared.txt", "original"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(buildPackage("first", {{"shared.txt", "first"}, {"new/n.txt", "first"}}, {}));
     QVERIFY(buildPackage("second", {{"shared.txt", "second"}, {"new/n.txt", "second"}}, {}));
     auto first = makeUpdate("first");
@@ -336,7 +336,7 @@ void TestVellUpdatePackage::recordsOfAnEarlierRunAreIgnored()
     QVERIFY(writeFile(workDir() + "/unwind/app/absent/y.txt", ""));
     QVERIFY(writeFile(installDir() + "/x.txt", "current"));
     QVERIFY(writeFile(installDir() + "/y.txt", "current"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(buildPackage("p", {{"x.txt", "new"}, {"y.txt", "new"}}, {}));
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
@@ -349,10 +349,10 @@ void TestVellUpdatePackage::recordsOfAnEarlierRunAreIgnored()
 
 void TestVellUpdatePackage::appAndPluginBackupsStayApart()
 {
-    QString const pluginDir = base->filePath(QStringLiteral("vell/plugins"));
+    const QString pluginDir = base->filePath(QStringLiteral("vell/plugins"));
     QVERIFY(writeFile(installDir() + "/x.txt", "app original"));
     QVERIFY(writeFile(pluginDir + "/x.txt", "plugin original"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(buildPackage("app", {{"x.txt", "app new"}}, {}, "app"));
     QVERIFY(buildPackage("plugin", {{"x.txt", "plugin new"}}, {}, "plugin"));
     auto app = makeUpdate("app", "app");
@@ -381,8 +381,8 @@ void TestVellUpdatePackage::installDirectoryFollowsTheType()
 
 void TestVellUpdatePackage::firstPluginGetsUserFilePermissions()
 {
-    QByteArray const home = qgetenv("HOME");
-    QString const fakeHome = base->filePath(QStringLiteral("vell/home"));
+    const QByteArray home = qgetenv("HOME");
+    const QString fakeHome = base->filePath(QStringLiteral("vell/home"));
     qputenv("HOME", QFile::encodeName(fakeHome));
     auto restoreHome = qScopeGuard([&] { qputenv("HOME", home); });
 
@@ -393,7 +393,7 @@ void TestVellUpdatePackage::firstPluginGetsUserFilePermissions()
     QString errorText;
     QStringList installed;
     QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
-    QString const plugin = fakeHome + "/.Vellnet/plugins/filter.kwx";
+    const QString plugin = fakeHome + "/.Vellnet/plugins/filter.kwx";
     QCOMPARE(readFile(plugin), QByteArray("plug-in"));
     QCOMPARE(QFileInfo(plugin).permissions(),
         QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup
@@ -406,7 +406,7 @@ void TestVellUpdatePackage::firstPluginGetsUserFilePermissions()
 void TestVellUpdatePackage::unknownTypeTouchesNothing()
 {
     QVERIFY(buildPackage("p", {{"x.txt", "x"}}, {}, "theme"));
-    Tree const before = snapshot(base->path());
+    const Tree before = snapshot(base->path());
     auto update = makeUpdate("p", "theme");
     VellUpdatePackage package(update.get());
     QVERIFY(package.getInstallDir().isEmpty());
@@ -444,9 +444,9 @@ void TestVellUpdatePackage::identityMismatchFailsWithoutText()
 {
     QFETCH(QByteArray, package);
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     // An instruction before the package element is carried out and recorded.
-    QByteArray const document = "<root>" + fileElement(".", "x.txt", "add") + "<package " + package
+    const QByteArray document = "<root>" + fileElement(".", "x.txt", "add") + "<package " + package
         + "/>" + fileElement(".", "y.txt", "add") + "</root>";
     QVERIFY(TestArchive::write(
         workDir() + "/p.zip", {{"p.xml", document}, {"x.txt", "new"}, {"y.txt", "new"}}));
@@ -465,8 +465,8 @@ void TestVellUpdatePackage::identityMismatchFailsWithoutText()
 void TestVellUpdatePackage::malformedDescriptorFailsAndUnwinds()
 {
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
-    Tree const before = snapshot(installDir());
-    QByteArray const document
+    const Tree before = snapshot(installDir());
+    const QByteArray document
         = descriptor(identity, fileElement(".", "x.txt", "add")).chopped(10) + "<file path=";
     QVERIFY(TestArchive::write(workDir() + "/p.zip", {{"p.xml", document}, {"x.txt", "new"}}));
     auto update = makeUpdate("p");
@@ -493,12 +493,12 @@ void TestVellUpdatePackage::damagedArchivesFail()
 {
     QFETCH(QString, damage);
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QByteArray payload;
     for (int i = 0; i < 20000; ++i) {
         payload += QByteArray::number(i * 7919 % 10007);
     }
-    QString const archive = workDir() + "/p.zip";
+    const QString archive = workDir() + "/p.zip";
     QVERIFY(TestArchive::write(archive,
         {{"p.xml", descriptor(identity, fileElement(".", "x.txt", "add"))}, {"x.txt", payload}}));
     QByteArray bytes = readFile(archive);
@@ -508,7 +508,7 @@ void TestVellUpdatePackage::damagedArchivesFail()
         bytes.truncate(bytes.size() / 2);
     } else if (damage == "corrupted") {
         // Flip bytes inside the compressed data of the second entry.
-        int const at = bytes.indexOf("x.txt") + 200;
+        const int at = bytes.indexOf("x.txt") + 200;
         for (int i = at; i < at + 16; ++i) {
             bytes[i] = char(bytes[i] ^ 0x5a);
         }
@@ -552,7 +552,7 @@ void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped()
     QFETCH(QByteArray, action);
     QVERIFY(QFile::link(sentinelDir(), installDir() + "/out"));
     QVERIFY(QFile::link(sentinelDir() + "/x.txt", installDir() + "/x.txt"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(TestArchive::write(workDir() + "/p.zip",
         {{"p.xml",
              descriptor(
@@ -587,11 +587,11 @@ void TestVellUpdatePackage::hostileEntryNamesAreRefused()
     QFETCH(QByteArray, entry);
     QVERIFY(QFile::link(sentinelDir(), workDir() + "/link"));
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
     QVERIFY(TestArchive::write(workDir() + "/p.zip",
         {{"p.xml", descriptor(identity, fileElement(".", "x.txt", "add"))}, {entry, "evil"},
             {"x.txt", "new"}}));
-    Tree const work = snapshot(workDir());
+    const Tree work = snapshot(workDir());
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
     QString errorText;
@@ -603,7 +603,7 @@ void TestVellUpdatePackage::hostileEntryNamesAreRefused()
     QVERIFY(!QFileInfo::exists(QDir::tempPath() + "/vell-absolute-entry.txt"));
     // In the work directory only the descriptor was unpacked (folders and the
     // backup area's bookkeeping aside).
-    auto const filesOf = [](Tree tree) {
+    const auto filesOf = [](Tree tree) {
         for (auto it = tree.begin(); it != tree.end();) {
             bool const skip = it.value() == "dir" || it.key().startsWith(QLatin1String("unwind/"));
             it = skip ? tree.erase(it) : std::next(it);
@@ -619,7 +619,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("step");
-    for (QString const fault : {"copy fails", "backup refused", "target is a folder",
+    for (const QString fault : {"copy fails", "backup refused", "target is a folder",
              "malformed descriptor", "foreign package"}) {
         for (int step = 0; step < 4; ++step) {
             QTest::addRow("%s at step %d", qPrintable(fault), step) << fault << step;
@@ -632,7 +632,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
     QFETCH(QString, fault);
     QFETCH(int, step);
     // Four files replaced, one removed, one added: an "app" package of several steps.
-    QStringList const names {"d0/f.bin", "d1/f.bin", "d2/f.bin", "d3/f.bin"};
+    const QStringList names {"d0/f.bin", "d1/f.bin", "d2/f.bin", "d3/f.bin"};
     for (int i = 0; i < names.size(); ++i) {
         QVERIFY(writeFile(installDir() + '/' + names[i], "old " + QByteArray::number(i)));
     }
@@ -641,7 +641,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
     QByteArray instructions = fileElement(".", "gone.txt", "remove");
     QVector<TestArchive::Entry> entries;
     for (int i = 0; i < names.size(); ++i) {
-        QByteArray const name = names[i].toUtf8();
+        const QByteArray name = names[i].toUtf8();
         if (i == step && fault == "malformed descriptor") {
             instructions += "<file path='d'";
             break;
@@ -659,7 +659,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
     entries.prepend(TestArchive::Entry("p.xml", descriptor(identity, instructions)));
     QVERIFY(TestArchive::write(workDir() + "/p.zip", entries));
 
-    QString const target = installDir() + '/' + names[step];
+    const QString target = installDir() + '/' + names[step];
     if (fault == "backup refused") {
         // An earlier package of the run claims the unwind area; then a file
         // stands where the backup's folder must go.
@@ -675,7 +675,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
         QVERIFY(QFile::remove(target));
         QVERIFY(writeFile(target + "/inner.txt", "inner"));
     }
-    Tree const before = snapshot(installDir());
+    const Tree before = snapshot(installDir());
 
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());

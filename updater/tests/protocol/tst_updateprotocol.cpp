@@ -19,14 +19,14 @@
 
 namespace {
 
-Component component(std::string const &project, std::string const &name, std::string const &type,
-    std::string const &version = "1.0", std::string const &description = "d")
+Component component(const std::string &project, const std::string &name, const std::string &type,
+    const std::string &version = "1.0", const std::string &description = "d")
 {
     return Component(project, name, type, version, description, "c", "a", "w", "e");
 }
 
-std::string componentText(std::string const &p, std::string const &n, std::string const &t,
-    std::string const &v, std::string const &d)
+std::string componentText(const std::string &p, const std::string &n, const std::string &t,
+    const std::string &v, const std::string &d)
 {
     return "<component project='" + p + "' name='" + n + "' type='" + t + "' version='" + v
         + "'>\n<description>" + d
@@ -34,7 +34,7 @@ std::string componentText(std::string const &p, std::string const &n, std::strin
           "webpage>\n<email>e</email>\n</component>";
 }
 
-QByteArray readAll(QString const &path)
+QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
@@ -100,10 +100,10 @@ void TestUpdateProtocol::registryIsSavedByteForByte()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     ComponentsFile registry;
-    for (Component const &c : components) {
+    for (const Component &c : components) {
         registry.addComponent(c);
     }
-    QString const path = dir.filePath(QStringLiteral("components.xml"));
+    const QString path = dir.filePath(QStringLiteral("components.xml"));
     QVERIFY(registry.save(path.toStdString()));
     QCOMPARE(readAll(path), expected);
 
@@ -131,7 +131,7 @@ void TestUpdateProtocol::readerReadsBackWhatSaveWrote()
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     ComponentsFile saved;
-    for (Component const &c : components) {
+    for (const Component &c : components) {
         saved.addComponent(c);
     }
     std::string const path = dir.filePath(QStringLiteral("components.xml")).toStdString();
@@ -142,9 +142,9 @@ void TestUpdateProtocol::readerReadsBackWhatSaveWrote()
     QVERIFY2(ComponentsFileReader::read(path, read, &error), error.c_str());
     QCOMPARE(read.getComponents().size(), saved.getComponents().size());
     auto r = read.getComponents().begin();
-    for (auto const &entry : saved.getComponents()) {
-        Component const &a = entry.second;
-        Component const &b = r->second;
+    for (const auto &entry : saved.getComponents()) {
+        const Component &a = entry.second;
+        const Component &b = r->second;
         QCOMPARE(r->first, entry.first);
         QCOMPARE(b.getProject(), a.getProject());
         QCOMPARE(b.getName(), a.getName());
@@ -304,16 +304,16 @@ void TestUpdateProtocol::stringToUINT()
 
 void TestUpdateProtocol::resultKeepsTheAddedUpdates()
 {
-    Request const request("vell", "core", "app", "1");
-    Update const first(
+    const Request request("vell", "core", "app", "1");
+    const Update first(
         "vell", "core", "app", "2", "", "", "", "", "", "log", "http://h/a.zip", true, 7);
-    Update const second("vell", "core", "app", "3", "", "", "", "", "", "", "", false, 0);
+    const Update second("vell", "core", "app", "3", "", "", "", "", "", "", "", false, 0);
     Result result(request);
     QVERIFY(result.getUpdates().empty());
     result.addUpdate(first);
     result.addUpdate(second);
     QCOMPARE(result.getRequest(), &request);
-    QCOMPARE(result.getUpdates(), (std::vector<Update const *> {&first, &second}));
+    QCOMPARE(result.getUpdates(), (std::vector<const Update *> {&first, &second}));
     QCOMPARE(
         Util::generateComponentID("ab", "c", "app"), Util::generateComponentID("a", "bc", "app"));
 }

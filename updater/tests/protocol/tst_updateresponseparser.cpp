@@ -6,7 +6,7 @@
 
 namespace {
 
-QByteArray request(QByteArray const &attributes, QByteArray const &children)
+QByteArray request(const QByteArray &attributes, const QByteArray &children)
 {
     return "<request " + attributes + ">" + children + "</request>";
 }
@@ -34,7 +34,7 @@ void TestUpdateResponseParser::requestsYieldUpdates_data()
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<QStringList>("names");
 
-    QByteArray const update = "<version>2</version><link>http://h/p.zip</link>";
+    const QByteArray update = "<version>2</version><link>http://h/p.zip</link>";
     QTest::newRow("no request") << QByteArray("<updates/>") << QStringList();
     QTest::newRow("one update") << "<r>" + request("name='a'", update) + "</r>"
                                 << QStringList {"a"};
@@ -64,7 +64,7 @@ void TestUpdateResponseParser::requestsYieldUpdates()
     QString error;
     QVERIFY2(UpdateResponseParser::parse(document, updates, &error), qPrintable(error));
     QStringList found;
-    for (Update const &u : updates) {
+    for (const Update &u : updates) {
         found << QString::fromStdString(u.getName());
     }
     QCOMPARE(found, names);
@@ -72,7 +72,7 @@ void TestUpdateResponseParser::requestsYieldUpdates()
 
 void TestUpdateResponseParser::fieldsAreTakenFromTheirPlaces()
 {
-    QByteArray const document = "<?xml version='1.0'?>\n<response>"
+    const QByteArray document = "<?xml version='1.0'?>\n<response>"
         + request("project='vell' name='core' type='app' version='9' link='http://attr/x.zip'",
             "<version>2.0</version><version>3.0</version>"
             "<description>New <b>core</b></description>"
@@ -85,7 +85,7 @@ void TestUpdateResponseParser::fieldsAreTakenFromTheirPlaces()
     std::vector<Update> updates;
     QVERIFY(UpdateResponseParser::parse(document, updates));
     QCOMPARE(updates.size(), std::size_t(1));
-    Update const &u = updates.front();
+    const Update &u = updates.front();
     QCOMPARE(u.getProject(), std::string("vell"));
     QCOMPARE(u.getName(), std::string("core"));
     QCOMPARE(u.getType(), std::string("app"));
@@ -144,14 +144,14 @@ void TestUpdateResponseParser::criticalAndTimestamp()
 void TestUpdateResponseParser::textIsStoredAsUtf8_data()
 {
     QTest::addColumn<QByteArray>("document");
-    QString const text = QStringLiteral("Łódź – nowa wersja");
-    QByteArray const body = "<r><request name='" + text.toUtf8() + "'><description>" + text.toUtf8()
+    const QString text = QStringLiteral("Łódź – nowa wersja");
+    const QByteArray body = "<r><request name='" + text.toUtf8() + "'><description>" + text.toUtf8()
         + "</description></request></r>";
     QTest::newRow("UTF-8 by default") << body;
     QTest::newRow("UTF-8 declared") << "<?xml version='1.0' encoding='UTF-8'?>" + body;
     QTextCodec *latin2 = QTextCodec::codecForName("ISO-8859-2");
     QVERIFY(latin2);
-    QString const plain = QStringLiteral("Łódź - nowa wersja");
+    const QString plain = QStringLiteral("Łódź - nowa wersja");
     QTest::newRow("ISO-8859-2 declared")
         << "<?xml version='1.0' encoding='ISO-8859-2'?><r><request name='"
             + latin2->fromUnicode(plain) + "'><description>" + latin2->fromUnicode(plain)
@@ -164,7 +164,7 @@ void TestUpdateResponseParser::textIsStoredAsUtf8()
     std::vector<Update> updates;
     QVERIFY(UpdateResponseParser::parse(document, updates));
     QCOMPARE(updates.size(), std::size_t(1));
-    QString const name = QString::fromStdString(updates.front().getName());
+    const QString name = QString::fromStdString(updates.front().getName());
     QVERIFY2(name.startsWith(QStringLiteral("Łódź")), qPrintable(name));
     QCOMPARE(QString::fromStdString(updates.front().getDescription()), name);
 }
