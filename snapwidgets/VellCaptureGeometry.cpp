@@ -16,8 +16,9 @@ QRect normalisedSelection(const QPoint &start, const QPoint &end)
 
 QRect devicePixelRect(const QRect &logical, qreal devicePixelRatio, const QSize &deviceSize)
 {
-    if (!logical.isValid() || devicePixelRatio <= 0)
+    if (!logical.isValid() || devicePixelRatio <= 0) {
         return QRect();
+    }
     // A logical pixel x covers the device pixels [x * ratio, (x + 1) * ratio).
     const int left = qFloor(logical.left() * devicePixelRatio);
     const int top = qFloor(logical.top() * devicePixelRatio);

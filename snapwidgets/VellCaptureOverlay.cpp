@@ -50,8 +50,9 @@ void VellCaptureOverlay::paint(QPainter &painter, const QPixmap &screen) const
 QRegion VellCaptureOverlay::changedRegion(
     const VellCaptureOverlay &before, const VellCaptureOverlay &after)
 {
-    if (before.area != after.area)
+    if (before.area != after.area) {
         return QRegion(QRect(QPoint(), before.area.expandedTo(after.area)));
+    }
     // Inside both selections or outside both, a pixel changes only where a
     // line was or is drawn.
     return before.selectionArea().xored(after.selectionArea()) + before.lineBands()

@@ -65,8 +65,9 @@ void VellCaptureWidget::init()
 void VellCaptureWidget::keyPressEvent(QKeyEvent *event)
 {
     // Every other key is swallowed on purpose.
-    if (event->key() == Qt::Key_Escape)
+    if (event->key() == Qt::Key_Escape) {
         close();
+    }
 }
 
 void VellCaptureWidget::mousePressEvent(QMouseEvent *event)
@@ -90,8 +91,9 @@ void VellCaptureWidget::mouseMoveEvent(QMouseEvent *event)
 {
     const VellCaptureOverlay before = overlay();
     crosshair = event->pos();
-    if (pressed)
+    if (pressed) {
         selection = VellCaptureGeometry::normalisedSelection(startPoint, event->pos());
+    }
     // Painted at once so that the cross-hair follows the pointer; only what
     // changed, since a full repaint of a 4K screen can take longer than a frame
     // (see bench/snapwidgets).
@@ -103,8 +105,9 @@ void VellCaptureWidget::mouseReleaseEvent(QMouseEvent *)
     const QRect pixels = VellCaptureGeometry::devicePixelRect(
         selection, screenPixmap.devicePixelRatio(), screenPixmap.size());
     // Invalid when nothing was dragged out (a click, or a press alone).
-    if (pixels.isValid())
+    if (pixels.isValid()) {
         region = new QImage(screenPixmap.copy(pixels).toImage());
+    }
     close();
 }
 
@@ -120,8 +123,9 @@ void VellCaptureWidget::hideEvent(QHideEvent *event)
 {
     // Qt keeps routing every mouse event of the application to the grabber,
     // even a hidden one; the host's windows must get them back once we close.
-    if (mouseGrabber() == this)
+    if (mouseGrabber() == this) {
         releaseMouse();
+    }
     QWidget::hideEvent(event);
 }
 

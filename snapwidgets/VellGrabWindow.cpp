@@ -29,8 +29,9 @@ QPixmap grabWindow(const QPoint &)
 {
     Display *display = QX11Info::isPlatformX11() ? QX11Info::display() : nullptr;
     QScreen *screen = QGuiApplication::primaryScreen();
-    if (!display || !screen)
+    if (!display || !screen) {
         return QPixmap();
+    }
     // The window is grabbed after the server has been released.
     return screen->grabWindow(topLevelUnderPointer(display));
 }

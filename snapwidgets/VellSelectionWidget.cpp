@@ -43,8 +43,9 @@ void VellSelectionWidget::mouseReleaseEvent(QMouseEvent *event)
     releaseMouse();
     // Taken before the host's dialog closes, so releasing over it captures it.
     region = new QImage(grabWindow(event->globalPos()).toImage());
-    if (QWidget *window = nativeParentWidget())
+    if (QWidget *window = nativeParentWidget()) {
         window->close();
+    }
 }
 
 void VellSelectionWidget::paintEvent(QPaintEvent *)

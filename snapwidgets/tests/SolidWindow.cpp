@@ -15,8 +15,9 @@ bool SolidWindow::isPictureOf(const QImage &image) const
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < rgb.height(); ++y) {
         for (int x = 0; x < rgb.width(); ++x) {
-            if (rgb.pixel(x, y) != colour.rgb())
+            if (rgb.pixel(x, y) != colour.rgb()) {
                 return false;
+            }
         }
     }
     return !rgb.isNull();

@@ -94,8 +94,9 @@ QPixmap patternScreen(const QSize &logicalSize, qreal ratio)
 {
     QImage image(logicalSize * ratio, QImage::Format_RGB32);
     for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x)
+        for (int x = 0; x < image.width(); ++x) {
             image.setPixel(x, y, qRgb(x * 7 % 256, y * 13 % 256, (x ^ y) % 256));
+        }
     }
     QPixmap pixmap = QPixmap::fromImage(image);
     pixmap.setDevicePixelRatio(ratio);
@@ -111,8 +112,9 @@ QImage render(const QPixmap &screen, const VellCaptureOverlay &overlay, QImage i
         image.fill(Qt::magenta);
     }
     QPainter painter(&image);
-    if (!clip.isNull())
+    if (!clip.isNull()) {
         painter.setClipRegion(clip);
+    }
     overlay.paint(painter, screen);
     return image;
 }
@@ -176,8 +178,9 @@ void tst_CaptureGeometry::repaintingTheChangedRegionEqualsAFullRepaint()
     QCOMPARE(limited, render(screen, after));
     if (small) {
         int changedPixels = 0;
-        for (const QRect &rect : changed)
+        for (const QRect &rect : changed) {
             changedPixels += rect.width() * rect.height();
+        }
         QVERIFY2(changedPixels < area.width() * area.height() / 2,
             qPrintable(QString::number(changedPixels)));
     }

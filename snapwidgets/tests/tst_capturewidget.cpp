@@ -23,9 +23,10 @@ public:
         const qreal ratio = screen->devicePixelRatio();
         picture = QImage(screen->geometry().size() * ratio, QImage::Format_RGB32);
         for (int y = 0; y < picture.height(); ++y) {
-            for (int x = 0; x < picture.width(); ++x)
+            for (int x = 0; x < picture.width(); ++x) {
                 picture.setPixel(
                     x, y, qRgb(40 + x % 200, 40 + y % 200, 40 + (x / 200 + y / 200) * 9));
+            }
         }
         picture.setDevicePixelRatio(ratio);
         setGeometry(screen->geometry());
@@ -57,8 +58,9 @@ QImage grabScreen()
 int blackPixelsInRow(const QImage &image, int y)
 {
     int count = 0;
-    for (int x = 0; x < image.width(); ++x)
+    for (int x = 0; x < image.width(); ++x) {
         count += image.pixel(x, y) == qRgb(0, 0, 0) ? 1 : 0;
+    }
     return count;
 }
 } // namespace
@@ -107,16 +109,20 @@ std::unique_ptr<VellCaptureWidget> tst_CaptureWidget::startCapture()
     // The widget freezes the screen as it is: wait until the known picture
     // is back on it, repainted after the previous capture widget went away.
     const QImage picture = plainRgb(pictureWindow->picture);
-    if (!QTest::qWaitFor([&picture] { return grabScreen() == picture; }))
+    if (!QTest::qWaitFor([&picture] { return grabScreen() == picture; })) {
         return nullptr;
+    }
     auto widget = std::make_unique<VellCaptureWidget>();
-    if (widget->isVisible())
+    if (widget->isVisible()) {
         return nullptr; // shown only after its start-up delay
+    }
     if (!QTest::qWaitFor([&widget] { return widget->isVisible(); })
-        || !QTest::qWaitForWindowExposed(widget.get()))
+        || !QTest::qWaitForWindowExposed(widget.get())) {
         return nullptr;
-    if (widget->geometry() != QGuiApplication::primaryScreen()->geometry())
+    }
+    if (widget->geometry() != QGuiApplication::primaryScreen()->geometry()) {
         return nullptr;
+    }
     QTest::qWait(100);
     return widget;
 }
@@ -162,13 +168,15 @@ void tst_CaptureWidget::dragCutsThatPartOfTheFrozenScreen()
     QVERIFY(XdoPointer::press(1));
     QVERIFY(XdoPointer::moveTo(device(via.x(), via.y())));
     QVERIFY(XdoPointer::moveTo(device(to.x(), to.y())));
-    if (middleButtonAtTheEnd)
+    if (middleButtonAtTheEnd) {
         QVERIFY(XdoPointer::press(2));
+    }
     QVERIFY(widget->isVisible());
     QVERIFY(XdoPointer::release(middleButtonAtTheEnd ? 2 : 1));
     QTRY_VERIFY(!widget->isVisible());
-    if (middleButtonAtTheEnd)
+    if (middleButtonAtTheEnd) {
         QVERIFY(XdoPointer::release(1));
+    }
     QCOMPARE(QWidget::mouseGrabber(), nullptr);
 
     std::unique_ptr<QImage> region(VellCaptureWidget::getSelectedRegion());
@@ -215,8 +223,9 @@ void tst_CaptureWidget::otherKeysDoNothing()
 {
     auto widget = startCapture();
     QVERIFY(widget);
-    for (const char *key : {"a", "Return", "space", "q", "F4"})
+    for (const char *key : {"a", "Return", "space", "q", "F4"}) {
         QVERIFY(XdoPointer::key(QString::fromLatin1(key)));
+    }
     QVERIFY(widget->isVisible());
     QCOMPARE(VellCaptureWidget::getSelectedRegion(), nullptr);
     QVERIFY(XdoPointer::key(QStringLiteral("Escape")));
@@ -242,8 +251,9 @@ void tst_CaptureWidget::crosshairFollowsThePointerWithoutTrails()
     // again, but for where the new vertical line crosses it. The pen is
     // cosmetic: one device pixel thick at any device pixel ratio.
     int dashedRows = 0;
-    for (int y = second.y() - 2 * ratio; y <= second.y() + 2 * ratio; ++y)
+    for (int y = second.y() - 2 * ratio; y <= second.y() + 2 * ratio; ++y) {
         dashedRows += dashedRow(y) ? 1 : 0;
+    }
     QCOMPARE(dashedRows, 1);
     QVERIFY2(blackPixelsInRow(screen, first.y()) <= ratio,
         qPrintable(QString::number(blackPixelsInRow(screen, first.y()))));

@@ -17,8 +17,9 @@ private Q_SLOTS:
 void tst_DesignerApp::designerLoadsThePlugin()
 {
     const QString designer = QStandardPaths::findExecutable(QStringLiteral("designer"));
-    if (designer.isEmpty())
+    if (designer.isEmpty()) {
         QSKIP("Qt Designer is not installed (qttools5-dev-tools)");
+    }
     QTemporaryDir home;
     QVERIFY2(home.isValid(), qPrintable(home.errorString()));
 
@@ -56,8 +57,9 @@ void tst_DesignerApp::designerLoadsThePlugin()
     QVERIFY2(stillRunning, output.right(3000).constData());
     // Every line that names the plug-in reports success.
     for (const QByteArray &line : output.split('\n')) {
-        if (!line.contains("libsnapwidgets"))
+        if (!line.contains("libsnapwidgets")) {
             continue;
+        }
         QVERIFY2(!line.contains("Cannot load") && !line.contains("undefined symbol")
                 && !line.contains("not a valid"),
             line.constData());

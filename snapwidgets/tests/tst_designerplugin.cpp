@@ -86,11 +86,13 @@ QDesignerCustomWidgetCollectionInterface *tst_DesignerPlugin::collection()
 
 QDesignerCustomWidgetInterface *tst_DesignerPlugin::widgetInterface(const QString &name)
 {
-    if (!collection())
+    if (!collection()) {
         return nullptr;
+    }
     for (QDesignerCustomWidgetInterface *widget : collection()->customWidgets()) {
-        if (widget->name() == name)
+        if (widget->name() == name) {
             return widget;
+        }
     }
     return nullptr;
 }
@@ -172,16 +174,18 @@ void tst_DesignerPlugin::deletedInstanceIsReplacedByAFreshOne()
     QPointer<QObject> first = loader.instance();
     QVERIFY(first);
     QCOMPARE(loader.instance(), first.data());
-    for (QDesignerCustomWidgetInterface *widget : collection()->customWidgets())
+    for (QDesignerCustomWidgetInterface *widget : collection()->customWidgets()) {
         widget->initialize(nullptr);
+    }
 
     delete first.data();
     QVERIFY(!first);
     QObject *fresh = loader.instance();
     QVERIFY(fresh);
     QCOMPARE(collection()->customWidgets().size(), 2);
-    for (QDesignerCustomWidgetInterface *widget : collection()->customWidgets())
+    for (QDesignerCustomWidgetInterface *widget : collection()->customWidgets()) {
         QVERIFY(!widget->isInitialized());
+    }
 }
 
 void tst_DesignerPlugin::uiLoaderBuildsBothWidgetsFromAForm()

@@ -24,8 +24,9 @@ QImage *pickAsOwnWindow(VellSelectionWidget &picker, const QPoint &releaseAt)
     picker.setGeometry(60, 60, 100, 100);
     picker.show();
     if (!QTest::qWaitForWindowExposed(&picker) || !XdoPointer::moveTo(QPoint(80, 80))
-        || !XdoPointer::press(1) || !XdoPointer::moveTo(releaseAt) || !XdoPointer::release(1))
+        || !XdoPointer::press(1) || !XdoPointer::moveTo(releaseAt) || !XdoPointer::release(1)) {
         return nullptr;
+    }
     const bool taken
         = QTest::qWaitFor([] { return VellSelectionWidget::getSelectedRegion() != nullptr; });
     return taken ? VellSelectionWidget::getSelectedRegion() : nullptr;

@@ -72,8 +72,9 @@ void tst_SnapLibrary::cursorIsTheTargetOnATransparentKeyColour()
     QRect drawn;
     for (int y = 0; y < cursor.height(); ++y) {
         for (int x = 0; x < cursor.width(); ++x) {
-            if (qAlpha(cursor.pixel(x, y)) != 0)
+            if (qAlpha(cursor.pixel(x, y)) != 0) {
                 drawn |= QRect(x, y, 1, 1);
+            }
         }
     }
     QCOMPARE(drawn, QRect(0, 0, 19, 19));

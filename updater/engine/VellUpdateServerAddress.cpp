@@ -16,33 +16,39 @@ bool VellUpdateServerAddress::parse(const QString &text, VellUpdateServerAddress
     if (trimmed.startsWith(QLatin1Char('['))) {
         // "[::1]" or "[::1]:port": the brackets keep the address's colons apart.
         const int close = trimmed.indexOf(QLatin1Char(']'));
-        if (close < 0)
+        if (close < 0) {
             return false;
+        }
         host = trimmed.mid(1, close - 1);
         const QString rest = trimmed.mid(close + 1);
         if (!rest.isEmpty()) {
-            if (!rest.startsWith(QLatin1Char(':')))
+            if (!rest.startsWith(QLatin1Char(':'))) {
                 return false;
+            }
             portText = rest.mid(1);
-            if (portText.isEmpty())
+            if (portText.isEmpty()) {
                 return false;
+            }
         }
     } else if (trimmed.count(QLatin1Char(':')) == 1) {
         const int colon = trimmed.indexOf(QLatin1Char(':'));
         host = trimmed.left(colon);
         portText = trimmed.mid(colon + 1);
-        if (portText.isEmpty())
+        if (portText.isEmpty()) {
             return false;
+        }
     }
-    if (host.isEmpty())
+    if (host.isEmpty()) {
         return false;
+    }
 
     quint16 port = DefaultPort;
     if (!portText.isEmpty()) {
         bool ok = false;
         const uint value = portText.toUInt(&ok, 10);
-        if (!ok || value == 0 || value > 65535)
+        if (!ok || value == 0 || value > 65535) {
             return false;
+        }
         port = static_cast<quint16>(value);
     }
     address = VellUpdateServerAddress(host, port);
@@ -53,7 +59,8 @@ VellUpdateServerAddress VellUpdateServerAddress::fromEnvironment()
 {
     VellUpdateServerAddress address;
     const QString configured = qEnvironmentVariable(EnvironmentVariable);
-    if (!configured.isEmpty())
+    if (!configured.isEmpty()) {
         parse(configured, address);
+    }
     return address;
 }

@@ -52,12 +52,14 @@ QByteArray extractQuery(const QByteArray &output)
     static const QByteArray close("</s>");
     const int begin = output.indexOf(open);
     const int end = output.lastIndexOf(close);
-    if (begin < 0 || end < begin + open.size())
+    if (begin < 0 || end < begin + open.size()) {
         return QByteArray();
+    }
     QByteArray query = output.mid(begin, end + close.size() - begin);
     const int nul = query.indexOf('\0');
-    if (nul >= 0)
+    if (nul >= 0) {
         query.truncate(nul);
+    }
     return QString::fromLatin1(query).toUtf8();
 }
 
@@ -69,12 +71,14 @@ QByteArray extractQuery(const QByteArray &output)
 bool isSafePackagePath(const QUrl &link)
 {
     const QString stored = link.path();
-    if (stored.isEmpty() || stored.endsWith(QLatin1Char('/')))
+    if (stored.isEmpty() || stored.endsWith(QLatin1Char('/'))) {
         return false;
+    }
     for (const QString &path : {stored, link.path(QUrl::FullyDecoded)}) {
         const QStringList segments = path.split(QLatin1Char('/'));
-        if (segments.contains(QLatin1String("..")) || path.contains(QChar(0)))
+        if (segments.contains(QLatin1String("..")) || path.contains(QChar(0))) {
             return false;
+        }
     }
     return true;
 }
@@ -94,14 +98,17 @@ bool makePrivateParents(const QString &base, const QString &relativeFile, QStrin
     segments.removeLast();
     QString path = base;
     for (const QString &segment : qAsConst(segments)) {
-        if (segment == QLatin1String("."))
+        if (segment == QLatin1String(".")) {
             continue;
-        if (!path.endsWith(QLatin1Char('/')))
+        }
+        if (!path.endsWith(QLatin1Char('/'))) {
             path += QLatin1Char('/');
+        }
         path += segment;
         const QByteArray native = QFile::encodeName(path);
-        if (::mkdir(native.constData(), S_IRWXU) == 0)
+        if (::mkdir(native.constData(), S_IRWXU) == 0) {
             continue;
+        }
         struct stat info;
         if (errno != EEXIST || ::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
             errorText = errno == EEXIST ? systemError(ENOTDIR) : systemError(errno);
@@ -152,8 +159,9 @@ QByteArray VellUpdaterEngine::readClientQuery() const
     QProcess client;
     client.setProcessChannelMode(QProcess::MergedChannels);
     client.start(clientProgram, {QStringLiteral("-updatequery")}, QIODevice::ReadWrite);
-    if (!client.waitForStarted(-1))
+    if (!client.waitForStarted(-1)) {
         return QByteArray();
+    }
     // The client has nothing to read from us; let it see the end of its input.
     client.closeWriteChannel();
     client.waitForFinished(-1);
@@ -202,8 +210,9 @@ bool VellUpdaterEngine::checkUpdates()
         answer += querySocket.readAll();
     }
 
-    for (const Update &update : offered)
+    for (const Update &update : offered) {
         updates.append(new Update(update));
+    }
     return true;
 }
 
@@ -232,8 +241,9 @@ void VellUpdaterEngine::clearUpdates()
 
 void VellUpdaterEngine::beginDownload()
 {
-    if (state == Sizing || state == Downloading)
+    if (state == Sizing || state == Downloading) {
         return;
+    }
     totalDone = 0;
     totalSize = 0;
     state = Sizing;
@@ -262,8 +272,9 @@ void VellUpdaterEngine::sizeNextUpdate()
         return;
     }
     const QUrl link = linkOf(updates.at(sizedIndex));
-    if (refuseUnsafeLink(link))
+    if (refuseUnsafeLink(link)) {
         return;
+    }
     sendRequest("HEAD", link);
 }
 
@@ -285,15 +296,17 @@ void VellUpdaterEngine::getCurUpdate()
     const QUrl link = linkOf(update);
     emit downloadFile(nameOf(update));
     requestDone = 0;
-    if (!openTargetFile(link))
+    if (!openTargetFile(link)) {
         return;
+    }
     sendRequest("GET", link);
 }
 
 bool VellUpdaterEngine::refuseUnsafeLink(const QUrl &link)
 {
-    if (isSafePackagePath(link) && !link.host().isEmpty())
+    if (isSafePackagePath(link) && !link.host().isEmpty()) {
         return false;
+    }
     failDownload(QCoreApplication::translate(
         "translation", "The package link %1 does not name a file on a server.", "nc")
                      .arg(link.toString()));
@@ -302,8 +315,9 @@ bool VellUpdaterEngine::refuseUnsafeLink(const QUrl &link)
 
 bool VellUpdaterEngine::openTargetFile(const QUrl &link)
 {
-    if (refuseUnsafeLink(link))
+    if (refuseUnsafeLink(link)) {
         return false;
+    }
     if (workDir.isEmpty()) {
         failDownload(QCoreApplication::translate(
             "translation", "There is no folder to store the packages in.", "nc"));
@@ -318,8 +332,9 @@ bool VellUpdaterEngine::openTargetFile(const QUrl &link)
             O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             targetPath = path;
-            if (targetFile.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle))
+            if (targetFile.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
                 return true;
+            }
             errorText = targetFile.errorString();
             ::close(fd);
         } else {
@@ -363,14 +378,16 @@ void VellUpdaterEngine::sendRequest(const QByteArray &verb, const QUrl &link)
 // that Qt has already marked as failed makes it report a second error.
 void VellUpdaterEngine::responseHeaderReceived()
 {
-    if (sender() == reply)
+    if (sender() == reply) {
         stallTimer.start(limits.downloadStallMs);
+    }
 }
 
 void VellUpdaterEngine::redirectReceived(const QUrl &target)
 {
-    if (sender() != reply)
+    if (sender() != reply) {
         return;
+    }
     if (!isPlainHttpOnDefaultPort(target)) {
         failDownload(QCoreApplication::translate("translation",
             "Downloading %1 failed: the server redirected it to %2, "
@@ -384,8 +401,9 @@ void VellUpdaterEngine::redirectReceived(const QUrl &target)
 
 void VellUpdaterEngine::dataReadProgress()
 {
-    if (sender() == reply && state == Downloading)
+    if (sender() == reply && state == Downloading) {
         storeReceivedBytes();
+    }
 }
 
 void VellUpdaterEngine::storeReceivedBytes()
@@ -426,16 +444,19 @@ void VellUpdaterEngine::emitProgress()
 void VellUpdaterEngine::requestFinished()
 {
     auto *finished = qobject_cast<QNetworkReply *>(sender());
-    if (!finished)
+    if (!finished) {
         return;
+    }
     finished->deleteLater();
-    if (finished != reply || state == Aborted)
+    if (finished != reply || state == Aborted) {
         return;
+    }
 
     if (state == Downloading && finished->error() == QNetworkReply::NoError) {
         storeReceivedBytes(); // the last bytes may come with the end
-        if (finished != reply)
+        if (finished != reply) {
             return; // storing them failed
+        }
     }
     // The reply has ended: there is nothing left to abort.
     stallTimer.stop();
@@ -459,8 +480,9 @@ void VellUpdaterEngine::requestFinished()
 
     if (state == Sizing) {
         const QVariant length = finished->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid())
+        if (length.isValid()) {
             totalSize += length.toLongLong();
+        }
         ++sizedIndex;
         sizeNextUpdate();
     } else if (state == Downloading) {
@@ -472,8 +494,9 @@ void VellUpdaterEngine::getNextUpdate()
 {
     targetFile.close();
     ++currentIndex;
-    if (totalSize == 0)
+    if (totalSize == 0) {
         emitProgress();
+    }
     if (currentIndex < updates.size()) {
         getCurUpdate();
     } else {
@@ -484,8 +507,9 @@ void VellUpdaterEngine::getNextUpdate()
 
 void VellUpdaterEngine::transferStalled()
 {
-    if (!reply)
+    if (!reply) {
         return;
+    }
     failDownload(QCoreApplication::translate(
         "translation", "Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")
                      .arg(replyLink.toString())
@@ -494,8 +518,9 @@ void VellUpdaterEngine::transferStalled()
 
 void VellUpdaterEngine::failDownload(const QString &reason)
 {
-    if (state == Aborted)
+    if (state == Aborted) {
         return;
+    }
     detachReply();
     discardTargetFile();
     state = Idle;
@@ -513,8 +538,9 @@ void VellUpdaterEngine::detachReply()
         // Aborting inside one of the reply's own signals confuses it: let it
         // return from that signal first.
         QTimer::singleShot(0, current, [current] {
-            if (!current->isFinished())
+            if (!current->isFinished()) {
                 current->abort();
+            }
             current->deleteLater();
         });
     }
@@ -569,13 +595,15 @@ bool VellUpdaterEngine::installPackage(VellUpdatePackage &package, const QString
         }
         QString message
             = QCoreApplication::translate("translation", "Failed installing package ", "nc") + name;
-        if (!errorText.isEmpty())
+        if (!errorText.isEmpty()) {
             message += QLatin1Char('\n') + errorText;
+        }
         const auto answer = QMessageBox::warning(nullptr,
             QCoreApplication::translate("translation", "Update", "nc"), message,
             QMessageBox::Abort | QMessageBox::Retry, QMessageBox::Retry);
-        if (answer != QMessageBox::Retry)
+        if (answer != QMessageBox::Retry) {
             return false;
+        }
     }
 }
 
@@ -608,16 +636,18 @@ void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePac
 
 void removeDir(const QString &path)
 {
-    if (path.isEmpty())
+    if (path.isEmpty()) {
         return; // QDir would take it for the current directory
+    }
     const QDir dir(path);
     const QFileInfoList entries
         = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QFileInfo &entry : entries) {
         // A link is removed as a link, never followed into what it points at.
-        if (entry.isDir() && !entry.isSymLink())
+        if (entry.isDir() && !entry.isSymLink()) {
             removeDir(entry.filePath());
-        else
+        } else {
             QFile::remove(entry.filePath());
+        }
     }
 }

@@ -10,8 +10,9 @@ namespace {
 
 QString withTrailingSlash(QString path)
 {
-    if (!path.endsWith(QLatin1Char('/')))
+    if (!path.endsWith(QLatin1Char('/'))) {
         path += QLatin1Char('/');
+    }
     return path;
 }
 
@@ -30,13 +31,16 @@ VellWorkDirectory::VellWorkDirectory(const QString &preferredPath)
     }
 
     QString base = preferredPath;
-    while (base.endsWith(QLatin1Char('/')))
+    while (base.endsWith(QLatin1Char('/'))) {
         base.chop(1);
+    }
     fallback.reset(new QTemporaryDir(base + QLatin1String("-XXXXXX")));
-    if (!fallback->isValid())
+    if (!fallback->isValid()) {
         fallback.reset(new QTemporaryDir());
-    if (fallback->isValid())
+    }
+    if (fallback->isValid()) {
         usedPath = withTrailingSlash(fallback->path());
+    }
 }
 
 VellWorkDirectory::~VellWorkDirectory() = default;
@@ -45,11 +49,13 @@ bool VellWorkDirectory::isPrivateDirectory(const QString &path)
 {
     // A trailing slash would make lstat() follow a symbolic link.
     QString linkPath = path;
-    while (linkPath.size() > 1 && linkPath.endsWith(QLatin1Char('/')))
+    while (linkPath.size() > 1 && linkPath.endsWith(QLatin1Char('/'))) {
         linkPath.chop(1);
+    }
     struct stat info;
-    if (::lstat(QFile::encodeName(linkPath).constData(), &info) != 0)
+    if (::lstat(QFile::encodeName(linkPath).constData(), &info) != 0) {
         return false;
+    }
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
         && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
 }

@@ -50,8 +50,9 @@ QString VellChangelogDialog::changelogText(const QVector<Update *> &updates)
 {
     QString text;
     for (const Update *update : updates) {
-        if (!text.isEmpty())
+        if (!text.isEmpty()) {
             text += QLatin1String("\n\n");
+        }
         text += fromUtf8(update->getDescription()) + QLatin1Char('\n')
             + QLatin1String("Zmiany w wersji ") + fromUtf8(update->getVersion()) + QLatin1Char('\n')
             + fromUtf8(update->getChangelog());

@@ -39,8 +39,9 @@ VellDownloadDialog::VellDownloadDialog(VellUpdaterEngine *engine)
     // Starts once the event loop runs with the window on screen; a window
     // cancelled before that never starts a download.
     QTimer::singleShot(0, this, [this] {
-        if (form && form->isVisible())
+        if (form && form->isVisible()) {
             this->engine->beginDownload();
+        }
     });
 }
 
@@ -49,15 +50,17 @@ void VellDownloadDialog::error(const QString &str)
     // The engine has nothing more to say to this window; a late signal must
     // not raise a second box.
     disconnect(engine, nullptr, this, nullptr);
-    if (form)
+    if (form) {
         form->close();
+    }
     QMessageBox::critical(nullptr, tr("Update"), str, QMessageBox::Ok);
 }
 
 void VellDownloadDialog::finished()
 {
     disconnect(engine, nullptr, this, nullptr);
-    if (form)
+    if (form) {
         form->close();
+    }
     new VellInstallDialog(engine);
 }

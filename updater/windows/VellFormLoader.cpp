@@ -17,8 +17,9 @@ VellFormLoader::VellFormLoader(const QString &resourcePath)
     QUiLoader loader;
     form.reset(loader.load(&file));
     file.close();
-    if (!form)
+    if (!form) {
         loadError = loader.errorString();
+    }
 }
 
 VellFormLoader::~VellFormLoader() = default;

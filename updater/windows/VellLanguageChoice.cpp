@@ -25,8 +25,9 @@ VellLanguageChoice::VellLanguageChoice(
 
     languageList = settings.value(QStringLiteral("General/language"), discovered).toStringList();
     int index = settings.value(QStringLiteral("language/selected"), defaultIndex).toInt();
-    if (index < 0 || index >= languageList.size())
+    if (index < 0 || index >= languageList.size()) {
         index = 0;
+    }
     // An empty list in the settings leaves nothing to choose: the built-in texts stay.
     chosen = languageList.isEmpty() ? QString(English) : languageList.at(index);
 }
@@ -51,19 +52,22 @@ QStringList VellLanguageChoice::discoveredLanguages(const QString &catalogueDir)
 
 QString VellLanguageChoice::cataloguePath(const QString &applicationDir) const
 {
-    if (chosen == English)
+    if (chosen == English) {
         return QString();
+    }
     const QString besideProgram
         = applicationDir + QLatin1String("/languages/") + catalogueFileName(chosen);
-    if (QFileInfo::exists(besideProgram))
+    if (QFileInfo::exists(besideProgram)) {
         return besideProgram;
+    }
     return catalogueDir + QLatin1Char('/') + catalogueFileName(chosen);
 }
 
 bool VellLanguageChoice::install(QTranslator &translator, const QString &applicationDir) const
 {
     const QString path = cataloguePath(applicationDir);
-    if (path.isEmpty() || !translator.load(path))
+    if (path.isEmpty() || !translator.load(path)) {
         return false;
+    }
     return QCoreApplication::installTranslator(&translator);
 }

@@ -18,14 +18,16 @@ int VellUpdaterProgram::run(bool quiet)
 {
     return guarded([quiet] {
         VellUpdaterEngine engine;
-        if (!engine.checkUpdates())
+        if (!engine.checkUpdates()) {
             return 0;
+        }
         if (engine.updatesAvailable()) {
             // The windows delete themselves and their controllers when they close.
-            if (quiet)
+            if (quiet) {
                 new VellDownloadDialog(&engine);
-            else
+            } else {
                 new VellChangelogDialog(&engine);
+            }
             return QApplication::exec();
         }
         if (!quiet) {

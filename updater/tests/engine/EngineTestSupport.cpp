@@ -26,10 +26,11 @@ ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
 
 ScopedEnvironment::~ScopedEnvironment()
 {
-    if (wasSet)
+    if (wasSet) {
         qputenv(name, oldValue);
-    else
+    } else {
         qunsetenv(name);
+    }
 }
 
 bool writeFile(const QString &path, const QByteArray &contents)
@@ -51,8 +52,9 @@ QStringList filesBelow(const QString &path)
     QStringList files;
     const QDir root(path);
     QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext())
+    while (it.hasNext()) {
         files << root.relativeFilePath(it.next());
+    }
     files.sort();
     return files;
 }
@@ -60,8 +62,9 @@ QStringList filesBelow(const QString &path)
 bool writeCatalogue(const QString &folder, const QVector<CatalogueEntry> &entries)
 {
     QDir(folder).removeRecursively();
-    if (!QDir().mkpath(folder))
+    if (!QDir().mkpath(folder)) {
         return false;
+    }
     int index = 0;
     for (const CatalogueEntry &entry : entries) {
         const QJsonObject version {{"version", entry.version}, {"description", entry.description},
@@ -70,8 +73,9 @@ bool writeCatalogue(const QString &folder, const QVector<CatalogueEntry> &entrie
         const QJsonObject component {{"project", entry.project}, {"name", entry.name},
             {"type", entry.type}, {"versions", QJsonArray {version}}};
         const QString path = QStringLiteral("%1/%2.json").arg(folder).arg(index++);
-        if (!writeFile(path, QJsonDocument(component).toJson()))
+        if (!writeFile(path, QJsonDocument(component).toJson())) {
             return false;
+        }
     }
     return true;
 }
@@ -92,12 +96,14 @@ bool UpdateServerProcess::start(const QString &catalogue, const QStringList &opt
         QStringList {script, QStringLiteral("--catalogue"), catalogue, QStringLiteral("--port"),
             QStringLiteral("0")}
             + options);
-    if (!process.waitForStarted(10000))
+    if (!process.waitForStarted(10000)) {
         return false;
+    }
     // The server announces "listening on HOST:PORT" once it accepts connections.
     while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(10000))
+        if (!process.waitForReadyRead(10000)) {
             return false;
+        }
     }
     const QByteArray line = process.readLine().trimmed();
     serverPort = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
@@ -112,13 +118,15 @@ QByteArray UpdateServerProcess::address() const
 bool writeStubClient(const QString &path, const QByteArray &output)
 {
     const QString outputPath = path + QLatin1String(".out");
-    if (!writeFile(outputPath, output))
+    if (!writeFile(outputPath, output)) {
         return false;
+    }
     QByteArray script = "#!/bin/sh\n"
                         "for arg in \"$@\"; do printf '%s\\n' \"$arg\"; done > \"$0.args\"\n"
                         "cat \"$0.out\"\n";
-    if (!writeFile(path, script))
+    if (!writeFile(path, script)) {
         return false;
+    }
     return QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
@@ -144,20 +152,23 @@ MessageBoxAnswerer::MessageBoxAnswerer(QVector<QMessageBox::StandardButton> answ
 void MessageBoxAnswerer::answerActiveBox()
 {
     auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
+    if (!box || !box->isVisible()) {
         return;
+    }
     const int index = texts.size();
     titles << box->windowTitle();
     texts << box->text();
-    if (beforeAnswer)
+    if (beforeAnswer) {
         beforeAnswer(index);
+    }
     const QMessageBox::StandardButton answer
         = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
     QAbstractButton *button = box->button(answer);
-    if (button)
+    if (button) {
         button->click();
-    else
+    } else {
         box->reject();
+    }
 }
 
 EngineSignalLog::EngineSignalLog(VellUpdaterEngine *engine)
@@ -186,8 +197,9 @@ QStringList EngineSignalLog::of(const QString &signal) const
     const QString prefix = signal + QLatin1Char(':');
     QStringList values;
     for (const QString &event : events) {
-        if (event.startsWith(prefix))
+        if (event.startsWith(prefix)) {
             values << event.mid(prefix.size());
+        }
     }
     return values;
 }
@@ -215,18 +227,22 @@ QStringList WarningLog::containing(const QString &text) const
 
 void WarningLog::record(QtMsgType type, const QMessageLogContext &context, const QString &message)
 {
-    if (!activeWarningLog)
+    if (!activeWarningLog) {
         return;
-    if (type == QtWarningMsg)
+    }
+    if (type == QtWarningMsg) {
         activeWarningLog->warnings << message;
-    if (activeWarningLog->previous)
+    }
+    if (activeWarningLog->previous) {
         activeWarningLog->previous(type, context, message);
+    }
 }
 
 void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const char *> hosts)
 {
-    if (qEnvironmentVariableIsSet("VELL_IN_NETNS"))
+    if (qEnvironmentVariableIsSet("VELL_IN_NETNS")) {
         return;
+    }
     static char bash[] = "/bin/bash";
     static char runner[] = VELL_TOOLS_DIR "/updateserver/run-in-netns.sh";
     static char hostOption[] = "--host";
@@ -237,8 +253,9 @@ void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const
         arguments.push_back(const_cast<char *>(host));
     }
     arguments.push_back(endOfOptions);
-    for (int i = 0; i < argc; ++i)
+    for (int i = 0; i < argc; ++i) {
         arguments.push_back(argv[i]);
+    }
     arguments.push_back(nullptr);
     ::execv(bash, arguments.data());
     std::perror("cannot run inside a network namespace");

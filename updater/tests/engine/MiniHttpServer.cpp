@@ -28,12 +28,14 @@ void MiniHttpServer::serve(QTcpSocket *socket)
     QByteArray &buffer = pending[socket];
     buffer += socket->readAll();
     const int end = buffer.indexOf("\r\n\r\n");
-    if (end < 0)
+    if (end < 0) {
         return;
+    }
     const QList<QByteArray> requestLine = buffer.left(buffer.indexOf("\r\n")).split(' ');
     pending.remove(socket);
-    if (requestLine.size() < 2)
+    if (requestLine.size() < 2) {
         return socket->disconnectFromHost();
+    }
 
     const QByteArray method = requestLine.at(0);
     const QByteArray path = requestLine.at(1);
@@ -42,9 +44,11 @@ void MiniHttpServer::serve(QTcpSocket *socket)
     const Answer answer = answers.value(
         path, Answer {"HTTP/1.1 404 Not Found\r\nContent-Length: 8", "not here", false});
     socket->write(answer.head + "\r\nConnection: close\r\n\r\n");
-    if (method == "HEAD")
+    if (method == "HEAD") {
         return socket->disconnectFromHost();
+    }
     socket->write(answer.body);
-    if (!answer.stall)
+    if (!answer.stall) {
         socket->disconnectFromHost();
+    }
 }

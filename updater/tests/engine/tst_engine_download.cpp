@@ -19,8 +19,9 @@ const char PackageHost[] = "packages.vell.example";
 QByteArray pattern(int size, char seed)
 {
     QByteArray bytes(size, Qt::Uninitialized);
-    for (int i = 0; i < size; ++i)
+    for (int i = 0; i < size; ++i) {
         bytes[i] = char(seed + i % 53);
+    }
     return bytes;
 }
 
@@ -29,8 +30,9 @@ qint64 peakResidentKiB()
 {
     const QByteArray status = readFile(QStringLiteral("/proc/self/status"));
     for (const QByteArray &line : status.split('\n')) {
-        if (line.startsWith("VmHWM:"))
+        if (line.startsWith("VmHWM:")) {
             return line.mid(6).trimmed().split(' ').first().toLongLong();
+        }
     }
     return -1;
 }
@@ -100,8 +102,9 @@ void EngineDownloadTest::initTestCase()
     forever {
         QTcpSocket probe;
         probe.connectToHost(QStringLiteral("127.0.0.1"), 80);
-        if (probe.waitForConnected(100))
+        if (probe.waitForConnected(100)) {
             break;
+        }
         QVERIFY2(!waited.hasExpired(10000), "the HTTP server did not start");
         QTest::qWait(50);
     }
@@ -159,13 +162,15 @@ std::unique_ptr<VellUpdaterEngine> EngineDownloadTest::engineFor(const QStringLi
     // The update server reads its catalogue again for every query.
     const QString client = dir->filePath("client/vell");
     if (!writeCatalogue(catalogueDir.path(), catalogue)
-        || !writeStubClient(client, queryFor(installed)))
+        || !writeStubClient(client, queryFor(installed))) {
         return nullptr;
+    }
 
     std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
     engine->setClientProgram(client);
-    if (!engine->checkUpdates() || engine->getUpdates().size() != links.size())
+    if (!engine->checkUpdates() || engine->getUpdates().size() != links.size()) {
         return nullptr;
+    }
     return engine;
 }
 
@@ -176,8 +181,9 @@ bool EngineDownloadTest::waitForEnd(const EngineSignalLog &log, int timeoutMs)
     QEventLoop loop;
     QTimer poll;
     connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!log.of("downloadFinished").isEmpty() || !log.of("error").isEmpty())
+        if (!log.of("downloadFinished").isEmpty() || !log.of("error").isEmpty()) {
             loop.quit();
+        }
     });
     poll.start(5);
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
@@ -197,13 +203,15 @@ QStringList EngineDownloadTest::httpRequests(int expected)
         requests.clear();
         for (const QByteArray &line : httpLog.split('\n')) {
             const int quote = line.indexOf('"');
-            if (quote < 0)
+            if (quote < 0) {
                 continue;
+            }
             const QList<QByteArray> words = line.mid(quote + 1).split(' ');
             requests << QString::fromLatin1(words.value(0) + ' ' + words.value(1));
         }
-        if (requests.size() >= expected || waited.hasExpired(5000))
+        if (requests.size() >= expected || waited.hasExpired(5000)) {
             break;
+        }
         httpServer.waitForReadyRead(100);
     }
     httpLog.clear();
@@ -231,8 +239,9 @@ void EngineDownloadTest::progressRisesPackageByPackage()
     QCOMPARE(log.events.at(second - 1), QStringLiteral("downloadProgress:25"));
     int previous = 0;
     for (int i = 1; i < log.events.size() - 1; ++i) {
-        if (i == second)
+        if (i == second) {
             continue;
+        }
         QVERIFY2(log.events.at(i).startsWith(QLatin1String("downloadProgress:")),
             qPrintable(log.events.at(i)));
         const int percent = log.events.at(i).section(QLatin1Char(':'), 1).toInt();
@@ -399,8 +408,9 @@ void EngineDownloadTest::countsPackagesWithoutContentLength()
     const QStringList progress = log.of("downloadProgress");
     QVERIFY(progress.contains(QStringLiteral("50")));
     QCOMPARE(progress.last(), QStringLiteral("100"));
-    for (const QString &percent : progress)
+    for (const QString &percent : progress) {
         QVERIFY(percent.toInt() >= 0 && percent.toInt() <= 100);
+    }
     QCOMPARE(readFile(engine->workDirectory() + "b.zip"), pattern(700, 'y'));
 }
 

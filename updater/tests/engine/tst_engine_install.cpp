@@ -108,15 +108,18 @@ bool EngineInstallTest::placePackage(const QString &name, const VellUpdaterEngin
 std::unique_ptr<VellUpdaterEngine> EngineInstallTest::checkedEngine(const QStringList &versions)
 {
     QStringList installed;
-    for (int i = 0; i < Names.size(); ++i)
+    for (int i = 0; i < Names.size(); ++i) {
         installed << QStringLiteral("vell %1 plugin %2").arg(Names.at(i), versions.at(i));
+    }
     const QString client = dir->filePath("client/vell");
-    if (!writeStubClient(client, queryFor(installed)))
+    if (!writeStubClient(client, queryFor(installed))) {
         return nullptr;
+    }
     std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
     engine->setClientProgram(client);
-    if (!engine->checkUpdates())
+    if (!engine->checkUpdates()) {
         return nullptr;
+    }
     return engine;
 }
 
@@ -149,8 +152,9 @@ void EngineInstallTest::installsEveryPackageAfterRetry()
     QCOMPARE(signalLog.events,
         (QStringList {"installFile:one", "installProgress:33", "installFile:two",
             "installProgress:66", "installFile:three", "installProgress:100", "installFinished:"}));
-    for (const QString &name : Names)
+    for (const QString &name : Names) {
         QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-new");
+    }
     QVERIFY(QDir(engine->workDirectory()).exists());
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
@@ -160,8 +164,9 @@ void EngineInstallTest::rollsBackAfterAbort()
     QVERIFY(buildPackage("two", descriptor("two", QStringLiteral("app"))));
     auto engine = checkedEngine({"1.0", "1.0", "1.0"});
     QVERIFY(engine);
-    for (const QString &name : Names)
+    for (const QString &name : Names) {
         QVERIFY(placePackage(name, *engine));
+    }
     EngineSignalLog signalLog(engine.get());
     QString twoWhenAsked;
     MessageBoxAnswerer boxes({QMessageBox::Abort});
@@ -182,8 +187,9 @@ void EngineInstallTest::rollsBackAfterAbort()
         (QStringList {"installFile:one", "installProgress:33", "installFile:two",
             "installFile:Rollback update", "installProgress:0", "installProgress:33",
             "installProgress:66", "installProgress:100", "installFinished:"}));
-    for (const QString &name : Names)
+    for (const QString &name : Names) {
         QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-old");
+    }
     QVERIFY(QDir(engine->workDirectory()).exists());
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }

@@ -102,11 +102,13 @@ bool EngineQueryTest::startServer(
     const QVector<CatalogueEntry> &catalogue, const QStringList &options)
 {
     const QString folder = dir->filePath("catalogue");
-    if (!writeCatalogue(folder, catalogue))
+    if (!writeCatalogue(folder, catalogue)) {
         return false;
+    }
     server.reset(new UpdateServerProcess);
-    if (!server->start(folder, options))
+    if (!server->start(folder, options)) {
         return false;
+    }
     serverAddress.reset(
         new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
     return true;
@@ -114,8 +116,9 @@ bool EngineQueryTest::startServer(
 
 std::unique_ptr<VellUpdaterEngine> EngineQueryTest::makeEngine(const QByteArray &clientOutput)
 {
-    if (!writeStubClient(clientPath, clientOutput))
+    if (!writeStubClient(clientPath, clientOutput)) {
         return nullptr;
+    }
     std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
     engine->setClientProgram(clientPath);
     engine->setLimits(testLimits());
@@ -156,8 +159,9 @@ void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag()
     MessageBoxAnswerer boxes;
     // A query cut short by a NUL byte never completes: the server stays silent.
     const bool complete = !expectedQuery.contains('\0') && expectedQuery.endsWith("</s>");
-    if (!complete)
+    if (!complete) {
         engine->setLimits(expiringLimits());
+    }
     QCOMPARE(engine->checkUpdates(), complete);
 
     engine.reset(); // closes the connection, so the server records what it got

@@ -27,8 +27,9 @@ bool FakeQueryServer::startListening()
 {
     QMutexLocker locker(&mutex);
     start();
-    while (!ready)
+    while (!ready) {
         listening.wait(&mutex);
+    }
     return listeningPort != 0;
 }
 
@@ -43,8 +44,9 @@ void FakeQueryServer::run()
         listening.wakeAll();
     }
     while (ok && !isInterruptionRequested()) {
-        if (!server.waitForNewConnection(50))
+        if (!server.waitForNewConnection(50)) {
             continue;
+        }
         std::unique_ptr<QTcpSocket> socket(server.nextPendingConnection());
         // Like a real server: the answer follows the query (a client that
         // has no query sends nothing, hence the short limit), and closing is
@@ -54,14 +56,16 @@ void FakeQueryServer::run()
         QElapsedTimer waited;
         waited.start();
         while (!query.contains("</s>") && waited.elapsed() < 200) {
-            if (socket->waitForReadyRead(20))
+            if (socket->waitForReadyRead(20)) {
                 query += socket->readAll();
+            }
         }
         socket->write(answer);
         socket->waitForBytesWritten(2000);
         while (!isInterruptionRequested() && socket->state() != QAbstractSocket::UnconnectedState) {
-            if (socket->waitForReadyRead(50))
+            if (socket->waitForReadyRead(50)) {
                 socket->readAll();
+            }
         }
     }
 }

@@ -14,8 +14,9 @@ namespace {
 bool writeFile(const char *path, const QByteArray &text)
 {
     const int fd = ::open(path, O_WRONLY);
-    if (fd < 0)
+    if (fd < 0) {
         return false;
+    }
     const bool written = ::write(fd, text.constData(), size_t(text.size())) == text.size();
     ::close(fd);
     return written;
@@ -54,8 +55,9 @@ bool PrivateNetwork::enter(QString *reason)
     bool up = ::ioctl(fd, SIOCGIFFLAGS, &request) == 0;
     request.ifr_flags |= IFF_UP;
     up = up && ::ioctl(fd, SIOCSIFFLAGS, &request) == 0;
-    if (!up)
+    if (!up) {
         *reason = lastError("loopback");
+    }
     ::close(fd);
     return up;
 }

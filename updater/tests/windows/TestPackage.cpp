@@ -17,18 +17,21 @@ QByteArray TestPackage::build(const QString &scratchDir, const QString &base,
 {
     const QString root = scratchDir + QLatin1String("/package-") + base;
     QDir(root).removeRecursively();
-    if (!QDir().mkpath(root + QLatin1String("/files")))
+    if (!QDir().mkpath(root + QLatin1String("/files"))) {
         return QByteArray();
+    }
 
     QByteArray descriptor = "<package project='vell' name='" + name + "' type='" + type + "'>\n";
     for (auto file = files.cbegin(); file != files.cend(); ++file) {
-        if (!writeFile(root + QLatin1String("/files/") + file.key(), file.value()))
+        if (!writeFile(root + QLatin1String("/files/") + file.key(), file.value())) {
             return QByteArray();
+        }
         descriptor += "  <file name='" + file.key().toUtf8() + "' path='files' action='add'/>\n";
     }
     descriptor += "</package>\n";
-    if (!writeFile(root + QLatin1Char('/') + base + QLatin1String(".xml"), descriptor))
+    if (!writeFile(root + QLatin1Char('/') + base + QLatin1String(".xml"), descriptor)) {
         return QByteArray();
+    }
 
     const QString archive = root + QLatin1String(".zip");
     QFile::remove(archive);
@@ -37,8 +40,9 @@ QByteArray TestPackage::build(const QString &scratchDir, const QString &base,
     zip.start(QStringLiteral("zip"),
         {QStringLiteral("-q"), QStringLiteral("-r"), archive, QStringLiteral(".")});
     if (!zip.waitForFinished(20000) || zip.exitStatus() != QProcess::NormalExit
-        || zip.exitCode() != 0)
+        || zip.exitCode() != 0) {
         return QByteArray();
+    }
     QFile result(archive);
     return result.open(QIODevice::ReadOnly) ? result.readAll() : QByteArray();
 }

@@ -7,8 +7,9 @@ QStringList visibleForms()
 {
     QStringList names;
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->isVisible() && widget->objectName().startsWith(QLatin1String("Updater_")))
+        if (widget->isVisible() && widget->objectName().startsWith(QLatin1String("Updater_"))) {
             names << widget->objectName();
+        }
     }
     return names;
 }
@@ -16,8 +17,9 @@ QStringList visibleForms()
 QWidget *topLevel(const QString &formName)
 {
     for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (widget->objectName() == formName && widget->isVisible())
+        if (widget->objectName() == formName && widget->isVisible()) {
             return widget;
+        }
     }
     return nullptr;
 }

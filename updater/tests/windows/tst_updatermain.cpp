@@ -52,8 +52,9 @@ namespace {
 void writeSettings(const QString &path, const QVariantMap &values)
 {
     QSettings settings(path, QSettings::IniFormat);
-    for (auto value = values.cbegin(); value != values.cend(); ++value)
+    for (auto value = values.cbegin(); value != values.cend(); ++value) {
         settings.setValue(value.key(), value.value());
+    }
 }
 } // namespace
 
@@ -68,8 +69,9 @@ void tst_UpdaterMain::initTestCase()
 
 void tst_UpdaterMain::cleanup()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets())
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
         widget->close();
+    }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QVERIFY(visibleForms().isEmpty());
 }
@@ -121,8 +123,9 @@ void tst_UpdaterMain::languageChoice()
     QTemporaryDir home;
     QVERIFY2(home.isValid(), qPrintable(home.errorString()));
     const QString settingsFile = home.filePath(QStringLiteral(".Vellnet/settings/globals"));
-    if (!settings.isEmpty())
+    if (!settings.isEmpty()) {
         writeSettings(settingsFile, settings);
+    }
 
     const VellLanguageChoice choice(settingsFile, locale);
     QCOMPARE(choice.languages(), languages);
@@ -232,8 +235,9 @@ void tst_UpdaterMain::run()
     QTimer::singleShot(0, this, [&windowsSeen] {
         windowsSeen = visibleForms();
         for (QWidget *widget : QApplication::topLevelWidgets()) {
-            if (widget->objectName().startsWith(QLatin1String("Updater_")))
+            if (widget->objectName().startsWith(QLatin1String("Updater_"))) {
                 widget->close();
+            }
         }
     });
 
@@ -271,16 +275,19 @@ void tst_UpdaterMain::guarded()
 
     MessageBoxAnswerer answerer;
     const int result = VellUpdaterProgram::guarded([kind]() -> int {
-        if (kind == 1)
+        if (kind == 1) {
             throw std::runtime_error("disk on fire");
-        if (kind == 2)
+        }
+        if (kind == 2) {
             throw 42;
+        }
         return 5;
     });
     QCOMPARE(result, status);
     QCOMPARE(answerer.texts, boxes);
-    if (!boxes.isEmpty())
+    if (!boxes.isEmpty()) {
         QCOMPARE(answerer.titles.first(), QStringLiteral("Update"));
+    }
 }
 
 void tst_UpdaterMain::program_quietWithoutUpdatesExitsSilently()

@@ -101,8 +101,9 @@ void tst_UpdaterWindows::initTestCase()
 
 void tst_UpdaterWindows::cleanup()
 {
-    for (QWidget *widget : QApplication::topLevelWidgets())
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
         widget->close();
+    }
     settle();
     QVERIFY2(visibleForms().isEmpty(), qPrintable(visibleForms().join(QLatin1Char(' '))));
 }
@@ -110,20 +111,23 @@ void tst_UpdaterWindows::cleanup()
 std::unique_ptr<VellUpdaterEngine> tst_UpdaterWindows::engineWith(const QByteArray &answer)
 {
     FakeQueryServer server(answer);
-    if (!server.startListening())
+    if (!server.startListening()) {
         return nullptr;
+    }
     qputenv("VELL_UPDATE_SERVER", server.address());
     // The client program is the stand-in "vell" beside the test.
     auto engine = std::make_unique<VellUpdaterEngine>();
-    if (!engine->checkUpdates())
+    if (!engine->checkUpdates()) {
         return nullptr;
+    }
     return engine;
 }
 
 void tst_UpdaterWindows::requireIsolation()
 {
-    if (!isolated)
+    if (!isolated) {
         QSKIP(qPrintable(QLatin1String("needs a private network: ") + whyNotIsolated));
+    }
 }
 
 void tst_UpdaterWindows::storePackage(
@@ -218,10 +222,11 @@ void tst_UpdaterWindows::formLoader_reportsWhatIsMissing()
     QPushButton *button = loader.find<QPushButton>(objectName.constData());
     QCOMPARE(loader.isComplete(), complete);
     QCOMPARE(button != nullptr, complete);
-    if (complete)
+    if (complete) {
         QVERIFY(loader.errorString().isEmpty());
-    else
+    } else {
         QVERIFY2(loader.errorString().contains(inError), qPrintable(loader.errorString()));
+    }
     // Whatever was not taken goes with the loader.
 }
 
@@ -259,8 +264,9 @@ void tst_UpdaterWindows::changelogText()
         "- naprawiono b\xc5\x82\xc4\x85"
         "d\n- second line"));
     QVector<Update *> updates;
-    for (int i = 0; i < count; ++i)
+    for (int i = 0; i < count; ++i) {
         updates << owned[size_t(i)].get();
+    }
 
     QCOMPARE(VellChangelogDialog::changelogText(updates), expected);
 }
@@ -469,8 +475,9 @@ void tst_UpdaterWindows::summary_showsResultAndLog()
     MessageBoxAnswerer answerer({QMessageBox::Abort});
     bool closedDuringInstallation = false;
     answerer.beforeAnswer = [&closedDuringInstallation](int) {
-        if (QWidget *install = topLevel(QStringLiteral("Updater_Install_MainWindow")))
+        if (QWidget *install = topLevel(QStringLiteral("Updater_Install_MainWindow"))) {
             closedDuringInstallation = install->close() || !install->isVisible();
+        }
     };
 
     new VellInstallDialog(engine.get());
@@ -506,10 +513,12 @@ private:
 
 QString widgetText(QWidget *widget)
 {
-    if (auto *label = qobject_cast<QLabel *>(widget))
+    if (auto *label = qobject_cast<QLabel *>(widget)) {
         return label->text();
-    if (auto *button = qobject_cast<QPushButton *>(widget))
+    }
+    if (auto *button = qobject_cast<QPushButton *>(widget)) {
         return button->text();
+    }
     return widget ? widget->windowTitle() : QString();
 }
 } // namespace
