@@ -4,12 +4,12 @@
 #include "UpdateResponseParser.h"
 #include "VellUpdatePackage.h"
 #include "VellUpdateServerAddress.h"
+#include "VellUserPrompt.h"
 #include "VellWorkDirectory.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QProcess>
@@ -133,10 +133,23 @@ bool isPlainHttpOnDefaultPort(const QUrl &url)
     return url.scheme() == QLatin1String("http") && url.port(HttpPort) == HttpPort;
 }
 
+// With nobody to ask, a failed installation is given up rather than retried
+// without end.
+class NobodyToAsk : public VellUserPrompt
+{
+public:
+    bool askRetry(const QString &, const QString &) override { return false; }
+    void tellError(const QString &, const QString &) override { }
+    void tellInformation(const QString &, const QString &) override { }
+};
+
+NobodyToAsk nobodyToAsk;
+
 } // namespace
 
 VellUpdaterEngine::VellUpdaterEngine()
     : clientProgram(QCoreApplication::applicationDirPath() + QLatin1String("/vell"))
+    , prompt(&nobodyToAsk)
 {
     workDirHolder.reset(
         new VellWorkDirectory(QStandardPaths::writableLocation(QStandardPaths::TempLocation)
@@ -152,6 +165,11 @@ VellUpdaterEngine::~VellUpdaterEngine()
     detachReply();
     discardTargetFile();
     clearUpdates();
+}
+
+void VellUpdaterEngine::setUserPrompt(VellUserPrompt *prompt)
+{
+    this->prompt = prompt ? prompt : &nobodyToAsk;
 }
 
 QByteArray VellUpdaterEngine::readClientQuery() const
@@ -177,11 +195,9 @@ bool VellUpdaterEngine::checkUpdates()
     querySocket.abort();
     querySocket.connectToHost(server.host(), server.port(), QIODevice::ReadWrite);
     if (!querySocket.waitForConnected(limits.connectMs)) {
-        QMessageBox::critical(nullptr,
-            QCoreApplication::translate("translation", "Check updates", "nc"),
+        prompt->tellError(QCoreApplication::translate("translation", "Check updates", "nc"),
             QCoreApplication::translate("translation",
-                "Couldn't connect to update server. Check your internet connection.", "nc"),
-            QMessageBox::Ok, QMessageBox::Ok);
+                "Couldn't connect to update server. Check your internet connection.", "nc"));
         return false;
     }
 
@@ -198,13 +214,11 @@ bool VellUpdaterEngine::checkUpdates()
         // must not make us buffer without end.
         if (answer.size() > limits.maxAnswerBytes
             || !querySocket.waitForReadyRead(limits.answerSilenceMs)) {
-            QMessageBox::critical(nullptr,
-                QCoreApplication::translate("translation", "Check updates", "nc"),
+            prompt->tellError(QCoreApplication::translate("translation", "Check updates", "nc"),
                 QCoreApplication::translate("translation",
                     "An error occured while comunicating update server. "
                     "Check your internet connection.",
-                    "nc"),
-                QMessageBox::Ok, QMessageBox::Ok);
+                    "nc"));
             return false;
         }
         answer += querySocket.readAll();
@@ -598,10 +612,8 @@ bool VellUpdaterEngine::installPackage(VellUpdatePackage &package, const QString
         if (!errorText.isEmpty()) {
             message += QLatin1Char('\n') + errorText;
         }
-        const auto answer = QMessageBox::warning(nullptr,
-            QCoreApplication::translate("translation", "Update", "nc"), message,
-            QMessageBox::Abort | QMessageBox::Retry, QMessageBox::Retry);
-        if (answer != QMessageBox::Retry) {
+        if (!prompt->askRetry(
+                QCoreApplication::translate("translation", "Update", "nc"), message)) {
             return false;
         }
     }
@@ -616,14 +628,12 @@ void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePac
     // Packages whose installation never started have nothing to restore.
     for (int j = 0; j < count; ++j) {
         if (j < int(packages.size()) && !packages[j]->unwind(workDir)) {
-            QMessageBox::critical(nullptr,
-                QCoreApplication::translate("translation", "Update", "nc"),
+            prompt->tellError(QCoreApplication::translate("translation", "Update", "nc"),
                 QCoreApplication::translate("translation",
                     "An error occured while rolling back update "
                     "progress. Software may not work properly. Try "
                     "reinstalling whole application",
-                    "nc"),
-                QMessageBox::Ok);
+                    "nc"));
             QCoreApplication::quit();
         }
         emit installProgress(100 * (j + 1) / count);

@@ -17,6 +17,7 @@
 class QNetworkReply;
 class Update;
 class VellUpdatePackage;
+class VellUserPrompt;
 class VellWorkDirectory;
 
 /**
@@ -26,7 +27,8 @@ class VellWorkDirectory;
  * rolling the whole run back when the user gives up after a failure.
  *
  * Progress goes out through signals; the windows drive the engine through its
- * public slots. Everything runs on the GUI thread.
+ * public slots. What the user must see or decide goes through the user prompt
+ * (setUserPrompt()). Everything runs on the GUI thread.
  */
 class VellUpdaterEngine : public QObject
 {
@@ -53,10 +55,17 @@ public:
     ~VellUpdaterEngine() override;
 
     /**
+     * Who is told about failures and asked whether to retry a failed
+     * installation; the engine does not own it. Without one, nobody is told
+     * and every failed installation is given up.
+     */
+    void setUserPrompt(VellUserPrompt *prompt);
+
+    /**
      * Runs the client program with "-updatequery", sends its query to the
      * update server and builds the update list from the answer. Blocks.
      * Returns false after a connection or communication failure, which has
-     * then been shown to the user.
+     * then been told to the user.
      */
     bool checkUpdates();
     bool updatesAvailable() const;
@@ -144,6 +153,7 @@ private:
     Limits limits;
     QString clientProgram;
     std::unique_ptr<VellWorkDirectory> workDirHolder;
+    VellUserPrompt *prompt;
 };
 
 /**

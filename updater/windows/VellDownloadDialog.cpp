@@ -2,10 +2,10 @@
 
 #include "VellFormLoader.h"
 #include "VellInstallDialog.h"
+#include "VellMessageBoxPrompt.h"
 #include "VellUpdaterEngine.h"
 
 #include <QLabel>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
@@ -53,7 +53,7 @@ void VellDownloadDialog::error(const QString &str)
     if (form) {
         form->close();
     }
-    QMessageBox::critical(nullptr, tr("Update"), str, QMessageBox::Ok);
+    VellMessageBoxPrompt().tellError(tr("Update"), str);
 }
 
 void VellDownloadDialog::finished()

@@ -1,8 +1,9 @@
 #include "VellFormLoader.h"
 
+#include "VellMessageBoxPrompt.h"
+
 #include <QCoreApplication>
 #include <QFile>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QUiLoader>
 
@@ -51,8 +52,8 @@ QWidget *VellFormLoader::takeForm()
 
 void VellFormLoader::abandon(QObject *controller, const QString &errorText)
 {
-    QMessageBox::critical(nullptr, QCoreApplication::translate("translation", "Update", "nc"),
-        errorText, QMessageBox::Ok);
+    VellMessageBoxPrompt().tellError(
+        QCoreApplication::translate("translation", "Update", "nc"), errorText);
     controller->deleteLater();
     // Queued, so that it also ends the program when the event loop has not started yet.
     QMetaObject::invokeMethod(

@@ -2,10 +2,10 @@
 
 #include "VellChangelogDialog.h"
 #include "VellDownloadDialog.h"
+#include "VellMessageBoxPrompt.h"
 #include "VellUpdaterEngine.h"
 
 #include <QApplication>
-#include <QMessageBox>
 
 #include <exception>
 
@@ -17,7 +17,9 @@ bool VellUpdaterProgram::isQuiet(const QStringList &arguments)
 int VellUpdaterProgram::run(bool quiet)
 {
     return guarded([quiet] {
+        VellMessageBoxPrompt boxes;
         VellUpdaterEngine engine;
+        engine.setUserPrompt(&boxes);
         if (!engine.checkUpdates()) {
             return 0;
         }
@@ -31,10 +33,9 @@ int VellUpdaterProgram::run(bool quiet)
             return QApplication::exec();
         }
         if (!quiet) {
-            QMessageBox::information(nullptr,
+            boxes.tellInformation(
                 QCoreApplication::translate("translation", "Update", "program update"),
-                QCoreApplication::translate("translation", "No updates available.", "nc"),
-                QMessageBox::Ok);
+                QCoreApplication::translate("translation", "No updates available.", "nc"));
         }
         return 0;
     });
@@ -45,9 +46,9 @@ int VellUpdaterProgram::guarded(const std::function<int()> &body)
     try {
         return body();
     } catch (const std::exception &e) {
-        QMessageBox::critical(nullptr,
+        VellMessageBoxPrompt().tellError(
             QCoreApplication::translate("translation", "Update", "program update"),
-            QString::fromLocal8Bit(e.what()), QMessageBox::Ok);
+            QString::fromLocal8Bit(e.what()));
     } catch (...) { }
     return 1;
 }

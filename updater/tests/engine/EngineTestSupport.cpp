@@ -1,7 +1,5 @@
 #include "EngineTestSupport.h"
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -140,35 +138,6 @@ QByteArray queryFor(const QStringList &components)
             + fields.value(3).toUtf8() + "' />";
     }
     return query + "</update></s>";
-}
-
-MessageBoxAnswerer::MessageBoxAnswerer(QVector<QMessageBox::StandardButton> answers)
-    : answers(std::move(answers))
-{
-    connect(&timer, &QTimer::timeout, this, &MessageBoxAnswerer::answerActiveBox);
-    timer.start(20);
-}
-
-void MessageBoxAnswerer::answerActiveBox()
-{
-    auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible()) {
-        return;
-    }
-    const int index = texts.size();
-    titles << box->windowTitle();
-    texts << box->text();
-    if (beforeAnswer) {
-        beforeAnswer(index);
-    }
-    const QMessageBox::StandardButton answer
-        = answers.isEmpty() ? QMessageBox::Ok : answers.takeFirst();
-    QAbstractButton *button = box->button(answer);
-    if (button) {
-        button->click();
-    } else {
-        box->reject();
-    }
 }
 
 EngineSignalLog::EngineSignalLog(VellUpdaterEngine *engine)

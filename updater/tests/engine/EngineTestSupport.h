@@ -2,16 +2,14 @@
 #define ENGINETESTSUPPORT_H
 
 // Fixtures shared by the engine tests: environment guards, the local update
-// server, a stub client program and an automatic answerer for message boxes.
+// server, a stub client program, the engine's signals and Qt's warnings.
 
 #include <QByteArray>
-#include <QMessageBox>
+#include <QObject>
 #include <QProcess>
 #include <QStringList>
-#include <QTimer>
 #include <QVector>
 
-#include <functional>
 #include <initializer_list>
 
 /** Sets an environment variable for its lifetime and restores the old value. */
@@ -76,29 +74,6 @@ bool writeStubClient(const QString &path, const QByteArray &output);
 
 /** A query document for components given as "project name type version" lines. */
 QByteArray queryFor(const QStringList &components);
-
-/**
- * Answers modal message boxes as they appear, one queued button per box
- * (Ok when the queue is empty), and records their titles and texts.
- */
-class MessageBoxAnswerer : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit MessageBoxAnswerer(QVector<QMessageBox::StandardButton> answers = {});
-
-    QStringList titles;
-    QStringList texts;
-    /** Runs just before a box is answered, with the box's index. */
-    std::function<void(int)> beforeAnswer;
-
-private:
-    void answerActiveBox();
-
-    QVector<QMessageBox::StandardButton> answers;
-    QTimer timer;
-};
 
 class VellUpdaterEngine;
 

@@ -9,15 +9,14 @@
 
 #include "EngineTestSupport.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QtTest>
 
 #define VELL_NETNS_TEST_MAIN(TestObject, ...)                                                      \
     int main(int argc, char *argv[])                                                               \
     {                                                                                              \
         reexecInNetworkNamespace(argc, argv, {__VA_ARGS__});                                       \
-        QApplication app(argc, argv);                                                              \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
+        QCoreApplication app(argc, argv);                                                          \
         TestObject test;                                                                           \
         QTEST_SET_MAIN_SOURCE_PATH                                                                 \
         return QTest::qExec(&test, argc, argv);                                                    \

@@ -203,5 +203,5 @@ void EngineHelpersTest::removeDirDeletesFilesAndKeepsFolders()
     QCOMPARE(readFile(outside + "/keep.dat"), QByteArray("keep"));
 }
 
-QTEST_MAIN(EngineHelpersTest)
+QTEST_GUILESS_MAIN(EngineHelpersTest)
 #include "tst_engine_helpers.moc"

@@ -2,6 +2,7 @@
 // the rollback, and the work directory emptied afterwards.
 
 #include "EngineTestSupport.h"
+#include "ScriptedUserPrompt.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 
@@ -80,7 +81,6 @@ void EngineInstallTest::cleanup()
     server.reset();
     environment.clear();
     dir.reset();
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 QString EngineInstallTest::pluginFile(const QString &name) const
@@ -132,15 +132,16 @@ void EngineInstallTest::installsEveryPackageAfterRetry()
     QVERIFY(placePackage("three", *engine));
     EngineSignalLog signalLog(engine.get());
     // The second package is missing at first; it arrives before the user retries.
-    MessageBoxAnswerer boxes({QMessageBox::Retry});
-    boxes.beforeAnswer = [&](int) { QVERIFY(placePackage("two", *engine)); };
+    ScriptedUserPrompt prompt({ScriptedUserPrompt::Retry});
+    engine->setUserPrompt(&prompt);
+    prompt.beforeAnswer = [&](int) { QVERIFY(placePackage("two", *engine)); };
 
     engine->installUpdates();
 
-    QCOMPARE(boxes.texts.size(), 1);
-    QCOMPARE(boxes.titles.first(), QStringLiteral("Update"));
-    QVERIFY2(boxes.texts.first().startsWith(QLatin1String("Failed installing package two")),
-        qPrintable(boxes.texts.first()));
+    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("askRetry")});
+    QCOMPARE(prompt.titles.first(), QStringLiteral("Update"));
+    QVERIFY2(prompt.texts.first().startsWith(QLatin1String("Failed installing package two")),
+        qPrintable(prompt.texts.first()));
     QVERIFY(engine->installSucceeded);
     QCOMPARE(engine->getLog(),
         QStringLiteral("Installing package one:\n"
@@ -169,15 +170,16 @@ void EngineInstallTest::rollsBackAfterAbort()
     }
     EngineSignalLog signalLog(engine.get());
     QString twoWhenAsked;
-    MessageBoxAnswerer boxes({QMessageBox::Abort});
-    boxes.beforeAnswer
+    ScriptedUserPrompt prompt({ScriptedUserPrompt::Abort});
+    engine->setUserPrompt(&prompt);
+    prompt.beforeAnswer
         = [&](int) { twoWhenAsked = QString::fromUtf8(readFile(pluginFile("two"))); };
 
     engine->installUpdates();
 
-    QCOMPARE(boxes.texts.size(), 1);
-    QVERIFY2(boxes.texts.first().startsWith(QLatin1String("Failed installing package two")),
-        qPrintable(boxes.texts.first()));
+    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("askRetry")});
+    QVERIFY2(prompt.texts.first().startsWith(QLatin1String("Failed installing package two")),
+        qPrintable(prompt.texts.first()));
     // The failed package had replaced its file before it failed: both of the
     // started packages are unwound, the third was never touched.
     QCOMPARE(twoWhenAsked, QStringLiteral("two-new"));
@@ -201,16 +203,17 @@ void EngineInstallTest::emptyListSucceedsAtOnce()
     QVERIFY(!engine->updatesAvailable());
     QVERIFY(writeFile(engine->workDirectory() + "leftover.zip", "stale"));
     EngineSignalLog signalLog(engine.get());
-    MessageBoxAnswerer boxes;
+    ScriptedUserPrompt prompt;
+    engine->setUserPrompt(&prompt);
 
     engine->installUpdates();
 
     QVERIFY(engine->installSucceeded);
     QVERIFY(engine->getLog().isEmpty());
     QCOMPARE(signalLog.events, QStringList {"installFinished:"});
-    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(prompt.texts.isEmpty());
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-QTEST_MAIN(EngineInstallTest)
+QTEST_GUILESS_MAIN(EngineInstallTest)
 #include "tst_engine_install.moc"

@@ -2,6 +2,7 @@
 // exchange with the local update server and its failures.
 
 #include "EngineTestSupport.h"
+#include "ScriptedUserPrompt.h"
 #include "Update.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
@@ -78,6 +79,7 @@ private:
     std::unique_ptr<ScopedEnvironment> serverAddress;
     std::unique_ptr<ScopedEnvironment> tempDir;
     QString clientPath;
+    ScriptedUserPrompt prompt;
 };
 
 void EngineQueryTest::init()
@@ -87,6 +89,7 @@ void EngineQueryTest::init()
     tempDir.reset(new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
     QVERIFY(QDir().mkpath(dir->filePath("tmp")));
     clientPath = dir->filePath("client dir/vell");
+    prompt = ScriptedUserPrompt();
 }
 
 void EngineQueryTest::cleanup()
@@ -95,7 +98,6 @@ void EngineQueryTest::cleanup()
     server.reset();
     tempDir.reset();
     dir.reset();
-    QVERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 bool EngineQueryTest::startServer(
@@ -122,6 +124,7 @@ std::unique_ptr<VellUpdaterEngine> EngineQueryTest::makeEngine(const QByteArray 
     std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
     engine->setClientProgram(clientPath);
     engine->setLimits(testLimits());
+    engine->setUserPrompt(&prompt);
     return engine;
 }
 
@@ -156,7 +159,6 @@ void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag()
         startServer(coreCatalogue(QStringLiteral("2.0")), {QStringLiteral("--record"), record}));
     auto engine = makeEngine(output);
     QVERIFY(engine);
-    MessageBoxAnswerer boxes;
     // A query cut short by a NUL byte never completes: the server stays silent.
     const bool complete = !expectedQuery.contains('\0') && expectedQuery.endsWith("</s>");
     if (!complete) {
@@ -167,7 +169,7 @@ void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag()
     engine.reset(); // closes the connection, so the server records what it got
     QTRY_COMPARE(readFile(record), expectedQuery + '\n');
     QCOMPARE(readFile(clientPath + ".args"), QByteArray("-updatequery\n"));
-    QCOMPARE(boxes.texts.size(), complete ? 0 : 1);
+    QCOMPARE(prompt.texts.size(), complete ? 0 : 1);
 }
 
 void EngineQueryTest::readsAnswerAcrossSegments_data()
@@ -187,10 +189,9 @@ void EngineQueryTest::readsAnswerAcrossSegments()
     QVERIFY(startServer(coreCatalogue(QStringLiteral("2.0")), serverOptions));
     auto engine = makeEngine(CoreQuery);
     QVERIFY(engine);
-    MessageBoxAnswerer boxes;
 
     QVERIFY(engine->checkUpdates());
-    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(prompt.texts.isEmpty());
     QVERIFY(engine->updatesAvailable());
     const QVector<Update *> updates = engine->getUpdates();
     QCOMPARE(updates.size(), 1);
@@ -211,12 +212,11 @@ void EngineQueryTest::reportsEveryComponentUpToDate()
     auto engine = makeEngine(
         queryFor({QStringLiteral("vell core app 1.0"), QStringLiteral("vell unknown plugin 1")}));
     QVERIFY(engine);
-    MessageBoxAnswerer boxes;
 
     QVERIFY(engine->checkUpdates());
     QVERIFY(!engine->updatesAvailable());
     QVERIFY(engine->getUpdates().isEmpty());
-    QVERIFY(boxes.texts.isEmpty());
+    QVERIFY(prompt.texts.isEmpty());
 }
 
 void EngineQueryTest::failsOnBrokenAnswer_data()
@@ -237,12 +237,12 @@ void EngineQueryTest::failsOnBrokenAnswer()
     auto engine = makeEngine(CoreQuery);
     QVERIFY(engine);
     engine->setLimits(expiringLimits());
-    MessageBoxAnswerer boxes;
 
     QVERIFY(!engine->checkUpdates());
     QVERIFY(!engine->updatesAvailable());
-    QCOMPARE(boxes.titles, QStringList {QStringLiteral("Check updates")});
-    QCOMPARE(boxes.texts,
+    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
+    QCOMPARE(prompt.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(prompt.texts,
         QStringList {QStringLiteral("An error occured while comunicating update "
                                     "server. Check your internet connection.")});
 }
@@ -258,12 +258,12 @@ void EngineQueryTest::failsWithoutServer()
 
     auto engine = makeEngine(CoreQuery);
     QVERIFY(engine);
-    MessageBoxAnswerer boxes;
 
     QVERIFY(!engine->checkUpdates());
     QVERIFY(!engine->updatesAvailable());
-    QCOMPARE(boxes.titles, QStringList {QStringLiteral("Check updates")});
-    QCOMPARE(boxes.texts,
+    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
+    QCOMPARE(prompt.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(prompt.texts,
         QStringList {
             QStringLiteral("Couldn't connect to update server. Check your internet connection.")});
 }
@@ -273,7 +273,6 @@ void EngineQueryTest::refillsUpdatesOnEachCheck()
     QVERIFY(startServer(coreCatalogue(QStringLiteral("2.0"))));
     auto engine = makeEngine(CoreQuery);
     QVERIFY(engine);
-    MessageBoxAnswerer boxes;
 
     QVERIFY(engine->checkUpdates());
     QCOMPARE(engine->getUpdates().size(), 1);
@@ -282,5 +281,5 @@ void EngineQueryTest::refillsUpdatesOnEachCheck()
     QVERIFY(!engine->updatesAvailable());
 }
 
-QTEST_MAIN(EngineQueryTest)
+QTEST_GUILESS_MAIN(EngineQueryTest)
 #include "tst_engine_query.moc"

@@ -4,6 +4,7 @@
 
 #include "EngineTestSupport.h"
 #include "FakeQueryServer.h"
+#include "MessageBoxAnswerer.h"
 #include "PrivateNetwork.h"
 #include "UpdaterForms.h"
 

@@ -4,8 +4,10 @@
 
 #include "EngineTestSupport.h"
 #include "FakeQueryServer.h"
+#include "MessageBoxAnswerer.h"
 #include "MiniHttpServer.h"
 #include "PrivateNetwork.h"
+#include "ScriptedUserPrompt.h"
 #include "TestPackage.h"
 #include "UpdaterForms.h"
 
@@ -14,6 +16,7 @@
 #include "VellDownloadDialog.h"
 #include "VellFormLoader.h"
 #include "VellInstallDialog.h"
+#include "VellMessageBoxPrompt.h"
 #include "VellSummaryDialog.h"
 #include "VellUpdaterEngine.h"
 
@@ -48,6 +51,8 @@ private slots:
     void formLoader_reportsWhatIsMissing_data();
     void formLoader_reportsWhatIsMissing();
     void formLoader_abandonEndsTheProgram();
+    void messageBoxPrompt_showsParentlessBoxes_data();
+    void messageBoxPrompt_showsParentlessBoxes();
     void changelogText_data();
     void changelogText();
     void changelogWindow_togglesDetailsAtFixedWidth();
@@ -71,6 +76,7 @@ private:
     const bool isolated;
     const QString whyNotIsolated;
     QTemporaryDir scratch;
+    ScriptedUserPrompt prompt; ///< answers the engines of engineWith()
 };
 
 namespace {
@@ -101,6 +107,7 @@ void tst_UpdaterWindows::initTestCase()
 
 void tst_UpdaterWindows::cleanup()
 {
+    prompt = ScriptedUserPrompt();
     for (QWidget *widget : QApplication::topLevelWidgets()) {
         widget->close();
     }
@@ -117,6 +124,7 @@ std::unique_ptr<VellUpdaterEngine> tst_UpdaterWindows::engineWith(const QByteArr
     qputenv("VELL_UPDATE_SERVER", server.address());
     // The client program is the stand-in "vell" beside the test.
     auto engine = std::make_unique<VellUpdaterEngine>();
+    engine->setUserPrompt(&prompt);
     if (!engine->checkUpdates()) {
         return nullptr;
     }
@@ -238,6 +246,50 @@ void tst_UpdaterWindows::formLoader_abandonEndsTheProgram()
     QCOMPARE(answerer.texts, QStringList {QStringLiteral("The form is broken.")});
     QCOMPARE(QApplication::exec(), 1);
     QVERIFY(!controller);
+}
+
+void tst_UpdaterWindows::messageBoxPrompt_showsParentlessBoxes_data()
+{
+    QTest::addColumn<QString>("call");
+    QTest::addColumn<int>("answer"); // a QMessageBox::StandardButton
+    QTest::addColumn<QString>("look");
+    QTest::addColumn<bool>("retry");
+
+    const QString ask = QStringLiteral("askRetry");
+    const QString question = QStringLiteral("Warning [Abort|Retry] default Retry, no parent");
+    QTest::newRow("ask, Retry") << ask << int(QMessageBox::Retry) << question << true;
+    QTest::newRow("ask, Abort") << ask << int(QMessageBox::Abort) << question << false;
+    QTest::newRow("ask, closed") << ask << int(QMessageBox::Cancel) << question << false;
+    QTest::newRow("error") << QStringLiteral("tellError") << int(QMessageBox::Ok)
+                           << QStringLiteral("Critical [Ok] default Ok, no parent") << false;
+    QTest::newRow("information") << QStringLiteral("tellInformation") << int(QMessageBox::Ok)
+                                 << QStringLiteral("Information [Ok] default Ok, no parent")
+                                 << false;
+}
+
+void tst_UpdaterWindows::messageBoxPrompt_showsParentlessBoxes()
+{
+    QFETCH(QString, call);
+    QFETCH(int, answer);
+    QFETCH(QString, look);
+    QFETCH(bool, retry);
+
+    MessageBoxAnswerer answerer({QMessageBox::StandardButton(answer)});
+    VellMessageBoxPrompt boxes;
+    const QString title = QStringLiteral("A title");
+    const QString text = QStringLiteral("A text");
+    bool retried = false;
+    if (call == QLatin1String("askRetry")) {
+        retried = boxes.askRetry(title, text);
+    } else if (call == QLatin1String("tellError")) {
+        boxes.tellError(title, text);
+    } else {
+        boxes.tellInformation(title, text);
+    }
+    QCOMPARE(answerer.titles, QStringList {title});
+    QCOMPARE(answerer.texts, QStringList {text});
+    QCOMPARE(answerer.looks, QStringList {look});
+    QCOMPARE(retried, retry);
 }
 
 void tst_UpdaterWindows::changelogText_data()
@@ -394,6 +446,7 @@ void tst_UpdaterWindows::downloadError_closesWindowAndShowsBox()
     QVERIFY(topLevel(QStringLiteral("Updater_Download_MainWindow")));
     QTRY_COMPARE(boxes.texts.size(), 1);
     QCOMPARE(boxes.titles.first(), QStringLiteral("Update"));
+    QCOMPARE(boxes.looks.first(), QStringLiteral("Critical [Ok] default Ok, no parent"));
     QVERIFY2(boxes.texts.first().contains(expectedInText), qPrintable(boxes.texts.first()));
     settle();
     QVERIFY(visibleForms().isEmpty());
@@ -422,6 +475,7 @@ void tst_UpdaterWindows::download_leadsToInstallationAndSummary()
     QCOMPARE(formsSeen, QStringList {QStringLiteral("Updater_Install_MainWindow")});
     QCOMPARE(visibleForms(), QStringList {QStringLiteral("Updater_Summary_MainWindow")});
     QVERIFY2(boxes.texts.isEmpty(), qPrintable(boxes.texts.join(QLatin1Char('\n'))));
+    QVERIFY2(prompt.texts.isEmpty(), qPrintable(prompt.texts.join(QLatin1Char('\n'))));
     QCOMPARE(http.requests, QList<QByteArray>({"HEAD /gamma.zip", "GET /gamma.zip"}));
 
     QFile installed(scratch.filePath(QStringLiteral("home/.Vellnet/plugins/files/gamma.kwx")));
@@ -447,16 +501,18 @@ void tst_UpdaterWindows::summary_showsResultAndLog_data()
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("instruction");
     QTest::addColumn<QString>("logStart");
-    QTest::addColumn<int>("boxes");
+    QTest::addColumn<QStringList>("questions");
 
     QTest::newRow("installed") << QByteArray("plugin") << QStringLiteral("Installation complete")
                                << QStringLiteral("To complete the update process please restart "
                                                  "Vellnet instant messenger.")
-                               << QStringLiteral("Installing package delta:\n - delta.xml\n") << 0;
+                               << QStringLiteral("Installing package delta:\n - delta.xml\n")
+                               << QStringList();
     QTest::newRow("rolled back")
         << QByteArray("app") << QStringLiteral("Installation failed")
         << QStringLiteral("Please reinstall application with package from official web page")
-        << QStringLiteral("An error occured while installing updates") << 1;
+        << QStringLiteral("An error occured while installing updates")
+        << QStringList {QStringLiteral("askRetry")};
 }
 
 void tst_UpdaterWindows::summary_showsResultAndLog()
@@ -465,23 +521,23 @@ void tst_UpdaterWindows::summary_showsResultAndLog()
     QFETCH(QString, status);
     QFETCH(QString, instruction);
     QFETCH(QString, logStart);
-    QFETCH(int, boxes);
+    QFETCH(QStringList, questions);
 
     auto engine = engineWith(queryAnswer({{"delta", "http://127.0.0.1/delta.zip"}}));
     QVERIFY(engine);
     // The package is already downloaded; a descriptor of another type than the
     // update's makes the installation fail, and Abort rolls it back.
     storePackage(*engine, QStringLiteral("delta"), "delta", descriptorType);
-    MessageBoxAnswerer answerer({QMessageBox::Abort});
+    prompt = ScriptedUserPrompt({ScriptedUserPrompt::Abort});
     bool closedDuringInstallation = false;
-    answerer.beforeAnswer = [&closedDuringInstallation](int) {
+    prompt.beforeAnswer = [&closedDuringInstallation](int) {
         if (QWidget *install = topLevel(QStringLiteral("Updater_Install_MainWindow"))) {
             closedDuringInstallation = install->close() || !install->isVisible();
         }
     };
 
     new VellInstallDialog(engine.get());
-    QCOMPARE(answerer.texts.size(), boxes);
+    QCOMPARE(prompt.kinds, questions);
     QVERIFY(!closedDuringInstallation);
     settle();
     QWidget *summary = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
