@@ -9,7 +9,7 @@
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 
-#include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTcpSocket>
@@ -61,10 +61,7 @@ int fail(const char *what)
 int main(int argc, char *argv[])
 {
     reexecInNetworkNamespace(argc, argv, {});
-    // No window is shown; an error box would need a platform, not a display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     const qint64 sizeMiB = argc > 1 ? QByteArray(argv[1]).toLongLong() : 200;
     if (sizeMiB <= 0)
         return fail("the size must be a positive number of MiB");
