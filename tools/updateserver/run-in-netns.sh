@@ -9,11 +9,40 @@
 #                    while COMMAND runs
 #
 # The command's exit status is the script's. VELL_IN_NETNS=1 is set inside.
+#
+# Nothing the command starts outlives the script: the namespace has its own
+# process IDs, and when the script ends, is stopped by SIGTERM, SIGINT or
+# SIGHUP, or is killed outright, the namespace's first process dies and the
+# kernel ends every other process in it. SIGTERM first gives the command a
+# few seconds of its own SIGTERM to report and clean up.
 set -eu
 
 if [ "${VELL_IN_NETNS_STAGE:-}" != "inside" ]; then
-    VELL_IN_NETNS_STAGE=inside exec unshare --user --map-root-user --net --mount \
-        /bin/bash "$0" "$@"
+    # setpriv's parent-death signal ends unshare, and unshare's --kill-child
+    # the namespace, even when this shell is killed with SIGKILL.
+    VELL_IN_NETNS_STAGE=inside setpriv --pdeathsig KILL -- \
+        unshare --user --map-root-user --net --mount --pid --fork --kill-child=KILL --mount-proc \
+        /bin/bash "$0" "$@" <&0 &
+    namespace=$!
+    stop_namespace() {
+        # unshare itself ignores SIGTERM while it waits: signal the
+        # namespace's first process, then end it all.
+        local init tries=0
+        init=$(pgrep -P "$namespace" 2>/dev/null || true)
+        [ -z "$init" ] || kill -TERM $init 2>/dev/null || true
+        while kill -0 "$namespace" 2>/dev/null && [ $tries -lt 50 ]; do
+            tries=$((tries + 1))
+            sleep 0.1
+        done
+        kill -KILL "$namespace" 2>/dev/null || true
+        wait "$namespace" 2>/dev/null || true
+    }
+    trap 'stop_namespace; exit 129' HUP
+    trap 'stop_namespace; exit 130' INT
+    trap 'stop_namespace; exit 143' TERM
+    status=0
+    wait "$namespace" || status=$?
+    exit $status
 fi
 unset VELL_IN_NETNS_STAGE
 
@@ -47,10 +76,23 @@ cleanup() {
     fi
     rm -rf "$scratch"
 }
+command_pid=""
+# We are the namespace's first process: when we go, everything in it goes.
+# Give the command a moment to take its own SIGTERM first.
+stop_command() {
+    local tries=0
+    if [ -n "$command_pid" ]; then
+        kill -TERM "$command_pid" 2>/dev/null || true
+        while kill -0 "$command_pid" 2>/dev/null && [ $tries -lt 30 ]; do
+            tries=$((tries + 1))
+            sleep 0.1
+        done
+    fi
+}
 trap cleanup EXIT
-trap 'exit 129' HUP
-trap 'exit 130' INT
-trap 'exit 143' TERM
+trap 'stop_command; exit 129' HUP
+trap 'stop_command; exit 130' INT
+trap 'stop_command; exit 143' TERM
 
 if [ -n "$hosts" ]; then
     cp /etc/hosts "$scratch/hosts"
@@ -76,6 +118,9 @@ if [ -n "$http_root" ]; then
     done
 fi
 
+# In the background, so that a signal reaches the traps above at once.
+VELL_IN_NETNS=1 "$@" <&0 &
+command_pid=$!
 status=0
-VELL_IN_NETNS=1 "$@" || status=$?
+wait "$command_pid" || status=$?
 exit $status

@@ -14,8 +14,15 @@
 #      the summary shows the installation log;
 #   2. the plug-in's package is broken and the user answers Abort: every file
 #      is as it was before the run.
-#   Screenshots of every window land in OUT_DIR/screenshots. Exit status 0
-#   when everything holds.
+#   Each run works in a folder of its own, OUT_DIR/run.XXXXXX (OUT_DIR/latest
+#   points at it); screenshots of every window land in its screenshots/, and
+#   screenshots/failure.png shows the screen whenever a run fails. Exit status
+#   0 when everything holds. The run gives up after VELL_E2E_TIME_LIMIT
+#   seconds (default 150, below CTest's limit).
+#
+# Every process the script starts (servers, X server, the updater) lives in a
+# private process namespace that ends with the script, however it ends:
+# success, failure, its own time limit, SIGTERM or SIGKILL.
 # Demo (--demo): run 1 alone. On the user's display when there is one (the
 # user clicks through the windows), otherwise on a private X server driven
 # like the test. Prints the installation log and what changed on disk.
@@ -34,6 +41,17 @@ fail() {
         sed 's/^/  updater: /' "$VELL_E2E_OUT/updater.log" >&2 || true
     fi
     exit 1
+}
+
+# wait_until SECONDS WHAT COMMAND...: runs COMMAND every 0.1 s until it
+# succeeds; fails naming WHAT when SECONDS pass first.
+wait_until() {
+    local limit=$1 what=$2 deadline=$((SECONDS + $1))
+    shift 2
+    until "$@"; do
+        [ $SECONDS -lt $deadline ] || fail "waited $limit s in vain for $what"
+        sleep 0.1
+    done
 }
 
 # ---------------------------------------------------------------- outside ---
@@ -55,9 +73,15 @@ if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
     for tool in Xvfb xdotool unshare python3 sha256sum; do
         command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
     done
-    rm -rf "$out"
-    mkdir -p "$out/screenshots"
+    mkdir -p "$out"
     out=$(cd "$out" && pwd)
+    # A folder of its own for every run, so nothing of an earlier run (files,
+    # a server's log, a display number) can meet this one.
+    rm -rf "$out"/run.* "$out/latest"
+    run=$(mktemp -d "$out/run.XXXXXX")
+    mkdir -p "$run/screenshots"
+    ln -sfn "$(basename "$run")" "$out/latest"
+    out=$run
 
     VELL_E2E_STAGE=inside VELL_E2E_BIN=$bin VELL_E2E_OUT=$out VELL_E2E_MODE=$mode \
         exec "$source_dir/tools/updateserver/run-in-netns.sh" \
@@ -155,15 +179,13 @@ manifest() {
     (cd "$scratch" && find install home -type f -print0 | sort -z | xargs -0 sha256sum)
 }
 
+port_open() {
+    kill -0 "$2" 2>/dev/null || fail "the server for port $1 ended at start (see $out)"
+    (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
+}
+
 wait_for_port() {
-    local port=$1 pid=$2 tries=0
-    until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
-        tries=$((tries + 1))
-        if [ $tries -gt 200 ] || ! kill -0 "$pid" 2>/dev/null; then
-            fail "nothing listens on port $port"
-        fi
-        sleep 0.05
-    done
+    wait_until 20 "a server on port $1" port_open "$1" "$2"
 }
 
 start_servers() {
@@ -186,12 +208,7 @@ start_private_display() {
     # reset finds no display and aborts.
     Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3>"$fifo" 2>"$out/xvfb.log" &
     pids+=($!)
-    local tries=0
-    until [ -s "$fifo" ]; do
-        tries=$((tries + 1))
-        [ $tries -lt 200 ] || fail "Xvfb did not start"
-        sleep 0.05
-    done
+    wait_until 20 "Xvfb to start" test -s "$fifo"
     export DISPLAY=":$(head -n1 "$fifo")"
 }
 
@@ -205,9 +222,9 @@ window_width() {
 # wait_window KIND [IDS TO SKIP...]: prints the id of a visible window of that
 # kind ("form", "summary" or "box") that is none of the given ones.
 wait_window() {
-    local kind=$1 tries=0 id width
+    local kind=$1 deadline=$((SECONDS + 60)) id width
     shift
-    while [ $tries -lt 300 ]; do
+    while [ $SECONDS -lt $deadline ]; do
         for id in $(xdotool search --onlyvisible --name '^Update$' 2>/dev/null || true); do
             case " $* " in *" $id "*) continue ;; esac
             width=$(window_width "$id")
@@ -219,10 +236,9 @@ wait_window() {
         done
         [ ! -s "$out/updater.status" ] \
             || fail "the updater ended (status $(updater_status)) while waiting for a $kind window"
-        tries=$((tries + 1))
         sleep 0.1
     done
-    fail "no $kind window appeared"
+    fail "waited 60 s in vain for a $kind window of the updater"
 }
 
 keys() {
@@ -273,12 +289,7 @@ updater_status() {
 }
 
 wait_updater() {
-    local tries=0
-    while [ ! -s "$out/updater.status" ]; do
-        tries=$((tries + 1))
-        [ $tries -lt 300 ] || fail "the updater did not end"
-        sleep 0.1
-    done
+    wait_until 30 "the updater to end" test -s "$out/updater.status"
     wait "$updater_pid" || true
     [ "$(updater_status)" = 0 ] || fail "the updater ended with status $(updater_status)"
 }
@@ -387,18 +398,39 @@ fi
 export LC_ALL=C.UTF-8 # the built-in English texts
 start_private_display
 
-log=$(drive_successful_run)
-check_successful_run "$log"
-echo "endtoend: run 1 (both updates installed) passed"
+run_test() {
+    log=$(drive_successful_run)
+    check_successful_run "$log"
+    echo "endtoend: run 1 (both updates installed) passed"
 
-prepare_installation
-catalogue_for statusfilter-broken.zip
-manifest >"$out/before.txt"
-log=$(drive_aborted_run)
-[ "$log" = "An error occured while installing updates" ] || fail "log after the rollback: $log"
-manifest >"$out/after.txt"
-cmp -s "$out/before.txt" "$out/after.txt" \
-    || fail "files changed although the run was rolled back: $(diff "$out/before.txt" "$out/after.txt")"
-[ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
-echo "endtoend: run 2 (failed package, Abort, rollback) passed"
-echo "endtoend: screenshots in $shots"
+    prepare_installation
+    catalogue_for statusfilter-broken.zip
+    manifest >"$out/before.txt"
+    log=$(drive_aborted_run)
+    [ "$log" = "An error occured while installing updates" ] || fail "log after the rollback: $log"
+    manifest >"$out/after.txt"
+    cmp -s "$out/before.txt" "$out/after.txt" \
+        || fail "files changed although the run was rolled back: $(diff "$out/before.txt" "$out/after.txt")"
+    [ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
+    echo "endtoend: run 2 (failed package, Abort, rollback) passed"
+    echo "endtoend: screenshots in $shots"
+}
+
+# The test itself runs in a child, so that the time limit and SIGTERM reach
+# the traps below at once; whatever way this shell ends, everything it
+# started ends with the namespace.
+time_limit=${VELL_E2E_TIME_LIMIT:-150}
+run_test &
+test_pid=$!
+pids+=("$test_pid")
+(
+    sleep "$time_limit"
+    kill -USR1 $$ 2>/dev/null
+) &
+pids+=($!)
+trap 'fail "the time limit of $time_limit s was reached"' USR1
+trap 'fail "stopped by SIGTERM"' TERM
+trap 'fail "stopped by SIGINT"' INT
+status=0
+wait "$test_pid" || status=$?
+exit $status
