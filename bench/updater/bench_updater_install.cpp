@@ -4,6 +4,7 @@
 //
 //   bench-updater-install [--files N] [--big-mb M]
 #include "Update.h"
+#include "VellPackageBuilder.h"
 #include "VellUpdatePackage.h"
 
 #include <QCoreApplication>
@@ -135,15 +136,20 @@ int main(int argc, char *argv[])
         return 1;
     }
     const QString self = QCoreApplication::applicationFilePath();
-    const QString builder = QCoreApplication::applicationDirPath() + QLatin1String("/vell-package");
     const QString work = temp.filePath(QStringLiteral("work"));
     QDir().mkpath(work);
 
     auto build = [&](const QString &name, const QString &source) {
-        return measure(builder,
-            {"--project", "bench", "--name", "payload", "--type", "plugin", "--files", source,
-                work + '/' + name})
-            .ok;
+        VellPackageBuilder builder(QStringLiteral("bench"), QStringLiteral("payload"),
+            QStringLiteral("plugin"), QString());
+        builder.setSourceDir(source);
+        QString errorText;
+        const bool built = builder.addAllFiles(&errorText)
+            && builder.write(work + '/' + name, QString(), &errorText);
+        if (!built) {
+            out << errorText << '\n';
+        }
+        return built;
     };
 
     out << "preparing packages in " << temp.path() << " ...\n";
@@ -162,7 +168,7 @@ int main(int argc, char *argv[])
         || !writeNoise(quarter + QLatin1String("/big.dat"), (qint64(bigMiB) << 20) / 4, 43)
         || !build(QStringLiteral("many.zip"), many) || !build(QStringLiteral("big.zip"), big)
         || !build(QStringLiteral("quarter.zip"), quarter)) {
-        out << "cannot prepare the packages (is vell-package built?)\n";
+        out << "cannot prepare the packages\n";
         return 1;
     }
 
