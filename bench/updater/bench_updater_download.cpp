@@ -6,6 +6,7 @@
 //   bench-updater-download [size in MiB, default 200]
 
 #include "EngineTestSupport.h"
+#include "TestFiles.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 

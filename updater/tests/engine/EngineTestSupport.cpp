@@ -1,7 +1,8 @@
 #include "EngineTestSupport.h"
 
+#include "TestFiles.h"
+
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -29,32 +30,6 @@ ScopedEnvironment::~ScopedEnvironment()
     } else {
         qunsetenv(name);
     }
-}
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && file.write(contents) == contents.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-QStringList filesBelow(const QString &path)
-{
-    QStringList files;
-    const QDir root(path);
-    QDirIterator it(path, QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        files << root.relativeFilePath(it.next());
-    }
-    files.sort();
-    return files;
 }
 
 bool writeCatalogue(const QString &folder, const QVector<CatalogueEntry> &entries)
@@ -229,17 +204,4 @@ void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const
     ::execv(bash, arguments.data());
     std::perror("cannot run inside a network namespace");
     ::_exit(127);
-}
-
-bool zipFolder(const QString &folder, const QString &archive)
-{
-    QFile::remove(archive);
-    QDir().mkpath(QFileInfo(archive).absolutePath());
-    QProcess zip;
-    zip.setWorkingDirectory(folder);
-    zip.start(QStringLiteral("zip"),
-        {QStringLiteral("-q"), QStringLiteral("-r"), QStringLiteral("-D"), archive,
-            QStringLiteral(".")});
-    return zip.waitForFinished(30000) && zip.exitStatus() == QProcess::NormalExit
-        && zip.exitCode() == 0;
 }

@@ -25,12 +25,6 @@ private:
     QByteArray oldValue;
 };
 
-/** Writes a file (creating its folders); returns false on failure. */
-bool writeFile(const QString &path, const QByteArray &contents);
-QByteArray readFile(const QString &path);
-/** Every file below path, relative to it, sorted; folders are not listed. */
-QStringList filesBelow(const QString &path);
-
 /**
  * One component of the update server's catalogue, offered in one version.
  */
@@ -122,8 +116,5 @@ private:
  * already running inside one (VELL_IN_NETNS is set there).
  */
 void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const char *> hosts);
-
-/** Packs the files of folder (paths relative to it) into a ZIP archive with zip(1). */
-bool zipFolder(const QString &folder, const QString &archive);
 
 #endif // ENGINETESTSUPPORT_H

@@ -5,6 +5,7 @@
 #include "EngineTestSupport.h"
 #include "MiniHttpServer.h"
 #include "NetnsTestMain.h"
+#include "TestFiles.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 

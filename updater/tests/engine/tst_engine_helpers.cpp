@@ -2,6 +2,7 @@
 // directory and removeDir().
 
 #include "EngineTestSupport.h"
+#include "TestFiles.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 #include "VellWorkDirectory.h"

@@ -3,6 +3,8 @@
 
 #include "EngineTestSupport.h"
 #include "ScriptedUserPrompt.h"
+#include "TestFiles.h"
+#include "TestPackage.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 
@@ -12,15 +14,6 @@
 namespace {
 
 const QStringList Names {QStringLiteral("one"), QStringLiteral("two"), QStringLiteral("three")};
-
-QByteArray descriptor(const QString &name, const QString &packageType = QStringLiteral("plugin"))
-{
-    // The file instruction comes first, so a package of the wrong type has
-    // already replaced its file when it fails.
-    return "<files><file name='" + name.toUtf8() + ".dat' path='data' action='add'/>"
-        + "<package project='vell' name='" + name.toUtf8() + "' type='" + packageType.toUtf8()
-        + "'/></files>";
-}
 
 } // namespace
 
@@ -38,7 +31,7 @@ private slots:
 
 private:
     std::unique_ptr<VellUpdaterEngine> checkedEngine(const QStringList &installedVersions);
-    bool buildPackage(const QString &name, const QByteArray &descriptorText);
+    bool buildPackage(const TestPackage &package, const QString &name);
     bool placePackage(const QString &name, const VellUpdaterEngine &engine);
     QString pluginFile(const QString &name) const;
 
@@ -60,7 +53,10 @@ void EngineInstallTest::init()
     QVector<CatalogueEntry> catalogue;
     for (const QString &name : Names) {
         QVERIFY(writeFile(pluginFile(name), name.toUtf8() + "-old"));
-        QVERIFY(buildPackage(name, descriptor(name)));
+        QVERIFY(
+            buildPackage(TestPackage(name, QStringLiteral("plugin"))
+                             .add(QStringLiteral("data/%1.dat").arg(name), name.toUtf8() + "-new"),
+                name));
         CatalogueEntry entry;
         entry.project = QStringLiteral("vell");
         entry.name = name;
@@ -88,13 +84,10 @@ QString EngineInstallTest::pluginFile(const QString &name) const
     return dir->filePath(QStringLiteral("home/.Vellnet/plugins/data/%1.dat").arg(name));
 }
 
-bool EngineInstallTest::buildPackage(const QString &name, const QByteArray &descriptorText)
+// Writes packages/<name>.zip, which the engine finds once placePackage() put it in place.
+bool EngineInstallTest::buildPackage(const TestPackage &package, const QString &name)
 {
-    const QString stage = dir->filePath(QStringLiteral("stage/") + name);
-    QDir(stage).removeRecursively();
-    return writeFile(stage + QStringLiteral("/%1.xml").arg(name), descriptorText)
-        && writeFile(stage + QStringLiteral("/data/%1.dat").arg(name), name.toUtf8() + "-new")
-        && zipFolder(stage, dir->filePath(QStringLiteral("packages/%1.zip").arg(name)));
+    return package.write(dir->filePath(QStringLiteral("packages/%1.zip").arg(name)));
 }
 
 // Puts a package where the download would have stored it.
@@ -162,7 +155,13 @@ void EngineInstallTest::installsEveryPackageAfterRetry()
 
 void EngineInstallTest::rollsBackAfterAbort()
 {
-    QVERIFY(buildPackage("two", descriptor("two", QStringLiteral("app"))));
+    // The second package replaces its file, then fails: a file stands where
+    // its next file needs a folder.
+    QVERIFY(writeFile(pluginFile("blocker"), "in the way"));
+    QVERIFY(buildPackage(TestPackage("two", QStringLiteral("plugin"))
+                             .add(QStringLiteral("data/two.dat"), "two-new")
+                             .add(QStringLiteral("data/blocker.dat/inner.dat"), "inner"),
+        "two"));
     auto engine = checkedEngine({"1.0", "1.0", "1.0"});
     QVERIFY(engine);
     for (const QString &name : Names) {

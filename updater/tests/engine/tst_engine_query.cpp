@@ -3,6 +3,7 @@
 
 #include "EngineTestSupport.h"
 #include "ScriptedUserPrompt.h"
+#include "TestFiles.h"
 #include "Update.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"

@@ -6,7 +6,9 @@
 #include <QString>
 #include <QVector>
 
-/// Writes ZIP archives with any entry names, hostile ones included.
+/// Writes ZIP archives that the package builder refuses or never makes: hostile
+/// entry names, hand-written or broken descriptors. Every other package of the
+/// tests comes from TestPackage.
 class TestArchive
 {
 public:

@@ -1,11 +1,12 @@
 // Installing update packages made on the spot, and rolling them back.
 #include "TestArchive.h"
+#include "TestFiles.h"
+#include "TestPackage.h"
 #include "Update.h"
 #include "VellUpdatePackage.h"
 
 #include <QCryptographicHash>
 #include <QDirIterator>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -40,20 +41,6 @@ Tree snapshot(const QString &root)
         tree.insert(base.relativeFilePath(info.filePath()), state);
     }
     return tree;
-}
-
-bool writeFile(const QString &path, const QByteArray &contents)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-        && file.write(contents) == contents.size();
-}
-
-QByteArray readFile(const QString &path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
 QByteArray descriptor(const QByteArray &package, const QByteArray &files)
@@ -160,29 +147,19 @@ std::unique_ptr<Update> TestVellUpdatePackage::makeUpdate(
 bool TestVellUpdatePackage::buildPackage(const QByteArray &archive, const Files &added,
     const QStringList &removed, const std::string &type)
 {
-    const QString source = base->filePath(QStringLiteral("source-") + archive);
-    QStringList arguments {"--project", "vell", "--name", "core", "--type",
-        QString::fromStdString(type), "--files", source};
+    TestPackage package(QStringLiteral("core"), QString::fromStdString(type));
     for (auto it = added.begin(); it != added.end(); ++it) {
-        if (!writeFile(source + '/' + it.key(), it.value())) {
-            return false;
-        }
-        arguments << "--add" << it.key();
+        package.add(it.key(), it.value());
     }
     for (const QString &file : removed) {
-        arguments << "--remove" << file;
+        package.remove(file);
     }
-    arguments << workDir() + '/' + archive + ".zip";
-    QProcess builder;
-    builder.start(qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell-package", arguments);
-    const bool ok = builder.waitForFinished(30000) && builder.exitStatus() == QProcess::NormalExit
-        && builder.exitCode() == 0;
-    if (!ok) {
-        qWarning() << "vell-package failed:" << builder.errorString()
-                   << builder.readAllStandardError();
+    QString errorText;
+    const bool written = package.write(workDir() + '/' + archive + ".zip", &errorText);
+    if (!written) {
+        qWarning() << "the package builder failed:" << errorText;
     }
-    QDir(source).removeRecursively(); // the sentinel check covers only what was there at init
-    return ok;
+    return written;
 }
 
 void TestVellUpdatePackage::addOverNothing()
@@ -420,8 +397,10 @@ void TestVellUpdatePackage::unknownTypeTouchesNothing()
 
 void TestVellUpdatePackage::missingDescriptorFails()
 {
-    QVERIFY(TestArchive::write(
-        workDir() + "/p.zip", {{"other.xml", descriptor(identity, "")}, {"x.txt", "x"}}));
+    QVERIFY(TestPackage(QStringLiteral("core"), QStringLiteral("app"))
+                .add(QStringLiteral("x.txt"), "x")
+                .setDescriptorEntry(QStringLiteral("other.xml"))
+                .write(workDir() + "/p.zip"));
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
     QString errorText;
@@ -499,8 +478,9 @@ void TestVellUpdatePackage::damagedArchivesFail()
         payload += QByteArray::number(i * 7919 % 10007);
     }
     const QString archive = workDir() + "/p.zip";
-    QVERIFY(TestArchive::write(archive,
-        {{"p.xml", descriptor(identity, fileElement(".", "x.txt", "add"))}, {"x.txt", payload}}));
+    QVERIFY(TestPackage(QStringLiteral("core"), QStringLiteral("app"))
+                .add(QStringLiteral("x.txt"), payload)
+                .write(archive));
     QByteArray bytes = readFile(archive);
     if (damage == "text") {
         bytes = "this is not an archive";
@@ -663,8 +643,8 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
     if (fault == "backup refused") {
         // An earlier package of the run claims the unwind area; then a file
         // stands where the backup's folder must go.
-        QVERIFY(TestArchive::write(
-            workDir() + "/empty.zip", {{"empty.xml", descriptor(identity, "")}}));
+        QVERIFY(TestPackage(QStringLiteral("core"), QStringLiteral("app"))
+                    .write(workDir() + "/empty.zip"));
         auto empty = makeUpdate("empty");
         VellUpdatePackage earlier(empty.get(), installDir());
         QString errorText;

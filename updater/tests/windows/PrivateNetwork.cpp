@@ -11,7 +11,8 @@
 #include <cstring>
 
 namespace {
-bool writeFile(const char *path, const QByteArray &text)
+// The kernel takes an identity map only in one write(2) to the existing file.
+bool writeProcFile(const char *path, const QByteArray &text)
 {
     const int fd = ::open(path, O_WRONLY);
     if (fd < 0) {
@@ -38,9 +39,9 @@ bool PrivateNetwork::enter(QString *reason)
         return false;
     }
     // Map ourselves to root inside, which may bind ports below 1024 there.
-    writeFile("/proc/self/setgroups", "deny");
-    if (!writeFile("/proc/self/uid_map", "0 " + QByteArray::number(uid) + " 1")
-        || !writeFile("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1")) {
+    writeProcFile("/proc/self/setgroups", "deny");
+    if (!writeProcFile("/proc/self/uid_map", "0 " + QByteArray::number(uid) + " 1")
+        || !writeProcFile("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1")) {
         *reason = lastError("id maps");
         return false;
     }

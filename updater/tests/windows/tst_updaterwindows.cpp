@@ -8,6 +8,7 @@
 #include "MiniHttpServer.h"
 #include "PrivateNetwork.h"
 #include "ScriptedUserPrompt.h"
+#include "TestFiles.h"
 #include "TestPackage.h"
 #include "UpdaterForms.h"
 
@@ -141,8 +142,11 @@ void tst_UpdaterWindows::requireIsolation()
 void tst_UpdaterWindows::storePackage(
     VellUpdaterEngine &engine, const QString &base, const QByteArray &name, const QByteArray &type)
 {
-    const QByteArray zip = TestPackage::build(
-        scratch.path(), base, name, type, {{name + QLatin1String(".kwx"), "new " + name}});
+    const QByteArray zip
+        = TestPackage(QString::fromLatin1(name), QString::fromLatin1(type))
+              .add(QLatin1String("files/") + QString::fromLatin1(name) + QLatin1String(".kwx"),
+                  "new " + name)
+              .bytes(base);
     QVERIFY(!zip.isEmpty());
     QFile file(engine.workDirectory() + base + QLatin1String(".zip"));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -456,8 +460,9 @@ void tst_UpdaterWindows::downloadError_closesWindowAndShowsBox()
 void tst_UpdaterWindows::download_leadsToInstallationAndSummary()
 {
     requireIsolation();
-    const QByteArray zip = TestPackage::build(
-        scratch.path(), QStringLiteral("gamma"), "gamma", "plugin", {{"gamma.kwx", "gamma 2.0"}});
+    const QByteArray zip = TestPackage(QStringLiteral("gamma"), QStringLiteral("plugin"))
+                               .add(QStringLiteral("files/gamma.kwx"), "gamma 2.0")
+                               .bytes(QStringLiteral("gamma"));
     QVERIFY(!zip.isEmpty());
     MiniHttpServer http;
     QVERIFY(http.listen());
