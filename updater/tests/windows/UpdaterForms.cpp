@@ -31,3 +31,22 @@ void settle()
         QCoreApplication::processEvents();
     }
 }
+
+QStringList topLevelWindows()
+{
+    QStringList names;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        names << (widget->objectName().isEmpty() ? QLatin1String(widget->metaObject()->className())
+                                                 : widget->objectName());
+    }
+    return names;
+}
+
+QStringList takeWindowsLeftBehind()
+{
+    settle();
+    const QStringList leftBehind = topLevelWindows();
+    QApplication::closeAllWindows();
+    settle();
+    return leftBehind;
+}

@@ -109,11 +109,8 @@ void tst_UpdaterWindows::initTestCase()
 void tst_UpdaterWindows::cleanup()
 {
     prompt = ScriptedUserPrompt();
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        widget->close();
-    }
-    settle();
-    QVERIFY2(visibleForms().isEmpty(), qPrintable(visibleForms().join(QLatin1Char(' '))));
+    const QStringList leftBehind = takeWindowsLeftBehind();
+    QVERIFY2(leftBehind.isEmpty(), qPrintable(leftBehind.join(QLatin1Char(' '))));
 }
 
 std::unique_ptr<VellUpdaterEngine> tst_UpdaterWindows::engineWith(const QByteArray &answer)
@@ -362,7 +359,11 @@ void tst_UpdaterWindows::changelogWindow_togglesDetailsAtFixedWidth()
     QCOMPARE(form->width(), 450);
     QCOMPARE(form->height(), collapsedHeight);
 
+    // Closing the window takes its controller with it.
     QVERIFY(controller);
+    form->close();
+    settle();
+    QVERIFY(!controller);
 }
 
 void tst_UpdaterWindows::downloadLater_endsTheRun()
@@ -553,6 +554,7 @@ void tst_UpdaterWindows::summary_showsResultAndLog()
     const QString log = child<QPlainTextEdit>(summary, "Updater_Summary_Details")->toPlainText();
     QVERIFY2(log.startsWith(logStart), qPrintable(log));
     QCOMPARE(log, engine->getLog());
+    summary->close();
 }
 
 namespace {
@@ -657,13 +659,14 @@ void tst_UpdaterWindows::polishControllerTexts()
     QVERIFY(engine);
 
     new VellChangelogDialog(engine.get());
-    auto *toggle = child<QPushButton>(topLevel(QStringLiteral("Updater_Changelog_MainWindow")),
-        "Updater_Changelog_ViewChangelog");
+    QWidget *changelog = topLevel(QStringLiteral("Updater_Changelog_MainWindow"));
+    auto *toggle = child<QPushButton>(changelog, "Updater_Changelog_ViewChangelog");
     QVERIFY(toggle);
     toggle->click();
     QCOMPARE(toggle->text(), QStringLiteral("Ukryj listę zmian"));
     toggle->click();
     QCOMPARE(toggle->text(), QStringLiteral("Pokaż listę zmian"));
+    changelog->close();
 
     // Nothing installed yet: the summary reports a failure.
     new VellSummaryDialog(engine.get());
@@ -674,6 +677,7 @@ void tst_UpdaterWindows::polishControllerTexts()
     QCOMPARE(child<QLabel>(summary, "Updater_Summary_Instruction")->text(),
         QStringLiteral("Pobierz pakiet instalacyjny komunikatora Vellnet z oficjalnej strony "
                        "http://www.vell.example/ i zainstaluj go ponownie."));
+    summary->close();
 }
 
 int main(int argc, char *argv[])
