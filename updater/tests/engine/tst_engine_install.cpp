@@ -27,6 +27,7 @@ private slots:
 
     void installsEveryPackageAfterRetry();
     void rollsBackAfterAbort();
+    void failedRollbackTellsTheUserAndQuits();
     void emptyListSucceedsAtOnce();
 
 private:
@@ -193,6 +194,46 @@ void EngineInstallTest::rollsBackAfterAbort()
     }
     QVERIFY(QDir(engine->workDirectory()).exists());
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineInstallTest::failedRollbackTellsTheUserAndQuits()
+{
+    auto engine = checkedEngine({"1.0", "1.0", "1.0"});
+    QVERIFY(engine);
+    // The second package never arrived; before the user gives up, the first
+    // package's backups vanish, so its unwinding cannot restore them.
+    QVERIFY(placePackage("one", *engine));
+    QVERIFY(placePackage("three", *engine));
+    EngineSignalLog signalLog(engine.get());
+    ScriptedUserPrompt prompt({ScriptedUserPrompt::Abort});
+    engine->setUserPrompt(&prompt);
+    prompt.beforeAnswer = [&](int) {
+        QVERIFY(QDir(engine->workDirectory() + QLatin1String("unwind")).removeRecursively());
+    };
+
+    // Inside the event loop, so that the engine's request to quit ends it.
+    QTimer start;
+    start.setSingleShot(true);
+    connect(&start, &QTimer::timeout, engine.get(), [&] { engine->installUpdates(); });
+    start.start(0);
+    QTimer neverAskedToQuit; // ends a loop that nothing else would end
+    neverAskedToQuit.setSingleShot(true);
+    connect(&neverAskedToQuit, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+    neverAskedToQuit.start(60000);
+    QCOMPARE(QCoreApplication::exec(), 0);
+
+    QCOMPARE(prompt.kinds, (QStringList {"askRetry", "tellError"}));
+    QCOMPARE(prompt.titles.last(), QStringLiteral("Update"));
+    QCOMPARE(prompt.texts.last(),
+        QStringLiteral("An error occured while rolling back update progress. Software may not "
+                       "work properly. Try reinstalling whole application"));
+    // The rollback went on to its end all the same.
+    QCOMPARE(signalLog.of("installProgress"), (QStringList {"33", "0", "33", "66", "100"}));
+    QCOMPARE(signalLog.of("installFinished").size(), 1);
+    QVERIFY(!engine->installSucceeded);
+    QCOMPARE(engine->getLog(), QStringLiteral("An error occured while installing updates"));
+    // Without its backup the new file is the best there is: it stays.
+    QCOMPARE(readFile(pluginFile("one")), QByteArray("one-new"));
 }
 
 void EngineInstallTest::emptyListSucceedsAtOnce()
