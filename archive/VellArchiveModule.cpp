@@ -1,6 +1,7 @@
 #include "VellArchiveModule.h"
 
 #include "VellArchiveCastException.h"
+#include "VellArchiveStatements_p.h"
 #include "VellArchiveTransactionGuard.h"
 #include "VellDBConnection.h"
 #include "VellDBModule.h"
@@ -17,66 +18,19 @@ namespace VellArchive {
 
 using VellDatabase::VellDBResult;
 using Result = std::unique_ptr<VellDBResult>;
+namespace Sql = Statements;
 
 namespace {
 
-// The schema, in the order it is created. Index names are global to the
-// database: the second "SMSId" finds the first one in place and creates nothing.
-const char *const SchemaStatements[] = {
-    "CREATE TABLE IF NOT EXISTS Chats(ID         INTEGER PRIMARY KEY, Time       TEXT, Type       "
-    "INTEGER NOT NULL, Owner_ID   INTEGER NOT NULL, Properties TEXT)",
-    "CREATE TABLE IF NOT EXISTS Users(ID         INTEGER PRIMARY KEY, UID        TEXT NOT NULL, "
-    "Protocol   TEXT NOT NULL, Owner_ID   INTEGER NOT NULL, Properties TEXT)",
-    "CREATE TABLE IF NOT EXISTS Messages(ID         INTEGER PRIMARY KEY, Text       TEXT NOT NULL, "
-    "Time       TEXT NOT NULL, User_ID    INTEGER NOT NULL, Chat_ID    INTEGER NOT NULL, Type      "
-    " "
-    "INTEGER NOT NULL, Properties TEXT)",
-    "CREATE TABLE IF NOT EXISTS UserToChat(User_ID INTEGER NOT NULL, Chat_ID INTEGER NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS WordToMessage(Word_ID    INTEGER NOT NULL, Message_ID INTEGER NOT "
-    "NULL)",
-    "CREATE TABLE IF NOT EXISTS Words(ID    INTEGER PRIMARY KEY, Word  TEXT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS SMS(ID     INTEGER PRIMARY KEY, Time   TEXT NOT NULL, Sender TEXT "
-    "NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS SMS_Recipient(ID     INTEGER PRIMARY KEY, SMS_ID INTEGER NOT NULL, "
-    "Name   TEXT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS SMS_Message(ID     INTEGER PRIMARY KEY, SMS_ID INTEGER NOT NULL, "
-    "Body   TEXT NOT NULL)",
-    "CREATE TABLE IF NOT EXISTS WordToSMS(Word_ID INTEGER NOT NULL, SMS_ID  INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS MessagesIndex ON Messages(Chat_ID)",
-    "CREATE INDEX IF NOT EXISTS ChatsIndex ON Chats(Owner_ID)",
-    "CREATE INDEX IF NOT EXISTS UserToChatIndex1 ON UserToChat(User_ID)",
-    "CREATE INDEX IF NOT EXISTS UserToChatIndex2 ON UserToChat(Chat_ID)",
-    "CREATE INDEX IF NOT EXISTS WordToMessageIndex1 ON WordToMessage(Word_ID)",
-    "CREATE INDEX IF NOT EXISTS WordToMessageIndex2 ON WordToMessage(Message_ID)",
-    "CREATE INDEX IF NOT EXISTS WordsIndex ON Words(Word)",
-    "CREATE INDEX IF NOT EXISTS SMSTime ON SMS(Time)",
-    "CREATE INDEX IF NOT EXISTS SMSSender ON SMS(Sender)",
-    "CREATE INDEX IF NOT EXISTS SMSId ON SMS_Recipient(SMS_ID)",
-    "CREATE INDEX IF NOT EXISTS SMSName ON SMS_Recipient(Name)",
-    "CREATE INDEX IF NOT EXISTS SMSId ON SMS_Message(SMS_ID)",
-    "CREATE INDEX IF NOT EXISTS WordToSMSIndex1 ON WordToSMS(Word_ID)",
-    "CREATE INDEX IF NOT EXISTS WordToSMSIndex2 ON WordToSMS(SMS_ID)",
-    // Indexes of this module's own, after the ones every archive has:
-    // - SMS_Message(SMS_ID), which the second "SMSId" above never created; the
-    //   body join and every SMS removal would scan the table without it;
-    // - Words(Word) without letter case, for the SMS search, whose LIKE is
-    //   case-insensitive and cannot use WordsIndex;
-    // - Chats(Time), for searches within a time range;
-    // - WordToMessage(Word_ID, Message_ID), which answers a word's messages
-    //   from the index alone: word and phrase searches read no link rows;
-    // - Users(UID), for searches by account or recipient, which would
-    //   otherwise scan the users or every recipient link.
-    "CREATE INDEX IF NOT EXISTS SMSMessageIndex ON SMS_Message(SMS_ID)",
-    "CREATE INDEX IF NOT EXISTS WordsNoCaseIndex ON Words(Word COLLATE NOCASE)",
-    "CREATE INDEX IF NOT EXISTS ChatsTimeIndex ON Chats(Time)",
-    "CREATE INDEX IF NOT EXISTS WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
-    "CREATE INDEX IF NOT EXISTS UsersUidIndex ON Users(UID)",
-};
-
-// A text value as it stands in a statement.
-QString quoted(const QString &value)
+// A text value as it stands between the apostrophes of a statement template.
+QString masked(const QString &value)
 {
-    return QLatin1Char('\'') + VellArchiveModule::maskApostrophe(value) + QLatin1Char('\'');
+    return VellArchiveModule::maskApostrophe(value);
+}
+
+QString number(int value)
+{
+    return QString::number(value);
 }
 
 QString timeText(const QDateTime &time)
@@ -118,7 +72,7 @@ bool VellArchiveModule::createTables() const
     if (!connection) {
         return false;
     }
-    for (const char *statement : SchemaStatements) {
+    for (const char *statement : Sql::Schema) {
         if (connection->exec(QLatin1String(statement)) == -1) {
             return false;
         }
@@ -132,8 +86,7 @@ bool VellArchiveModule::readAllUsersFromDB()
     if (!connection) {
         return false;
     }
-    const Result result(
-        connection->query(QStringLiteral("SELECT ID, UID, Protocol, Owner_ID FROM Users")));
+    const Result result(connection->query(Sql::SelectUsers));
     if (!result) {
         return false;
     }
@@ -172,8 +125,7 @@ QString VellArchiveModule::maskApostrophe(const QString &text)
 void VellArchiveModule::setCaseSensitive(bool on) const
 {
     if (connection) {
-        connection->exec(on ? QStringLiteral("PRAGMA case_sensitive_like = 1")
-                            : QStringLiteral("PRAGMA case_sensitive_like = 0"));
+        connection->exec(on ? Sql::CaseSensitiveLikeOn : Sql::CaseSensitiveLikeOff);
     }
 }
 
@@ -377,39 +329,26 @@ int VellArchiveModule::insertUserRowToDB(
     const QString &uid, const QString &protocol, int ownerIndex, const QString &properties) const
 {
     return insertOneRow(
-        QStringLiteral("INSERT INTO Users(ID, UID, Protocol, Owner_ID, Properties) VALUES(")
-        + QStringLiteral("NULL, ") + quoted(uid) + QStringLiteral(", ") + quoted(protocol)
-        + QStringLiteral(", ") + QString::number(ownerIndex) + QStringLiteral(", ")
-        + quoted(properties) + QStringLiteral(")"));
+        Sql::InsertUser.arg(masked(uid), masked(protocol), number(ownerIndex), masked(properties)));
 }
 
 int VellArchiveModule::insertChatRowToDB(
     const QDateTime &time, int type, int ownerIndex, const QString &properties) const
 {
     return insertOneRow(
-        QStringLiteral("INSERT INTO Chats(ID, Time, Type, Owner_ID, Properties) VALUES(")
-        + QStringLiteral("NULL, ") + quoted(timeText(time)) + QStringLiteral(", ")
-        + QString::number(type) + QStringLiteral(", ") + QString::number(ownerIndex)
-        + QStringLiteral(", ") + quoted(properties) + QStringLiteral(")"));
+        Sql::InsertChat.arg(timeText(time), number(type), number(ownerIndex), masked(properties)));
 }
 
 int VellArchiveModule::insertUserToChatRowToDB(int userIndex, int chatId) const
 {
-    return insertOneRow(QStringLiteral("INSERT INTO UserToChat(User_ID, Chat_ID) VALUES(")
-        + QString::number(userIndex) + QStringLiteral(", ") + QString::number(chatId)
-        + QStringLiteral(")"));
+    return insertOneRow(Sql::InsertUserToChat.arg(number(userIndex), number(chatId)));
 }
 
 int VellArchiveModule::insertMessageRowToDB(const QString &text, const QDateTime &time,
     int userIndex, int chatId, int type, const QString &properties) const
 {
-    return insertOneRow(
-        QStringLiteral(
-            "INSERT INTO Messages(ID, Text, Time, User_ID, Chat_ID, Type, Properties) VALUES(")
-        + QStringLiteral("NULL, ") + quoted(text) + QStringLiteral(", ") + quoted(timeText(time))
-        + QStringLiteral(", ") + QString::number(userIndex) + QStringLiteral(", ")
-        + QString::number(chatId) + QStringLiteral(", ") + QString::number(type)
-        + QStringLiteral(", ") + quoted(properties) + QStringLiteral(")"));
+    return insertOneRow(Sql::InsertMessage.arg(masked(text), timeText(time), number(userIndex),
+        number(chatId), number(type), masked(properties)));
 }
 
 int VellArchiveModule::insertRow(const QString &sql) const
@@ -420,29 +359,23 @@ int VellArchiveModule::insertRow(const QString &sql) const
 int VellArchiveModule::insertWordRowToDB(const QString &word) const
 {
     // -1 (no row ID) must not become an ID that links get written with.
-    const int id = insertRow(QStringLiteral("INSERT INTO Words(ID, Word) VALUES(")
-        + QStringLiteral("NULL, ") + quoted(word) + QStringLiteral(")"));
+    const int id = insertRow(Sql::InsertWord.arg(masked(word)));
     return id == -1 ? 0 : id;
 }
 
 int VellArchiveModule::insertWordToMessageRowToDB(int wordId, int messageId) const
 {
-    return insertOneRow(QStringLiteral("INSERT INTO WordToMessage(Word_ID, Message_ID) VALUES(")
-        + QString::number(wordId) + QStringLiteral(", ") + QString::number(messageId)
-        + QStringLiteral(")"));
+    return insertOneRow(Sql::InsertWordToMessage.arg(number(wordId), number(messageId)));
 }
 
 bool VellArchiveModule::updateChatTimeInDB(int chatId, const QDateTime &time) const
 {
-    return connection->exec(QStringLiteral("UPDATE Chats SET    Time = '") + timeText(time)
-               + QStringLiteral("' WHERE  ID   = ") + QString::number(chatId))
-        == 1;
+    return connection->exec(Sql::UpdateChatTime.arg(timeText(time), number(chatId))) == 1;
 }
 
 int VellArchiveModule::getWordIndexFromDB(const QString &word) const
 {
-    const Result result(connection->query(QStringLiteral("SELECT ID FROM   Words WHERE  Word = '")
-        + maskApostrophe(word) + QStringLiteral("'")));
+    const Result result(connection->query(Sql::SelectWordId.arg(masked(word))));
     if (!result || result->isEmpty()) {
         return 0;
     }
@@ -498,70 +431,10 @@ bool VellArchiveModule::writeWordsToDB(const QString &text, int ownerId, WordLin
 }
 
 // --- Query builders ------------------------------------------------------------
-// The texts below are the archive's statements as existing databases have seen
-// them, blanks included; each builder appends values and joiners to them.
+// Conversations and SMS are searched alike: one builder per kind of condition,
+// given the statement texts of the kind (Statements::ChatSearch or SmsSearch).
 
 namespace {
-
-const QLatin1String Or(" OR ");
-const QLatin1String Intersect(" INTERSECT ");
-const QLatin1String Union(" UNION ");
-const QLatin1String Comma(", ");
-const QLatin1String Apostrophe("'");
-const QLatin1String Close(")");
-
-// Conversations.
-const QLatin1String ChatsAll("SELECT c.ID FROM   Chats c WHERE  1 = 1");
-const QLatin1String ChatsOfAccounts("SELECT c.ID FROM   Chats c, Users u WHERE  1 = 1");
-const QLatin1String ChatsFrom(" AND c.Time >= '");
-const QLatin1String ChatsTo(" AND c.Time <= '");
-const QLatin1String ChatsTypes(" AND (");
-const QLatin1String ChatsProtocol(" AND c.Owner_ID = u.ID AND u.Protocol = '");
-const QLatin1String ChatsOwnerJoined(" AND c.Owner_ID = u.ID AND u.UID = '");
-const QLatin1String ChatsOwner(" AND u.UID = '");
-const QLatin1String ChatsIdIn(" AND c.ID IN (");
-const QLatin1String ChatType("c.Type = ");
-const QLatin1String RecipientsAnyHead(
-    "SELECT utc.Chat_ID FROM   Users u, UserToChat utc WHERE u.UID IN (");
-const QLatin1String RecipientsAnyTail(") AND u.ID = utc.User_ID");
-const QLatin1String RecipientAllHead(
-    "SELECT utc.Chat_ID FROM Users u, UserToChat utc WHERE u.UID = '");
-const QLatin1String RecipientAllTail("' AND u.ID  = utc.User_ID");
-const QLatin1String WordAllHead("SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages m "
-                                "WHERE  w.Word LIKE '");
-const QLatin1String WordAllTail("' AND w.ID   = wtm.Word_ID       AND wtm.Message_ID = m.ID");
-const QLatin1String WordPartAllHead("SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages "
-                                    "m WHERE  w.Word LIKE '%");
-const QLatin1String WordPartAllTail(
-    "%' AND w.ID   = wtm.Word_ID         AND wtm.Message_ID = m.ID");
-const QLatin1String WordAnyHead(
-    "SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '");
-const QLatin1String WordAnyTail("' AND w.ID = wtm.Word_ID         AND wtm.Message_ID = m.ID");
-const QLatin1String WordPartAnyHead(
-    "SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '%");
-const QLatin1String WordPartAnyTail(
-    "%' AND w.ID = wtm.Word_ID           AND wtm.Message_ID = m.ID");
-const QLatin1String MessageWordHead(
-    "SELECT wtm.Message_ID FROM   Words w, WordToMessage wtm WHERE  w.Word LIKE ");
-const QLatin1String MessageWordTail(" AND w.ID   = wtm.Word_ID");
-const QLatin1String PhraseHead("SELECT Chat_ID FROM   Messages WHERE  ID IN (");
-const QLatin1String PhraseMiddle(") AND Text LIKE '%");
-const QLatin1String PatternTail("%'");
-
-// SMS.
-const QLatin1String SmsAll("SELECT ID FROM SMS WHERE 1 = 1");
-const QLatin1String SmsSender(" AND Sender = '");
-const QLatin1String SmsFrom(" AND Time >= '");
-const QLatin1String SmsTo(" AND Time <= '");
-const QLatin1String SmsIdIn(" AND ID IN (");
-const QLatin1String SmsRecipientsAnyHead("SELECT SMS_ID FROM SMS_Recipient WHERE Name IN (");
-const QLatin1String SmsRecipientAllHead("SELECT SMS_ID FROM SMS_Recipient WHERE Name = '");
-const QLatin1String SmsWordHead("SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '");
-const QLatin1String SmsWordTail("' AND ws.Word_ID = w.ID");
-const QLatin1String SmsWordPartHead(
-    "SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%");
-const QLatin1String SmsWordPartTail("%' AND ws.Word_ID = w.ID");
-const QLatin1String SmsPhraseHead("SELECT SMS_ID FROM   SMS_Message WHERE  Body LIKE '%");
 
 // The pieces that @p piece makes of each item, with @p joiner between them.
 template<typename Item, typename Piece>
@@ -577,155 +450,162 @@ QString joined(const QList<Item> &items, QLatin1String joiner, Piece piece)
     return text;
 }
 
-QString masked(const QString &value)
+// One template per value of @p values, masked, with @p joiner between them.
+QString eachMasked(const QStringList &values, const char *statement, QLatin1String joiner)
 {
-    return VellArchiveModule::maskApostrophe(value);
+    return joined(values, joiner,
+        [&](const QString &value) { return QLatin1String(statement).arg(masked(value)); });
 }
 
-// The sub-query that selects conversations by their recipients; empty for an unknown mode.
-QString chatsRecipientsQuery(const QStringList &uids, int mode)
+QString recipientsAny(const Sql::SearchTexts &kind, const QStringList &names)
+{
+    return QLatin1String(kind.recipientsAny)
+        .arg(eachMasked(names, Sql::ListItem.data(), Sql::ListComma));
+}
+
+QString recipientsAll(const Sql::SearchTexts &kind, const QStringList &names)
+{
+    return eachMasked(names, kind.recipientAll, Sql::Intersect);
+}
+
+QString wordsAny(const Sql::SearchTexts &kind, const QStringList &words, bool wholeWords)
+{
+    return eachMasked(words, wholeWords ? kind.wordAny : kind.wordPartAny, Sql::Union);
+}
+
+QString wordsAll(const Sql::SearchTexts &kind, const QStringList &words, bool wholeWords)
+{
+    return eachMasked(words, wholeWords ? kind.wordAll : kind.wordPartAll, Sql::Intersect);
+}
+
+// The sub-query that selects by recipients; empty for an unknown mode.
+QString recipientsQuery(const Sql::SearchTexts &kind, const QStringList &names, int mode)
 {
     switch (mode) {
     case 0:
-        return VellArchiveModule::createQuerySearchChatsRecipientsAny(uids);
+        return recipientsAny(kind, names);
     case 1:
-        return VellArchiveModule::createQuerySearchChatsRecipientsAll(uids);
+        return recipientsAll(kind, names);
     default:
         return QString();
     }
 }
 
-QString chatsTextsQuery(const QStringList &texts, int mode)
+QString textsQuery(const Sql::SearchTexts &kind, const QStringList &texts, int mode,
+    QString (*phrases)(const QStringList &))
 {
     switch (mode) {
     case 0:
-        return VellArchiveModule::createQuerySearchChatsWordsAny(texts, true);
+        return wordsAny(kind, texts, true);
     case 1:
-        return VellArchiveModule::createQuerySearchChatsWordsAll(texts, true);
+        return wordsAll(kind, texts, true);
     case 2:
-        return VellArchiveModule::createQuerySearchChatsPhrases(texts);
+        return phrases(texts);
     case 3:
-        return VellArchiveModule::createQuerySearchChatsWordsAny(texts, false);
+        return wordsAny(kind, texts, false);
     case 4:
-        return VellArchiveModule::createQuerySearchChatsWordsAll(texts, false);
+        return wordsAll(kind, texts, false);
     default:
         return QString();
     }
 }
 
-QString smsRecipientsQuery(const QStringList &names, int mode)
+// Appends @p condition filled with @p value when the kind has such a condition.
+void addCondition(QString &sql, const char *condition, const QString &value)
 {
-    switch (mode) {
-    case 0:
-        return VellArchiveModule::createQuerySearchSMSRecipientsAny(names);
-    case 1:
-        return VellArchiveModule::createQuerySearchSMSRecipientsAll(names);
-    default:
-        return QString();
+    if (condition) {
+        sql += QLatin1String(condition).arg(value);
     }
 }
 
-QString smsTextsQuery(const QStringList &texts, int mode)
+// The ID query of @p kind for @p criteria; empty when a mode is unknown.
+QString searchQuery(const Sql::SearchTexts &kind, const VellArchiveBackendSearchCriteria &criteria,
+    QString (*phrases)(const QStringList &))
 {
-    switch (mode) {
-    case 0:
-        return VellArchiveModule::createQuerySearchSMSWordsAny(texts, true);
-    case 1:
-        return VellArchiveModule::createQuerySearchSMSWordsAll(texts, true);
-    case 2:
-        return VellArchiveModule::createQuerySearchSMSPhrases(texts);
-    case 3:
-        return VellArchiveModule::createQuerySearchSMSWordsAny(texts, false);
-    case 4:
-        return VellArchiveModule::createQuerySearchSMSWordsAll(texts, false);
-    default:
-        return QString();
+    const bool byAccount = !criteria.protocol.isEmpty() || !criteria.ownerUid.isEmpty();
+    QString sql = QLatin1String(byAccount ? kind.allOfAccounts : kind.all);
+    const auto addOwner = [&] {
+        if (!criteria.ownerUid.isEmpty()) {
+            const bool joinedByProtocol = kind.protocol && !criteria.protocol.isEmpty();
+            addCondition(
+                sql, joinedByProtocol ? kind.ownerJoined : kind.owner, masked(criteria.ownerUid));
+        }
+    };
+    if (kind.ownerLeads) {
+        addOwner();
     }
+    if (criteria.timeFrom.isValid()) {
+        addCondition(sql, kind.from, timeText(criteria.timeFrom));
+    }
+    if (criteria.timeTo.isValid()) {
+        addCondition(sql, kind.to, timeText(criteria.timeTo));
+    }
+    if (!criteria.types.isEmpty()) {
+        addCondition(
+            sql, kind.types, VellArchiveModule::createQuerySearchChatsTypes(criteria.types));
+    }
+    if (!criteria.protocol.isEmpty()) {
+        addCondition(sql, kind.protocol, masked(criteria.protocol));
+    }
+    if (!kind.ownerLeads) {
+        addOwner();
+    }
+    if (!criteria.recipients.isEmpty()) {
+        const QString recipients
+            = recipientsQuery(kind, criteria.recipients, criteria.recipientsMode);
+        if (recipients.isEmpty()) {
+            return QString();
+        }
+        addCondition(sql, kind.idIn, recipients);
+    }
+    if (!criteria.texts.isEmpty()) {
+        const QString texts = textsQuery(kind, criteria.texts, criteria.textMode, phrases);
+        if (texts.isEmpty()) {
+            return QString();
+        }
+        addCondition(sql, kind.idIn, texts);
+    }
+    return sql;
 }
 
 } // namespace
 
 QString VellArchiveModule::createQuerySearchChats(const VellArchiveBackendSearchCriteria &criteria)
 {
-    const bool byAccount = !criteria.protocol.isEmpty() || !criteria.ownerUid.isEmpty();
-    QString sql = byAccount ? QString(ChatsOfAccounts) : QString(ChatsAll);
-    if (criteria.timeFrom.isValid()) {
-        sql += ChatsFrom + timeText(criteria.timeFrom) + Apostrophe;
-    }
-    if (criteria.timeTo.isValid()) {
-        sql += ChatsTo + timeText(criteria.timeTo) + Apostrophe;
-    }
-    if (!criteria.types.isEmpty()) {
-        sql += ChatsTypes + createQuerySearchChatsTypes(criteria.types) + Close;
-    }
-    if (!criteria.protocol.isEmpty()) {
-        sql += ChatsProtocol + masked(criteria.protocol) + Apostrophe;
-    }
-    if (!criteria.ownerUid.isEmpty()) {
-        sql += (criteria.protocol.isEmpty() ? ChatsOwnerJoined : ChatsOwner)
-            + masked(criteria.ownerUid) + Apostrophe;
-    }
-    if (!criteria.recipients.isEmpty()) {
-        const QString recipients
-            = chatsRecipientsQuery(criteria.recipients, criteria.recipientsMode);
-        if (recipients.isEmpty()) {
-            return QString();
-        }
-        sql += ChatsIdIn + recipients + Close;
-    }
-    if (!criteria.texts.isEmpty()) {
-        const QString texts = chatsTextsQuery(criteria.texts, criteria.textMode);
-        if (texts.isEmpty()) {
-            return QString();
-        }
-        sql += ChatsIdIn + texts + Close;
-    }
-    return sql;
+    return searchQuery(Sql::ChatSearch, criteria, &createQuerySearchChatsPhrases);
 }
 
 QString VellArchiveModule::createQuerySearchChatsTypes(
     const QList<VellArchiveBackendConversation::Type> &types)
 {
-    return joined(types, Or, [](VellArchiveBackendConversation::Type type) -> QString {
-        return ChatType + QString::number(int(type), 10);
+    return joined(types, Sql::Or, [](VellArchiveBackendConversation::Type type) {
+        return Sql::ChatType.arg(number(int(type)));
     });
 }
 
 QString VellArchiveModule::createQuerySearchChatsRecipientsAny(const QStringList &uids)
 {
-    return RecipientsAnyHead + joined(uids, Comma, [](const QString &uid) -> QString {
-        return Apostrophe + masked(uid) + Apostrophe;
-    }) + RecipientsAnyTail;
+    return recipientsAny(Sql::ChatSearch, uids);
 }
 
 QString VellArchiveModule::createQuerySearchChatsRecipientsAll(const QStringList &uids)
 {
-    return joined(uids, Intersect, [](const QString &uid) -> QString {
-        return RecipientAllHead + masked(uid) + RecipientAllTail;
-    });
+    return recipientsAll(Sql::ChatSearch, uids);
 }
 
 QString VellArchiveModule::createQuerySearchChatsWordsAny(const QStringList &words, bool wholeWords)
 {
-    const QLatin1String head = wholeWords ? WordAnyHead : WordPartAnyHead;
-    const QLatin1String tail = wholeWords ? WordAnyTail : WordPartAnyTail;
-    return joined(
-        words, Union, [&](const QString &word) -> QString { return head + masked(word) + tail; });
+    return wordsAny(Sql::ChatSearch, words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchChatsWordsAll(const QStringList &words, bool wholeWords)
 {
-    const QLatin1String head = wholeWords ? WordAllHead : WordPartAllHead;
-    const QLatin1String tail = wholeWords ? WordAllTail : WordPartAllTail;
-    return joined(words, Intersect,
-        [&](const QString &word) -> QString { return head + masked(word) + tail; });
+    return wordsAll(Sql::ChatSearch, words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchMessagesWithAllWords(const QStringList &words)
 {
-    return joined(words, Intersect, [](const QString &word) -> QString {
-        return MessageWordHead + Apostrophe + masked(word) + Apostrophe + MessageWordTail;
-    });
+    return eachMasked(words, Sql::MessagesWithWord.data(), Sql::Intersect);
 }
 
 QString VellArchiveModule::createQuerySearchChatsPhrases(const QStringList &phrases)
@@ -733,111 +613,45 @@ QString VellArchiveModule::createQuerySearchChatsPhrases(const QStringList &phra
     // The word index narrows the messages to those holding every indexed word
     // of the phrase; only those are matched against the phrase itself. A
     // phrase without index words gives "IN ()", which matches nothing.
-    return joined(phrases, Intersect, [](const QString &phrase) -> QString {
-        return PhraseHead + createQuerySearchMessagesWithAllWords(splitMessage(phrase))
-            + PhraseMiddle + masked(phrase) + PatternTail;
+    return joined(phrases, Sql::Intersect, [](const QString &phrase) {
+        return QLatin1String(Sql::ChatSearch.phrase)
+            .arg(createQuerySearchMessagesWithAllWords(splitMessage(phrase)), masked(phrase));
     });
 }
 
 QString VellArchiveModule::createQuerySearchSMS(const VellArchiveBackendSearchCriteria &criteria)
 {
-    QString sql = SmsAll;
-    if (!criteria.ownerUid.isEmpty()) {
-        sql += SmsSender + masked(criteria.ownerUid) + Apostrophe;
-    }
-    if (criteria.timeFrom.isValid()) {
-        sql += SmsFrom + timeText(criteria.timeFrom) + Apostrophe;
-    }
-    if (criteria.timeTo.isValid()) {
-        sql += SmsTo + timeText(criteria.timeTo) + Apostrophe;
-    }
-    if (!criteria.recipients.isEmpty()) {
-        const QString recipients = smsRecipientsQuery(criteria.recipients, criteria.recipientsMode);
-        if (recipients.isEmpty()) {
-            return QString();
-        }
-        sql += SmsIdIn + recipients + Close;
-    }
-    if (!criteria.texts.isEmpty()) {
-        const QString texts = smsTextsQuery(criteria.texts, criteria.textMode);
-        if (texts.isEmpty()) {
-            return QString();
-        }
-        sql += SmsIdIn + texts + Close;
-    }
-    return sql;
+    return searchQuery(Sql::SmsSearch, criteria, &createQuerySearchSMSPhrases);
 }
 
 QString VellArchiveModule::createQuerySearchSMSRecipientsAny(const QStringList &names)
 {
-    return SmsRecipientsAnyHead + joined(names, Comma, [](const QString &name) -> QString {
-        return Apostrophe + masked(name) + Apostrophe;
-    }) + Close;
+    return recipientsAny(Sql::SmsSearch, names);
 }
 
 QString VellArchiveModule::createQuerySearchSMSRecipientsAll(const QStringList &names)
 {
-    return joined(names, Intersect, [](const QString &name) -> QString {
-        return SmsRecipientAllHead + masked(name) + Apostrophe;
-    });
+    return recipientsAll(Sql::SmsSearch, names);
 }
 
 QString VellArchiveModule::createQuerySearchSMSWordsAny(const QStringList &words, bool wholeWords)
 {
-    const QLatin1String head = wholeWords ? SmsWordHead : SmsWordPartHead;
-    const QLatin1String tail = wholeWords ? SmsWordTail : SmsWordPartTail;
-    return joined(
-        words, Union, [&](const QString &word) -> QString { return head + masked(word) + tail; });
+    return wordsAny(Sql::SmsSearch, words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchSMSWordsAll(const QStringList &words, bool wholeWords)
 {
-    const QLatin1String head = wholeWords ? SmsWordHead : SmsWordPartHead;
-    const QLatin1String tail = wholeWords ? SmsWordTail : SmsWordPartTail;
-    return joined(words, Intersect,
-        [&](const QString &word) -> QString { return head + masked(word) + tail; });
+    return wordsAll(Sql::SmsSearch, words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchSMSPhrases(const QStringList &phrases)
 {
-    return joined(phrases, Intersect, [](const QString &phrase) -> QString {
-        return SmsPhraseHead + masked(phrase) + PatternTail;
-    });
+    return eachMasked(phrases, Sql::SmsSearch.phrase, Sql::Intersect);
 }
 
 // --- Conversation retrieval and removal ----------------------------------------------
 
 namespace {
-
-const QLatin1String ChatsReaderHead(
-    "SELECT c.ID, c.Time, c.Type, u1.UID, u1.Protocol, u2.UID FROM   Chats c, UserToChat utc, "
-    "Users u1, Users u2 WHERE  c.ID IN (");
-const QLatin1String ChatsReaderTail(") AND c.Owner_ID = u1.ID                AND c.ID = "
-                                    "utc.Chat_ID                AND utc.User_ID = u2.ID ORDER BY "
-                                    "c.ID DESC");
-const QLatin1String EntriesReaderHead("SELECT m.Text, m.Time, u.UID, m.Type, m.Properties FROM   "
-                                      "Messages m, Users u WHERE  m.Chat_ID = ");
-const QLatin1String EntriesReaderTail(" AND m.User_ID = u.ID ORDER BY m.ID");
-const QLatin1String ChatById("SELECT ID FROM   Chats WHERE  ID = ");
-const QLatin1String LastChatOwner("SELECT max(c.ID) FROM   Users u1, Chats c, UserToChat utc, "
-                                  "Users u2 WHERE  u1.UID      = '");
-const QLatin1String LastChatProtocol("'   AND u1.Protocol = '");
-const QLatin1String LastChatRecipient(
-    "' AND u1.ID       = c.Owner_ID        AND c.ID        = utc.Chat_ID       AND utc.User_ID "
-    "= u2.ID             AND u2.UID      = '");
-
-const QLatin1String DeleteChat("DELETE FROM  Chats WHERE ID = ");
-const QLatin1String DeleteChatWordLinks("DELETE FROM  WordToMessage WHERE Message_ID IN (SELECT "
-                                        "ID FROM Messages WHERE Chat_ID = ");
-const QLatin1String DeleteChatMessages("DELETE FROM  Messages WHERE Chat_ID = ");
-const QLatin1String DeleteChatRecipients("DELETE FROM  UserToChat WHERE Chat_ID = ");
-// Words stay while a message or an SMS uses them: the dictionary is shared
-// with the SMS index. Two NOT IN tests, so that each is answered by the link
-// table's own index instead of a list of every link.
-const QLatin1String PruneWords("DELETE FROM Words WHERE ID NOT IN (SELECT Word_ID FROM "
-                               "WordToMessage) AND ID NOT IN (SELECT Word_ID FROM WordToSMS)");
-const QLatin1String PruneUsers("DELETE FROM Users WHERE ID NOT IN ( SELECT User_ID FROM "
-                               "UserToChat UNION SELECT Owner_ID FROM Chats )");
 
 VellArchiveBackendSearchCriteria noCriteria()
 {
@@ -849,6 +663,16 @@ QDateTime storedTime(const QString &text)
     return QDateTime::fromString(text, Qt::DateFormat(VellArchiveModule::ARCHIVE_TIME_FORMAT));
 }
 
+// Sends each statement template filled with @p ids, in order; false at the first that fails.
+template<std::size_t Count>
+bool execAll(VellDatabase::VellDBConnection &connection, const char *const (&statements)[Count],
+    const QString &ids)
+{
+    return std::all_of(std::begin(statements), std::end(statements), [&](const char *statement) {
+        return connection.exec(QLatin1String(statement).arg(ids)) != -1;
+    });
+}
+
 } // namespace
 
 QList<VellArchiveBackendConversation> VellArchiveModule::readChatsFromDB(
@@ -857,7 +681,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::readChatsFromDB(
     if (!connection) {
         return {};
     }
-    const QString sql = ChatsReaderHead + idSelection + ChatsReaderTail;
+    const QString sql = Sql::ReadChats.arg(idSelection);
     if (caseSensitive) {
         setCaseSensitive(true);
     }
@@ -903,8 +727,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::readChatsFromDB(
 bool VellArchiveModule::readChatMessages(
     QList<VellArchiveBackendConversation>::iterator conversation) const
 {
-    const Result result(connection->query(
-        EntriesReaderHead + QString::number(conversation->getId()) + EntriesReaderTail));
+    const Result result(connection->query(Sql::ReadEntries.arg(number(conversation->getId()))));
     if (!result) {
         return false;
     }
@@ -920,25 +743,17 @@ bool VellArchiveModule::readChatMessages(
     return true;
 }
 
-bool VellArchiveModule::execAll(const QStringList &statements) const
-{
-    return std::all_of(statements.cbegin(), statements.cend(),
-        [this](const QString &statement) { return connection->exec(statement) != -1; });
-}
-
 bool VellArchiveModule::removeChatsFromDB(const QList<int> &ids) const
 {
     for (const int id : ids) {
         if (chats.isChat(id)) {
             continue; // still being recorded in this run
         }
-        const QString number = QString::number(id);
-        if (!execAll({DeleteChat + number, DeleteChatWordLinks + number + Close,
-                DeleteChatMessages + number, DeleteChatRecipients + number})) {
+        if (!execAll(*connection, Sql::DeleteChat, number(id))) {
             return false;
         }
     }
-    return execAll({PruneWords, PruneUsers});
+    return connection->exec(Sql::PruneWords) != -1 && connection->exec(Sql::PruneUsers) != -1;
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getAllConversations(bool withEntries) const
@@ -955,7 +770,7 @@ VellArchiveBackendConversation VellArchiveModule::getConversation(int id, bool w
         return emptyConversation();
     }
     const QList<VellArchiveBackendConversation> found
-        = readChatsFromDB(ChatById + QString::number(id), withEntries, true);
+        = readChatsFromDB(Sql::ChatById.arg(number(id)), withEntries, true);
     return found.size() == 1 ? found.first() : emptyConversation();
 }
 
@@ -1015,11 +830,9 @@ VellArchiveBackendConversation VellArchiveModule::getLastConversationForRecipien
     if (!connection || protocol.isEmpty() || ownerUid.isEmpty() || recipientUid.isEmpty()) {
         return emptyConversation();
     }
-    // max() of no rows is NULL, and "IN (NULL)" selects nothing.
-    const QList<VellArchiveBackendConversation> found
-        = readChatsFromDB(LastChatOwner + masked(ownerUid) + LastChatProtocol + masked(protocol)
-                + LastChatRecipient + masked(recipientUid) + Apostrophe,
-            withEntries, true);
+    const QList<VellArchiveBackendConversation> found = readChatsFromDB(
+        Sql::LastChatForRecipient.arg(masked(ownerUid), masked(protocol), masked(recipientUid)),
+        withEntries, true);
     return found.isEmpty() ? emptyConversation() : found.first();
 }
 
@@ -1081,13 +894,8 @@ QList<VellArchiveBackendSMS> VellArchiveModule::searchForTextMessages(
     if (idQuery.isEmpty()) {
         return {};
     }
-    const QString sql = withBody
-        ? QStringLiteral("SELECT s.ID, s.Time, s.Sender, m.Body FROM SMS s JOIN SMS_Message m ON "
-                         "m.SMS_ID = s.ID WHERE s.ID IN (")
-            + idQuery + Close
-        : QStringLiteral("SELECT s.ID, s.Time, s.Sender FROM SMS s WHERE s.ID IN (") + idQuery
-            + Close;
-    return readSMSFromDB(sql, withBody, 2, 1);
+    return readSMSFromDB(
+        (withBody ? Sql::SearchSmsWithBody : Sql::SearchSms).arg(idQuery), withBody, 2, 1);
 }
 
 void VellArchiveModule::removeSMS(const VellArchiveBackendSearchCriteria &criteria)
@@ -1102,10 +910,7 @@ void VellArchiveModule::removeSMS(const VellArchiveBackendSearchCriteria &criter
     const QString ids = readSMSIndexesFromDB(idQuery).join(QLatin1Char(','));
 
     VellArchiveTransactionGuard guard(connection.get(), true);
-    if (execAll({QStringLiteral("DELETE FROM SMS WHERE ID IN (") + ids + Close,
-            QStringLiteral("DELETE FROM SMS_Recipient WHERE SMS_ID IN (") + ids + Close,
-            QStringLiteral("DELETE FROM SMS_Message WHERE SMS_ID IN (") + ids + Close,
-            QStringLiteral("DELETE FROM WordToSMS WHERE SMS_ID IN (") + ids + Close})) {
+    if (execAll(*connection, Sql::DeleteSmsList, ids)) {
         guard.commit();
     }
 }
@@ -1114,30 +919,22 @@ void VellArchiveModule::removeSMS(const VellArchiveBackendSearchCriteria &criter
 
 int VellArchiveModule::insertSMSToDB(const QString &sender, const QDateTime &time) const
 {
-    return insertOneRow(QStringLiteral("INSERT INTO SMS(ID, Time, Sender) VALUES (")
-        + QStringLiteral("NULL, ") + quoted(timeText(time)) + QStringLiteral(", ") + quoted(sender)
-        + QStringLiteral(")"));
+    return insertOneRow(Sql::InsertSms.arg(timeText(time), masked(sender)));
 }
 
 int VellArchiveModule::insertSMSRecipientToDB(const QString &name, int smsId) const
 {
-    return insertRow(QStringLiteral("INSERT INTO SMS_Recipient(ID, SMS_ID, Name) VALUES (")
-        + QStringLiteral("NULL, ") + QString::number(smsId) + QStringLiteral(", ") + quoted(name)
-        + QStringLiteral(")"));
+    return insertRow(Sql::InsertSmsRecipient.arg(number(smsId), masked(name)));
 }
 
 int VellArchiveModule::insertSMSMessageToDB(const QString &body, int smsId) const
 {
-    return insertRow(QStringLiteral("INSERT INTO SMS_Message(ID, SMS_ID, Body) VALUES (")
-        + QStringLiteral("NULL, ") + QString::number(smsId) + QStringLiteral(", ") + quoted(body)
-        + QStringLiteral(")"));
+    return insertRow(Sql::InsertSmsMessage.arg(number(smsId), masked(body)));
 }
 
 int VellArchiveModule::insertWordToSMSRowToDB(int wordId, int smsId) const
 {
-    return insertOneRow(QStringLiteral("INSERT INTO WordToSMS(Word_ID, SMS_ID) VALUES(")
-        + QString::number(wordId) + QStringLiteral(", ") + QString::number(smsId)
-        + QStringLiteral(")"));
+    return insertOneRow(Sql::InsertWordToSms.arg(number(wordId), number(smsId)));
 }
 
 bool VellArchiveModule::writeSMSIndexWordsToDB(const QString &body, int smsId) const
@@ -1168,8 +965,7 @@ int VellArchiveModule::addSMS(const QString &sender, const QStringList &recipien
 QStringList VellArchiveModule::readSMSRecipientsFromDB(const QString &smsId) const
 {
     QStringList names;
-    const Result result(connection->query(
-        QStringLiteral("SELECT Name FROM SMS_Recipient WHERE SMS_ID = ") + smsId));
+    const Result result(connection->query(Sql::SelectSmsRecipients.arg(smsId)));
     if (result) {
         for (int row = 0; row < result->rowCount(); ++row) {
             names.append(result->value(row, 0));
@@ -1205,10 +1001,7 @@ QList<VellArchiveBackendSMS> VellArchiveModule::getAllTextMessages(bool withBody
     if (!connection) {
         return {};
     }
-    return readSMSFromDB(withBody ? QStringLiteral("SELECT s.ID, s.Sender, s.Time, m.Body FROM SMS "
-                                                   "s JOIN SMS_Message m ON m.SMS_ID = s.ID")
-                                  : QStringLiteral("SELECT ID, Sender, Time FROM SMS"),
-        withBody, 1, 2);
+    return readSMSFromDB(withBody ? Sql::SelectAllSmsWithBody : Sql::SelectAllSms, withBody, 1, 2);
 }
 
 QStringList VellArchiveModule::getSMSRecipients() const
@@ -1217,8 +1010,7 @@ QStringList VellArchiveModule::getSMSRecipients() const
         return {};
     }
     QStringList names;
-    const Result result(
-        connection->query(QStringLiteral("SELECT DISTINCT Name FROM SMS_Recipient")));
+    const Result result(connection->query(Sql::SelectSmsRecipientNames));
     if (result) {
         for (int row = 0; row < result->rowCount(); ++row) {
             names.append(result->value(row, 0));
@@ -1232,12 +1024,8 @@ void VellArchiveModule::removeSMS(int id)
     if (!connection || id <= 0) {
         return;
     }
-    const QString number = QString::number(id);
     VellArchiveTransactionGuard guard(connection.get(), true);
-    if (execAll({QStringLiteral("DELETE FROM SMS WHERE ID = ") + number,
-            QStringLiteral("DELETE FROM SMS_Recipient WHERE SMS_ID = ") + number,
-            QStringLiteral("DELETE FROM SMS_Message WHERE SMS_ID = ") + number,
-            QStringLiteral("DELETE FROM WordToSMS WHERE SMS_ID = ") + number})) {
+    if (execAll(*connection, Sql::DeleteSms, number(id))) {
         guard.commit();
     }
 }

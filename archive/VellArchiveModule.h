@@ -190,8 +190,6 @@ private:
         const QString &sql, bool withBody, int senderColumn, int timeColumn) const;
     /// The recipient names of the SMS with ID @p smsId, in storing order.
     QStringList readSMSRecipientsFromDB(const QString &smsId) const;
-    /// Sends each statement in order; false at the first that fails.
-    bool execAll(const QStringList &statements) const;
 
     // Sends an INSERT that must add exactly one row; its row ID, or 0.
     int insertOneRow(const QString &sql) const;

@@ -9,8 +9,8 @@ Q_DECLARE_METATYPE(VellArchiveBackendSearchCriteria)
 
 namespace {
 
-// The statement texts that existing archives have always been queried with,
-// written out in full, so that any change of a blank shows here.
+// The statement texts the module sends, written out in full independently of
+// its templates, so that any change of a blank shows here.
 const QString ChatsAll = QStringLiteral("SELECT c.ID FROM   Chats c WHERE  1 = 1");
 const QString ChatsOfAccounts = QStringLiteral("SELECT c.ID FROM   Chats c, Users u WHERE  1 = 1");
 const QString SmsAll = QStringLiteral("SELECT ID FROM SMS WHERE 1 = 1");

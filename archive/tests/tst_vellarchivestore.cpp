@@ -1,3 +1,4 @@
+#include "ArchiveSchema.h"
 #include "SqliteProbe.h"
 #include "VellArchiveCastException.h"
 #include "VellArchiveModule.h"
@@ -50,21 +51,6 @@ const QString Begin = QStringLiteral("BEGIN TRANSACTION");
 const QString Commit = QStringLiteral("COMMIT TRANSACTION");
 const QString Rollback = QStringLiteral("ROLLBACK TRANSACTION");
 
-// Everything the archive holds, for before/after comparisons. SQLite's own
-// tables (the planner statistics that the database module keeps) are left out.
-QStringList snapshot(SqliteProbe &probe)
-{
-    QStringList all
-        = probe.rows(QStringLiteral("SELECT type, name, tbl_name, sql FROM sqlite_master "
-                                    "WHERE name NOT LIKE 'sqlite%' ORDER BY name"));
-    for (const QString &table : probe.rows(QStringLiteral(
-             "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%' "
-             "ORDER BY name"))) {
-        all << table << probe.rows(QStringLiteral("SELECT * FROM ") + table);
-    }
-    return all;
-}
-
 } // namespace
 
 class TestVellArchiveStore : public QObject
@@ -74,10 +60,7 @@ class TestVellArchiveStore : public QObject
 private Q_SLOTS:
     void init();
 
-    void createsEveryTable_data();
-    void createsEveryTable();
-    void createsEveryIndex();
-    void keepsTheStatementTextsInOrder();
+    void createsTheSchemaAsWritten();
     void reopeningChangesNothing();
     void loadsValidUsersAndStopsAtDamagedRow();
     void withoutDatabaseEveryOperationIsEmpty_data();
@@ -104,133 +87,16 @@ void TestVellArchiveStore::init()
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
 }
 
-void TestVellArchiveStore::createsEveryTable_data()
-{
-    // name:type:not null:primary key, per column
-    QTest::addColumn<QString>("table");
-    QTest::addColumn<QString>("columns");
-    QTest::newRow("Chats") << "Chats"
-                           << "ID:INTEGER:0:1 Time:TEXT:0:0 Type:INTEGER:1:0 "
-                              "Owner_ID:INTEGER:1:0 Properties:TEXT:0:0";
-    QTest::newRow("Users") << "Users"
-                           << "ID:INTEGER:0:1 UID:TEXT:1:0 Protocol:TEXT:1:0 "
-                              "Owner_ID:INTEGER:1:0 Properties:TEXT:0:0";
-    QTest::newRow("Messages") << "Messages"
-                              << "ID:INTEGER:0:1 Text:TEXT:1:0 Time:TEXT:1:0 User_ID:INTEGER:1:0 "
-                                 "Chat_ID:INTEGER:1:0 Type:INTEGER:1:0 Properties:TEXT:0:0";
-    QTest::newRow("UserToChat") << "UserToChat"
-                                << "User_ID:INTEGER:1:0 Chat_ID:INTEGER:1:0";
-    QTest::newRow("WordToMessage") << "WordToMessage"
-                                   << "Word_ID:INTEGER:1:0 Message_ID:INTEGER:1:0";
-    QTest::newRow("Words") << "Words"
-                           << "ID:INTEGER:0:1 Word:TEXT:1:0";
-    QTest::newRow("SMS") << "SMS"
-                         << "ID:INTEGER:0:1 Time:TEXT:1:0 Sender:TEXT:1:0";
-    QTest::newRow("SMS_Recipient") << "SMS_Recipient"
-                                   << "ID:INTEGER:0:1 SMS_ID:INTEGER:1:0 Name:TEXT:1:0";
-    QTest::newRow("SMS_Message") << "SMS_Message"
-                                 << "ID:INTEGER:0:1 SMS_ID:INTEGER:1:0 Body:TEXT:1:0";
-    QTest::newRow("WordToSMS") << "WordToSMS"
-                               << "Word_ID:INTEGER:1:0 SMS_ID:INTEGER:1:0";
-}
-
-void TestVellArchiveStore::createsEveryTable()
-{
-    QFETCH(QString, table);
-    QFETCH(QString, columns);
-    {
-        VellArchiveModule module(databasePath());
-    }
-    SqliteProbe probe(databasePath());
-    const QStringList actual
-        = probe.rows(QStringLiteral("SELECT name || ':' || type || ':' || \"notnull\" || ':' || pk "
-                                    "FROM pragma_table_info('%1') ORDER BY cid")
-                         .arg(table));
-    QCOMPARE(actual.join(QLatin1Char(' ')), columns);
-}
-
-void TestVellArchiveStore::createsEveryIndex()
+void TestVellArchiveStore::createsTheSchemaAsWritten()
 {
     VellArchiveModule module(databasePath());
     SqliteProbe probe(databasePath());
-    const QString indexes = QStringLiteral(
-        "SELECT name || ':' || tbl_name FROM sqlite_master WHERE type = 'index' ORDER BY name");
-    const QStringList expected {
-        "ChatsIndex:Chats",
-        "ChatsTimeIndex:Chats",
-        "MessagesIndex:Messages",
-        "SMSId:SMS_Recipient", // the second SMSId finds this one and creates nothing
-        "SMSMessageIndex:SMS_Message",
-        "SMSName:SMS_Recipient",
-        "SMSSender:SMS",
-        "SMSTime:SMS",
-        "UserToChatIndex1:UserToChat",
-        "UserToChatIndex2:UserToChat",
-        "UsersUidIndex:Users",
-        "WordToMessageIndex1:WordToMessage",
-        "WordToMessageIndex2:WordToMessage",
-        "WordToMessageWordIndex:WordToMessage",
-        "WordToSMSIndex1:WordToSMS",
-        "WordToSMSIndex2:WordToSMS",
-        "WordsIndex:Words",
-        "WordsNoCaseIndex:Words",
-    };
-    QCOMPARE(probe.rows(indexes), expected);
-    QCOMPARE(probe.count(
-                 QStringLiteral("sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite%'")),
-        10);
+    QCOMPARE(ArchiveSchema::stored(probe), ArchiveSchema::expected());
 
     // A second run over the complete schema succeeds and changes nothing.
-    const QStringList before = snapshot(probe);
+    const QStringList before = ArchiveSchema::snapshot(probe);
     QVERIFY(module.createTables());
-    QCOMPARE(snapshot(probe), before);
-}
-
-void TestVellArchiveStore::keepsTheStatementTextsInOrder()
-{
-    VellArchiveModule module(databasePath());
-    SqliteProbe probe(databasePath());
-    // SQLite keeps each CREATE as sent, from the name on, in the order sent:
-    // every blank of the texts shows here. The second SMSId created nothing.
-    const QStringList expected {
-        "CREATE TABLE Chats(ID         INTEGER PRIMARY KEY, Time       TEXT, Type       INTEGER "
-        "NOT NULL, Owner_ID   INTEGER NOT NULL, Properties TEXT)",
-        "CREATE TABLE Users(ID         INTEGER PRIMARY KEY, UID        TEXT NOT NULL, Protocol   "
-        "TEXT NOT NULL, Owner_ID   INTEGER NOT NULL, Properties TEXT)",
-        "CREATE TABLE Messages(ID         INTEGER PRIMARY KEY, Text       TEXT NOT NULL, Time      "
-        " TEXT NOT NULL, User_ID    INTEGER NOT NULL, Chat_ID    INTEGER NOT NULL, Type       "
-        "INTEGER NOT NULL, Properties TEXT)",
-        "CREATE TABLE UserToChat(User_ID INTEGER NOT NULL, Chat_ID INTEGER NOT NULL)",
-        "CREATE TABLE WordToMessage(Word_ID    INTEGER NOT NULL, Message_ID INTEGER NOT NULL)",
-        "CREATE TABLE Words(ID    INTEGER PRIMARY KEY, Word  TEXT NOT NULL)",
-        "CREATE TABLE SMS(ID     INTEGER PRIMARY KEY, Time   TEXT NOT NULL, Sender TEXT NOT NULL)",
-        "CREATE TABLE SMS_Recipient(ID     INTEGER PRIMARY KEY, SMS_ID INTEGER NOT NULL, Name   "
-        "TEXT NOT NULL)",
-        "CREATE TABLE SMS_Message(ID     INTEGER PRIMARY KEY, SMS_ID INTEGER NOT NULL, Body   TEXT "
-        "NOT NULL)",
-        "CREATE TABLE WordToSMS(Word_ID INTEGER NOT NULL, SMS_ID  INTEGER NOT NULL)",
-        "CREATE INDEX MessagesIndex ON Messages(Chat_ID)",
-        "CREATE INDEX ChatsIndex ON Chats(Owner_ID)",
-        "CREATE INDEX UserToChatIndex1 ON UserToChat(User_ID)",
-        "CREATE INDEX UserToChatIndex2 ON UserToChat(Chat_ID)",
-        "CREATE INDEX WordToMessageIndex1 ON WordToMessage(Word_ID)",
-        "CREATE INDEX WordToMessageIndex2 ON WordToMessage(Message_ID)",
-        "CREATE INDEX WordsIndex ON Words(Word)",
-        "CREATE INDEX SMSTime ON SMS(Time)",
-        "CREATE INDEX SMSSender ON SMS(Sender)",
-        "CREATE INDEX SMSId ON SMS_Recipient(SMS_ID)",
-        "CREATE INDEX SMSName ON SMS_Recipient(Name)",
-        "CREATE INDEX WordToSMSIndex1 ON WordToSMS(Word_ID)",
-        "CREATE INDEX WordToSMSIndex2 ON WordToSMS(SMS_ID)",
-        "CREATE INDEX SMSMessageIndex ON SMS_Message(SMS_ID)",
-        "CREATE INDEX WordsNoCaseIndex ON Words(Word COLLATE NOCASE)",
-        "CREATE INDEX ChatsTimeIndex ON Chats(Time)",
-        "CREATE INDEX WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
-        "CREATE INDEX UsersUidIndex ON Users(UID)",
-    };
-    QCOMPARE(probe.rows(QStringLiteral("SELECT sql FROM sqlite_master WHERE name NOT LIKE "
-                                       "'sqlite!_%' ESCAPE '!' ORDER BY rowid")),
-        expected);
+    QCOMPARE(ArchiveSchema::snapshot(probe), before);
 }
 
 void TestVellArchiveStore::reopeningChangesNothing()
@@ -246,10 +112,10 @@ void TestVellArchiveStore::reopeningChangesNothing()
         module.finishConversation(id);
     }
     SqliteProbe probe(databasePath());
-    const QStringList before = snapshot(probe);
+    const QStringList before = ArchiveSchema::snapshot(probe);
     {
         VellArchiveModule module(databasePath());
-        QCOMPARE(snapshot(probe), before);
+        QCOMPARE(ArchiveSchema::snapshot(probe), before);
         // The users were loaded: the same people make no new Users rows.
         QVERIFY(
             module.startConversation(VellArchiveBackendConversation::Chat, {QStringLiteral("bob")},

@@ -1,3 +1,4 @@
+#include "SqliteProbe.h"
 #include "VellDBConnection.h"
 #include "VellDBModule.h"
 #include "VellDBResult.h"
@@ -19,26 +20,7 @@ using Result = std::unique_ptr<VellDBResult>;
 // Rows as "a|b|<null>", read through SQLite itself, one statement as written.
 QStringList rawRows(const QString &path, const QString &sql)
 {
-    sqlite3 *db = nullptr;
-    sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READONLY, nullptr);
-    QStringList rows;
-    sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &statement, nullptr) == SQLITE_OK) {
-        while (sqlite3_step(statement) == SQLITE_ROW) {
-            QStringList values;
-            for (int c = 0; c < sqlite3_column_count(statement); ++c) {
-                const auto *text = sqlite3_column_text(statement, c);
-                values << (text ? QString::fromUtf8(reinterpret_cast<const char *>(text))
-                                : QStringLiteral("<null>"));
-            }
-            rows << values.join(QLatin1Char('|'));
-        }
-    } else {
-        rows << QStringLiteral("<error>");
-    }
-    sqlite3_finalize(statement);
-    sqlite3_close(db);
-    return rows;
+    return SqliteProbe(path, SqliteProbe::ReadOnly).rows(sql);
 }
 
 QStringList resultRows(VellDBResult *result)
