@@ -34,6 +34,8 @@ tagged() {
 # script and expects every process of the run to be gone within 10 s.
 stop_midrun() {
     local signal=$1 tag="stop-midrun-$$-$1-$RANDOM" pid left deadline
+    # The first window of this run, not a screenshot an earlier run left.
+    rm -rf "$out"/run.* "$out/latest"
     VELL_E2E_TAG=$tag /bin/bash "$here/endtoend.sh" --build "$build" --out "$out" \
         >"$out.$signal.log" 2>&1 &
     pid=$!
