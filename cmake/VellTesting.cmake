@@ -4,12 +4,16 @@
 #                 LIBS Qt5::Core ... [XVFB] [ENV "VAR=value" ...]
 #                 [LABELS ...] [TIMEOUT seconds])
 #
-# Tests run on the offscreen platform with Qt asserts on; XVFB runs the test on
-# a private X server through xvfb-run instead (for real X11 pointer and grabs).
+# Tests are compiled with Qt's asserts on, whatever the build type, and run on
+# the offscreen platform; XVFB runs the test on a private X server through
+# xvfb-run instead (for real X11 pointer and grabs).
 function(vell_add_test)
     cmake_parse_arguments(ARG "XVFB" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
     target_link_libraries(${ARG_NAME} PRIVATE Qt5::Test ${ARG_LIBS})
+    # Q_ASSERT is compiled out with QT_NO_DEBUG (every build type but Debug);
+    # a test wants it to fire.
+    target_compile_definitions(${ARG_NAME} PRIVATE QT_FORCE_ASSERTS)
     vell_set_runpath(${ARG_NAME})
     if(ARG_XVFB)
         add_test(NAME ${ARG_NAME}
@@ -24,7 +28,7 @@ function(vell_add_test)
         set(ARG_TIMEOUT 120)
     endif()
     set_tests_properties(${ARG_NAME} PROPERTIES
-        ENVIRONMENT "${platform};QT_FORCE_ASSERTS=1;VELL_BUILD_DIR=${CMAKE_BINARY_DIR};VELL_SOURCE_DIR=${CMAKE_SOURCE_DIR};${ARG_ENV}"
+        ENVIRONMENT "${platform};VELL_BUILD_DIR=${CMAKE_BINARY_DIR};VELL_SOURCE_DIR=${CMAKE_SOURCE_DIR};${ARG_ENV}"
         TIMEOUT ${ARG_TIMEOUT})
     if(ARG_LABELS)
         set_tests_properties(${ARG_NAME} PROPERTIES LABELS "${ARG_LABELS}")
