@@ -13,6 +13,7 @@ libx11-dev
 xvfb xauth xdotool x11-utils
 zip unzip curl python3 iproute2 util-linux
 clang-format
+lintian dpkg-dev file
 "
 
 missing=""
