@@ -2,6 +2,7 @@
 
 #include "Update.h"
 #include "UpdateResponseParser.h"
+#include "VellText.h"
 #include "VellUpdatePackage.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUserPrompt.h"
@@ -195,8 +196,8 @@ bool VellUpdaterEngine::checkUpdates()
     querySocket.abort();
     querySocket.connectToHost(server.host(), server.port(), QIODevice::ReadWrite);
     if (!querySocket.waitForConnected(limits.connectMs)) {
-        prompt->tellError(QCoreApplication::translate("translation", "Check updates", "nc"),
-            QCoreApplication::translate("translation",
+        prompt->tellError(VellText::tr("Check updates", "nc"),
+            VellText::tr(
                 "Couldn't connect to update server. Check your internet connection.", "nc"));
         return false;
     }
@@ -214,10 +215,9 @@ bool VellUpdaterEngine::checkUpdates()
         // must not make us buffer without end.
         if (answer.size() > limits.maxAnswerBytes
             || !querySocket.waitForReadyRead(limits.answerSilenceMs)) {
-            prompt->tellError(QCoreApplication::translate("translation", "Check updates", "nc"),
-                QCoreApplication::translate("translation",
-                    "An error occured while comunicating update server. "
-                    "Check your internet connection.",
+            prompt->tellError(VellText::tr("Check updates", "nc"),
+                VellText::tr("An error occured while comunicating update server. "
+                             "Check your internet connection.",
                     "nc"));
             return false;
         }
@@ -321,8 +321,7 @@ bool VellUpdaterEngine::refuseUnsafeLink(const QUrl &link)
     if (isSafePackagePath(link) && !link.host().isEmpty()) {
         return false;
     }
-    failDownload(QCoreApplication::translate(
-        "translation", "The package link %1 does not name a file on a server.", "nc")
+    failDownload(VellText::tr("The package link %1 does not name a file on a server.", "nc")
                      .arg(link.toString()));
     return true;
 }
@@ -333,8 +332,7 @@ bool VellUpdaterEngine::openTargetFile(const QUrl &link)
         return false;
     }
     if (workDir.isEmpty()) {
-        failDownload(QCoreApplication::translate(
-            "translation", "There is no folder to store the packages in.", "nc"));
+        failDownload(VellText::tr("There is no folder to store the packages in.", "nc"));
         return false;
     }
     // The package installer looks for the archive at exactly this path.
@@ -355,9 +353,7 @@ bool VellUpdaterEngine::openTargetFile(const QUrl &link)
             errorText = systemError(errno);
         }
     }
-    failDownload(
-        QCoreApplication::translate("translation", "Could not save the package to %1: %2", "nc")
-            .arg(path, errorText));
+    failDownload(VellText::tr("Could not save the package to %1: %2", "nc").arg(path, errorText));
     return false;
 }
 
@@ -403,9 +399,8 @@ void VellUpdaterEngine::redirectReceived(const QUrl &target)
         return;
     }
     if (!isPlainHttpOnDefaultPort(target)) {
-        failDownload(QCoreApplication::translate("translation",
-            "Downloading %1 failed: the server redirected it to %2, "
-            "which is not plain HTTP on port 80.",
+        failDownload(VellText::tr("Downloading %1 failed: the server redirected it to %2, "
+                                  "which is not plain HTTP on port 80.",
             "nc")
                          .arg(replyLink.toString(), target.toString()));
         return;
@@ -432,8 +427,7 @@ void VellUpdaterEngine::storeReceivedBytes()
     while (reply && reply->bytesAvailable() > 0) {
         const QByteArray chunk = reply->read(ChunkSize);
         if (targetFile.write(chunk) != chunk.size()) {
-            failDownload(QCoreApplication::translate(
-                "translation", "Could not save the package to %1: %2", "nc")
+            failDownload(VellText::tr("Could not save the package to %1: %2", "nc")
                              .arg(targetPath, targetFile.errorString()));
             return;
         }
@@ -479,15 +473,14 @@ void VellUpdaterEngine::requestFinished()
     const QVariant status = statusOf(finished);
     if (status.isValid() && !isSuccessStatus(status)) {
         failDownload(
-            QCoreApplication::translate(
-                "translation", "Downloading %1 failed: the server answered %2 %3.", "nc")
+            VellText::tr("Downloading %1 failed: the server answered %2 %3.", "nc")
                 .arg(replyLink.toString())
                 .arg(status.toInt())
                 .arg(finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
         return;
     }
     if (finished->error() != QNetworkReply::NoError || !status.isValid()) {
-        failDownload(QCoreApplication::translate("translation", "Downloading %1 failed: %2", "nc")
+        failDownload(VellText::tr("Downloading %1 failed: %2", "nc")
                          .arg(replyLink.toString(), finished->errorString()));
         return;
     }
@@ -524,10 +517,10 @@ void VellUpdaterEngine::transferStalled()
     if (!reply) {
         return;
     }
-    failDownload(QCoreApplication::translate(
-        "translation", "Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")
-                     .arg(replyLink.toString())
-                     .arg(limits.downloadStallMs / 1000.0));
+    failDownload(
+        VellText::tr("Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")
+            .arg(replyLink.toString())
+            .arg(limits.downloadStallMs / 1000.0));
 }
 
 void VellUpdaterEngine::failDownload(const QString &reason)
@@ -583,8 +576,8 @@ void VellUpdaterEngine::installUpdates()
         packages.emplace_back(new VellUpdatePackage(update));
         const QString name = nameOf(update);
         emit installFile(name);
-        log += QCoreApplication::translate("translation", "Installing package ",
-                   "status information about currently installed package")
+        log += VellText::tr(
+                   "Installing package ", "status information about currently installed package")
             + name + QLatin1String(":\n");
         if (!installPackage(*packages.back(), name)) {
             rollback(packages);
@@ -607,13 +600,11 @@ bool VellUpdaterEngine::installPackage(VellUpdatePackage &package, const QString
             log += installedFiles.join(QLatin1Char('\n')) + QLatin1String("\n\n");
             return true;
         }
-        QString message
-            = QCoreApplication::translate("translation", "Failed installing package ", "nc") + name;
+        QString message = VellText::tr("Failed installing package ", "nc") + name;
         if (!errorText.isEmpty()) {
             message += QLatin1Char('\n') + errorText;
         }
-        if (!prompt->askRetry(
-                QCoreApplication::translate("translation", "Update", "nc"), message)) {
+        if (!prompt->askRetry(VellText::tr("Update", "nc"), message)) {
             return false;
         }
     }
@@ -622,17 +613,16 @@ bool VellUpdaterEngine::installPackage(VellUpdatePackage &package, const QString
 void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages)
 {
     const int count = updates.size();
-    emit installFile(QCoreApplication::translate("translation", "Rollback update",
-        "restoring application to state before installing update"));
+    emit installFile(
+        VellText::tr("Rollback update", "restoring application to state before installing update"));
     emit installProgress(0);
     // Packages whose installation never started have nothing to restore.
     for (int j = 0; j < count; ++j) {
         if (j < int(packages.size()) && !packages[j]->unwind(workDir)) {
-            prompt->tellError(QCoreApplication::translate("translation", "Update", "nc"),
-                QCoreApplication::translate("translation",
-                    "An error occured while rolling back update "
-                    "progress. Software may not work properly. Try "
-                    "reinstalling whole application",
+            prompt->tellError(VellText::tr("Update", "nc"),
+                VellText::tr("An error occured while rolling back update "
+                             "progress. Software may not work properly. Try "
+                             "reinstalling whole application",
                     "nc"));
             QCoreApplication::quit();
         }

@@ -1,6 +1,7 @@
 #include "VellPackageArchive_p.h"
 
 #include "VellInstallPaths_p.h"
+#include "VellText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,14 +19,10 @@ namespace {
 constexpr uLong maxNameLength = 255;
 constexpr unsigned bufferSize = 4096;
 
-QString tr(const char *text, const char *comment)
-{
-    return QCoreApplication::translate("translation", text, comment);
-}
-
 QString damagedEntry(const QString &name)
 {
-    return tr("The package entry %1 is damaged", "error while installing a package").arg(name);
+    return VellText::tr("The package entry %1 is damaged", "error while installing a package")
+        .arg(name);
 }
 
 class ArchiveHandle
@@ -129,8 +126,9 @@ bool isReserved(const QString &target, const QStringList &reservedPaths)
 bool unpackFile(unzFile archive, const QString &name, const QString &target, QString &errorText)
 {
     if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
-        errorText = tr("Could not create the folder of %1", "error while installing a package")
-                        .arg(target);
+        errorText
+            = VellText::tr("Could not create the folder of %1", "error while installing a package")
+                  .arg(target);
         return false;
     }
     QFile out(target);
@@ -181,7 +179,8 @@ bool VellPackageArchive::extractTo(const QString &root, const QStringList &reser
     ArchiveHandle archive(archivePath);
     unz_global_info global;
     if (!archive.get() || unzGetGlobalInfo(archive.get(), &global) != UNZ_OK) {
-        errorText = tr("%1 is not a readable package archive", "error while installing a package")
+        errorText = VellText::tr(
+            "%1 is not a readable package archive", "error while installing a package")
                         .arg(QDir::toNativeSeparators(archivePath));
         return false;
     }
@@ -199,15 +198,16 @@ bool VellPackageArchive::extractTo(const QString &root, const QStringList &reser
         const QString target = root + QLatin1Char('/') + name;
         if (!isSafeEntryName(rawName, name) || !VellInstallPaths::liesInside(root, target)
             || isReserved(target, reservedPaths)) {
-            errorText = tr("The package entry %1 was refused: its name leads outside the "
-                           "package folder",
+            errorText = VellText::tr("The package entry %1 was refused: its name leads outside the "
+                                     "package folder",
                 "error while installing a package")
                             .arg(name);
             return false;
         }
         if (name.endsWith(QLatin1Char('/'))) {
             if (!QDir().mkpath(target)) {
-                errorText = tr("Could not create the folder %1", "error while installing a package")
+                errorText = VellText::tr(
+                    "Could not create the folder %1", "error while installing a package")
                                 .arg(target);
                 return false;
             }

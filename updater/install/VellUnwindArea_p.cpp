@@ -1,6 +1,7 @@
 #include "VellUnwindArea_p.h"
 
 #include "VellFileCopy_p.h"
+#include "VellText.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -20,8 +21,8 @@ bool makeParent(const QString &file)
 
 QString backupError(const QString &what)
 {
-    return QCoreApplication::translate("translation", "Could not back up %1",
-        "error while installing a package; %1 is a file name")
+    return VellText::tr(
+        "Could not back up %1", "error while installing a package; %1 is a file name")
         .arg(what);
 }
 

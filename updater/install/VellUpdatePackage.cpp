@@ -4,6 +4,7 @@
 #include "VellFileCopy_p.h"
 #include "VellInstallPaths_p.h"
 #include "VellPackageArchive_p.h"
+#include "VellText.h"
 #include "VellUnwindArea_p.h"
 
 #include <QCoreApplication>
@@ -13,11 +14,6 @@
 #include <QXmlStreamReader>
 
 namespace {
-
-QString tr(const char *text, const char *comment)
-{
-    return QCoreApplication::translate("translation", text, comment);
-}
 
 QString fromBytes(const std::string &bytes)
 {
@@ -129,7 +125,8 @@ private:
     bool removeTarget(const QString &target, QString &errorText)
     {
         if (existsOrIsLink(target) && !QFile::remove(target)) {
-            errorText = tr("Could not remove %1", "error while installing a package").arg(target);
+            errorText = VellText::tr("Could not remove %1", "error while installing a package")
+                            .arg(target);
             return false;
         }
         return true;
@@ -152,8 +149,9 @@ private:
         }
         const QString folder = QFileInfo(installDir + QLatin1Char('/') + relative).absolutePath();
         if (!QDir().mkpath(folder)) {
-            errorText = tr("Could not create the folder %1", "error while installing a package")
-                            .arg(folder);
+            errorText
+                = VellText::tr("Could not create the folder %1", "error while installing a package")
+                      .arg(folder);
             return false;
         }
         return true;
@@ -163,7 +161,7 @@ private:
     {
         const QString source = extractionRoot + QLatin1Char('/') + relative;
         if (!QFileInfo(source).isFile() || !VellFileCopy::copy(source, target)) {
-            errorText = tr("Could not copy %1 to %2", "error while installing a package")
+            errorText = VellText::tr("Could not copy %1 to %2", "error while installing a package")
                             .arg(relative, target);
             return false;
         }
@@ -212,9 +210,10 @@ bool VellUpdatePackage::install(
     const QString &workDir, QString &errorText, QStringList &installedFiles)
 {
     if (!isInstallableType(update->getType()) || installDir.isEmpty()) {
-        errorText = tr("The package has the component type \"%1\", which cannot be installed",
-            "error while installing a package")
-                        .arg(fromBytes(update->getType()));
+        errorText
+            = VellText::tr("The package has the component type \"%1\", which cannot be installed",
+                "error while installing a package")
+                  .arg(fromBytes(update->getType()));
         return false;
     }
     const QString extractionRoot = workDir + QLatin1Char('/');
@@ -222,7 +221,8 @@ bool VellUpdatePackage::install(
     QDir().mkpath(extractionRoot);
     if (!VellUnwindArea::claimForThisRun(workDir + QLatin1String("/unwind"))
         || !QDir().mkpath(unwindDir)) {
-        errorText = tr("Could not prepare the backup folder %1", "error while installing a package")
+        errorText = VellText::tr(
+            "Could not prepare the backup folder %1", "error while installing a package")
                         .arg(unwindDir);
         return false;
     }
@@ -237,7 +237,7 @@ bool VellUpdatePackage::install(
 
     QFile descriptor(QStringLiteral("%1/%2.xml").arg(extractionRoot, packageBase));
     if (!descriptor.open(QIODevice::ReadOnly)) {
-        errorText = tr(
+        errorText = VellText::tr(
             "The package has no readable descriptor %1: %2", "error while installing a package")
                         .arg(QFileInfo(descriptor.fileName()).fileName(), descriptor.errorString());
         return false;
@@ -285,7 +285,7 @@ bool VellUpdatePackage::install(
     }
     finish();
     if (xml.hasError()) {
-        errorText = tr("The package descriptor %1 is malformed (line %2): %3",
+        errorText = VellText::tr("The package descriptor %1 is malformed (line %2): %3",
             "error while installing a package")
                         .arg(QFileInfo(descriptor.fileName()).fileName())
                         .arg(xml.lineNumber())

@@ -207,5 +207,70 @@
         <comment>broken installation</comment>
         <translation>W formularzu %1 brakuje elementów %2.</translation>
     </message>
+    <message>
+        <source>The package entry %1 is damaged</source>
+        <comment>error while installing a package</comment>
+        <translation>Element pakietu %1 jest uszkodzony</translation>
+    </message>
+    <message>
+        <source>Could not create the folder of %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można utworzyć folderu dla %1</translation>
+    </message>
+    <message>
+        <source>%1 is not a readable package archive</source>
+        <comment>error while installing a package</comment>
+        <translation>%1 nie jest czytelnym archiwum pakietu</translation>
+    </message>
+    <message>
+        <source>The package entry %1 was refused: its name leads outside the package folder</source>
+        <comment>error while installing a package</comment>
+        <translation>Odrzucono element pakietu %1: jego nazwa wskazuje miejsce poza folderem pakietu</translation>
+    </message>
+    <message>
+        <source>Could not create the folder %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można utworzyć folderu %1</translation>
+    </message>
+    <message>
+        <source>Could not remove %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można usunąć %1</translation>
+    </message>
+    <message>
+        <source>Could not copy %1 to %2</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można skopiować %1 do %2</translation>
+    </message>
+    <message>
+        <source>The package has the component type &quot;%1&quot;, which cannot be installed</source>
+        <comment>error while installing a package</comment>
+        <translation>Pakiet ma typ składnika „%1”, którego nie można zainstalować</translation>
+    </message>
+    <message>
+        <source>Could not prepare the backup folder %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można przygotować folderu kopii zapasowej %1</translation>
+    </message>
+    <message>
+        <source>The package has no readable descriptor %1: %2</source>
+        <comment>error while installing a package</comment>
+        <translation>Pakiet nie zawiera czytelnego opisu %1: %2</translation>
+    </message>
+    <message>
+        <source>The package descriptor %1 is malformed (line %2): %3</source>
+        <comment>error while installing a package</comment>
+        <translation>Opis pakietu %1 jest błędny (wiersz %2): %3</translation>
+    </message>
+    <message>
+        <source>View details</source>
+        <comment>nc</comment>
+        <translation>Pokaż szczegóły</translation>
+    </message>
+    <message>
+        <source>Hide details</source>
+        <comment>nc</comment>
+        <translation>Ukryj szczegóły</translation>
+    </message>
 </context>
 </TS>

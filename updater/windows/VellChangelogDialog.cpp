@@ -3,6 +3,7 @@
 #include "Update.h"
 #include "VellDownloadDialog.h"
 #include "VellFormLoader.h"
+#include "VellText.h"
 #include "VellUpdaterEngine.h"
 
 #include <QCoreApplication>
@@ -64,12 +65,10 @@ void VellChangelogDialog::toggleChangelog()
 {
     if (details->isVisible()) {
         details->hide();
-        viewChangelogButton->setText(
-            QCoreApplication::translate("translation", "Show changelog", "nc"));
+        viewChangelogButton->setText(VellText::tr("Show changelog", "nc"));
     } else {
         details->show();
-        viewChangelogButton->setText(
-            QCoreApplication::translate("translation", "Hide changelog", "nc"));
+        viewChangelogButton->setText(VellText::tr("Hide changelog", "nc"));
     }
     form->adjustSize();
 }

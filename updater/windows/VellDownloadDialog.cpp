@@ -3,6 +3,7 @@
 #include "VellFormLoader.h"
 #include "VellInstallDialog.h"
 #include "VellMessageBoxPrompt.h"
+#include "VellText.h"
 #include "VellUpdaterEngine.h"
 
 #include <QLabel>
@@ -53,7 +54,7 @@ void VellDownloadDialog::error(const QString &str)
     if (form) {
         form->close();
     }
-    VellMessageBoxPrompt().tellError(tr("Update"), str);
+    VellMessageBoxPrompt().tellError(VellText::tr("Update", "nc"), str);
 }
 
 void VellDownloadDialog::finished()

@@ -1,6 +1,7 @@
 #include "VellFormLoader.h"
 
 #include "VellMessageBoxPrompt.h"
+#include "VellText.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -33,13 +34,11 @@ bool VellFormLoader::isComplete() const
 QString VellFormLoader::errorString() const
 {
     if (!form) {
-        return QCoreApplication::translate(
-            "translation", "Cannot load the form %1: %2", "broken installation")
+        return VellText::tr("Cannot load the form %1: %2", "broken installation")
             .arg(path, loadError);
     }
     if (!missing.isEmpty()) {
-        return QCoreApplication::translate(
-            "translation", "The form %1 lacks the widgets %2.", "broken installation")
+        return VellText::tr("The form %1 lacks the widgets %2.", "broken installation")
             .arg(path, missing.join(QLatin1String(", ")));
     }
     return QString();
@@ -52,8 +51,7 @@ QWidget *VellFormLoader::takeForm()
 
 void VellFormLoader::abandon(QObject *controller, const QString &errorText)
 {
-    VellMessageBoxPrompt().tellError(
-        QCoreApplication::translate("translation", "Update", "nc"), errorText);
+    VellMessageBoxPrompt().tellError(VellText::tr("Update", "nc"), errorText);
     controller->deleteLater();
     // Queued, so that it also ends the program when the event loop has not started yet.
     QMetaObject::invokeMethod(

@@ -3,6 +3,7 @@
 #include "VellChangelogDialog.h"
 #include "VellDownloadDialog.h"
 #include "VellMessageBoxPrompt.h"
+#include "VellText.h"
 #include "VellUpdaterEngine.h"
 
 #include <QApplication>
@@ -33,9 +34,8 @@ int VellUpdaterProgram::run(bool quiet)
             return QApplication::exec();
         }
         if (!quiet) {
-            boxes.tellInformation(
-                QCoreApplication::translate("translation", "Update", "program update"),
-                QCoreApplication::translate("translation", "No updates available.", "nc"));
+            boxes.tellInformation(VellText::tr("Update", "program update"),
+                VellText::tr("No updates available.", "nc"));
         }
         return 0;
     });
@@ -47,8 +47,7 @@ int VellUpdaterProgram::guarded(const std::function<int()> &body)
         return body();
     } catch (const std::exception &e) {
         VellMessageBoxPrompt().tellError(
-            QCoreApplication::translate("translation", "Update", "program update"),
-            QString::fromLocal8Bit(e.what()));
+            VellText::tr("Update", "program update"), QString::fromLocal8Bit(e.what()));
     } catch (...) { }
     return 1;
 }
