@@ -11,6 +11,7 @@ zlib1g-dev libminizip-dev
 libsqlite3-dev sqlite3
 libx11-dev
 xvfb xauth xdotool x11-utils
+qttranslations5-l10n
 zip unzip curl python3 iproute2 util-linux
 clang-format
 lintian dpkg-dev file

@@ -2,6 +2,7 @@
 #include "VellUpdaterProgram.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -12,9 +13,14 @@ int main(int argc, char *argv[])
 
     // Installed before the engine exists, so that every text it shows is translated.
     QTranslator translator;
+    QTranslator qtTranslator;
     const VellLanguageChoice language(
         VellLanguageChoice::clientSettingsFile(), QLocale::system().name());
-    language.install(translator, QCoreApplication::applicationDirPath());
+    // Qt's own texts (the message boxes' standard buttons) follow ours, never alone.
+    if (language.install(translator, QCoreApplication::applicationDirPath())) {
+        language.installQtCatalogue(
+            qtTranslator, QLibraryInfo::location(QLibraryInfo::TranslationsPath));
+    }
 
     const bool quiet = VellUpdaterProgram::isQuiet(QApplication::arguments().mid(1));
     return VellUpdaterProgram::run(quiet);

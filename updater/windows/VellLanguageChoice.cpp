@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSettings>
 #include <QTranslator>
 
@@ -67,6 +68,20 @@ bool VellLanguageChoice::install(QTranslator &translator, const QString &applica
 {
     const QString path = cataloguePath(applicationDir);
     if (path.isEmpty() || !translator.load(path)) {
+        return false;
+    }
+    return QCoreApplication::installTranslator(&translator);
+}
+
+bool VellLanguageChoice::installQtCatalogue(
+    QTranslator &translator, const QString &translationsDir) const
+{
+    if (chosen == English) {
+        return false;
+    }
+    // Tries "qtbase_pl_PL.qm", then "qtbase_pl.qm".
+    if (!translator.load(
+            QLocale(chosen), QStringLiteral("qtbase"), QStringLiteral("_"), translationsDir)) {
         return false;
     }
     return QCoreApplication::installTranslator(&translator);

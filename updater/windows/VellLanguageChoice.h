@@ -52,6 +52,14 @@ public:
      */
     bool install(QTranslator &translator, const QString &applicationDir) const;
 
+    /**
+     * Loads Qt's own catalogue of the chosen language ("qtbase_pl.qm" for
+     * "pl_PL") from translationsDir and installs it, so that standard buttons
+     * and dialogs speak the language of the updater's texts. Returns false
+     * (and installs nothing) for "english" or when Qt has no such catalogue.
+     */
+    bool installQtCatalogue(QTranslator &translator, const QString &translationsDir) const;
+
 private:
     QString catalogueDir;
     QStringList languageList;
