@@ -5,6 +5,7 @@
 #include "VellFormLoader.h"
 #include "VellText.h"
 #include "VellUpdaterEngine.h"
+#include "VellWindowKeys.h"
 
 #include <QCoreApplication>
 #include <QPlainTextEdit>
@@ -38,6 +39,9 @@ VellChangelogDialog::VellChangelogDialog(VellUpdaterEngine *engine)
         viewChangelogButton, &QPushButton::clicked, this, &VellChangelogDialog::toggleChangelog);
     connect(downloadNowButton, &QPushButton::clicked, this, &VellChangelogDialog::downloadNow);
     connect(downloadLaterButton, &QPushButton::clicked, form, &QWidget::close);
+    // As in a dialog: Return is the main button, Escape the way out.
+    VellWindowKeys::bind(form, VellWindowKeys::confirm(), [this] { downloadNow(); });
+    VellWindowKeys::bind(form, VellWindowKeys::dismiss(), [this] { form->close(); });
 
     details->setPlainText(changelogText(engine->getUpdates()));
     details->hide();

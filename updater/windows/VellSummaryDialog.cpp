@@ -1,11 +1,14 @@
 #include "VellSummaryDialog.h"
 
 #include "VellFormLoader.h"
+#include "VellText.h"
 #include "VellUpdaterEngine.h"
+#include "VellWindowKeys.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QWidget>
 
 VellSummaryDialog::VellSummaryDialog(VellUpdaterEngine *engine)
@@ -13,23 +16,41 @@ VellSummaryDialog::VellSummaryDialog(VellUpdaterEngine *engine)
     , engine(engine)
 {
     VellFormLoader loader(QStringLiteral(":/res/Summary.ui"));
-    auto *details = loader.find<QPlainTextEdit>("Updater_Summary_Details");
+    details = loader.find<QPlainTextEdit>("Updater_Summary_Details");
+    viewDetailsButton = loader.find<QPushButton>("Updater_Summary_ViewDetails");
     auto *status = loader.find<QLabel>("Updater_Summary_Status");
     auto *instruction = loader.find<QLabel>("Updater_Summary_Instruction");
     if (!loader.isComplete()) {
         VellFormLoader::abandon(this, loader.errorString());
         return;
     }
-    QWidget *form = loader.takeForm();
+    form = loader.takeForm();
 
     details->setPlainText(engine->getLog());
     if (!engine->installSucceeded) {
-        status->setText(QCoreApplication::translate("translation", "Installation failed", "nc"));
-        instruction->setText(QCoreApplication::translate("translation",
-            "Please reinstall application with package from official web page", "nc"));
+        status->setText(VellText::tr("Installation failed", "nc"));
+        instruction->setText(
+            VellText::tr("Please reinstall application with package from official web page", "nc"));
     }
+
+    // The log starts shown; the link button hides and shows it again.
+    setDetailsShown(true);
+    connect(viewDetailsButton, &QPushButton::clicked, this, [this] {
+        setDetailsShown(!details->isVisibleTo(form));
+        form->adjustSize();
+    });
+    // Nothing is left to decide: both keys just end the run.
+    VellWindowKeys::bind(
+        form, VellWindowKeys::confirm() + VellWindowKeys::dismiss(), [this] { form->close(); });
 
     connect(form, &QObject::destroyed, this, &QObject::deleteLater);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->show();
+}
+
+void VellSummaryDialog::setDetailsShown(bool shown)
+{
+    details->setVisible(shown);
+    viewDetailsButton->setText(
+        shown ? VellText::tr("Hide details", "nc") : VellText::tr("View details", "nc"));
 }

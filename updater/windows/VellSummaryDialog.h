@@ -3,11 +3,15 @@
 
 #include <QObject>
 
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
 class VellUpdaterEngine;
 
 /**
  * Controller of the last window: the result of the installation and its log.
- * Closing the window ends the run; the controller deletes itself with it.
+ * "View details" hides and shows the log; Close, Return and Escape close the
+ * window, which ends the run; the controller deletes itself with it.
  */
 class VellSummaryDialog : public QObject
 {
@@ -17,7 +21,12 @@ public:
     explicit VellSummaryDialog(VellUpdaterEngine *engine);
 
 private:
+    void setDetailsShown(bool shown);
+
     VellUpdaterEngine *engine;
+    QWidget *form = nullptr;
+    QPlainTextEdit *details = nullptr;
+    QPushButton *viewDetailsButton = nullptr;
 };
 
 #endif // VELLSUMMARYDIALOG_H

@@ -17,12 +17,14 @@
 #include "VellDownloadDialog.h"
 #include "VellFormLoader.h"
 #include "VellInstallDialog.h"
+#include "VellLanguageChoice.h"
 #include "VellMessageBoxPrompt.h"
 #include "VellSummaryDialog.h"
 #include "VellUpdaterEngine.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QLibraryInfo>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QProgressBar>
@@ -67,6 +69,13 @@ private slots:
     void polishFormTexts_data();
     void polishFormTexts();
     void polishControllerTexts();
+    void polishRetryAbortBox();
+
+    void changelogKeys_data();
+    void changelogKeys();
+    void summaryKeys_data();
+    void summaryKeys();
+    void summaryViewDetails_togglesTheLog();
 
 private:
     std::unique_ptr<VellUpdaterEngine> engineWith(const QByteArray &answer);
@@ -678,6 +687,154 @@ void tst_UpdaterWindows::polishControllerTexts()
         QStringLiteral("Pobierz pakiet instalacyjny komunikatora Vellnet z oficjalnej strony "
                        "http://www.vell.example/ i zainstaluj go ponownie."));
     summary->close();
+}
+
+void tst_UpdaterWindows::polishRetryAbortBox()
+{
+    // As the program installs them for a Polish user: ours, then Qt's own.
+    PolishCatalogue catalogue;
+    QVERIFY(catalogue.loaded);
+    const VellLanguageChoice polish(
+        scratch.filePath(QStringLiteral("none")), QStringLiteral("pl_PL"));
+    QTranslator qtCatalogue;
+    QVERIFY2(polish.installQtCatalogue(
+                 qtCatalogue, QLibraryInfo::location(QLibraryInfo::TranslationsPath)),
+        "Qt's Polish catalogue (qttranslations5-l10n) is missing");
+    const auto removeQtCatalogue
+        = qScopeGuard([&qtCatalogue] { QCoreApplication::removeTranslator(&qtCatalogue); });
+
+    auto engine = engineWith(queryAnswer({{"delta", "http://127.0.0.1/delta.zip"}}));
+    QVERIFY(engine);
+    // A descriptor of another component type: the installation fails.
+    storePackage(*engine, QStringLiteral("delta"), "delta", "app");
+    MessageBoxAnswerer answerer({QMessageBox::Abort});
+    QStringList buttons;
+    answerer.beforeAnswer = [&buttons](int) {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        for (QAbstractButton *button : box->buttons()) {
+            buttons << button->text().remove(QLatin1Char('&'));
+        }
+    };
+
+    new VellInstallDialog(engine.get());
+    QCOMPARE(answerer.texts.size(), 1);
+    QCOMPARE(answerer.titles.first(), QStringLiteral("Aktualizuj"));
+    QCOMPARE(answerer.texts.first(), QStringLiteral("Nie udało się zainstalować pakietu delta"));
+    buttons.sort();
+    QCOMPARE(buttons, QStringList({QStringLiteral("Ponów"), QStringLiteral("Przerwij")}));
+}
+
+namespace {
+// The window activated, as a person's click or the window manager would.
+bool activate(QWidget *window)
+{
+    window->activateWindow();
+    return QTest::qWaitForWindowActive(window);
+}
+} // namespace
+
+void tst_UpdaterWindows::changelogKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("focus"); // the widget that has the keyboard focus
+    QTest::addColumn<QStringList>("formsAfter");
+
+    const QStringList download {QStringLiteral("Updater_Download_MainWindow")};
+    const QString details = QStringLiteral("Updater_Changelog_Details");
+    const QString link = QStringLiteral("Updater_Changelog_ViewChangelog");
+    QTest::newRow("Return") << int(Qt::Key_Return) << link << download;
+    QTest::newRow("Enter, in the change log") << int(Qt::Key_Enter) << details << download;
+    QTest::newRow("Return, in the change log") << int(Qt::Key_Return) << details << download;
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << link << QStringList();
+    QTest::newRow("Escape, in the change log") << int(Qt::Key_Escape) << details << QStringList();
+}
+
+void tst_UpdaterWindows::changelogKeys()
+{
+    QFETCH(int, key);
+    QFETCH(QString, focus);
+    QFETCH(QStringList, formsAfter);
+
+    auto engine = engineWith(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
+    QVERIFY(engine);
+    QPointer<VellChangelogDialog> controller = new VellChangelogDialog(engine.get());
+    QWidget *form = topLevel(QStringLiteral("Updater_Changelog_MainWindow"));
+    QVERIFY(form);
+    child<QPushButton>(form, "Updater_Changelog_ViewChangelog")->click(); // the log shows
+    QVERIFY(activate(form));
+    auto *focused = form->findChild<QWidget *>(focus);
+    QVERIFY(focused);
+    focused->setFocus();
+
+    QTest::keyClick(focused, Qt::Key(key));
+    // The download window is closed at once, before its download would start.
+    const QStringList formsNow = visibleForms();
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        widget->close();
+    }
+    settle();
+    QCOMPARE(formsNow, formsAfter);
+    QVERIFY(!controller);
+    QCOMPARE(engine->downloadState(), VellUpdaterEngine::Idle);
+}
+
+void tst_UpdaterWindows::summaryKeys_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("focus");
+
+    QTest::newRow("Return") << int(Qt::Key_Return) << QStringLiteral("Updater_Summary_Close");
+    QTest::newRow("Enter, in the log")
+        << int(Qt::Key_Enter) << QStringLiteral("Updater_Summary_Details");
+    QTest::newRow("Escape") << int(Qt::Key_Escape) << QStringLiteral("Updater_Summary_ViewDetails");
+    QTest::newRow("Escape, in the log")
+        << int(Qt::Key_Escape) << QStringLiteral("Updater_Summary_Details");
+}
+
+void tst_UpdaterWindows::summaryKeys()
+{
+    QFETCH(int, key);
+    QFETCH(QString, focus);
+
+    VellUpdaterEngine engine;
+    QPointer<VellSummaryDialog> controller = new VellSummaryDialog(&engine);
+    QWidget *form = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
+    QVERIFY(form);
+    QVERIFY(activate(form));
+    auto *focused = form->findChild<QWidget *>(focus);
+    QVERIFY(focused);
+    focused->setFocus();
+
+    QTest::keyClick(focused, Qt::Key(key));
+    settle();
+    QVERIFY(visibleForms().isEmpty());
+    QVERIFY(!controller);
+}
+
+void tst_UpdaterWindows::summaryViewDetails_togglesTheLog()
+{
+    VellUpdaterEngine engine;
+    new VellSummaryDialog(&engine);
+    QWidget *form = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
+    QVERIFY(form);
+    auto *details = child<QPlainTextEdit>(form, "Updater_Summary_Details");
+    auto *link = child<QPushButton>(form, "Updater_Summary_ViewDetails");
+    QVERIFY(details && link);
+    QVERIFY(details->isVisible());
+    QCOMPARE(link->text(), QStringLiteral("Hide details"));
+    const int shownHeight = form->height();
+
+    link->click();
+    QVERIFY(details->isHidden());
+    QCOMPARE(link->text(), QStringLiteral("View details"));
+    QVERIFY2(form->height() < shownHeight,
+        qPrintable(QStringLiteral("%1 >= %2").arg(form->height()).arg(shownHeight)));
+
+    link->click();
+    QVERIFY(details->isVisible());
+    QCOMPARE(link->text(), QStringLiteral("Hide details"));
+    QCOMPARE(details->toPlainText(), engine.getLog());
+    QVERIFY(form->isVisible());
 }
 
 int main(int argc, char *argv[])
