@@ -1,5 +1,7 @@
 #include "VellFileCopy_p.h"
 
+#include "VellInstallHeartbeat.h"
+
 #include <QFile>
 
 #include <fcntl.h>
@@ -31,6 +33,7 @@ bool copy(const QString &source, const QString &target)
             ok = false;
             break;
         }
+        VellInstallHeartbeat::beat();
     }
     ok = ok && out.flush() && out.setPermissions(in.permissions());
     out.close();

@@ -1,5 +1,6 @@
 #include "VellPackageArchive_p.h"
 
+#include "VellInstallHeartbeat.h"
 #include "VellInstallPaths_p.h"
 #include "VellText.h"
 
@@ -155,6 +156,7 @@ bool unpackFile(unzFile archive, const QString &name, const QString &target, QSt
             errorText = out.errorString();
             return false;
         }
+        VellInstallHeartbeat::beat();
     }
     if (!entry.close()) { // checksum mismatch
         errorText = damagedEntry(name);

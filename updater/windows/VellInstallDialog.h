@@ -2,15 +2,18 @@
 #define VELLINSTALLDIALOG_H
 
 #include <QObject>
+#include <QPointer>
 
 class QProgressBar;
 class QWidget;
 class VellUpdaterEngine;
 
 /**
- * Controller of the installation window: shows the window, then runs the
- * engine's whole installation inside its constructor and opens the summary
- * window when it ends. It deletes itself when its window closes.
+ * Controller of the installation window: shows the window, waits until it is
+ * on screen, then runs the engine's whole installation inside its constructor
+ * and opens the summary window when it ends. The window is repainted as the
+ * installation goes (each package's name, the bar) although the event loop
+ * does not run meanwhile. It deletes itself when its window closes.
  */
 class VellInstallDialog : public QObject
 {
@@ -27,8 +30,12 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void refresh();
+    void waitUntilOnScreen();
+
     VellUpdaterEngine *engine;
-    QWidget *form = nullptr;
+    // Guarded: the heartbeat must not paint a window that is already gone.
+    QPointer<QWidget> form;
     QProgressBar *progressBar = nullptr;
     bool installing = false;
 };
