@@ -14,12 +14,21 @@ int main(int argc, char *argv[])
         std::fputs("usage: vell -updatequery\n", stderr);
         return 2;
     }
-    std::string const registry = QFile::encodeName(QCoreApplication::applicationDirPath()
-        + QLatin1Char('/') + QLatin1String(VellUpdateQueryCommand::registryFileName))
-                                     .toStdString();
+    const QString programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    const QString fragments = QLatin1String(VellUpdateQueryCommand::fragmentFolderName);
+    const auto local = [](const QString &path) { return QFile::encodeName(path).toStdString(); };
+    // Packages of type "app" install beside the program, those of type
+    // "plugin" into the user's plug-in folder: each brings its fragment along.
+    const VellUpdateQueryCommand command(
+        local(programDir + QLatin1String(VellUpdateQueryCommand::registryFileName)),
+        {local(programDir + fragments),
+            local(QDir::homePath() + QLatin1String("/.Vellnet/plugins/") + fragments)});
     std::string output;
     std::string errorText;
-    if (!VellUpdateQueryCommand(registry).run(output, errorText)) {
+    std::string warnings;
+    const bool ok = command.run(output, errorText, warnings);
+    std::fputs(warnings.c_str(), stderr);
+    if (!ok) {
         std::fprintf(stderr, "vell: %s\n", errorText.c_str());
         return 1;
     }

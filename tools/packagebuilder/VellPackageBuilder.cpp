@@ -1,5 +1,9 @@
 #include "VellPackageBuilder.h"
 
+#include "Component.h"
+#include "ComponentsFile.h"
+#include "Util.h"
+
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
@@ -99,6 +103,19 @@ bool toEntryName(const QString &name, QByteArray &entryName, QString *errorText)
     return true;
 }
 
+bool packBytes(ZipWriter &zip, const QByteArray &bytes, const QString &name, QString *errorText)
+{
+    QByteArray entryName;
+    if (!toEntryName(name, entryName, errorText)) {
+        return false;
+    }
+    if (!zip.beginEntry(entryName, QDateTime::currentDateTime(), false)
+        || !zip.write(bytes.constData(), bytes.size()) || !zip.endEntry()) {
+        return fail(errorText, QStringLiteral("%1: cannot write the archive entry").arg(name));
+    }
+    return true;
+}
+
 bool packFile(ZipWriter &zip, const QString &file, const QString &name, QString *errorText)
 {
     QFile in(file);
@@ -143,7 +160,24 @@ VellPackageBuilder::VellPackageBuilder(
 
 void VellPackageBuilder::addInstruction(Action action, const QString &relativeName)
 {
-    instructions.append({action, QDir::cleanPath(relativeName)});
+    instructions.append({action, QDir::cleanPath(relativeName), QByteArray()});
+}
+
+QString VellPackageBuilder::registryFragmentName() const
+{
+    const std::string id
+        = Util::generateComponentID(project.toStdString(), name.toStdString(), type.toStdString());
+    return QLatin1String("components.d/") + QString::fromStdString(id) + QLatin1String(".xml");
+}
+
+void VellPackageBuilder::addRegistryFragment()
+{
+    ComponentsFile fragment;
+    fragment.addComponent(Component(project.toStdString(), name.toStdString(), type.toStdString(),
+        version.toStdString(), "", "", "", "", ""));
+    const std::string text = fragment.text();
+    instructions.append({Action::Add, registryFragmentName(),
+        QByteArray(text.data(), static_cast<int>(text.size()))});
 }
 
 bool VellPackageBuilder::addAllFiles(QString *errorText)
@@ -235,15 +269,18 @@ bool VellPackageBuilder::writeArchive(
     if (!zip.isOpen()) {
         return fail(errorText, QStringLiteral("%1: cannot create the archive").arg(path));
     }
-    const QByteArray document = descriptor();
-    if (!zip.beginEntry(descriptorName, QDateTime::currentDateTime(), false)
-        || !zip.write(document.constData(), document.size()) || !zip.endEntry()) {
+    if (!packBytes(zip, descriptor(), QString::fromLatin1(descriptorName), errorText)) {
         return fail(errorText, QStringLiteral("%1: cannot write the descriptor").arg(path));
     }
     for (const Instruction &instruction : instructions) {
-        if (instruction.action == Action::Add
-            && !packFile(zip, sourceDir + QLatin1Char('/') + instruction.relativeName,
-                instruction.relativeName, errorText)) {
+        if (instruction.action != Action::Add) {
+            continue;
+        }
+        const bool packed = instruction.generatedContents.isNull()
+            ? packFile(zip, sourceDir + QLatin1Char('/') + instruction.relativeName,
+                instruction.relativeName, errorText)
+            : packBytes(zip, instruction.generatedContents, instruction.relativeName, errorText);
+        if (!packed) {
             return false;
         }
     }

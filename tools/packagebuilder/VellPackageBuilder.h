@@ -25,6 +25,16 @@ public:
     void addInstruction(Action action, const QString &relativeName);
     /// An Add instruction for every file below the source folder, in name order.
     bool addAllFiles(QString *errorText);
+    /**
+     * An Add instruction for the component's own registry fragment,
+     * registryFragmentName(): a one-component registry (the format
+     * ComponentsFile::save() writes) that carries the package's version, so
+     * the installed client reports the new version once the package is in,
+     * and the old one again after a rollback.
+     */
+    void addRegistryFragment();
+    /// "components.d/" + the component identifier + ".xml".
+    QString registryFragmentName() const;
 
     /// The descriptor document.
     QByteArray descriptor() const;
@@ -39,6 +49,8 @@ private:
     {
         Action action;
         QString relativeName;
+        /// For an added file made here rather than taken from the source folder.
+        QByteArray generatedContents;
     };
 
     bool writeArchive(

@@ -35,7 +35,12 @@ int main(int argc, char *argv[])
     const QCommandLineOption descriptor(QStringLiteral("descriptor"),
         QStringLiteral("Entry name of the descriptor (default: <archive base name>.xml)."),
         QStringLiteral("entry"));
-    parser.addOptions({project, name, type, version, files, add, remove, keep, descriptor});
+    const QCommandLineOption registryFragment(QStringLiteral("registry-fragment"),
+        QStringLiteral("Also install the component's registry fragment "
+                       "components.d/<project><name><type>.xml with this version, so that the "
+                       "client reports the new version once the package is installed."));
+    parser.addOptions(
+        {project, name, type, version, files, add, remove, keep, descriptor, registryFragment});
     parser.addPositionalArgument(
         QStringLiteral("archive"), QStringLiteral("The package to write."));
     parser.process(app);
@@ -45,7 +50,7 @@ int main(int argc, char *argv[])
     if (positional.size() != 1 || !parser.isSet(project) || !parser.isSet(name)
         || !parser.isSet(type)) {
         err << "usage: vell-package --project P --name N --type T [--version V] [--files DIR] "
-               "[--add F]... [--remove F]... [--keep F]... ARCHIVE.zip\n";
+               "[--add F]... [--remove F]... [--keep F]... [--registry-fragment] ARCHIVE.zip\n";
         return 2;
     }
 
@@ -67,6 +72,13 @@ int main(int argc, char *argv[])
     }
     for (const QString &file : parser.values(keep)) {
         builder.addInstruction(VellPackageBuilder::Action::Keep, file);
+    }
+    if (parser.isSet(registryFragment)) {
+        if (!parser.isSet(version)) {
+            err << "vell-package: --registry-fragment needs --version\n";
+            return 2;
+        }
+        builder.addRegistryFragment();
     }
     if (!builder.write(positional.first(), parser.value(descriptor), &errorText)) {
         err << "vell-package: " << errorText << '\n';

@@ -40,6 +40,11 @@ void ComponentsFile::removeComponent(
     components.erase(Util::generateComponentID(project, name, type));
 }
 
+std::string ComponentsFile::text() const
+{
+    return registryText(components);
+}
+
 bool ComponentsFile::save(const std::string &path) const
 {
     std::string const text = registryText(components);

@@ -37,6 +37,8 @@ public:
      * the previous file is left as it was.
      */
     bool save(const std::string &path) const;
+    /// The text save() writes.
+    std::string text() const;
 
 private:
     ComponentMap components;

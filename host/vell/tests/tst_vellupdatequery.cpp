@@ -1,6 +1,8 @@
 // The client stand-in's "-updatequery", run as the updater runs it.
 #include "Component.h"
 #include "ComponentsFile.h"
+#include "Update.h"
+#include "VellUpdatePackage.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -38,9 +40,16 @@ private Q_SLOTS:
     void otherArgumentsPrintUsage_data();
     void otherArgumentsPrintUsage();
     void sampleRegistryBesideTheBuiltProgramIsValid();
+    void fragmentsReplaceRegistryEntries_data();
+    void fragmentsReplaceRegistryEntries();
+    void packageFragmentFollowsUpdateAndRollback_data();
+    void packageFragmentFollowsUpdateAndRollback();
 
 private:
     Run run(const QStringList &arguments) const;
+    QString home() const { return dir->filePath(QStringLiteral("home")); }
+    QString pluginDir() const { return home() + QLatin1String("/.Vellnet/plugins"); }
+    void saveRegistry(const QString &path, const QList<Component> &components);
 
     std::unique_ptr<QTemporaryDir> dir;
     QString program;
@@ -58,6 +67,10 @@ void TestVellUpdateQuery::init()
 Run TestVellUpdateQuery::run(const QStringList &arguments) const
 {
     QProcess process;
+    // The plug-in folder's fragments come from this home, not the tester's.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("HOME"), home());
+    process.setProcessEnvironment(environment);
     process.start(program, arguments);
     Run result;
     if (process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit) {
@@ -151,6 +164,157 @@ void TestVellUpdateQuery::sampleRegistryBesideTheBuiltProgramIsValid()
     QCOMPARE(result.exitCode, 0);
     QVERIFY2(queryIn(result.out).contains("<component project='vell' name='core' type='app'"),
         result.out.constData());
+}
+
+namespace {
+Component component(const char *name, const char *type, const char *version)
+{
+    return Component("vell", name, type, version, "", "", "", "", "");
+}
+
+QByteArray requestFor(const char *name, const char *type, const char *version)
+{
+    return QByteArray("<component project='vell' name='") + name + "' type='" + type + "' version='"
+        + version + "' />";
+}
+} // namespace
+
+void TestVellUpdateQuery::saveRegistry(const QString &path, const QList<Component> &components)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    ComponentsFile registry;
+    for (const Component &entry : components) {
+        registry.addComponent(entry);
+    }
+    QVERIFY(registry.save(path.toStdString()));
+}
+
+void TestVellUpdateQuery::fragmentsReplaceRegistryEntries_data()
+{
+    QTest::addColumn<QByteArray>("besideProgram"); // a fragment's contents, empty for none
+    QTest::addColumn<QByteArray>("inPluginFolder");
+    QTest::addColumn<QByteArray>("coreVersion");
+    QTest::addColumn<QByteArray>("filterVersion");
+    QTest::addColumn<QByteArray>("warning");
+
+    const auto fragment = [](const char *name, const char *type, const char *version) {
+        ComponentsFile registry;
+        registry.addComponent(component(name, type, version));
+        return QByteArray::fromStdString(registry.text());
+    };
+    QTest::newRow("none") << QByteArray() << QByteArray() << QByteArray("1.0") << QByteArray("1.0")
+                          << QByteArray();
+    QTest::newRow("the program's, beside it")
+        << fragment("core", "app", "2.0") << QByteArray() << QByteArray("2.0") << QByteArray("1.0")
+        << QByteArray();
+    QTest::newRow("the plug-in's, in the plug-in folder")
+        << QByteArray() << fragment("statusfilter", "plugin", "2.1") << QByteArray("1.0")
+        << QByteArray("2.1") << QByteArray();
+    QTest::newRow("the plug-in folder wins")
+        << fragment("core", "app", "2.0") << fragment("core", "app", "3.0") << QByteArray("3.0")
+        << QByteArray("1.0") << QByteArray();
+    QTest::newRow("malformed: left out")
+        << QByteArray("<components>\n<component project='vell' name='co") << QByteArray()
+        << QByteArray("1.0") << QByteArray("1.0")
+        << QByteArray("vell: ignoring the registry fragment ");
+    QTest::newRow("two components: left out") << QByteArray::fromStdString([] {
+        ComponentsFile two;
+        two.addComponent(component("core", "app", "5.0"));
+        two.addComponent(component("statusfilter", "plugin", "5.0"));
+        return two.text();
+    }()) << QByteArray() << QByteArray("1.0") << QByteArray("1.0")
+                                              << QByteArray("it holds 2 components instead of one");
+}
+
+void TestVellUpdateQuery::fragmentsReplaceRegistryEntries()
+{
+    QFETCH(QByteArray, besideProgram);
+    QFETCH(QByteArray, inPluginFolder);
+    QFETCH(QByteArray, coreVersion);
+    QFETCH(QByteArray, filterVersion);
+    QFETCH(QByteArray, warning);
+
+    saveRegistry(dir->filePath(QStringLiteral("components.xml")),
+        {component("core", "app", "1.0"), component("statusfilter", "plugin", "1.0")});
+    const auto writeFragment = [](const QString &folder, const QByteArray &contents) {
+        QDir().mkpath(folder);
+        QFile file(folder + QLatin1String("/fragment.xml"));
+        return file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size();
+    };
+    if (!besideProgram.isEmpty()) {
+        QVERIFY(writeFragment(dir->filePath(QStringLiteral("components.d")), besideProgram));
+    }
+    if (!inPluginFolder.isEmpty()) {
+        QVERIFY(writeFragment(pluginDir() + QLatin1String("/components.d"), inPluginFolder));
+    }
+
+    const Run result = run({QStringLiteral("-updatequery")});
+    QCOMPARE(result.exitCode, 0);
+    QCOMPARE(queryIn(result.out),
+        "<s><update>" + requestFor("core", "app", coreVersion.constData())
+            + requestFor("statusfilter", "plugin", filterVersion.constData()) + "</update></s>");
+    if (warning.isEmpty()) {
+        QVERIFY2(result.err.isEmpty(), result.err.constData());
+    } else {
+        QVERIFY2(result.err.contains(warning), result.err.constData());
+        QVERIFY(result.err.contains("fragment.xml"));
+    }
+}
+
+void TestVellUpdateQuery::packageFragmentFollowsUpdateAndRollback_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::newRow("app, beside the program") << QStringLiteral("app");
+    QTest::newRow("plugin, in the plug-in folder") << QStringLiteral("plugin");
+}
+
+void TestVellUpdateQuery::packageFragmentFollowsUpdateAndRollback()
+{
+    QFETCH(QString, type);
+    const QByteArray typeBytes = type.toLatin1();
+    saveRegistry(dir->filePath(QStringLiteral("components.xml")),
+        {component("core", "app", "1.0"), component("statusfilter", "plugin", "1.0")});
+    const char *name = type == QLatin1String("app") ? "core" : "statusfilter";
+    const QByteArray before = requestFor(name, typeBytes.constData(), "1.0");
+    const QByteArray after = requestFor(name, typeBytes.constData(), "2.0");
+    QVERIFY(queryIn(run({QStringLiteral("-updatequery")}).out).contains(before));
+
+    // The package as a publisher writes it, with its fragment.
+    const QString work = dir->filePath(QStringLiteral("work"));
+    const QString files = dir->filePath(QStringLiteral("files"));
+    QVERIFY(QDir().mkpath(work) && QDir().mkpath(files));
+    QFile payload(files + QLatin1String("/payload.txt"));
+    QVERIFY(payload.open(QIODevice::WriteOnly) && payload.write("2.0") == 3);
+    payload.close();
+    QProcess builder;
+    builder.start(qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell-package",
+        {QStringLiteral("--project"), QStringLiteral("vell"), QStringLiteral("--name"),
+            QLatin1String(name), QStringLiteral("--type"), type, QStringLiteral("--version"),
+            QStringLiteral("2.0"), QStringLiteral("--files"), files,
+            QStringLiteral("--registry-fragment"), work + QLatin1String("/package-2.0.zip")});
+    QVERIFY(builder.waitForFinished(30000));
+    QVERIFY2(builder.exitCode() == 0, builder.readAllStandardError().constData());
+
+    // Installed by the updater's installer where the client looks.
+    Update update("vell", name, typeBytes.constData(), "2.0", "", "", "", "", "", "",
+        "http://packages.vell.example/package-2.0.zip", false, 0);
+    const QString installDir = type == QLatin1String("app") ? dir->path() : pluginDir();
+    QVERIFY(QDir().mkpath(installDir));
+    VellUpdatePackage package(&update, installDir);
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(work, errorText, installed), qPrintable(errorText));
+    QVERIFY2(installed.contains(QStringLiteral(" - components.d/vell") + QLatin1String(name) + type
+                 + QLatin1String(".xml")),
+        qPrintable(installed.join(QLatin1Char(','))));
+
+    Run result = run({QStringLiteral("-updatequery")});
+    QVERIFY2(result.err.isEmpty(), result.err.constData());
+    QVERIFY2(queryIn(result.out).contains(after), result.out.constData());
+
+    QVERIFY(package.unwind(work));
+    result = run({QStringLiteral("-updatequery")});
+    QVERIFY2(queryIn(result.out).contains(before), result.out.constData());
 }
 
 QTEST_GUILESS_MAIN(TestVellUpdateQuery)

@@ -49,6 +49,7 @@ private Q_SLOTS:
     void init();
     void writesFilesAndDescriptor();
     void addsTheWholeFolderByDefault();
+    void addsTheRegistryFragment();
     void refusesBadInput_data();
     void refusesBadInput();
 
@@ -111,6 +112,36 @@ void TestVellPackage::addsTheWholeFolderByDefault()
     QCOMPARE(entry(archive, "readme.txt"), QByteArray("readme"));
     QVERIFY(entry(archive, "all.xml")
                 .contains("<file name=\"readme.txt\" path=\".\" action=\"add\"/>"));
+}
+
+void TestVellPackage::addsTheRegistryFragment()
+{
+    const QString archive = dir->filePath("statusfilter-2.0.zip");
+    const Run run = runProgram(builder(),
+        {"--project", "vell", "--name", "statusfilter", "--type", "plugin", "--version", "2.0",
+            "--files", dir->filePath("src"), "--add", "readme.txt", "--registry-fragment",
+            archive});
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    // In the installed registry's own format, with the package's version.
+    QCOMPARE(entry(archive, "components.d/vellstatusfilterplugin.xml"),
+        QByteArray("<components>\n"
+                   "<component project='vell' name='statusfilter' type='plugin' version='2.0'>\n"
+                   "<description></description>\n<copyrights></copyrights>\n<author></author>\n"
+                   "<webpage></webpage>\n<email></email>\n"
+                   "</component></components>"));
+    const QByteArray descriptor = entry(archive, "statusfilter-2.0.xml");
+    QVERIFY2(
+        descriptor.contains(
+            "<file name=\"vellstatusfilterplugin.xml\" path=\"components.d\" action=\"add\"/>"),
+        descriptor.constData());
+
+    // Without a version there is nothing to register.
+    const Run noVersion = runProgram(builder(),
+        {"--project", "vell", "--name", "n", "--type", "app", "--files", dir->filePath("src"),
+            "--registry-fragment", dir->filePath("n.zip")});
+    QCOMPARE(noVersion.exitCode, 2);
+    QVERIFY(noVersion.err.contains("--version"));
+    QVERIFY(!QFileInfo::exists(dir->filePath("n.zip")));
 }
 
 void TestVellPackage::refusesBadInput_data()
