@@ -705,8 +705,11 @@ void tst_UpdaterWindows::polishRetryAbortBox()
 
     auto engine = engineWith(queryAnswer({{"delta", "http://127.0.0.1/delta.zip"}}));
     QVERIFY(engine);
-    // A descriptor of another component type: the installation fails.
+    // A descriptor of another component type: the installation fails, and
+    // the program's own boxes ask.
     storePackage(*engine, QStringLiteral("delta"), "delta", "app");
+    VellMessageBoxPrompt boxes;
+    engine->setUserPrompt(&boxes);
     MessageBoxAnswerer answerer({QMessageBox::Abort});
     QStringList buttons;
     answerer.beforeAnswer = [&buttons](int) {
