@@ -1,5 +1,19 @@
 #include "VellUpdateServerAddress.h"
 
+#include <QHostAddress>
+#include <QRegularExpression>
+
+namespace {
+// A host name as DNS spells it, or an IPv4 or IPv6 address.
+bool isHost(const QString &host)
+{
+    static const QRegularExpression name(
+        QStringLiteral("^[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-z0-9])?(\\.[A-Za-z0-9]([A-Za-z0-9-]*[A-Za-"
+                       "z0-9])?)*\\.?$"));
+    return QHostAddress().setAddress(host) || name.match(host).hasMatch();
+}
+} // namespace
+
 const char VellUpdateServerAddress::DefaultHost[] = "updates.vell.example";
 const char VellUpdateServerAddress::EnvironmentVariable[] = "VELL_UPDATE_SERVER";
 
@@ -20,6 +34,9 @@ bool VellUpdateServerAddress::parse(const QString &text, VellUpdateServerAddress
             return false;
         }
         host = trimmed.mid(1, close - 1);
+        if (QHostAddress(host).protocol() != QAbstractSocket::IPv6Protocol) {
+            return false;
+        }
         const QString rest = trimmed.mid(close + 1);
         if (!rest.isEmpty()) {
             if (!rest.startsWith(QLatin1Char(':'))) {
@@ -38,7 +55,7 @@ bool VellUpdateServerAddress::parse(const QString &text, VellUpdateServerAddress
             return false;
         }
     }
-    if (host.isEmpty()) {
+    if (!isHost(host)) {
         return false;
     }
 
@@ -55,12 +72,12 @@ bool VellUpdateServerAddress::parse(const QString &text, VellUpdateServerAddress
     return true;
 }
 
-VellUpdateServerAddress VellUpdateServerAddress::fromEnvironment()
+bool VellUpdateServerAddress::fromEnvironment(VellUpdateServerAddress &address)
 {
-    VellUpdateServerAddress address;
     const QString configured = qEnvironmentVariable(EnvironmentVariable);
-    if (!configured.isEmpty()) {
-        parse(configured, address);
+    if (configured.isEmpty()) {
+        address = VellUpdateServerAddress();
+        return true;
     }
-    return address;
+    return parse(configured, address);
 }

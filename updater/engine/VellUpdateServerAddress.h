@@ -20,11 +20,18 @@ public:
 
     /**
      * Reads "host" or "host:port". Returns false and leaves address alone when
-     * the text is empty, the host is missing or the port is not 1 to 65535.
+     * the host is missing or is neither a host name nor an IP address, or the
+     * port is not 1 to 65535.
      */
     static bool parse(const QString &text, VellUpdateServerAddress &address);
-    /** The address from the environment, or the default when unset or invalid. */
-    static VellUpdateServerAddress fromEnvironment();
+    /**
+     * The address the environment names, or the default when the variable is
+     * unset or empty. Returns false and leaves address alone when the
+     * variable holds something that is no address: the user asked for
+     * another server, and quietly asking the default one instead would hide
+     * the mistake.
+     */
+    static bool fromEnvironment(VellUpdateServerAddress &address);
 
     QString host() const { return serverHost; }
     quint16 port() const { return serverPort; }

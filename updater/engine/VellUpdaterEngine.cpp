@@ -189,10 +189,19 @@ QByteArray VellUpdaterEngine::readClientQuery() const
 
 bool VellUpdaterEngine::checkUpdates()
 {
-    const QByteArray query = readClientQuery();
     clearUpdates();
+    VellUpdateServerAddress server;
+    if (!VellUpdateServerAddress::fromEnvironment(server)) {
+        prompt->tellError(VellText::tr("Check updates", "nc"),
+            VellText::tr("The environment variable %1 holds \"%2\", which is not an update "
+                         "server address (\"host\" or \"host:port\").",
+                "nc")
+                .arg(QLatin1String(VellUpdateServerAddress::EnvironmentVariable),
+                    qEnvironmentVariable(VellUpdateServerAddress::EnvironmentVariable)));
+        return false;
+    }
+    const QByteArray query = readClientQuery();
 
-    const VellUpdateServerAddress server = VellUpdateServerAddress::fromEnvironment();
     querySocket.abort();
     querySocket.connectToHost(server.host(), server.port(), QIODevice::ReadWrite);
     if (!querySocket.waitForConnected(limits.connectMs)) {

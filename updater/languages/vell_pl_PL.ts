@@ -272,5 +272,10 @@
         <comment>nc</comment>
         <translation>Ukryj szczegóły</translation>
     </message>
+    <message>
+        <source>The environment variable %1 holds &quot;%2&quot;, which is not an update server address (&quot;host&quot; or &quot;host:port&quot;).</source>
+        <comment>nc</comment>
+        <translation>Zmienna środowiskowa %1 ma wartość „%2”, która nie jest adresem serwera aktualizacji („host” lub „host:port”).</translation>
+    </message>
 </context>
 </TS>

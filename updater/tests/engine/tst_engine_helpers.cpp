@@ -19,6 +19,7 @@ class EngineHelpersTest : public QObject
 private slots:
     void parsesServerAddress_data();
     void parsesServerAddress();
+    void serverAddressFromEnvironment_data();
     void serverAddressFromEnvironment();
 
     void createsPrivateWorkDirectory();
@@ -49,6 +50,10 @@ void EngineHelpersTest::parsesServerAddress_data()
     QTest::newRow("port too big") << "host:65536" << false << QString() << 0;
     QTest::newRow("port not a number") << "host:http" << false << QString() << 0;
     QTest::newRow("unclosed bracket") << "[::1:80" << false << QString() << 0;
+    QTest::newRow("no IPv6 in brackets") << "[host]:80" << false << QString() << 0;
+    QTest::newRow("semicolon for colon") << "127.0.0.1;4000" << false << QString() << 0;
+    QTest::newRow("a URL") << "http://updates.vell.example/" << false << QString() << 0;
+    QTest::newRow("blank inside") << "updates vell:1" << false << QString() << 0;
 }
 
 void EngineHelpersTest::parsesServerAddress()
@@ -64,22 +69,39 @@ void EngineHelpersTest::parsesServerAddress()
     QCOMPARE(int(address.port()), valid ? port : 7);
 }
 
+void EngineHelpersTest::serverAddressFromEnvironment_data()
+{
+    QTest::addColumn<QByteArray>("value"); // null: the variable is unset
+    QTest::addColumn<bool>("valid");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+
+    const QString defaultHost = QString::fromLatin1(VellUpdateServerAddress::DefaultHost);
+    QTest::newRow("unset") << QByteArray() << true << defaultHost << 34221;
+    QTest::newRow("empty") << QByteArray("") << true << defaultHost << 34221;
+    QTest::newRow("host:port") << QByteArray("localhost:9999") << true
+                               << QStringLiteral("localhost") << 9999;
+    // Not quietly replaced by the default server.
+    QTest::newRow("malformed port")
+        << QByteArray("localhost:port") << false << QStringLiteral("unchanged") << 7;
+    QTest::newRow("no host") << QByteArray(":9999") << false << QStringLiteral("unchanged") << 7;
+}
+
 void EngineHelpersTest::serverAddressFromEnvironment()
 {
-    {
-        ScopedEnvironment environment(VellUpdateServerAddress::EnvironmentVariable, "");
+    QFETCH(QByteArray, value);
+    QFETCH(bool, valid);
+    QFETCH(QString, host);
+    QFETCH(int, port);
+
+    ScopedEnvironment environment(VellUpdateServerAddress::EnvironmentVariable, value);
+    if (value.isNull()) {
         qunsetenv(VellUpdateServerAddress::EnvironmentVariable);
-        const VellUpdateServerAddress address = VellUpdateServerAddress::fromEnvironment();
-        QCOMPARE(address.host(), QString::fromLatin1(VellUpdateServerAddress::DefaultHost));
-        QCOMPARE(address.port(), quint16(34221));
     }
-    {
-        ScopedEnvironment environment(
-            VellUpdateServerAddress::EnvironmentVariable, "localhost:9999");
-        const VellUpdateServerAddress address = VellUpdateServerAddress::fromEnvironment();
-        QCOMPARE(address.host(), QStringLiteral("localhost"));
-        QCOMPARE(address.port(), quint16(9999));
-    }
+    VellUpdateServerAddress address(QStringLiteral("unchanged"), 7);
+    QCOMPARE(VellUpdateServerAddress::fromEnvironment(address), valid);
+    QCOMPARE(address.host(), host);
+    QCOMPARE(int(address.port()), port);
 }
 
 void EngineHelpersTest::createsPrivateWorkDirectory()

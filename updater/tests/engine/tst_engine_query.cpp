@@ -68,6 +68,7 @@ private slots:
     void failsOnBrokenAnswer_data();
     void failsOnBrokenAnswer();
     void failsWithoutServer();
+    void malformedServerAddressIsReported();
     void refillsUpdatesOnEachCheck();
 
 private:
@@ -246,6 +247,25 @@ void EngineQueryTest::failsOnBrokenAnswer()
     QCOMPARE(prompt.texts,
         QStringList {QStringLiteral("An error occured while comunicating update "
                                     "server. Check your internet connection.")});
+}
+
+void EngineQueryTest::malformedServerAddressIsReported()
+{
+    ScopedEnvironment environment(
+        VellUpdateServerAddress::EnvironmentVariable, "updates.vell.example:port");
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+
+    QVERIFY(!engine->checkUpdates());
+    QVERIFY(!engine->updatesAvailable());
+    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
+    QCOMPARE(prompt.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(prompt.texts,
+        QStringList {QStringLiteral(
+            "The environment variable VELL_UPDATE_SERVER holds \"updates.vell.example:port\", "
+            "which is not an update server address (\"host\" or \"host:port\").")});
+    // Neither the client nor any server was asked.
+    QVERIFY(!QFileInfo::exists(clientPath + ".args"));
 }
 
 void EngineQueryTest::failsWithoutServer()

@@ -40,6 +40,8 @@ private slots:
     void run_data();
     void run();
     void run_returnsTheEventLoopsValue();
+    void run_malformedServerAddress_data();
+    void run_malformedServerAddress();
     void guarded_data();
     void guarded();
 
@@ -256,6 +258,34 @@ void tst_UpdaterMain::run_returnsTheEventLoopsValue()
     QWidget *changelog = topLevel(QStringLiteral("Updater_Changelog_MainWindow"));
     QVERIFY(changelog);
     changelog->close();
+}
+
+void tst_UpdaterMain::run_malformedServerAddress_data()
+{
+    QTest::addColumn<bool>("quiet");
+    QTest::newRow("normal") << false;
+    QTest::newRow("quiet") << true;
+}
+
+void tst_UpdaterMain::run_malformedServerAddress()
+{
+    QFETCH(bool, quiet);
+    // A server that would answer: the malformed value must not fall back to it.
+    FakeQueryServer server(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
+    QVERIFY(server.startListening());
+    const QByteArray value = "127.0.0.1;" + QByteArray::number(server.port());
+    qputenv("VELL_UPDATE_SERVER", value);
+
+    MessageBoxAnswerer answerer;
+    QCOMPARE(VellUpdaterProgram::run(quiet), 0);
+    QCOMPARE(answerer.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(answerer.texts,
+        QStringList {QStringLiteral("The environment variable VELL_UPDATE_SERVER holds \"%1\", "
+                                    "which is not an update server address (\"host\" or "
+                                    "\"host:port\").")
+                         .arg(QString::fromLatin1(value))});
+    QVERIFY(answerer.looks.first().startsWith(QLatin1String("Critical [Ok]")));
+    QVERIFY(visibleForms().isEmpty());
 }
 
 void tst_UpdaterMain::guarded_data()
