@@ -93,8 +93,9 @@ void tst_UpdaterInstallPaint::windowIsPaintedBetweenPackages()
         payload[i] = char((i * 7919) % 251);
     }
     for (const QByteArray &name : names) {
-        const QByteArray zip = TestPackage::build(scratch.path(), QString::fromLatin1(name), name,
-            "plugin", {{name + QLatin1String(".kwx"), payload}});
+        const QByteArray zip = TestPackage(QString::fromLatin1(name), QStringLiteral("plugin"))
+                                   .add(QString::fromLatin1(name) + QLatin1String(".kwx"), payload)
+                                   .bytes(QString::fromLatin1(name));
         QVERIFY(!zip.isEmpty());
         QFile file(engine.workDirectory() + QString::fromLatin1(name) + QLatin1String(".zip"));
         QVERIFY(file.open(QIODevice::WriteOnly));

@@ -725,6 +725,11 @@ void tst_UpdaterWindows::polishRetryAbortBox()
     QCOMPARE(answerer.texts.first(), QStringLiteral("Nie udało się zainstalować pakietu delta"));
     buttons.sort();
     QCOMPARE(buttons, QStringList({QStringLiteral("Ponów"), QStringLiteral("Przerwij")}));
+
+    QWidget *summary = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
+    QVERIFY(summary);
+    summary->close();
+    settle();
 }
 
 namespace {
@@ -838,6 +843,8 @@ void tst_UpdaterWindows::summaryViewDetails_togglesTheLog()
     QCOMPARE(link->text(), QStringLiteral("Hide details"));
     QCOMPARE(details->toPlainText(), engine.getLog());
     QVERIFY(form->isVisible());
+    form->close();
+    settle();
 }
 
 int main(int argc, char *argv[])
