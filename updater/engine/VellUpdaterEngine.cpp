@@ -594,6 +594,11 @@ void VellUpdaterEngine::installUpdates()
         }
         emit installProgress(100 * (i + 1) / count);
     }
+    // Until finished, a crash would leave the run to be rolled back at the next start.
+    for (const auto &package : packages) {
+        QString errorText;
+        package->finish(errorText);
+    }
     installSucceeded = true;
     emit installFinished();
     removeDir(workDir);

@@ -1,5 +1,6 @@
 #include "VellPackageArchive_p.h"
 
+#include "VellFileSystem_p.h"
 #include "VellInstallHeartbeat.h"
 #include "VellInstallPaths_p.h"
 #include "VellText.h"
@@ -10,6 +11,10 @@
 #include <QFileInfo>
 
 #include <unzip.h>
+
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <array>
 #include <vector>
@@ -25,27 +30,6 @@ QString damagedEntry(const QString &name)
     return VellText::tr("The package entry %1 is damaged", "error while installing a package")
         .arg(name);
 }
-
-class ArchiveHandle
-{
-public:
-    explicit ArchiveHandle(const QString &path)
-        : handle(unzOpen(QFile::encodeName(path).constData()))
-    { }
-    ~ArchiveHandle()
-    {
-        if (handle) {
-            unzClose(handle);
-        }
-    }
-    ArchiveHandle(const ArchiveHandle &) = delete;
-    ArchiveHandle &operator=(const ArchiveHandle &) = delete;
-
-    unzFile get() const { return handle; }
-
-private:
-    unzFile handle;
-};
 
 /// Closes the entry opened for reading; reports a CRC mismatch at close().
 class OpenEntry
@@ -77,10 +61,8 @@ private:
 };
 
 /// The current entry's name as the archive stores it, read in full.
-bool currentEntryName(unzFile archive, QByteArray &name)
+bool currentEntryName(unzFile archive, QByteArray &name, unz_file_info &info)
 {
-    // minizip dereferences the info record: always pass a real one.
-    unz_file_info info;
     std::array<char, maxNameLength + 1> buffer {};
     if (unzGetCurrentFileInfo(archive, &info, buffer.data(), buffer.size(), nullptr, 0, nullptr, 0)
         != UNZ_OK) {
@@ -111,76 +93,54 @@ bool isSafeEntryName(const QByteArray &rawName, const QString &name)
         && !VellInstallPaths::cleanRelative(name).isEmpty();
 }
 
-bool isReserved(const QString &target, const QStringList &reservedPaths)
+/// Writes all of @p size bytes to @p fd; 0 or the errno.
+int writeAll(int fd, const char *data, int size)
 {
-    const QString resolvedTarget = VellInstallPaths::resolved(target);
-    for (const QString &reserved : reservedPaths) {
-        const QString resolvedReserved = VellInstallPaths::resolved(reserved);
-        if (resolvedTarget == resolvedReserved
-            || VellInstallPaths::liesInside(reserved, resolvedTarget)) {
-            return true;
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
         }
+        data += written;
+        size -= int(written);
     }
-    return false;
-}
-
-bool unpackFile(unzFile archive, const QString &name, const QString &target, QString &errorText)
-{
-    if (!QDir().mkpath(QFileInfo(target).absolutePath())) {
-        errorText
-            = VellText::tr("Could not create the folder of %1", "error while installing a package")
-                  .arg(target);
-        return false;
-    }
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        errorText = out.errorString();
-        return false;
-    }
-    OpenEntry entry(archive);
-    if (!entry.isOpen()) {
-        errorText = damagedEntry(name);
-        return false;
-    }
-    std::array<char, bufferSize> buffer;
-    for (;;) {
-        const int read = unzReadCurrentFile(archive, buffer.data(), bufferSize);
-        if (read == 0) {
-            break;
-        }
-        if (read < 0) {
-            errorText = damagedEntry(name);
-            return false;
-        }
-        if (out.write(buffer.data(), read) != read) {
-            errorText = out.errorString();
-            return false;
-        }
-        VellInstallHeartbeat::beat();
-    }
-    if (!entry.close()) { // checksum mismatch
-        errorText = damagedEntry(name);
-        return false;
-    }
-    if (!out.flush()) {
-        errorText = out.errorString();
-        return false;
-    }
-    return true;
+    return 0;
 }
 
 } // namespace
+
+class VellPackageArchive::Handle
+{
+public:
+    explicit Handle(const QString &path)
+        : archive(unzOpen(QFile::encodeName(path).constData()))
+    { }
+    ~Handle()
+    {
+        if (archive) {
+            unzClose(archive);
+        }
+    }
+    Handle(const Handle &) = delete;
+    Handle &operator=(const Handle &) = delete;
+
+    unzFile archive;
+};
 
 VellPackageArchive::VellPackageArchive(const QString &archivePath)
     : archivePath(archivePath)
 { }
 
-bool VellPackageArchive::extractTo(const QString &root, const QStringList &reservedPaths,
-    QString &errorText, QStringList &unpackedFiles) const
+VellPackageArchive::~VellPackageArchive() = default;
+
+bool VellPackageArchive::list(QStringList &unpackedFiles, QString &errorText)
 {
-    ArchiveHandle archive(archivePath);
+    handle = std::make_unique<Handle>(archivePath);
     unz_global_info global;
-    if (!archive.get() || unzGetGlobalInfo(archive.get(), &global) != UNZ_OK) {
+    if (!handle->archive || unzGetGlobalInfo(handle->archive, &global) != UNZ_OK) {
         errorText = VellText::tr(
             "%1 is not a readable package archive", "error while installing a package")
                         .arg(QDir::toNativeSeparators(archivePath));
@@ -192,37 +152,86 @@ bool VellPackageArchive::extractTo(const QString &root, const QStringList &reser
     int status = UNZ_OK;
     do {
         QByteArray rawName;
-        if (!currentEntryName(archive.get(), rawName)) {
+        unz_file_info info;
+        Entry entry;
+        if (!currentEntryName(handle->archive, rawName, info)
+            || unzGetFilePos(handle->archive, &entry.position) != UNZ_OK) {
             errorText = damagedEntry(archivePath);
             return false;
         }
-        const QString name = QString::fromLatin1(rawName);
-        const QString target = root + QLatin1Char('/') + name;
-        if (!isSafeEntryName(rawName, name) || !VellInstallPaths::liesInside(root, target)
-            || isReserved(target, reservedPaths)) {
+        entry.name = QString::fromLatin1(rawName);
+        if (!isSafeEntryName(rawName, entry.name)) {
             errorText = VellText::tr("The package entry %1 was refused: its name leads outside the "
                                      "package folder",
                 "error while installing a package")
-                            .arg(name);
+                            .arg(entry.name);
             return false;
         }
-        if (name.endsWith(QLatin1Char('/'))) {
-            if (!QDir().mkpath(target)) {
-                errorText = VellText::tr(
-                    "Could not create the folder %1", "error while installing a package")
-                                .arg(target);
-                return false;
-            }
-        } else {
-            if (!unpackFile(archive.get(), name, target, errorText)) {
-                return false;
-            }
-            unpackedFiles << QStringLiteral(" - ") + name;
+        if (!entry.name.endsWith(QLatin1Char('/'))) {
+            entry.size = info.uncompressed_size;
+            entry.relative = VellInstallPaths::cleanRelative(entry.name);
+            byRelativeName.insert(entry.relative, entries.size());
+            entries.append(entry);
+            unpackedFiles << QStringLiteral(" - ") + entry.name;
         }
-        status = unzGoToNextFile(archive.get());
+        status = unzGoToNextFile(handle->archive);
     } while (status == UNZ_OK);
     if (status != UNZ_END_OF_LIST_OF_FILE) {
         errorText = damagedEntry(archivePath);
+        return false;
+    }
+    return true;
+}
+
+int VellPackageArchive::find(const QString &relative) const
+{
+    // Unpacking in order would let a later entry of the same name overwrite an
+    // earlier one: the last entry of a name wins (list() inserts in order).
+    return byRelativeName.value(relative, -1);
+}
+
+bool VellPackageArchive::extract(int index, int fd, QString &errorText) const
+{
+    const Entry &entry = entries.at(index);
+    unz_file_pos position = entry.position;
+    if (unzGoToFilePos(handle->archive, &position) != UNZ_OK) {
+        errorText = damagedEntry(entry.name);
+        return false;
+    }
+    OpenEntry open(handle->archive);
+    if (!open.isOpen()) {
+        errorText = damagedEntry(entry.name);
+        return false;
+    }
+    std::array<char, bufferSize> buffer;
+    quint64 written = 0;
+    for (;;) {
+        const int read = unzReadCurrentFile(handle->archive, buffer.data(), bufferSize);
+        if (read == 0) {
+            break;
+        }
+        if (read < 0) {
+            errorText = damagedEntry(entry.name);
+            return false;
+        }
+        written += quint64(read);
+        if (written > entry.size) {
+            errorText = VellText::tr("The package entry %1 is larger than the package declares",
+                "error while installing a package")
+                            .arg(entry.name);
+            return false;
+        }
+        if (const int error = writeAll(fd, buffer.data(), read)) {
+            errorText = VellFileSystem::withReason(
+                VellText::tr("Could not unpack %1", "error while installing a package")
+                    .arg(entry.name),
+                error);
+            return false;
+        }
+        VellInstallHeartbeat::beat();
+    }
+    if (!open.close() || written != entry.size) { // checksum or size mismatch
+        errorText = damagedEntry(entry.name);
         return false;
     }
     return true;

@@ -1,34 +1,34 @@
 #include "VellUpdatePackage.h"
 
 #include "Update.h"
-#include "VellFileCopy_p.h"
+#include "VellFileSystem_p.h"
 #include "VellInstallPaths_p.h"
+#include "VellInstallRoot_p.h"
+#include "VellInstallSteps_p.h"
 #include "VellPackageArchive_p.h"
 #include "VellText.h"
-#include "VellUnwindArea_p.h"
+#include "VellUnwindJournal_p.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
+#include <QTemporaryFile>
 #include <QUrl>
 #include <QXmlStreamReader>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+using namespace VellFileSystem;
 
 namespace {
 
 QString fromBytes(const std::string &bytes)
 {
     return QString::fromLatin1(bytes.data(), static_cast<int>(bytes.size()));
-}
-
-QString installDirFor(const std::string &type)
-{
-    if (type == "app") {
-        return QCoreApplication::applicationDirPath();
-    }
-    if (type == "plugin") {
-        return QDir::homePath() + QLatin1String("/.Vellnet/plugins/");
-    }
-    return QString();
 }
 
 bool isInstallableType(const std::string &type)
@@ -40,151 +40,45 @@ bool isInstallableType(const std::string &type)
 constexpr QFile::Permissions defaultFilePermissions = QFile::ReadOwner | QFile::WriteOwner
     | QFile::ReadUser | QFile::WriteUser | QFile::ReadGroup | QFile::ReadOther;
 
-bool existsOrIsLink(const QString &path)
+QString folderOf(const QString &relative)
 {
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
+    const int slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
 }
 
-struct FileElement
+/// The folders on the way to @p relative, outermost first.
+QStringList foldersOnTheWay(const QString &relative)
 {
-    QString name;
-    QString path;
-    QString action;
-};
-
-/// Carries out the descriptor's instructions of one install() call.
-class InstructionRunner
-{
-public:
-    InstructionRunner(const QString &installDir, const QString &extractionRoot,
-        const VellUnwindArea &area, QFile::Permissions permissions)
-        : installDir(installDir)
-        , extractionRoot(extractionRoot)
-        , area(area)
-        , permissions(permissions ? permissions : defaultFilePermissions)
-    { }
-
-    QStringList savedDirs;
-    QStringList savedFiles;
-    QStringList addedFiles;
-
-    bool run(const FileElement &file, QString &errorText)
-    {
-        const QString relative
-            = VellInstallPaths::cleanRelative(file.path + QLatin1Char('/') + file.name);
-        if (relative.isEmpty()) {
-            return true; // names the installation directory itself or climbs out of it
-        }
-        const QString target = installDir + QLatin1Char('/') + relative;
-        if (!VellInstallPaths::liesInside(installDir, target)) {
-            return true; // leads outside through a symbolic link
-        }
-        if (!keepState(relative, target, errorText)) {
-            return false;
-        }
-        if (file.action == QLatin1String("remove")) {
-            return removeTarget(target, errorText);
-        }
-        if (file.action == QLatin1String("add")) {
-            return removeTarget(target, errorText) && createFolders(relative, errorText)
-                && copyIntoPlace(relative, target, errorText);
-        }
-        return true;
+    QStringList folders;
+    for (int slash = relative.indexOf(QLatin1Char('/')); slash > 0;
+         slash = relative.indexOf(QLatin1Char('/'), slash + 1)) {
+        folders << relative.left(slash);
     }
-
-private:
-    bool keepState(const QString &relative, const QString &target, QString &errorText)
-    {
-        VellUnwindArea::State state = area.stateOf(relative);
-        if (state == VellUnwindArea::State::Unknown) {
-            if (existsOrIsLink(target)) {
-                if (!area.save(target, relative, errorText)) {
-                    return false;
-                }
-                state = VellUnwindArea::State::Saved;
-            } else {
-                if (!area.recordAbsent(relative, errorText)) {
-                    return false;
-                }
-                state = VellUnwindArea::State::Absent;
-            }
-        }
-        if (state == VellUnwindArea::State::Saved) {
-            const QString dir = QFileInfo(relative).path();
-            if (!savedDirs.contains(dir)) {
-                savedDirs << dir;
-            }
-            savedFiles << relative;
-        } else {
-            addedFiles << relative;
-        }
-        return true;
-    }
-
-    bool removeTarget(const QString &target, QString &errorText)
-    {
-        if (existsOrIsLink(target) && !QFile::remove(target)) {
-            errorText = VellText::tr("Could not remove %1", "error while installing a package")
-                            .arg(target);
-            return false;
-        }
-        return true;
-    }
-
-    /// Creates the missing folders on the way to @p relative, recording each one first.
-    bool createFolders(const QString &relative, QString &errorText)
-    {
-        QStringList missing;
-        for (QString dir = QFileInfo(relative).path(); dir != QLatin1String(".");
-             dir = QFileInfo(dir).path()) {
-            if (!QFileInfo::exists(installDir + QLatin1Char('/') + dir)) {
-                missing.prepend(dir);
-            }
-        }
-        for (const QString &dir : qAsConst(missing)) {
-            if (!area.recordCreatedDir(dir, errorText)) {
-                return false;
-            }
-        }
-        const QString folder = QFileInfo(installDir + QLatin1Char('/') + relative).absolutePath();
-        if (!QDir().mkpath(folder)) {
-            errorText
-                = VellText::tr("Could not create the folder %1", "error while installing a package")
-                      .arg(folder);
-            return false;
-        }
-        return true;
-    }
-
-    bool copyIntoPlace(const QString &relative, const QString &target, QString &errorText)
-    {
-        const QString source = extractionRoot + QLatin1Char('/') + relative;
-        if (!QFileInfo(source).isFile() || !VellFileCopy::copy(source, target)) {
-            errorText = VellText::tr("Could not copy %1 to %2", "error while installing a package")
-                            .arg(relative, target);
-            return false;
-        }
-        QFile::setPermissions(target, permissions);
-        return true;
-    }
-
-    QString installDir;
-    QString extractionRoot;
-    VellUnwindArea area;
-    QFile::Permissions permissions;
-};
-
-void appendNew(QStringList &list, const QStringList &items)
-{
-    for (const QString &item : items) {
-        if (!list.contains(item)) {
-            list << item;
-        }
-    }
+    return folders;
 }
 
 } // namespace
+
+/// What the descriptor asks for: the file instructions before it ended, and why it ended.
+struct VellUpdatePackage::Descriptor
+{
+    enum class End { Complete, ForeignPackage, Malformed };
+
+    QVector<FileElement> files;
+    End end = End::Complete;
+    QString problem; ///< for Malformed
+};
+
+/// One file instruction as it will be carried out.
+struct VellUpdatePackage::Change
+{
+    enum class Action { Add, Remove, KeepOnly };
+
+    Action action = Action::KeepOnly;
+    QString relative; ///< empty: the target lies outside, the instruction is skipped
+    int entry = -1; ///< for Add: the archive entry, -1 when the package lacks it
+    QString staged; ///< for Add: the new content, ready to be renamed into place
+};
 
 VellUpdatePackage::VellUpdatePackage(Update *update)
     : VellUpdatePackage(update, installDirFor(update->getType()))
@@ -199,62 +93,95 @@ VellUpdatePackage::VellUpdatePackage(Update *update, const QString &installDir)
     packageBase.chop(4); // the archive's extension and its dot
 }
 
-QString VellUpdatePackage::unwindDirFor(const QString &workDir) const
+VellUpdatePackage::~VellUpdatePackage() = default;
+
+QString VellUpdatePackage::installDirFor(const std::string &type)
 {
-    // One area per component type (per installation directory), so that an "app" and a "plugin"
-    // file of the same relative name keep their own backups.
-    return workDir + QLatin1String("/unwind/") + fromBytes(update->getType()) + QLatin1Char('/');
+    if (type == "app") {
+        return QCoreApplication::applicationDirPath();
+    }
+    if (type == "plugin") {
+        return QDir::homePath() + QLatin1String("/.Vellnet/plugins/");
+    }
+    return QString();
 }
 
 bool VellUpdatePackage::install(
     const QString &workDir, QString &errorText, QStringList &installedFiles)
 {
-    if (!isInstallableType(update->getType()) || installDir.isEmpty()) {
-        errorText
-            = VellText::tr("The package has the component type \"%1\", which cannot be installed",
-                "error while installing a package")
-                  .arg(fromBytes(update->getType()));
+    if (!checkInstallable(errorText)) {
         return false;
     }
-    const QString extractionRoot = workDir + QLatin1Char('/');
-    unwindDir = unwindDirFor(workDir);
-    QDir().mkpath(extractionRoot);
-    if (!VellUnwindArea::claimForThisRun(workDir + QLatin1String("/unwind"))
-        || !QDir().mkpath(unwindDir)) {
-        errorText = VellText::tr(
-            "Could not prepare the backup folder %1", "error while installing a package")
-                        .arg(unwindDir);
+    VellPackageArchive archive(archivePathIn(workDir));
+    Descriptor descriptor;
+    if (!archive.list(installedFiles, errorText)
+        || !readDescriptor(archive, workDir, descriptor, errorText) || !joinRun(errorText)) {
         return false;
     }
+    QVector<Change> changes = planChanges(descriptor.files, archive);
+    if (!checkFreeSpace(changes, archive, errorText) || !stageNewFiles(changes, archive, errorText)
+        || !keepPreviousState(changes, errorText) || !applyChanges(changes, errorText)) {
+        return false;
+    }
+    switch (descriptor.end) {
+    case Descriptor::End::ForeignPackage:
+        return false; // a package of another component: no text, as ever
+    case Descriptor::End::Malformed:
+        errorText = descriptor.problem;
+        return false;
+    case Descriptor::End::Complete:
+        break;
+    }
+    return true;
+}
 
-    const QString archivePath
-        = workDir + QLatin1Char('/') + QUrl(fromBytes(update->getLink())).path();
-    const QStringList reserved = {workDir + QLatin1String("/unwind"), archivePath};
-    if (!VellPackageArchive(archivePath)
-             .extractTo(extractionRoot, reserved, errorText, installedFiles)) {
-        return false;
+bool VellUpdatePackage::checkInstallable(QString &errorText) const
+{
+    if (isInstallableType(update->getType()) && !installDir.isEmpty()) {
+        return true;
     }
+    errorText = VellText::tr("The package has the component type \"%1\", which cannot be installed",
+        "error while installing a package")
+                    .arg(fromBytes(update->getType()));
+    return false;
+}
 
-    QFile descriptor(QStringLiteral("%1/%2.xml").arg(extractionRoot, packageBase));
-    if (!descriptor.open(QIODevice::ReadOnly)) {
+QString VellUpdatePackage::archivePathIn(const QString &workDir) const
+{
+    return workDir + QLatin1Char('/') + QUrl(fromBytes(update->getLink())).path();
+}
+
+bool VellUpdatePackage::readDescriptor(const VellPackageArchive &archive, const QString &workDir,
+    Descriptor &descriptor, QString &errorText) const
+{
+    const QString name
+        = packageBase.mid(packageBase.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1String(".xml");
+    const int entry = archive.find(QDir::cleanPath(packageBase + QLatin1String(".xml")).mid(1));
+    if (entry < 0) {
         errorText = VellText::tr(
             "The package has no readable descriptor %1: %2", "error while installing a package")
-                        .arg(QFileInfo(descriptor.fileName()).fileName(), descriptor.errorString());
+                        .arg(name, reason(ENOENT));
         return false;
     }
-
-    InstructionRunner runner(
-        installDir, extractionRoot, VellUnwindArea(unwindDir), installPermissions);
-    // Whatever was carried out stays recorded for unwind(), also on failure,
-    // and reaches the disk before the caller goes on.
-    const auto finish = [&]() {
-        appendNew(restoreDirs, runner.savedDirs);
-        restoreFiles << runner.savedFiles;
-        addedFiles << runner.addedFiles;
-        VellFileCopy::syncFileSystemOf(installDir);
-        VellFileCopy::syncFileSystemOf(unwindDir);
-    };
-    QXmlStreamReader xml(&descriptor);
+    // Unpacked into a private file of the work directory, which no entry name can reach.
+    QTemporaryFile file(workDir + QLatin1String("/.descriptor-XXXXXX"));
+    if (!file.open()) {
+        errorText = VellText::tr(
+            "The package has no readable descriptor %1: %2", "error while installing a package")
+                        .arg(name, file.errorString());
+        return false;
+    }
+    const qint64 free = freeBytes(workDir);
+    if (free >= 0 && qint64(archive.entry(entry).size) > free) {
+        errorText = withReason(
+            VellText::tr("Could not unpack %1", "error while installing a package").arg(name),
+            ENOSPC);
+        return false;
+    }
+    if (!archive.extract(entry, file.handle(), errorText) || !file.seek(0)) {
+        return false;
+    }
+    QXmlStreamReader xml(&file);
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement) {
             continue;
@@ -262,70 +189,282 @@ bool VellUpdatePackage::install(
         const QXmlStreamAttributes attributes = xml.attributes();
         if (xml.name() == QLatin1String("package")) {
             for (const QXmlStreamAttribute &attribute : attributes) {
-                const QString value = attribute.value().toString();
-                if ((attribute.name() == QLatin1String("project")
-                        && value.toUtf8().toStdString() != update->getProject())
-                    || (attribute.name() == QLatin1String("name")
-                        && value.toUtf8().toStdString() != update->getName())
-                    || (attribute.name() == QLatin1String("type")
-                        && value.toUtf8().toStdString() != update->getType())) {
-                    finish();
-                    return false; // a package of another component
+                const std::string value = attribute.value().toString().toUtf8().toStdString();
+                if ((attribute.name() == QLatin1String("project") && value != update->getProject())
+                    || (attribute.name() == QLatin1String("name") && value != update->getName())
+                    || (attribute.name() == QLatin1String("type") && value != update->getType())) {
+                    descriptor.end = Descriptor::End::ForeignPackage;
+                    return true;
                 }
             }
         } else if (xml.name() == QLatin1String("file")) {
-            const FileElement file {attributes.value(QLatin1String("name")).toString(),
+            descriptor.files.append({attributes.value(QLatin1String("name")).toString(),
                 attributes.value(QLatin1String("path")).toString(),
-                attributes.value(QLatin1String("action")).toString().toLower()};
-            if (!runner.run(file, errorText)) {
-                finish();
+                attributes.value(QLatin1String("action")).toString().toLower()});
+        }
+    }
+    if (xml.hasError()) {
+        descriptor.end = Descriptor::End::Malformed;
+        descriptor.problem = VellText::tr("The package descriptor %1 is malformed (line %2): %3",
+            "error while installing a package")
+                                 .arg(name)
+                                 .arg(xml.lineNumber())
+                                 .arg(xml.errorString());
+    }
+    return true;
+}
+
+bool VellUpdatePackage::joinRun(QString &errorText)
+{
+    if (!journal || journal->hasEnded()) {
+        journal = VellUnwindJournal::forRun(installDir);
+    }
+    unwindDir = journal->folder();
+    return journal->open(errorText);
+}
+
+QVector<VellUpdatePackage::Change> VellUpdatePackage::planChanges(
+    const QVector<FileElement> &instructions, const VellPackageArchive &archive) const
+{
+    VellInstallRoot root(installDir);
+    QVector<Change> changes;
+    changes.reserve(instructions.size());
+    for (const FileElement &file : instructions) {
+        Change change;
+        change.relative = root.relativeTarget(file.path, file.name);
+        if (file.action == QLatin1String("add")) {
+            change.action = Change::Action::Add;
+            change.entry = archive.find(
+                VellInstallPaths::cleanRelative(file.path + QLatin1Char('/') + file.name));
+        } else if (file.action == QLatin1String("remove")) {
+            change.action = Change::Action::Remove;
+        }
+        changes.append(change);
+    }
+    return changes;
+}
+
+bool VellUpdatePackage::checkFreeSpace(
+    const QVector<Change> &changes, const VellPackageArchive &archive, QString &errorText) const
+{
+    qint64 needed = 0;
+    for (const Change &change : changes) {
+        if (change.action == Change::Action::Add && change.entry >= 0
+            && !change.relative.isEmpty()) {
+            needed += qint64(archive.entry(change.entry).size);
+        }
+    }
+    const qint64 free = freeBytes(unwindDir);
+    if (free < 0 || needed <= free) {
+        return true;
+    }
+    const QLocale locale;
+    errorText
+        = VellText::tr("Not enough free space in %1: the package needs %2, %3 are free",
+            "error while installing a package")
+              .arg(installDir, locale.formattedDataSize(needed), locale.formattedDataSize(free));
+    return false;
+}
+
+bool VellUpdatePackage::stageNewFiles(
+    QVector<Change> &changes, const VellPackageArchive &archive, QString &errorText)
+{
+    const mode_t mode
+        = modeOf(int(installPermissions ? installPermissions : defaultFilePermissions));
+    for (Change &change : changes) {
+        if (change.action != Change::Action::Add || change.entry < 0 || change.relative.isEmpty()) {
+            continue;
+        }
+        change.staged = journal->stagingPath();
+        FileDescriptor fd(::open(native(change.staged).constData(),
+            O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
+        if (!fd.isValid()) {
+            errorText
+                = withReason(VellText::tr("Could not unpack %1", "error while installing a package")
+                                 .arg(change.staged),
+                    errno);
+            return false;
+        }
+        if (!archive.extract(change.entry, fd.get(), errorText)) {
+            return false;
+        }
+        // The creation mode went through the umask; the installation's set is wanted.
+        int error = ::fchmod(fd.get(), mode) == 0 ? 0 : errno;
+        if (error == 0) {
+            error = fd.close();
+        }
+        if (error != 0) {
+            errorText
+                = withReason(VellText::tr("Could not unpack %1", "error while installing a package")
+                                 .arg(change.staged),
+                    error);
+            return false;
+        }
+        VellInstallSteps::reached("file staged");
+    }
+    return true;
+}
+
+bool VellUpdatePackage::keepPreviousState(const QVector<Change> &changes, QString &errorText)
+{
+    QSet<QString> plannedFolders;
+    for (const Change &change : changes) {
+        if (change.relative.isEmpty()) {
+            continue;
+        }
+        if (change.action == Change::Action::Add) {
+            // Folders this run may have to make; one that is a file now may
+            // become a folder after an earlier instruction removed the file.
+            for (const QString &folder : foldersOnTheWay(change.relative)) {
+                struct stat info;
+                if (!plannedFolders.contains(folder)
+                    && !(statName(installDir + QLatin1Char('/') + folder, info)
+                        && S_ISDIR(info.st_mode))) {
+                    journal->keepCreatedFolder(folder);
+                }
+                plannedFolders.insert(folder);
+            }
+        }
+        VellUnwindJournal::FirstState state = journal->firstState(change.relative);
+        if (state == VellUnwindJournal::FirstState::Unknown) {
+            if (nameExists(installDir + QLatin1Char('/') + change.relative)) {
+                if (!journal->keepSaved(change.relative, errorText)) {
+                    return false;
+                }
+                state = VellUnwindJournal::FirstState::Saved;
+            } else {
+                journal->keepAbsent(change.relative);
+                state = VellUnwindJournal::FirstState::Absent;
+            }
+        }
+        if (state == VellUnwindJournal::FirstState::Saved) {
+            const QString folder = folderOf(change.relative);
+            const QString listed = folder.isEmpty() ? QStringLiteral(".") : folder;
+            if (!restoreDirs.contains(listed)) {
+                restoreDirs << listed;
+            }
+            restoreFiles << change.relative;
+        } else {
+            addedFiles << change.relative;
+        }
+    }
+    // Staged files, backups, then the records: all durable before the first change.
+    return journal->flush(errorText);
+}
+
+bool VellUpdatePackage::applyChanges(const QVector<Change> &changes, QString &errorText)
+{
+    for (const Change &change : changes) {
+        if (change.relative.isEmpty()) {
+            continue;
+        }
+        const QString target = installDir + QLatin1Char('/') + change.relative;
+        if (change.action == Change::Action::Remove) {
+            if (::unlink(native(target).constData()) != 0 && errno != ENOENT) {
+                errorText = withReason(
+                    VellText::tr("Could not remove %1", "error while installing a package")
+                        .arg(target),
+                    errno);
+                return false;
+            }
+            journal->touched(QFileInfo(target).absolutePath());
+            VellInstallSteps::reached("file removed");
+        } else if (change.action == Change::Action::Add) {
+            if (change.entry < 0) {
+                errorText = VellText::tr("Could not copy %1 to %2: the package holds no such file",
+                    "error while installing a package")
+                                .arg(change.relative, target);
+                return false;
+            }
+            if (!createFolders(change.relative, errorText) || !putInPlace(change, errorText)) {
                 return false;
             }
         }
     }
-    finish();
-    if (xml.hasError()) {
-        errorText = VellText::tr("The package descriptor %1 is malformed (line %2): %3",
-            "error while installing a package")
-                        .arg(QFileInfo(descriptor.fileName()).fileName())
-                        .arg(xml.lineNumber())
-                        .arg(xml.errorString());
+    return true;
+}
+
+bool VellUpdatePackage::createFolders(const QString &relative, QString &errorText)
+{
+    for (const QString &folder : foldersOnTheWay(relative)) {
+        const QString path = installDir + QLatin1Char('/') + folder;
+        if (::mkdir(native(path).constData(), 0777) == 0) {
+            journal->touched(QFileInfo(path).absolutePath());
+            VellInstallSteps::reached("folder created");
+            continue;
+        }
+        const int error = errno;
+        struct stat info;
+        if (error != EEXIST || ::stat(native(path).constData(), &info) != 0
+            || !S_ISDIR(info.st_mode)) {
+            errorText = withReason(
+                VellText::tr("Could not create the folder %1", "error while installing a package")
+                    .arg(path),
+                error == EEXIST ? ENOTDIR : error);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool VellUpdatePackage::putInPlace(const Change &change, QString &errorText)
+{
+    const QString target = installDir + QLatin1Char('/') + change.relative;
+    const QString folder = QFileInfo(target).absolutePath();
+    const int renamed
+        = ::rename(native(change.staged).constData(), native(target).constData()) == 0 ? 0 : errno;
+    if (renamed == EXDEV) {
+        // The target's folder is another file system (a mount inside the
+        // installation): the new file is copied in beside the target first,
+        // under a recorded name, so that the rename stays atomic.
+        const QString beside = folderOf(change.relative) + QLatin1String("/.vell-new.")
+            + QFileInfo(target).fileName();
+        const QString besideRelative = VellInstallPaths::cleanRelative(beside);
+        const QString source = installDir + QLatin1Char('/') + besideRelative;
+        ::unlink(native(source).constData());
+        if (journal->firstState(besideRelative) == VellUnwindJournal::FirstState::Unknown) {
+            journal->keepAbsent(besideRelative);
+        }
+        QString failedPath;
+        int error = 0;
+        SyncBatch copy;
+        copy.addFile(source);
+        if (!journal->flush(errorText)) {
+            return false;
+        }
+        if ((error = copyFaithfully(change.staged, source)) != 0 || !copy.run(failedPath, error)
+            || ::rename(native(source).constData(), native(target).constData()) != 0) {
+            error = error ? error : errno;
+            ::unlink(native(source).constData());
+            errorText = withReason(
+                VellText::tr("Could not put %1 in place", "error while installing a package")
+                    .arg(target),
+                error);
+            return false;
+        }
+    } else if (renamed != 0) {
+        errorText = withReason(
+            VellText::tr("Could not put %1 in place", "error while installing a package")
+                .arg(target),
+            renamed);
         return false;
     }
+    journal->touched(folder);
+    VellInstallSteps::reached("file replaced");
     return true;
 }
 
 bool VellUpdatePackage::unwind(const QString &workDir)
 {
-    unwindDir = unwindDirFor(workDir);
-    const VellUnwindArea area(unwindDir);
-    bool restored = true;
-    // Every entry is tried, so that one stubborn file does not keep the
-    // others from coming back.
-    for (const QString &dir : qAsConst(restoreDirs)) {
-        if (!QDir().mkpath(installDir + QLatin1Char('/') + dir)) {
-            restored = false;
-        }
+    Q_UNUSED(workDir) // the records live in the installation directory
+    if (!journal) {
+        return true;
     }
-    for (const QString &relative : qAsConst(restoreFiles)) {
-        const QString target = installDir + QLatin1Char('/') + relative;
-        const QString saved = area.savedPath(relative);
-        // Without its backup the file in place is the best there is: keep it.
-        if (!QFileInfo(saved).isFile() || !QDir().mkpath(QFileInfo(target).absolutePath())
-            || (existsOrIsLink(target) && !QFile::remove(target))
-            || !VellFileCopy::copy(saved, target)) {
-            restored = false;
-        }
-    }
-    for (const QString &relative : qAsConst(addedFiles)) {
-        const QString target = installDir + QLatin1Char('/') + relative;
-        if (existsOrIsLink(target) && !QFile::remove(target)) {
-            restored = false;
-        }
-    }
-    for (const QString &dir : area.createdDirs()) {
-        QDir().rmdir(installDir + QLatin1Char('/') + dir); // only succeeds once empty
-    }
-    VellFileCopy::syncFileSystemOf(installDir);
-    return restored;
+    QStringList unrestored;
+    return journal->unwind(unrestored);
+}
+
+bool VellUpdatePackage::finish(QString &errorText)
+{
+    return !journal || journal->finish(errorText);
 }

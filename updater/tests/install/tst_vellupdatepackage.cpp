@@ -1,47 +1,23 @@
 // Installing update packages made on the spot, and rolling them back.
+#include "InstallTestSupport.h"
 #include "TestArchive.h"
 #include "TestFiles.h"
 #include "TestPackage.h"
 #include "Update.h"
+#include "VellInstallRecovery.h"
 #include "VellUpdatePackage.h"
 
-#include <QCryptographicHash>
-#include <QDirIterator>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
-using Tree = QMap<QString, QByteArray>;
 using Files = QMap<QString, QByteArray>;
-
-/// Every entry below @p root: its kind, permissions and contents (or link target).
-Tree snapshot(const QString &root)
-{
-    Tree tree;
-    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-        QDirIterator::Subdirectories);
-    const QDir base(root);
-    while (it.hasNext()) {
-        const QFileInfo info(it.next());
-        QByteArray state;
-        if (info.isSymLink()) {
-            state = "link " + info.symLinkTarget().toUtf8();
-        } else if (info.isDir()) {
-            state = "dir";
-        } else {
-            QFile file(info.filePath());
-            state = "file " + QByteArray::number(int(info.permissions()), 8) + ' ';
-            state += file.open(QIODevice::ReadOnly)
-                ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1).toHex()
-                : QByteArray("unreadable");
-        }
-        tree.insert(base.relativeFilePath(info.filePath()), state);
-    }
-    return tree;
-}
 
 QByteArray descriptor(const QByteArray &package, const QByteArray &files)
 {
@@ -62,6 +38,7 @@ class TestVellUpdatePackage : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void init();
     void cleanup();
 
@@ -73,7 +50,7 @@ private Q_SLOTS:
     void retryRecordsFoldersOnceAndFilesTwice();
     void untouchedPackageUnwindsNothing();
     void packagesOfOneRunUnwindToTheStateBeforeIt();
-    void recordsOfAnEarlierRunAreIgnored();
+    void interruptedEarlierRunIsUndoneFirst();
     void appAndPluginBackupsStayApart();
     void installDirectoryFollowsTheType();
     void firstPluginGetsUserFilePermissions();
@@ -92,7 +69,25 @@ private Q_SLOTS:
     void failureAtEachStepIsUndoneByteForByte_data();
     void failureAtEachStepIsUndoneByteForByte();
 
+    void unnamedEntriesAreNotUnpacked();
+    void symbolicLinkTargetsAreReplacedAsLinks_data();
+    void symbolicLinkTargetsAreReplacedAsLinks();
+    void setuidFileComesBackWithItsMode();
+    void fileTurnedIntoFolderComesBack();
+    void runningProgramIsReplaced();
+    void secondRunInTheSameDirectoryIsRefused();
+
+    void readOnlyInstallationEndsCleanly_data();
+    void readOnlyInstallationEndsCleanly();
+    void fullFileSystemEndsCleanly_data();
+    void fullFileSystemEndsCleanly();
+    void installationOnOtherFileSystems_data();
+    void installationOnOtherFileSystems();
+
 private:
+    /// Installs package "p" into the installation directory; false with the reason.
+    bool installP(VellUpdatePackage &package, QString &errorText);
+
     QString installDir() const { return base->filePath(QStringLiteral("vell")); }
     QString workDir() const { return base->filePath(QStringLiteral("work")); }
     QString sentinelDir() const { return base->filePath(QStringLiteral("sentinel")); }
@@ -106,7 +101,13 @@ private:
 
     std::unique_ptr<QTemporaryDir> base;
     Tree outside;
+    bool privateMounts = false;
 };
+
+void TestVellUpdatePackage::initTestCase()
+{
+    privateMounts = TestMount::enterPrivateNamespace();
+}
 
 void TestVellUpdatePackage::init()
 {
@@ -162,6 +163,12 @@ bool TestVellUpdatePackage::buildPackage(const QByteArray &archive, const Files 
     return written;
 }
 
+bool TestVellUpdatePackage::installP(VellUpdatePackage &package, QString &errorText)
+{
+    QStringList installed;
+    return package.install(workDir(), errorText, installed);
+}
+
 void TestVellUpdatePackage::addOverNothing()
 {
     QVERIFY(buildPackage("p", {{"a.txt", "A"}, {"lib/new.so", "library"}}, {}));
@@ -178,6 +185,9 @@ void TestVellUpdatePackage::addOverNothing()
         QFileInfo(installDir()).permissions());
     QVERIFY(package.getRestoreFiles().isEmpty());
     QCOMPARE(package.getAddedFiles(), (QStringList {"a.txt", "lib/new.so"}));
+    // New files go straight to their folder: nothing is left in the work directory.
+    QCOMPARE(QDir(workDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList {"p.zip"});
 
     // Rolled back: the new files and the folder made for them are gone.
     QVERIFY(package.unwind(workDir()));
@@ -306,20 +316,23 @@ void TestVellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::recordsOfAnEarlierRunAreIgnored()
+void TestVellUpdatePackage::interruptedEarlierRunIsUndoneFirst()
 {
-    // What a run that crashed left in the work directory.
-    QVERIFY(writeFile(workDir() + "/unwind/app/saved/x.txt", "stale backup"));
-    QVERIFY(writeFile(workDir() + "/unwind/app/absent/y.txt", ""));
+    // What a run that was killed after adding stray.txt left behind.
+    QVERIFY(writeFile(installDir() + "/.vell-unwind/journal", "run 1 boot\nabsent stray.txt\n"));
+    QVERIFY(writeFile(installDir() + "/stray.txt", "from the killed run"));
     QVERIFY(writeFile(installDir() + "/x.txt", "current"));
-    QVERIFY(writeFile(installDir() + "/y.txt", "current"));
-    const Tree before = snapshot(installDir());
-    QVERIFY(buildPackage("p", {{"x.txt", "new"}, {"y.txt", "new"}}, {}));
+    Tree before = snapshot(installDir());
+    before.remove(".vell-unwind");
+    before.remove(".vell-unwind/journal");
+    before.remove("stray.txt");
+    QVERIFY(buildPackage("p", {{"x.txt", "new"}}, {}));
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
     QString errorText;
     QStringList installed;
     QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QVERIFY(!QFileInfo::exists(installDir() + "/stray.txt"));
     QVERIFY(package.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
 }
@@ -504,6 +517,7 @@ void TestVellUpdatePackage::damagedArchivesFail()
     QStringList installed;
     QVERIFY(!package.install(workDir(), errorText, installed));
     QVERIFY(!errorText.isEmpty());
+    QVERIFY(package.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
 }
 
@@ -523,7 +537,9 @@ void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped_data()
         << QByteArray("add");
     QTest::newRow("through a symbolic link") << QByteArray("out") << QByteArray("add");
     QTest::newRow("removing through a symbolic link") << QByteArray("out") << QByteArray("remove");
-    QTest::newRow("a symbolic link as the target") << QByteArray(".") << QByteArray("add");
+    QTest::newRow("into the backup folder") << QByteArray(".vell-unwind") << QByteArray("add");
+    QTest::newRow("into the backup folder from inside")
+        << QByteArray("lib/../.vell-unwind/saved") << QByteArray("add");
 }
 
 void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped()
@@ -555,17 +571,13 @@ void TestVellUpdatePackage::hostileEntryNamesAreRefused_data()
     QTest::newRow("climbing") << QByteArray("../sentinel/x.txt");
     QTest::newRow("climbing from inside") << QByteArray("a/b/../../../sentinel/x.txt");
     QTest::newRow("absolute") << (QDir::tempPath() + "/vell-absolute-entry.txt").toUtf8();
-    QTest::newRow("into the unwind area") << QByteArray("unwind/app/saved/x.txt");
-    QTest::newRow("over the archive itself") << QByteArray("p.zip");
     QTest::newRow("256 bytes") << QByteArray(256, 'n');
     QTest::newRow("300 bytes in folders") << QByteArray("dir/") + QByteArray(296, 'n');
-    QTest::newRow("through a symbolic link") << QByteArray("link/x.txt");
 }
 
 void TestVellUpdatePackage::hostileEntryNamesAreRefused()
 {
     QFETCH(QByteArray, entry);
-    QVERIFY(QFile::link(sentinelDir(), workDir() + "/link"));
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
     const Tree before = snapshot(installDir());
     QVERIFY(TestArchive::write(workDir() + "/p.zip",
@@ -581,26 +593,15 @@ void TestVellUpdatePackage::hostileEntryNamesAreRefused()
     QCOMPARE(installed, QStringList {" - p.xml"});
     QCOMPARE(snapshot(installDir()), before);
     QVERIFY(!QFileInfo::exists(QDir::tempPath() + "/vell-absolute-entry.txt"));
-    // In the work directory only the descriptor was unpacked (folders and the
-    // backup area's bookkeeping aside).
-    const auto filesOf = [](Tree tree) {
-        for (auto it = tree.begin(); it != tree.end();) {
-            bool const skip = it.value() == "dir" || it.key().startsWith(QLatin1String("unwind/"));
-            it = skip ? tree.erase(it) : std::next(it);
-        }
-        return tree;
-    };
-    Tree afterWork = filesOf(snapshot(workDir()));
-    afterWork.remove("p.xml");
-    QCOMPARE(afterWork, filesOf(work));
+    QCOMPARE(snapshot(workDir()), work); // nothing was unpacked
 }
 
 void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("step");
-    for (const QString fault : {"copy fails", "backup refused", "target is a folder",
-             "malformed descriptor", "foreign package"}) {
+    for (const QString fault :
+        {"copy fails", "target is a folder", "malformed descriptor", "foreign package"}) {
         for (int step = 0; step < 4; ++step) {
             QTest::addRow("%s at step %d", qPrintable(fault), step) << fault << step;
         }
@@ -640,18 +641,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
     QVERIFY(TestArchive::write(workDir() + "/p.zip", entries));
 
     const QString target = installDir() + '/' + names[step];
-    if (fault == "backup refused") {
-        // An earlier package of the run claims the unwind area; then a file
-        // stands where the backup's folder must go.
-        QVERIFY(TestPackage(QStringLiteral("core"), QStringLiteral("app"))
-                    .write(workDir() + "/empty.zip"));
-        auto empty = makeUpdate("empty");
-        VellUpdatePackage earlier(empty.get(), installDir());
-        QString errorText;
-        QStringList installed;
-        QVERIFY2(earlier.install(workDir(), errorText, installed), qPrintable(errorText));
-        QVERIFY(writeFile(workDir() + "/unwind/app/saved/" + names[step].left(2), "blocker"));
-    } else if (fault == "target is a folder") {
+    if (fault == "target is a folder") {
         QVERIFY(QFile::remove(target));
         QVERIFY(writeFile(target + "/inner.txt", "inner"));
     }
@@ -670,5 +660,256 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-QTEST_GUILESS_MAIN(TestVellUpdatePackage)
+void TestVellUpdatePackage::unnamedEntriesAreNotUnpacked()
+{
+    QVERIFY(TestArchive::write(workDir() + "/p.zip",
+        {{"p.xml", descriptor(identity, fileElement(".", "x.txt", "add"))}, {"x.txt", "new"},
+            {"extra/bomb.bin", QByteArray(1 << 20, '\0')}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
+    QCOMPARE(installed, (QStringList {" - p.xml", " - x.txt", " - extra/bomb.bin"}));
+    QVERIFY(!QFileInfo::exists(workDir() + "/extra"));
+    QVERIFY(!QFileInfo::exists(installDir() + "/extra"));
+    QVERIFY(package.finish(errorText));
+    QCOMPARE(snapshot(installDir()).keys(), QStringList {"x.txt"}); // no backups left
+}
+
+void TestVellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks_data()
+{
+    QTest::addColumn<QString>("linkTarget");
+    QTest::addColumn<QByteArray>("action");
+    QTest::newRow("leading outside, replaced") << QString("../sentinel/x.txt") << QByteArray("add");
+    QTest::newRow("leading outside, removed")
+        << QString("../sentinel/x.txt") << QByteArray("remove");
+    QTest::newRow("dangling, replaced") << QString("missing.txt") << QByteArray("add");
+    QTest::newRow("dangling, removed") << QString("missing.txt") << QByteArray("remove");
+    QTest::newRow("to a file inside") << QString("real.txt") << QByteArray("add");
+}
+
+void TestVellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks()
+{
+    QFETCH(QString, linkTarget);
+    QFETCH(QByteArray, action);
+    QVERIFY(writeFile(installDir() + "/real.txt", "real"));
+    QVERIFY(QFile::link(linkTarget, installDir() + "/x.txt"));
+    const Tree before = snapshot(installDir());
+    QVERIFY(TestArchive::write(workDir() + "/p.zip",
+        {{"p.xml", descriptor(identity, fileElement(".", "x.txt", action))}, {"x.txt", "new"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY2(installP(package, errorText), qPrintable(errorText));
+    // The link itself is what changes; nothing is written through it.
+    QCOMPARE(snapshot(installDir()).value("x.txt").left(4),
+        action == "add" ? QByteArray("file") : QByteArray());
+    QCOMPARE(readFile(installDir() + "/real.txt"), QByteArray("real"));
+    QCOMPARE(package.getRestoreFiles(), QStringList {"x.txt"});
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::setuidFileComesBackWithItsMode()
+{
+    QVERIFY(writeFile(installDir() + "/bin/helper", "old helper"));
+    QVERIFY(writeFile(installDir() + "/bin/gone", "old gone"));
+    for (const char *name : {"/bin/helper", "/bin/gone"}) {
+        QVERIFY(::chmod(QFile::encodeName(installDir() + name).constData(), 06755) == 0);
+    }
+    const Tree before = snapshot(installDir());
+    QCOMPARE(before.value("bin/helper").left(10), QByteArray("file 6755 "));
+    QVERIFY(buildPackage("p", {{"bin/helper", "new helper"}}, {"bin/gone"}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY2(installP(package, errorText), qPrintable(errorText));
+    QVERIFY(!snapshot(installDir()).value("bin/helper").startsWith("file 6755"));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::fileTurnedIntoFolderComesBack()
+{
+    QVERIFY(writeFile(installDir() + "/plugins", "a file where a folder will be"));
+    const Tree before = snapshot(installDir());
+    QVERIFY(TestArchive::write(workDir() + "/p.zip",
+        {{"p.xml",
+             descriptor(identity,
+                 fileElement(".", "plugins", "remove")
+                     + fileElement("plugins/deep", "a.kwx", "add"))},
+            {"plugins/deep/a.kwx", "plug-in"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY2(installP(package, errorText), qPrintable(errorText));
+    QCOMPARE(readFile(installDir() + "/plugins/deep/a.kwx"), QByteArray("plug-in"));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::runningProgramIsReplaced()
+{
+    // A program replaces itself: the running one keeps its old inode and goes on.
+    const QString program = installDir() + "/updater";
+    QVERIFY(QFile::copy("/bin/sleep", program));
+    const Tree before = snapshot(installDir());
+    QProcess running;
+    running.start(program, {"30"});
+    QVERIFY(running.waitForStarted());
+    auto stop = qScopeGuard([&] {
+        running.kill();
+        running.waitForFinished();
+    });
+    QVERIFY(buildPackage("p", {{"updater", "new updater"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY2(installP(package, errorText), qPrintable(errorText));
+    QCOMPARE(readFile(program), QByteArray("new updater"));
+    QCOMPARE(running.state(), QProcess::Running);
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::secondRunInTheSameDirectoryIsRefused()
+{
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    const Tree before = snapshot(installDir());
+    QVERIFY(buildPackage("p", {{"x.txt", "new"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY2(installP(package, errorText), qPrintable(errorText));
+    // Another updater finds this run alive: it neither rolls it back nor starts its own.
+    QProcess other;
+    other.start(QCoreApplication::applicationFilePath(), {"--recover", installDir()});
+    QVERIFY(other.waitForFinished(30000));
+    QCOMPARE(other.exitCode(), int(VellInstallRecovery::Outcome::Busy));
+    QCOMPARE(readFile(installDir() + "/x.txt"), QByteArray("new"));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::readOnlyInstallationEndsCleanly_data()
+{
+    QTest::addColumn<QString>("readOnly"); // relative to the installation directory
+    QTest::newRow("the whole directory") << QString(".");
+    QTest::newRow("one sub-folder") << QString("lib");
+}
+
+void TestVellUpdatePackage::readOnlyInstallationEndsCleanly()
+{
+    QFETCH(QString, readOnly);
+    if (!privateMounts) {
+        QSKIP("no private mount namespace");
+    }
+    QVERIFY(writeFile(installDir() + "/a.txt", "old a"));
+    QVERIFY(writeFile(installDir() + "/lib/x.so", "old x"));
+    const Tree before = snapshot(installDir());
+    QVERIFY(buildPackage("p", {{"a.txt", "new a"}, {"lib/x.so", "new x"}}, {}));
+    TestMount mount = TestMount::readOnly(installDir() + '/' + readOnly);
+    QVERIFY(mount.isMounted());
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY(!installP(package, errorText));
+    QVERIFY2(errorText.contains(QString::fromLocal8Bit(strerror(EROFS))), qPrintable(errorText));
+    // Nothing that could not change is touched again: the rollback succeeds.
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::fullFileSystemEndsCleanly_data()
+{
+    QTest::addColumn<QString>("full"); // "install" or "work"
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("installation directory") << "install"
+                                            << "Not enough free space";
+    QTest::newRow("work directory") << "work" << QString::fromLocal8Bit(strerror(ENOSPC));
+}
+
+void TestVellUpdatePackage::fullFileSystemEndsCleanly()
+{
+    QFETCH(QString, full);
+    QFETCH(QString, expected);
+    if (!privateMounts) {
+        QSKIP("no private mount namespace");
+    }
+    // A small archive that unpacks to much more: a 1 MiB descriptor and a 1 MiB file.
+    const QByteArray padding = "<!--" + QByteArray(1 << 20, ' ') + "-->";
+    const QString archive = base->filePath("p.zip");
+    QVERIFY(TestArchive::write(archive,
+        {{"p.xml", descriptor(identity, padding + fileElement(".", "big.bin", "add"))},
+            {"big.bin", QByteArray(1 << 20, 'z')}}));
+    TestMount mount = TestMount::tmpfs(full == "install" ? installDir() : workDir(), 256 * 1024);
+    QVERIFY(mount.isMounted());
+    QVERIFY(QFile::copy(archive, workDir() + "/p.zip"));
+    QVERIFY(QFile::remove(archive));
+    QVERIFY(writeFile(installDir() + "/x.txt", "old"));
+    const Tree before = snapshot(installDir());
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY(!installP(package, errorText));
+    QVERIFY2(errorText.contains(expected), qPrintable(errorText));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::installationOnOtherFileSystems_data()
+{
+    QTest::addColumn<QString>("mounted"); // relative to the installation directory
+    QTest::newRow("the installation directory") << QString(".");
+    QTest::newRow("one of its sub-folders") << QString("lib");
+}
+
+void TestVellUpdatePackage::installationOnOtherFileSystems()
+{
+    QFETCH(QString, mounted);
+    if (!privateMounts) {
+        QSKIP("no private mount namespace");
+    }
+    QVERIFY(QDir().mkpath(installDir() + "/lib"));
+    TestMount mount = TestMount::tmpfs(installDir() + '/' + mounted, 8 << 20);
+    QVERIFY(mount.isMounted());
+    QVERIFY(writeFile(installDir() + "/a.txt", "old a"));
+    QVERIFY(writeFile(installDir() + "/lib/x.so", "old x"));
+    QVERIFY(writeFile(installDir() + "/lib/gone.so", "old gone"));
+    QVERIFY(::chmod(QFile::encodeName(installDir() + "/lib/x.so").constData(), 04750) == 0);
+    const Tree before = snapshot(installDir());
+    QVERIFY(buildPackage(
+        "p", {{"a.txt", "new a"}, {"lib/x.so", "new x"}, {"lib/new.so", "n"}}, {"lib/gone.so"}));
+    auto update = makeUpdate("p");
+    for (const bool finish : {false, true}) {
+        VellUpdatePackage package(update.get(), installDir());
+        QString errorText;
+        QVERIFY2(installP(package, errorText), qPrintable(errorText));
+        QCOMPARE(readFile(installDir() + "/lib/x.so"), QByteArray("new x"));
+        QCOMPARE(readFile(installDir() + "/lib/new.so"), QByteArray("n"));
+        QVERIFY(!QFileInfo::exists(installDir() + "/lib/gone.so"));
+        if (finish) {
+            QVERIFY2(package.finish(errorText), qPrintable(errorText));
+            QVERIFY(!QFileInfo::exists(installDir() + "/.vell-unwind"));
+        } else {
+            QVERIFY(package.unwind(workDir()));
+            QCOMPARE(snapshot(installDir()), before);
+        }
+    }
+}
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    // As a second updater process: recovers the interrupted runs of one directory.
+    if (argc == 3 && qstrcmp(argv[1], "--recover") == 0) {
+        QStringList unrestored;
+        return int(
+            VellInstallRecovery::recoverInterruptedRuns({QFile::decodeName(argv[2])}, unrestored));
+    }
+    TestVellUpdatePackage test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_vellupdatepackage.moc"

@@ -1,0 +1,96 @@
+#ifndef VELLFILESYSTEM_P_H
+#define VELLFILESYSTEM_P_H
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <sys/stat.h>
+
+/// Thin POSIX helpers of the package installer, errors as errno values. Not installed.
+namespace VellFileSystem {
+
+/// An open file descriptor, closed with the object.
+class FileDescriptor
+{
+public:
+    explicit FileDescriptor(int fd = -1)
+        : fd(fd)
+    { }
+    ~FileDescriptor();
+    FileDescriptor(FileDescriptor &&other) noexcept
+        : fd(other.release())
+    { }
+    FileDescriptor &operator=(FileDescriptor &&other) noexcept;
+    FileDescriptor(const FileDescriptor &) = delete;
+    FileDescriptor &operator=(const FileDescriptor &) = delete;
+
+    int get() const { return fd; }
+    bool isValid() const { return fd >= 0; }
+    int release()
+    {
+        const int old = fd;
+        fd = -1;
+        return old;
+    }
+    /// Closes now; returns the errno of a failed close(), 0 on success.
+    int close();
+
+private:
+    int fd;
+};
+
+QByteArray native(const QString &path);
+/// The operating system's text for @p error ("Permission denied").
+QString reason(int error);
+/// "<text>: <reason>".
+QString withReason(const QString &text, int error);
+
+/// lstat(): the name itself, a symbolic link not followed. False when it does not exist.
+bool statName(const QString &path, struct stat &info);
+bool nameExists(const QString &path);
+
+/// Bytes that an unprivileged writer may still use on the file system of @p path; -1 unknown.
+qint64 freeBytes(const QString &path);
+
+/// The permission bits of a QFile::Permissions set.
+mode_t modeOf(int qtPermissions);
+
+/**
+ * Copies the regular file @p source to @p target, which must not exist,
+ * keeping its permission bits (set-user-ID and the like included), owner where
+ * allowed and times. Returns 0 or the errno of the failing step; a partial
+ * target is removed.
+ */
+int copyFaithfully(const QString &source, const QString &target);
+
+/**
+ * True when the names @p current and @p saved are the same thing: the same
+ * inode, or the same kind with the same permission bits, owner and contents
+ * (bytes, times and size for files, the target for symbolic links).
+ */
+bool sameState(const QString &current, const struct stat &currentInfo, const QString &saved,
+    const struct stat &savedInfo);
+
+/**
+ * Files and folders to flush to disk together: writeback of every file is
+ * started first, then each is waited for, so the disk sees one batch rather
+ * than a flush per file. Folders are synced after the files they hold.
+ */
+class SyncBatch
+{
+public:
+    void addFile(const QString &path) { files << path; }
+    void addFolder(const QString &path);
+    bool isEmpty() const { return files.isEmpty() && folders.isEmpty(); }
+    /// Flushes everything; on failure names the path and the errno.
+    bool run(QString &failedPath, int &error);
+
+private:
+    QStringList files;
+    QStringList folders;
+};
+
+} // namespace VellFileSystem
+
+#endif // VELLFILESYSTEM_P_H

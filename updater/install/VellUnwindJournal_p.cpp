@@ -1,0 +1,521 @@
+#include "VellUnwindJournal_p.h"
+
+#include "VellInstallSteps_p.h"
+#include "VellText.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+
+using namespace VellFileSystem;
+
+namespace {
+
+QByteArray encoded(const QString &relative)
+{
+    return QUrl::toPercentEncoding(QString::fromLatin1(native(relative)));
+}
+
+QString decoded(const QByteArray &field)
+{
+    return QFile::decodeName(QByteArray::fromPercentEncoding(field));
+}
+
+QByteArray bootId()
+{
+    QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("unknown");
+}
+
+int syncFolder(const QString &path)
+{
+    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.isValid() && ::fsync(fd.get()) == 0 ? 0 : errno;
+}
+
+QString parentOf(const QString &path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+QByteArray linkTarget(const QString &path)
+{
+    std::array<char, 4096> buffer;
+    const ssize_t size = ::readlink(native(path).constData(), buffer.data(), buffer.size());
+    return size < 0 ? QByteArray() : QByteArray(buffer.data(), int(size));
+}
+
+/// Puts the saved state @p backup back at @p target; 0 or the errno.
+int restoreSaved(const QString &target, const QString &backup, SyncBatch &folders)
+{
+    struct stat saved;
+    if (!statName(backup, saved)) {
+        return errno;
+    }
+    struct stat current;
+    const bool exists = statName(target, current);
+    if (exists && sameState(target, current, backup, saved)) {
+        return 0; // never changed: left alone
+    }
+    const QString parent = parentOf(target);
+    if (!QDir().mkpath(parent)) {
+        return errno ? errno : EIO;
+    }
+    folders.addFolder(parent);
+    const QByteArray nativeTarget = native(target);
+    if (S_ISDIR(saved.st_mode)) {
+        if (exists && !S_ISDIR(current.st_mode) && ::unlink(nativeTarget.constData()) != 0) {
+            return errno;
+        }
+        if ((!exists || !S_ISDIR(current.st_mode))
+            && ::mkdir(nativeTarget.constData(), saved.st_mode & 07777) != 0) {
+            return errno;
+        }
+        ::lchown(nativeTarget.constData(), saved.st_uid, saved.st_gid);
+        return ::chmod(nativeTarget.constData(), saved.st_mode & 07777) == 0 ? 0 : errno;
+    }
+    // The saved state comes in under a temporary name beside the target and
+    // replaces it in one rename: the target is never missing.
+    const QString temporary
+        = parent + QLatin1String("/.vell-unwind-restore.") + QFileInfo(target).fileName();
+    const QByteArray nativeTemporary = native(temporary);
+    ::unlink(nativeTemporary.constData()); // left by an interrupted earlier attempt
+    int error = 0;
+    if (S_ISLNK(saved.st_mode)) {
+        if (::symlink(linkTarget(backup).constData(), nativeTemporary.constData()) != 0) {
+            return errno;
+        }
+        ::lchown(nativeTemporary.constData(), saved.st_uid, saved.st_gid);
+    } else if (::link(native(backup).constData(), nativeTemporary.constData()) != 0) {
+        error = copyFaithfully(backup, temporary);
+        if (error == 0) {
+            SyncBatch copy;
+            QString failed;
+            copy.addFile(temporary);
+            copy.run(failed, error);
+        }
+    }
+    if (error == 0 && exists && S_ISDIR(current.st_mode)
+        && ::rmdir(nativeTarget.constData()) != 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(nativeTemporary.constData(), nativeTarget.constData()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(nativeTemporary.constData());
+    }
+    return error;
+}
+
+} // namespace
+
+QString VellUnwindJournal::folderName()
+{
+    return QStringLiteral(".vell-unwind");
+}
+
+std::shared_ptr<VellUnwindJournal> VellUnwindJournal::forRun(const QString &installDir)
+{
+    static QHash<QString, std::weak_ptr<VellUnwindJournal>> runs;
+    const QString key = QDir::cleanPath(QFileInfo(installDir).absoluteFilePath());
+    std::shared_ptr<VellUnwindJournal> journal = runs.value(key).lock();
+    if (!journal || journal->hasEnded()) {
+        journal = std::make_shared<VellUnwindJournal>(key);
+        runs.insert(key, journal);
+    }
+    return journal;
+}
+
+VellUnwindJournal::VellUnwindJournal(const QString &installDir)
+    : installDir(installDir)
+    , unwindFolder(installDir + QLatin1Char('/') + folderName())
+{ }
+
+// Without finish() or unwind() the records stay on disk: the next start
+// rolls the run back.
+VellUnwindJournal::~VellUnwindJournal() = default;
+
+bool VellUnwindJournal::lock(const QString &folder, FileDescriptor &fd, int &error)
+{
+    fd = FileDescriptor(::open(native(folder + QLatin1String("/lock")).constData(),
+        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR));
+    if (!fd.isValid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        error = errno;
+        fd.close();
+        return false;
+    }
+    return true;
+}
+
+bool VellUnwindJournal::open(QString &errorText)
+{
+    if (state == State::Open) {
+        return true;
+    }
+    const QByteArray nativeFolder = native(unwindFolder);
+    if (!QDir().mkpath(installDir)
+        || (::mkdir(nativeFolder.constData(), S_IRWXU) != 0 && errno != EEXIST)) {
+        errorText = withReason(VellText::tr("Could not prepare the backup folder %1",
+                                   "error while installing a package")
+                                   .arg(unwindFolder),
+            errno);
+        return false;
+    }
+    int error = 0;
+    if (!lock(unwindFolder, lockFile, error)) {
+        errorText = error == EWOULDBLOCK
+            ? VellText::tr("Another update is already running.", "error while installing a package")
+            : withReason(VellText::tr("Could not prepare the backup folder %1",
+                             "error while installing a package")
+                             .arg(unwindFolder),
+                error);
+        return false;
+    }
+    // Records of a run whose process died: that run is undone before this one starts.
+    bool done = false;
+    const QVector<Record> stale = readRecords(unwindFolder, done);
+    QStringList unrestored;
+    if (!done && !rollBack(installDir, unwindFolder, stale, unrestored)) {
+        errorText = VellText::tr("An interrupted earlier update could not be rolled back: %1",
+            "error while installing a package")
+                        .arg(unrestored.join(QLatin1String(", ")));
+        lockFile.close();
+        return false;
+    }
+    QDir(unwindFolder + QLatin1String("/saved")).removeRecursively();
+    QDir(unwindFolder + QLatin1String("/new")).removeRecursively();
+    const QString journalPath = unwindFolder + QLatin1String("/journal");
+    journal = FileDescriptor(::open(native(journalPath).constData(),
+        O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR));
+    if (!journal.isValid() || ::mkdir(native(unwindFolder + "/saved").constData(), S_IRWXU) != 0
+        || ::mkdir(native(unwindFolder + "/new").constData(), S_IRWXU) != 0) {
+        errorText = withReason(VellText::tr("Could not prepare the backup folder %1",
+                                   "error while installing a package")
+                                   .arg(unwindFolder),
+            errno);
+        lockFile.close();
+        return false;
+    }
+    const QByteArray header
+        = "run " + QByteArray::number(qint64(::getpid())) + ' ' + bootId() + '\n';
+    if (!append(header, errorText)) {
+        lockFile.close();
+        return false;
+    }
+    // The folder and the journal's name must survive a power cut as well.
+    if ((error = syncFolder(unwindFolder)) != 0 || (error = syncFolder(installDir)) != 0) {
+        errorText = withReason(
+            VellText::tr("Could not write the journal %1", "error while installing a package")
+                .arg(journalPath),
+            error);
+        lockFile.close();
+        return false;
+    }
+    state = State::Open;
+    VellInstallSteps::reached("journal opened");
+    return true;
+}
+
+bool VellUnwindJournal::append(const QByteArray &lines, QString &errorText)
+{
+    const QString journalPath = unwindFolder + QLatin1String("/journal");
+    const char *data = lines.constData();
+    qint64 left = lines.size();
+    while (left > 0) {
+        const ssize_t written = ::write(journal.get(), data, size_t(left));
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0) {
+            errorText = withReason(
+                VellText::tr("Could not write the journal %1", "error while installing a package")
+                    .arg(journalPath),
+                errno);
+            return false;
+        }
+        data += written;
+        left -= written;
+    }
+    if (::fdatasync(journal.get()) != 0) {
+        errorText = withReason(
+            VellText::tr("Could not write the journal %1", "error while installing a package")
+                .arg(journalPath),
+            errno);
+        return false;
+    }
+    return true;
+}
+
+bool VellUnwindJournal::keepSaved(const QString &relative, QString &errorText)
+{
+    const QString target = installDir + QLatin1Char('/') + relative;
+    const QString backupName = QString::number(nextNumber++);
+    const QString backup = unwindFolder + QLatin1String("/saved/") + backupName;
+    const QByteArray nativeTarget = native(target);
+    const QByteArray nativeBackup = native(backup);
+    struct stat info;
+    int error = 0;
+    if (!statName(target, info)) {
+        error = errno;
+    } else if (S_ISLNK(info.st_mode)) {
+        if (::symlink(linkTarget(target).constData(), nativeBackup.constData()) != 0) {
+            error = errno;
+        } else {
+            ::lchown(nativeBackup.constData(), info.st_uid, info.st_gid);
+        }
+    } else if (S_ISDIR(info.st_mode)) {
+        if (::mkdir(nativeBackup.constData(), S_IRWXU) != 0) {
+            error = errno;
+        } else {
+            ::lchown(nativeBackup.constData(), info.st_uid, info.st_gid);
+            ::chmod(nativeBackup.constData(), info.st_mode & 07777);
+        }
+    } else if (!S_ISREG(info.st_mode)) {
+        error = EINVAL;
+    } else if (::link(nativeTarget.constData(), nativeBackup.constData()) != 0) {
+        // Another file system (a mount inside the installation), or links not allowed.
+        error = copyFaithfully(target, backup);
+        if (error == 0) {
+            staged.addFile(backup);
+        }
+    }
+    if (error != 0) {
+        errorText = withReason(
+            VellText::tr("Could not back up %1", "error while installing a package").arg(target),
+            error);
+        return false;
+    }
+    VellInstallSteps::reached("backup made");
+    pending.append({Kind::Saved, relative, backupName});
+    known.insert(relative, FirstState::Saved);
+    return true;
+}
+
+void VellUnwindJournal::keepAbsent(const QString &relative)
+{
+    pending.append({Kind::Absent, relative, QString()});
+    known.insert(relative, FirstState::Absent);
+}
+
+void VellUnwindJournal::keepCreatedFolder(const QString &relative)
+{
+    pending.append({Kind::CreatedFolder, relative, QString()});
+}
+
+QString VellUnwindJournal::stagingPath()
+{
+    const QString path = unwindFolder + QLatin1String("/new/") + QString::number(nextNumber++);
+    staged.addFile(path);
+    return path;
+}
+
+bool VellUnwindJournal::flush(QString &errorText)
+{
+    staged.addFolder(unwindFolder + QLatin1String("/saved"));
+    staged.addFolder(unwindFolder + QLatin1String("/new"));
+    QString failedPath;
+    int error = 0;
+    if (!staged.run(failedPath, error)) {
+        errorText = withReason(
+            VellText::tr("Could not write %1", "error while installing a package").arg(failedPath),
+            error);
+        return false;
+    }
+    VellInstallSteps::reached("staged files synced");
+    if (pending.isEmpty()) {
+        return true;
+    }
+    QByteArray lines;
+    for (const Record &record : qAsConst(pending)) {
+        switch (record.kind) {
+        case Kind::Saved:
+            lines += "saved " + encoded(record.relative) + ' ' + record.backup.toLatin1() + '\n';
+            break;
+        case Kind::Absent:
+            lines += "absent " + encoded(record.relative) + '\n';
+            break;
+        case Kind::CreatedFolder:
+            lines += "dir " + encoded(record.relative) + '\n';
+            break;
+        }
+    }
+    if (!append(lines, errorText)) {
+        return false;
+    }
+    VellInstallSteps::reached("journal written");
+    records += pending;
+    pending.clear();
+    return true;
+}
+
+QVector<VellUnwindJournal::Record> VellUnwindJournal::readRecords(const QString &folder, bool &done)
+{
+    QVector<Record> found;
+    done = false;
+    QFile file(folder + QLatin1String("/journal"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        return found;
+    }
+    QList<QByteArray> lines = file.readAll().split('\n');
+    lines.removeLast(); // empty, or a line cut short by a crash: its change never began
+    for (const QByteArray &line : qAsConst(lines)) {
+        const QList<QByteArray> fields = line.split(' ');
+        if (fields.at(0) == "done") {
+            done = true;
+        } else if (fields.at(0) == "saved" && fields.size() == 3) {
+            found.append({Kind::Saved, decoded(fields.at(1)), QString::fromLatin1(fields.at(2))});
+        } else if (fields.at(0) == "absent" && fields.size() == 2) {
+            found.append({Kind::Absent, decoded(fields.at(1)), QString()});
+        } else if (fields.at(0) == "dir" && fields.size() == 2) {
+            found.append({Kind::CreatedFolder, decoded(fields.at(1)), QString()});
+        }
+    }
+    return found;
+}
+
+bool VellUnwindJournal::rollBack(const QString &installDir, const QString &folder,
+    const QVector<Record> &records, QStringList &unrestored)
+{
+    SyncBatch folders;
+    const auto pathOf = [&](const Record &record) -> QString {
+        return installDir + QLatin1Char('/') + record.relative;
+    };
+    // New names first, then the folders made for them, deepest first, so that
+    // a file that a folder replaced can come back.
+    for (int i = records.size() - 1; i >= 0; --i) {
+        const Record &record = records.at(i);
+        struct stat info;
+        if (record.kind != Kind::Absent || !statName(pathOf(record), info)
+            || S_ISDIR(info.st_mode)) {
+            continue;
+        }
+        if (::unlink(native(pathOf(record)).constData()) != 0 && errno != ENOENT) {
+            unrestored << withReason(pathOf(record), errno);
+        }
+        folders.addFolder(parentOf(pathOf(record)));
+        VellInstallSteps::reached("new file removed");
+    }
+    QVector<Record> created;
+    std::copy_if(records.begin(), records.end(), std::back_inserter(created),
+        [](const Record &record) { return record.kind == Kind::CreatedFolder; });
+    std::sort(created.begin(), created.end(), [](const Record &a, const Record &b) {
+        return a.relative.count(QLatin1Char('/')) > b.relative.count(QLatin1Char('/'));
+    });
+    for (const Record &record : qAsConst(created)) {
+        struct stat info;
+        // Only once empty: whatever else lies there was not the run's.
+        if (statName(pathOf(record), info) && S_ISDIR(info.st_mode)
+            && ::rmdir(native(pathOf(record)).constData()) == 0) {
+            folders.addFolder(parentOf(pathOf(record)));
+            VellInstallSteps::reached("new folder removed");
+        }
+    }
+    for (const Record &record : records) {
+        if (record.kind != Kind::Saved) {
+            continue;
+        }
+        const int error = restoreSaved(
+            pathOf(record), folder + QLatin1String("/saved/") + record.backup, folders);
+        if (error != 0) {
+            unrestored << withReason(pathOf(record), error);
+        }
+        VellInstallSteps::reached("file restored");
+    }
+    QString failedPath;
+    int error = 0;
+    if (!folders.run(failedPath, error)) {
+        unrestored << withReason(failedPath, error);
+    }
+    return unrestored.isEmpty();
+}
+
+void VellUnwindJournal::drop(const QString &installDir, const QString &folder)
+{
+    // The journal goes first: without it the rest is only leftovers.
+    ::unlink(native(folder + QLatin1String("/journal")).constData());
+    syncFolder(folder);
+    VellInstallSteps::reached("journal removed");
+    QDir(folder).removeRecursively();
+    syncFolder(installDir);
+}
+
+void VellUnwindJournal::end()
+{
+    state = State::Ended;
+    journal.close();
+    lockFile.close();
+}
+
+bool VellUnwindJournal::unwind(QStringList &unrestored)
+{
+    if (state != State::Open) {
+        return true;
+    }
+    if (!rollBack(installDir, unwindFolder, records, unrestored)) {
+        end(); // the records stay for the next start
+        return false;
+    }
+    drop(installDir, unwindFolder);
+    end();
+    return true;
+}
+
+bool VellUnwindJournal::finish(QString &errorText)
+{
+    if (state != State::Open) {
+        return true;
+    }
+    touchedFolders.addFolder(installDir);
+    QString failedPath;
+    int error = 0;
+    if (!touchedFolders.run(failedPath, error)) {
+        errorText = withReason(
+            VellText::tr("Could not write %1", "error while installing a package").arg(failedPath),
+            error);
+        return false;
+    }
+    VellInstallSteps::reached("installation synced");
+    if (!append("done\n", errorText)) {
+        return false;
+    }
+    VellInstallSteps::reached("run done");
+    drop(installDir, unwindFolder);
+    end();
+    return true;
+}
+
+VellUnwindJournal::Recovery VellUnwindJournal::recover(
+    const QString &installDir, QStringList &unrestored)
+{
+    const QString folder = installDir + QLatin1Char('/') + folderName();
+    if (!QFileInfo(folder).isDir()) {
+        return Recovery::Nothing;
+    }
+    FileDescriptor held;
+    int error = 0;
+    if (!lock(folder, held, error)) {
+        if (error == EWOULDBLOCK) {
+            return Recovery::Busy;
+        }
+        unrestored << withReason(folder, error);
+        return Recovery::Failed;
+    }
+    bool done = false;
+    const QVector<Record> records = readRecords(folder, done);
+    if (!done && !rollBack(installDir, folder, records, unrestored)) {
+        return Recovery::Failed;
+    }
+    drop(installDir, folder);
+    return done || records.isEmpty() ? Recovery::Nothing : Recovery::Restored;
+}

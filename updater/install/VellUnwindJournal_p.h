@@ -1,0 +1,114 @@
+#ifndef VELLUNWINDJOURNAL_P_H
+#define VELLUNWINDJOURNAL_P_H
+
+#include "VellFileSystem_p.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <memory>
+
+/**
+ * The record of one run's changes in one installation directory, kept in a
+ * hidden folder inside it (".vell-unwind/"), on the same file system as the
+ * files it protects, so that it survives a crash and a reboot:
+ *
+ *   lock        held (flock) by the process whose run this is
+ *   journal     one line per touched name, made durable before the change:
+ *                 "run <pid> <boot id>"    who wrote it
+ *                 "saved <name> <backup>"  the name existed; saved/<backup> is it
+ *                 "absent <name>"          nothing was there
+ *                 "dir <name>"             the run created this folder
+ *                 "done"                   the run finished: nothing to undo
+ *   saved/<n>   the previous state: a hard link of the old file (same inode,
+ *               never written through, since targets are replaced by rename),
+ *               a faithful copy where no link can be made, a symbolic link
+ *               with the same target, or an empty folder with the same mode
+ *   new/<n>     new files staged for their rename into place
+ *
+ * Names are percent-encoded relative paths. The first record of a name in a
+ * run wins, so every package of the run that touches it restores one state.
+ * Not installed.
+ */
+class VellUnwindJournal
+{
+public:
+    enum class Recovery { Nothing, Restored, Failed, Busy };
+    /// What a name was before the run first touched it.
+    enum class FirstState { Unknown, Saved, Absent };
+
+    static QString folderName();
+    /// The journal of this process's current run in @p installDir, shared by its packages.
+    static std::shared_ptr<VellUnwindJournal> forRun(const QString &installDir);
+    /**
+     * Rolls back the run of a process that is gone, byte for byte, and drops
+     * its records. Busy while the run's process still holds the lock. On
+     * failure @p unrestored names what could not be put back (with the reason)
+     * and the records stay for the next attempt.
+     */
+    static Recovery recover(const QString &installDir, QStringList &unrestored);
+
+    explicit VellUnwindJournal(const QString &installDir);
+    ~VellUnwindJournal();
+    VellUnwindJournal(const VellUnwindJournal &) = delete;
+    VellUnwindJournal &operator=(const VellUnwindJournal &) = delete;
+
+    /// Takes the lock and starts the journal, after rolling back a run that died. Idempotent.
+    bool open(QString &errorText);
+    bool hasEnded() const { return state == State::Ended; }
+    QString folder() const { return unwindFolder; }
+
+    FirstState firstState(const QString &relative) const
+    {
+        return known.value(relative, FirstState::Unknown);
+    }
+    /// Saves what @p relative is now; the record is written by flush().
+    bool keepSaved(const QString &relative, QString &errorText);
+    void keepAbsent(const QString &relative);
+    void keepCreatedFolder(const QString &relative);
+    /// A fresh name below new/ for a staged file; flush() syncs it.
+    QString stagingPath();
+    /// A folder of the installation whose entries the run changed; finish() syncs it.
+    void touched(const QString &folder) { touchedFolders.addFolder(folder); }
+    /// Makes the staged files, the backups and then the records durable.
+    bool flush(QString &errorText);
+
+    /// Restores every recorded name and ends the run; false names what stayed wrong.
+    bool unwind(QStringList &unrestored);
+    /// Makes the run's changes durable, marks it done and drops the backups.
+    bool finish(QString &errorText);
+
+private:
+    enum class Kind { Saved, Absent, CreatedFolder };
+    enum class State { Closed, Open, Ended };
+    struct Record
+    {
+        Kind kind;
+        QString relative;
+        QString backup;
+    };
+
+    static bool lock(const QString &folder, VellFileSystem::FileDescriptor &fd, int &error);
+    static QVector<Record> readRecords(const QString &folder, bool &done);
+    static bool rollBack(const QString &installDir, const QString &folder,
+        const QVector<Record> &records, QStringList &unrestored);
+    static void drop(const QString &installDir, const QString &folder);
+    bool append(const QByteArray &lines, QString &errorText);
+    void end();
+
+    QString installDir;
+    QString unwindFolder;
+    State state = State::Closed;
+    VellFileSystem::FileDescriptor lockFile;
+    VellFileSystem::FileDescriptor journal;
+    QVector<Record> records;
+    QVector<Record> pending;
+    QHash<QString, FirstState> known;
+    VellFileSystem::SyncBatch staged;
+    VellFileSystem::SyncBatch touchedFolders;
+    int nextNumber = 0;
+};
+
+#endif // VELLUNWINDJOURNAL_P_H
