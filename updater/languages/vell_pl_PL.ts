@@ -193,11 +193,6 @@
         <translation>Brak folderu, w którym można zapisać pakiety.</translation>
     </message>
     <message>
-        <source>Could not back up %1</source>
-        <comment>error while installing a package; %1 is a file name</comment>
-        <translation>Nie można utworzyć kopii zapasowej %1</translation>
-    </message>
-    <message>
         <source>Cannot load the form %1: %2</source>
         <comment>broken installation</comment>
         <translation>Nie można wczytać formularza %1: %2</translation>
@@ -211,11 +206,6 @@
         <source>The package entry %1 is damaged</source>
         <comment>error while installing a package</comment>
         <translation>Element pakietu %1 jest uszkodzony</translation>
-    </message>
-    <message>
-        <source>Could not create the folder of %1</source>
-        <comment>error while installing a package</comment>
-        <translation>Nie można utworzyć folderu dla %1</translation>
     </message>
     <message>
         <source>%1 is not a readable package archive</source>
@@ -236,11 +226,6 @@
         <source>Could not remove %1</source>
         <comment>error while installing a package</comment>
         <translation>Nie można usunąć %1</translation>
-    </message>
-    <message>
-        <source>Could not copy %1 to %2</source>
-        <comment>error while installing a package</comment>
-        <translation>Nie można skopiować %1 do %2</translation>
     </message>
     <message>
         <source>The package has the component type &quot;%1&quot;, which cannot be installed</source>
@@ -276,6 +261,75 @@
         <source>The environment variable %1 holds &quot;%2&quot;, which is not an update server address (&quot;host&quot; or &quot;host:port&quot;).</source>
         <comment>nc</comment>
         <translation>Zmienna środowiskowa %1 ma wartość „%2”, która nie jest adresem serwera aktualizacji („host” lub „host:port”).</translation>
+    </message>
+    <message>
+        <source>Could not back up %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można utworzyć kopii zapasowej %1</translation>
+    </message>
+    <message>
+        <source>Another update is already running.</source>
+        <comment>error while installing a package</comment>
+        <translation>Inna aktualizacja jest już w toku.</translation>
+    </message>
+    <message>
+        <source>An interrupted earlier update could not be rolled back: %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można wycofać wcześniejszej, przerwanej aktualizacji: %1</translation>
+    </message>
+    <message>
+        <source>Could not write the journal %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można zapisać dziennika %1</translation>
+    </message>
+    <message>
+        <source>Could not write %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można zapisać %1</translation>
+    </message>
+    <message>
+        <source>Could not unpack %1</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można rozpakować %1</translation>
+    </message>
+    <message>
+        <source>The package entry %1 is larger than the package declares</source>
+        <comment>error while installing a package</comment>
+        <translation>Element pakietu %1 jest większy, niż deklaruje pakiet</translation>
+    </message>
+    <message>
+        <source>Not enough free space in %1: the package needs %2, %3 are free</source>
+        <comment>error while installing a package</comment>
+        <translation>Za mało wolnego miejsca w %1: pakiet potrzebuje %2, wolne jest %3</translation>
+    </message>
+    <message>
+        <source>Could not copy %1 to %2: the package holds no such file</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można skopiować %1 do %2: pakiet nie zawiera takiego pliku</translation>
+    </message>
+    <message>
+        <source>Could not put %1 in place</source>
+        <comment>error while installing a package</comment>
+        <translation>Nie można umieścić %1 na miejscu</translation>
+    </message>
+    <message>
+        <source>Another update is already running.</source>
+        <comment>program update</comment>
+        <translation>Inna aktualizacja jest już w toku.</translation>
+    </message>
+    <message>
+        <source>The previous update was interrupted. The previous version has been restored.</source>
+        <comment>program update</comment>
+        <translation>Poprzednia aktualizacja została przerwana. Przywrócono poprzednią wersję.</translation>
+    </message>
+    <message>
+        <source>The previous update was interrupted and could not be undone completely. These files could not be restored:
+%1
+The updater tries again at its next start.</source>
+        <comment>program update</comment>
+        <translation>Poprzednia aktualizacja została przerwana i nie udało się jej całkowicie wycofać. Nie można przywrócić tych plików:
+%1
+Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</translation>
     </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@
 #include "VellChangelogDialog.h"
 #include "VellDownloadDialog.h"
 #include "VellMessageBoxPrompt.h"
+#include "VellRunGuard.h"
 #include "VellText.h"
 #include "VellUpdaterEngine.h"
 
@@ -19,6 +20,11 @@ int VellUpdaterProgram::run(bool quiet)
 {
     return guarded([quiet] {
         VellMessageBoxPrompt boxes;
+        // Held until the program ends: one updater at a time.
+        VellRunGuard guard(boxes, quiet);
+        if (!guard.claim()) {
+            return 0;
+        }
         VellUpdaterEngine engine;
         engine.setUserPrompt(&boxes);
         if (!engine.checkUpdates()) {

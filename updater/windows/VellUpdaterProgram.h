@@ -19,8 +19,10 @@ public:
     static bool isQuiet(const QStringList &arguments);
 
     /**
-     * Checks for updates and runs the windows. Returns the program's exit
-     * status: 0 when the check failed or nothing is available, the event
+     * Makes sure no other updater runs and rolls back an interrupted
+     * installation (VellRunGuard), then checks for updates and runs the
+     * windows. Returns the program's exit status: 0 when another updater
+     * runs, the check failed or nothing is available, the event
      * loop's value after the windows ran, 1 when an exception escaped.
      * Quiet mode starts with the download window and does not report that
      * nothing is available.

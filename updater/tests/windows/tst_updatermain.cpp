@@ -8,7 +8,10 @@
 #include "PrivateNetwork.h"
 #include "UpdaterForms.h"
 
+#include "TestFiles.h"
 #include "VellLanguageChoice.h"
+#include "VellMessageBoxPrompt.h"
+#include "VellRunGuard.h"
 #include "VellUpdaterProgram.h"
 
 #include <QApplication>
@@ -47,6 +50,10 @@ private slots:
 
     void program_quietWithoutUpdatesExitsSilently();
 
+    void run_secondUpdaterIsTurnedAway();
+    void program_secondUpdaterEndsSilentlyWhenQuiet();
+    void run_rollsBackAnInterruptedUpdateFirst();
+
 private:
     QTemporaryDir scratch;
 };
@@ -68,6 +75,11 @@ void tst_UpdaterMain::initTestCase()
     QDir().mkpath(scratch.filePath(QStringLiteral("tmp")));
     qputenv("TMPDIR", QFile::encodeName(scratch.filePath(QStringLiteral("tmp"))));
     qputenv("HOME", QFile::encodeName(scratch.path()));
+    // The one-run lock lies in the runtime folder: a private one.
+    QVERIFY(QDir().mkpath(scratch.filePath(QStringLiteral("run"))));
+    QVERIFY(QFile::setPermissions(scratch.filePath(QStringLiteral("run")),
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(scratch.filePath(QStringLiteral("run"))));
 }
 
 void tst_UpdaterMain::cleanup()
@@ -338,6 +350,61 @@ void tst_UpdaterMain::program_quietWithoutUpdatesExitsSilently()
     QVERIFY2(updater.waitForFinished(20000), "the updater did not end by itself");
     QCOMPARE(updater.exitStatus(), QProcess::NormalExit);
     QCOMPARE(updater.exitCode(), 0);
+}
+
+void tst_UpdaterMain::run_secondUpdaterIsTurnedAway()
+{
+    FakeQueryServer server(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
+    QVERIFY(server.startListening());
+    qputenv("VELL_UPDATE_SERVER", server.address());
+    VellMessageBoxPrompt boxes;
+    VellRunGuard running(boxes, false); // the updater that was there first
+    QVERIFY(running.claim());
+
+    MessageBoxAnswerer answerer;
+    QCOMPARE(VellUpdaterProgram::run(false), 0);
+    QCOMPARE(answerer.texts, QStringList {"Another update is already running."});
+    QCOMPARE(answerer.titles, QStringList {"Update"});
+}
+
+void tst_UpdaterMain::program_secondUpdaterEndsSilentlyWhenQuiet()
+{
+    FakeQueryServer server(queryAnswer({{"alpha", "http://127.0.0.1/alpha.zip"}}));
+    QVERIFY(server.startListening());
+    VellMessageBoxPrompt boxes;
+    VellRunGuard running(boxes, false);
+    QVERIFY(running.claim());
+
+    QProcess updater;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VELL_UPDATE_SERVER"), QString::fromLatin1(server.address()));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    updater.setProcessEnvironment(environment);
+    updater.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    updater.start(QStringLiteral(UPDATER_PROGRAM), {QStringLiteral("-q")});
+    // With the update available, a run that went on would open its download window.
+    QVERIFY2(updater.waitForFinished(20000), "the second updater did not end by itself");
+    QCOMPARE(updater.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(updater.exitCode(), 0);
+}
+
+void tst_UpdaterMain::run_rollsBackAnInterruptedUpdateFirst()
+{
+    // A plug-in updater killed after it added stray.kwx.
+    const QString plugins = scratch.filePath(QStringLiteral(".Vellnet/plugins"));
+    QVERIFY(writeFile(plugins + "/stray.kwx", "half-installed"));
+    QVERIFY(writeFile(plugins + "/.vell-unwind/journal", "run 1 boot\nabsent stray.kwx\n"));
+    FakeQueryServer server(queryAnswer({{"alpha", ""}}));
+    QVERIFY(server.startListening());
+    qputenv("VELL_UPDATE_SERVER", server.address());
+
+    MessageBoxAnswerer answerer;
+    QCOMPARE(VellUpdaterProgram::run(false), 0);
+    QCOMPARE(answerer.texts,
+        (QStringList {"The previous update was interrupted. The previous version has been "
+                      "restored.",
+            "No updates available."}));
+    QVERIFY(filesBelow(plugins).isEmpty());
 }
 
 int main(int argc, char *argv[])

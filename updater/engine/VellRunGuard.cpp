@@ -1,0 +1,122 @@
+#include "VellRunGuard.h"
+
+#include "VellInstallRecovery.h"
+#include "VellUpdatePackage.h"
+#include "VellUserPrompt.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace {
+
+QString title()
+{
+    return QCoreApplication::translate("translation", "Update", "program update");
+}
+
+QString anotherUpdateRuns()
+{
+    return QCoreApplication::translate(
+        "translation", "Another update is already running.", "program update");
+}
+
+} // namespace
+
+VellRunGuard::VellRunGuard(VellUserPrompt &prompt, bool quiet)
+    : prompt(prompt)
+    , quiet(quiet)
+    , lockPath(QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
+          + QLatin1String("/vell-updater.lock"))
+    , installDirs(
+          {VellUpdatePackage::installDirFor("app"), VellUpdatePackage::installDirFor("plugin")})
+{ }
+
+VellRunGuard::~VellRunGuard()
+{
+    if (lockFd >= 0) {
+        ::unlink(QFile::encodeName(lockPath).constData());
+        ::close(lockFd);
+    }
+}
+
+bool VellRunGuard::claim()
+{
+    if (!takeLock()) {
+        if (!quiet) {
+            prompt.tellInformation(title(), anotherUpdateRuns());
+        }
+        return false;
+    }
+    recoverInterruptedRuns();
+    return true;
+}
+
+bool VellRunGuard::takeLock()
+{
+    QDir().mkpath(QFileInfo(lockPath).absolutePath());
+    const QByteArray path = QFile::encodeName(lockPath);
+    // The lock file goes with the updater that held it (so that nothing is
+    // left behind); one that took the lock on a file removed meanwhile tries
+    // again on the new one.
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        lockFd = ::open(
+            path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+        if (lockFd < 0) {
+            return true; // no lock to be had (an unwritable folder): each run's journal still
+                         // guards
+        }
+        // flock() goes with the process: the lock of one that died is free again.
+        if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+            const bool held = errno == EWOULDBLOCK;
+            ::close(lockFd);
+            lockFd = -1;
+            return !held;
+        }
+        struct stat locked;
+        struct stat named;
+        if (::fstat(lockFd, &locked) == 0 && ::stat(path.constData(), &named) == 0
+            && locked.st_ino == named.st_ino && locked.st_dev == named.st_dev) {
+            return true;
+        }
+        ::close(lockFd);
+        lockFd = -1;
+    }
+    return false;
+}
+
+void VellRunGuard::recoverInterruptedRuns()
+{
+    QStringList unrestored;
+    switch (VellInstallRecovery::recoverInterruptedRuns(installDirs, unrestored)) {
+    case VellInstallRecovery::Outcome::NothingToDo:
+    case VellInstallRecovery::Outcome::Busy:
+        break; // a run of another user's updater is left to it
+    case VellInstallRecovery::Outcome::Restored:
+        if (!quiet) {
+            prompt.tellInformation(title(),
+                QCoreApplication::translate("translation",
+                    "The previous update was interrupted. The previous version has been "
+                    "restored.",
+                    "program update"));
+        }
+        break;
+    case VellInstallRecovery::Outcome::Failed:
+        prompt.tellError(title(),
+            QCoreApplication::translate("translation",
+                "The previous update was interrupted and could not be undone completely. These "
+                "files could not be restored:\n%1\nThe updater tries again at its next start.",
+                "program update")
+                .arg(unrestored.join(QLatin1Char('\n'))));
+        break;
+    }
+}

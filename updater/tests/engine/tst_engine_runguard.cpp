@@ -1,0 +1,146 @@
+// Before the update check: one updater at a time, and the installation of an
+// updater that died rolled back, each told to a scripted user.
+#include "ScriptedUserPrompt.h"
+#include "TestFiles.h"
+#include "VellRunGuard.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString busyText = QStringLiteral("Another update is already running.");
+const QString restoredText = QStringLiteral(
+    "The previous update was interrupted. The previous version has been restored.");
+
+} // namespace
+
+class EngineRunGuardTest : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init();
+
+    void secondUpdaterIsTurnedAway_data();
+    void secondUpdaterIsTurnedAway();
+    void lockOfADeadUpdaterIsTakenOver();
+    void interruptedRunIsRolledBack_data();
+    void interruptedRunIsRolledBack();
+    void unrestorableFileIsNamedAndKept();
+
+private:
+    std::unique_ptr<VellRunGuard> guardFor(ScriptedUserPrompt &prompt, bool quiet) const;
+    QString lockPath() const { return scratch->filePath("run/vell-updater.lock"); }
+    QString installDir() const { return scratch->filePath("install"); }
+
+    std::unique_ptr<QTemporaryDir> scratch;
+};
+
+void EngineRunGuardTest::init()
+{
+    scratch = std::make_unique<QTemporaryDir>();
+    QVERIFY2(scratch->isValid(), qPrintable(scratch->errorString()));
+    QVERIFY(QDir().mkpath(installDir()));
+}
+
+std::unique_ptr<VellRunGuard> EngineRunGuardTest::guardFor(
+    ScriptedUserPrompt &prompt, bool quiet) const
+{
+    auto guard = std::make_unique<VellRunGuard>(prompt, quiet);
+    guard->setLockPath(lockPath());
+    guard->setInstallDirectories({installDir()});
+    return guard;
+}
+
+void EngineRunGuardTest::secondUpdaterIsTurnedAway_data()
+{
+    QTest::addColumn<bool>("quiet");
+    QTest::newRow("told") << false;
+    QTest::newRow("quiet") << true;
+}
+
+void EngineRunGuardTest::secondUpdaterIsTurnedAway()
+{
+    QFETCH(bool, quiet);
+    ScriptedUserPrompt firstUser;
+    auto first = guardFor(firstUser, false);
+    QVERIFY(first->claim());
+    QVERIFY(firstUser.texts.isEmpty());
+
+    ScriptedUserPrompt secondUser;
+    QVERIFY(!guardFor(secondUser, quiet)->claim());
+    QCOMPARE(secondUser.texts, quiet ? QStringList() : QStringList {busyText});
+    if (!quiet) {
+        QCOMPARE(secondUser.kinds, QStringList {"tellInformation"});
+        QCOMPARE(secondUser.titles, QStringList {"Update"});
+    }
+
+    first.reset(); // the first updater ends
+    ScriptedUserPrompt thirdUser;
+    QVERIFY(guardFor(thirdUser, false)->claim());
+    QVERIFY(thirdUser.texts.isEmpty());
+}
+
+void EngineRunGuardTest::lockOfADeadUpdaterIsTakenOver()
+{
+    QVERIFY(QDir().mkpath(QFileInfo(lockPath()).absolutePath()));
+    // Another process holds the lock, then dies without letting go of it.
+    QProcess holder;
+    holder.start("flock", {"--no-fork", lockPath(), "sleep", "60"});
+    QVERIFY(holder.waitForStarted());
+    ScriptedUserPrompt user;
+    QTRY_VERIFY(!guardFor(user, true)->claim());
+    holder.kill();
+    QVERIFY(holder.waitForFinished());
+    QVERIFY(guardFor(user, false)->claim());
+    QVERIFY(user.texts.isEmpty());
+}
+
+void EngineRunGuardTest::interruptedRunIsRolledBack_data()
+{
+    QTest::addColumn<bool>("quiet");
+    QTest::newRow("told") << false;
+    QTest::newRow("quiet") << true;
+}
+
+void EngineRunGuardTest::interruptedRunIsRolledBack()
+{
+    QFETCH(bool, quiet);
+    // What an updater killed after it replaced old.txt and added new.txt left.
+    QVERIFY(writeFile(installDir() + "/.vell-unwind/saved/0", "old"));
+    QVERIFY(writeFile(installDir() + "/old.txt", "new"));
+    QVERIFY(writeFile(installDir() + "/new.txt", "added"));
+    QVERIFY(writeFile(
+        installDir() + "/.vell-unwind/journal", "run 1 boot\nsaved old.txt 0\nabsent new.txt\n"));
+
+    ScriptedUserPrompt user;
+    QVERIFY(guardFor(user, quiet)->claim());
+    QCOMPARE(user.texts, quiet ? QStringList() : QStringList {restoredText});
+    QCOMPARE(filesBelow(installDir()), QStringList {"old.txt"});
+    QCOMPARE(readFile(installDir() + "/old.txt"), QByteArray("old"));
+
+    // Once is enough: the next start finds nothing to do.
+    ScriptedUserPrompt nextUser;
+    QVERIFY(guardFor(nextUser, false)->claim());
+    QVERIFY(nextUser.texts.isEmpty());
+}
+
+void EngineRunGuardTest::unrestorableFileIsNamedAndKept()
+{
+    // The journal names a backup that is gone: the file cannot come back.
+    QVERIFY(writeFile(installDir() + "/lib/core.so", "new"));
+    QVERIFY(writeFile(installDir() + "/.vell-unwind/journal", "run 1 boot\nsaved lib/core.so 0\n"));
+    for (const bool quiet : {false, true}) {
+        ScriptedUserPrompt user;
+        QVERIFY(guardFor(user, quiet)->claim());
+        QCOMPARE(user.kinds, QStringList {"tellError"}); // errors are told even when quiet
+        QVERIFY2(user.texts.value(0).contains(installDir() + "/lib/core.so"),
+            qPrintable(user.texts.value(0)));
+        QVERIFY(QFileInfo::exists(installDir() + "/.vell-unwind/journal"));
+    }
+}
+
+QTEST_GUILESS_MAIN(EngineRunGuardTest)
+#include "tst_engine_runguard.moc"
