@@ -1,9 +1,14 @@
-// Installation time and peak memory of update packages, beside Info-ZIP's
-// unzip of the same archive. Each installation runs in a fresh process so
-// that its peak resident size (ru_maxrss) is its own.
+// Installation and reinstallation time of update packages beside Info-ZIP's
+// unzip of the same archive into the same file system, as ratios taken in one
+// run, with the part of the installation spent waiting for the disk (the
+// syncs that make it crash-safe) and the peak memory. Each installation runs
+// in a fresh process so that its peak resident size (ru_maxrss) is its own.
+// A last table compares one fsync per file with the installer's batched sync.
 //
-//   bench-updater-install [--files N] [--big-mb M]
+//   bench-updater-install [--files N] [--big-mb M] [--dir FOLDER]
 #include "Update.h"
+#include "VellFileSystem_p.h"
+#include "VellInstallSteps_p.h"
 #include "VellPackageBuilder.h"
 #include "VellUpdatePackage.h"
 
@@ -15,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -88,19 +94,78 @@ bool writeNoise(const QString &path, qint64 size, quint64 seed)
     return true;
 }
 
-/// Child mode: installs one package and exits 0 on success.
-int installChild(const QString &workDir, const QString &link, const QString &installDir)
+// The steps after which the installer has waited for the disk, and the clock
+// at the step before each of them.
+QElapsedTimer stepClock;
+qint64 lastStepNs = 0;
+qint64 syncNs = 0;
+
+void timeSyncs(const char *step)
 {
+    const qint64 now = stepClock.nsecsElapsed();
+    for (const char *sync :
+        {"staged files synced", "journal written", "installation synced", "run done"}) {
+        if (qstrcmp(step, sync) == 0) {
+            syncNs += now - lastStepNs;
+        }
+    }
+    lastStepNs = now;
+}
+
+/// Child mode: installs one package, finishes the run and writes the seconds spent syncing.
+int installChild(
+    const QString &workDir, const QString &link, const QString &installDir, const QString &report)
+{
+    stepClock.start();
+    VellInstallSteps::setHook(timeSyncs);
     Update update(
         "bench", "payload", "plugin", "1", "", "", "", "", "", "", link.toStdString(), false, 0);
     VellUpdatePackage package(&update, installDir);
     QString errorText;
     QStringList installed;
-    if (!package.install(workDir, errorText, installed)) {
+    if (!package.install(workDir, errorText, installed) || !package.finish(errorText)) {
         std::fprintf(stderr, "install failed: %s\n", qPrintable(errorText));
         return 1;
     }
-    return 0;
+    QFile file(report);
+    return file.open(QIODevice::WriteOnly) && file.write(QByteArray::number(syncNs / 1e9)) > 0 ? 0
+                                                                                               : 1;
+}
+
+double readSeconds(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll().toDouble() : 0;
+}
+
+/// Seconds to make @p count files of @p size bytes durable: one fsync each, or one batch.
+double syncFiles(const QString &folder, int count, int size, bool batched)
+{
+    QDir().mkpath(folder);
+    const QByteArray bytes(size, 'b');
+    VellFileSystem::SyncBatch batch;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < count; ++i) {
+        const QString path = folder + QStringLiteral("/f%1").arg(i);
+        VellFileSystem::FileDescriptor fd(::open(
+            QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
+        if (::write(fd.get(), bytes.constData(), size_t(size)) != size) {
+            return -1;
+        }
+        if (batched) {
+            batch.addFile(path);
+        } else if (::fsync(fd.get()) != 0) {
+            return -1;
+        }
+    }
+    batch.addFolder(folder);
+    QString failed;
+    int error = 0;
+    if (!batch.run(failed, error)) {
+        return -1;
+    }
+    return timer.nsecsElapsed() / 1e9;
 }
 
 struct Case
@@ -116,21 +181,24 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 5 && args.at(1) == QLatin1String("--child-install")) {
-        return installChild(args.at(2), args.at(3), args.at(4));
+    if (args.size() == 6 && args.at(1) == QLatin1String("--child-install")) {
+        return installChild(args.at(2), args.at(3), args.at(4), args.at(5));
     }
     int files = 1000;
     int bigMiB = 200;
+    QString folder = QDir::tempPath();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args.at(i) == QLatin1String("--files")) {
             files = args.at(i + 1).toInt();
         } else if (args.at(i) == QLatin1String("--big-mb")) {
             bigMiB = args.at(i + 1).toInt();
+        } else if (args.at(i) == QLatin1String("--dir")) {
+            folder = args.at(i + 1);
         }
     }
 
     QTextStream out(stdout);
-    QTemporaryDir temp;
+    QTemporaryDir temp(folder + QLatin1String("/bench-updater-install-XXXXXX"));
     if (!temp.isValid()) {
         out << "cannot create a temporary folder\n";
         return 1;
@@ -163,55 +231,64 @@ int main(int argc, char *argv[])
         }
     }
     const QString big = temp.filePath(QStringLiteral("src-big"));
-    const QString quarter = temp.filePath(QStringLiteral("src-quarter"));
     if (!writeNoise(big + QLatin1String("/big.dat"), qint64(bigMiB) << 20, 42)
-        || !writeNoise(quarter + QLatin1String("/big.dat"), (qint64(bigMiB) << 20) / 4, 43)
-        || !build(QStringLiteral("many.zip"), many) || !build(QStringLiteral("big.zip"), big)
-        || !build(QStringLiteral("quarter.zip"), quarter)) {
+        || !build(QStringLiteral("many.zip"), many) || !build(QStringLiteral("big.zip"), big)) {
         out << "cannot prepare the packages\n";
         return 1;
     }
 
     const QList<Case> cases {
         {QStringLiteral("%1 files").arg(files), QStringLiteral("many.zip"), files + 1},
-        {QStringLiteral("1 file of %1 MiB").arg(bigMiB / 4), QStringLiteral("quarter.zip"), 2},
         {QStringLiteral("1 file of %1 MiB").arg(bigMiB), QStringLiteral("big.zip"), 2},
     };
 
-    out << "\ncase                  archive MiB   install s  peak MiB | reinstall s  peak MiB |"
-           "  unzip s  peak MiB\n";
+    out << "\nAll in " << temp.path()
+        << " (one file system). Times in seconds; ratios to "
+           "unzip's time in the same run.\n\n";
+    out << "case                 unzip s | install s  ratio  sync s  peak MiB | reinstall s  "
+           "ratio  sync s  peak MiB\n";
     for (const Case &c : cases) {
         const QString archive = work + '/' + c.archive;
         const QString install = temp.filePath(QStringLiteral("install-") + c.archive);
-        const QString link = QStringLiteral("http://updates.example/") + c.archive;
-        // A fresh installation, then the same package again over it (every file backed up).
-        const Measure fresh = measure(self, {"--child-install", work, link, install});
-        const Measure again = measure(self, {"--child-install", work, link, install});
         const QString unzipped = temp.filePath(QStringLiteral("unzip-") + c.archive);
+        const QString link = QStringLiteral("http://updates.example/") + c.archive;
+        const QString report = temp.filePath(QStringLiteral("sync-seconds"));
+        measure(QStringLiteral("cat"), {archive}); // the archive in the page cache for everybody
         const Measure unzip
             = measure(QStringLiteral("unzip"), {"-q", "-o", archive, "-d", unzipped});
-        const double archiveMiB = QFileInfo(archive).size() / 1048576.0;
-        out << qSetFieldWidth(22) << Qt::left << c.label << qSetFieldWidth(0)
-            << QStringLiteral("%1   %2  %3 | %4  %5 | %6  %7")
-                   .arg(archiveMiB, 11, 'f', 1)
-                   .arg(fresh.ok ? QString::number(fresh.seconds, 'f', 2) : QStringLiteral("FAIL"),
-                       9)
+        // A fresh installation, then the same package again over it (every file backed up).
+        const Measure fresh = measure(self, {"--child-install", work, link, install, report});
+        const double freshSync = readSeconds(report);
+        const Measure again = measure(self, {"--child-install", work, link, install, report});
+        const double againSync = readSeconds(report);
+        const auto seconds = [](const Measure &m) {
+            return m.ok ? QString::number(m.seconds, 'f', 2) : QStringLiteral("FAIL");
+        };
+        out << qSetFieldWidth(20) << Qt::left << c.label << qSetFieldWidth(0)
+            << QStringLiteral("%1 | %2  %3  %4  %5 | %6  %7  %8  %9")
+                   .arg(seconds(unzip), 8)
+                   .arg(seconds(fresh), 9)
+                   .arg(fresh.seconds / unzip.seconds, 4, 'f', 2)
+                   .arg(freshSync, 6, 'f', 2)
                    .arg(fresh.peakMiB, 8, 'f', 1)
-                   .arg(again.ok ? QString::number(again.seconds, 'f', 2) : QStringLiteral("FAIL"),
-                       11)
+                   .arg(seconds(again), 11)
+                   .arg(again.seconds / unzip.seconds, 4, 'f', 2)
+                   .arg(againSync, 6, 'f', 2)
                    .arg(again.peakMiB, 8, 'f', 1)
-                   .arg(unzip.ok ? QString::number(unzip.seconds, 'f', 2) : QStringLiteral("FAIL"),
-                       8)
-                   .arg(unzip.peakMiB, 8, 'f', 1)
             << '\n';
         out.flush();
         QDir(install).removeRecursively();
         QDir(unzipped).removeRecursively();
-        QDir(work + QLatin1String("/unwind")).removeRecursively();
     }
-    out << "\nPeak memory is the child process's ru_maxrss; it stays flat from the " << bigMiB / 4
-        << " MiB to the " << bigMiB
-        << " MiB package because entries are "
-           "streamed through a 4096-byte buffer.\n";
+    out << "\nsync s: the part of the installation spent waiting for the disk: the staged files "
+           "and backups, the journal, the installed folders.\n";
+
+    out << "\nMaking " << files << " new files of 8 KiB durable:\n";
+    const double each = syncFiles(temp.filePath(QStringLiteral("sync-each")), files, 8192, false);
+    const double batched
+        = syncFiles(temp.filePath(QStringLiteral("sync-batched")), files, 8192, true);
+    out << QStringLiteral("  one fsync per file  %1 s\n  one batch           %2 s\n")
+               .arg(each, 0, 'f', 2)
+               .arg(batched, 0, 'f', 2);
     return 0;
 }

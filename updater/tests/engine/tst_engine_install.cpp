@@ -208,7 +208,9 @@ void EngineInstallTest::failedRollbackTellsTheUserAndQuits()
     ScriptedUserPrompt prompt({ScriptedUserPrompt::Abort});
     engine->setUserPrompt(&prompt);
     prompt.beforeAnswer = [&](int) {
-        QVERIFY(QDir(engine->workDirectory() + QLatin1String("unwind")).removeRecursively());
+        // The backups lie in the plug-in directory's hidden unwind folder.
+        QVERIFY(QDir(dir->filePath(QStringLiteral("home/.Vellnet/plugins/.vell-unwind/saved")))
+                    .removeRecursively());
     };
 
     // Inside the event loop, so that the engine's request to quit ends it.

@@ -37,6 +37,7 @@ void stopAtStep(const char *step)
     }
     if (killAtStep == 0) {
         std::printf("%s\n", step);
+        std::fflush(stdout);
     }
 }
 
@@ -80,8 +81,16 @@ private Q_SLOTS:
     void initTestCase();
     void crashAtEveryStepIsRolledBack_data();
     void crashAtEveryStepIsRolledBack();
+    void crashDuringRecoveryIsRecoveredAgain_data();
+    void crashDuringRecoveryIsRecoveredAgain();
 
 private:
+    /// Recovers @p installDir in a fresh process, killed at step @p killAt (0: never).
+    bool recoverInChild(const QString &installDir, int killAt, QProcess::ExitStatus &status,
+        QByteArray &output, int &exitCode);
+    /// An installation killed just before its run was marked done: everything to undo.
+    bool crashedInstallation(const QString &installDir);
+
     QString templateDir() const { return base.filePath("template"); }
     QString workDir() const { return base.filePath("work"); }
     bool copyTemplate(const QString &to) const;
@@ -170,15 +179,74 @@ void TestInstallCrash::crashAtEveryStepIsRolledBack()
     QCOMPARE(status, QProcess::CrashExit);
 
     // A fresh process, as the next start of the updater.
-    QProcess recovery;
-    recovery.start(QCoreApplication::applicationFilePath(), {"--recover", installDir});
-    QVERIFY(recovery.waitForFinished(60000));
-    QCOMPARE(recovery.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(recovery.exitCode() != int(VellInstallRecovery::Outcome::Failed),
-        recovery.readAllStandardError().constData());
+    int exitCode = 0;
+    QVERIFY(recoverInChild(installDir, -1, status, output, exitCode));
+    QCOMPARE(status, QProcess::NormalExit);
+    QVERIFY(exitCode != int(VellInstallRecovery::Outcome::Failed));
     const Tree now = snapshot(installDir);
     const Tree &expected = runWasDone ? after : before;
     QVERIFY2(now == expected, treeDifference(now, expected).constData());
+}
+
+bool TestInstallCrash::recoverInChild(const QString &installDir, int killAt,
+    QProcess::ExitStatus &status, QByteArray &output, int &exitCode)
+{
+    QProcess recovery;
+    recovery.start(QCoreApplication::applicationFilePath(),
+        {"--recover", installDir, QString::number(killAt)});
+    if (!recovery.waitForFinished(60000)) {
+        return false;
+    }
+    status = recovery.exitStatus();
+    output = recovery.readAllStandardOutput();
+    exitCode = recovery.exitCode();
+    return true;
+}
+
+bool TestInstallCrash::crashedInstallation(const QString &installDir)
+{
+    const int lastBeforeDone = steps.indexOf("run done");
+    QProcess::ExitStatus status;
+    QByteArray output;
+    return copyTemplate(installDir)
+        && run(QCoreApplication::applicationFilePath(),
+            {"--install", installDir, workDir(), QString::number(lastBeforeDone)}, status, output)
+        && status == QProcess::CrashExit;
+}
+
+void TestInstallCrash::crashDuringRecoveryIsRecoveredAgain_data()
+{
+    QTest::addColumn<int>("step");
+    const QString probe = base.filePath("recovery-probe");
+    QVERIFY(crashedInstallation(probe));
+    QProcess::ExitStatus status;
+    QByteArray output;
+    int exitCode = 0;
+    QVERIFY(recoverInChild(probe, 0, status, output, exitCode));
+    QCOMPARE(exitCode, int(VellInstallRecovery::Outcome::Restored));
+    const QList<QByteArray> names = output.trimmed().split('\n');
+    QVERIFY(names.size() > 5);
+    qInfo("%d recovery steps", names.size());
+    for (int i = 0; i < names.size(); ++i) {
+        QTest::addRow("%d %s", i + 1, names.at(i).constData()) << i + 1;
+    }
+}
+
+void TestInstallCrash::crashDuringRecoveryIsRecoveredAgain()
+{
+    QFETCH(int, step);
+    const QString installDir = base.filePath("install");
+    QVERIFY(crashedInstallation(installDir));
+    QProcess::ExitStatus status;
+    QByteArray output;
+    int exitCode = 0;
+    QVERIFY(recoverInChild(installDir, step, status, output, exitCode));
+    QCOMPARE(status, QProcess::CrashExit);
+    QVERIFY(recoverInChild(installDir, -1, status, output, exitCode));
+    QCOMPARE(status, QProcess::NormalExit);
+    QVERIFY(exitCode != int(VellInstallRecovery::Outcome::Failed));
+    const Tree now = snapshot(installDir);
+    QVERIFY2(now == before, treeDifference(now, before).constData());
 }
 
 int main(int argc, char *argv[])
@@ -187,7 +255,9 @@ int main(int argc, char *argv[])
     if (argc == 5 && qstrcmp(argv[1], "--install") == 0) {
         return installChild(QFile::decodeName(argv[2]), QFile::decodeName(argv[3]), atoi(argv[4]));
     }
-    if (argc == 3 && qstrcmp(argv[1], "--recover") == 0) {
+    if ((argc == 3 || argc == 4) && qstrcmp(argv[1], "--recover") == 0) {
+        killAtStep = argc == 4 ? atoi(argv[3]) : -1;
+        VellInstallSteps::setHook(stopAtStep);
         QStringList unrestored;
         const auto outcome
             = VellInstallRecovery::recoverInterruptedRuns({QFile::decodeName(argv[2])}, unrestored);
