@@ -1,6 +1,7 @@
 #include "VellRunGuard.h"
 
 #include "VellInstallRecovery.h"
+#include "VellText.h"
 #include "VellUpdatePackage.h"
 #include "VellUserPrompt.h"
 
@@ -21,13 +22,12 @@ namespace {
 
 QString title()
 {
-    return QCoreApplication::translate("translation", "Update", "program update");
+    return VellText::tr("Update", "program update");
 }
 
 QString anotherUpdateRuns()
 {
-    return QCoreApplication::translate(
-        "translation", "Another update is already running.", "program update");
+    return VellText::tr("Another update is already running.", "program update");
 }
 
 } // namespace
@@ -104,15 +104,14 @@ void VellRunGuard::recoverInterruptedRuns()
     case VellInstallRecovery::Outcome::Restored:
         if (!quiet) {
             prompt.tellInformation(title(),
-                QCoreApplication::translate("translation",
-                    "The previous update was interrupted. The previous version has been "
-                    "restored.",
+                VellText::tr("The previous update was interrupted. The previous version has been "
+                             "restored.",
                     "program update"));
         }
         break;
     case VellInstallRecovery::Outcome::Failed:
         prompt.tellError(title(),
-            QCoreApplication::translate("translation",
+            VellText::tr(
                 "The previous update was interrupted and could not be undone completely. These "
                 "files could not be restored:\n%1\nThe updater tries again at its next start.",
                 "program update")
