@@ -5,8 +5,9 @@
 #                 [LABELS ...] [TIMEOUT seconds])
 #
 # Tests are compiled with Qt's asserts on, whatever the build type, and run on
-# the offscreen platform; XVFB runs the test on a private X server through
-# xvfb-run instead (for real X11 pointer and grabs).
+# the offscreen platform; XVFB runs the test on a private X server of its own
+# instead (for real X11 pointer and grabs). Every test runs through
+# vell-run-test.sh, so nothing it starts outlives it, even when CTest kills it.
 function(vell_add_test)
     cmake_parse_arguments(ARG "XVFB" "NAME;TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
     add_executable(${ARG_NAME} ${ARG_SOURCES})
@@ -15,13 +16,12 @@ function(vell_add_test)
     # a test wants it to fire.
     target_compile_definitions(${ARG_NAME} PRIVATE QT_FORCE_ASSERTS)
     vell_set_runpath(${ARG_NAME})
+    set(runner ${PROJECT_SOURCE_DIR}/cmake/vell-run-test.sh)
     if(ARG_XVFB)
-        add_test(NAME ${ARG_NAME}
-                 COMMAND xvfb-run -a -s "-screen 0 1280x800x24 -nolisten tcp"
-                         $<TARGET_FILE:${ARG_NAME}>)
+        add_test(NAME ${ARG_NAME} COMMAND ${runner} --xvfb -- $<TARGET_FILE:${ARG_NAME}>)
         set(platform "QT_QPA_PLATFORM=xcb")
     else()
-        add_test(NAME ${ARG_NAME} COMMAND ${ARG_NAME})
+        add_test(NAME ${ARG_NAME} COMMAND ${runner} -- $<TARGET_FILE:${ARG_NAME}>)
         set(platform "QT_QPA_PLATFORM=offscreen")
     endif()
     if(NOT ARG_TIMEOUT)

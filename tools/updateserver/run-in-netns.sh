@@ -63,6 +63,11 @@ if [ $# -eq 0 ]; then
 fi
 
 ip link set lo up
+# X servers started inside get a socket folder of their own: across process
+# namespaces a display's lock file cannot tell a live server from a stale one,
+# so a server outside may use the same display number.
+mkdir -p /tmp/.X11-unix
+mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 
 scratch=$(mktemp -d)
 http_pid=""

@@ -428,7 +428,13 @@ pids+=("$test_pid")
     kill -USR1 $$ 2>/dev/null
 ) &
 pids+=($!)
-trap 'fail "the time limit of $time_limit s was reached"' USR1
+# What was still running tells where the run stood.
+time_limit_reached() {
+    echo "endtoend: processes at the time limit:" >&2
+    ps -eo pid,ppid,etime,args >&2 || true
+    fail "the time limit of $time_limit s was reached"
+}
+trap time_limit_reached USR1
 trap 'fail "stopped by SIGTERM"' TERM
 trap 'fail "stopped by SIGINT"' INT
 status=0
