@@ -440,14 +440,22 @@ bool VellUnwindJournal::rollBack(const QString &installDir, const QString &folde
     return unrestored.isEmpty();
 }
 
-void VellUnwindJournal::drop(const QString &installDir, const QString &folder)
+void VellUnwindJournal::drop(
+    const QString &installDir, const QString &folder, Durability durability)
 {
-    // The journal goes first: without it the rest is only leftovers.
+    // The journal goes first: without it the rest is only leftovers. After a
+    // rollback its removal must be durable before the backups go, or a journal
+    // that came back after a power cut would name backups that are gone; a
+    // journal that ends in "done" asks for nothing and may come back.
     ::unlink(native(folder + QLatin1String("/journal")).constData());
-    syncFolder(folder);
+    if (durability == Durability::Synced) {
+        syncFolder(folder);
+    }
     VellInstallSteps::reached("journal removed");
     QDir(folder).removeRecursively();
-    syncFolder(installDir);
+    if (durability == Durability::Synced) {
+        syncFolder(installDir);
+    }
 }
 
 void VellUnwindJournal::end()
@@ -466,7 +474,7 @@ bool VellUnwindJournal::unwind(QStringList &unrestored)
         end(); // the records stay for the next start
         return false;
     }
-    drop(installDir, unwindFolder);
+    drop(installDir, unwindFolder, Durability::Synced);
     end();
     return true;
 }
@@ -490,7 +498,7 @@ bool VellUnwindJournal::finish(QString &errorText)
         return false;
     }
     VellInstallSteps::reached("run done");
-    drop(installDir, unwindFolder);
+    drop(installDir, unwindFolder, Durability::Lazy);
     end();
     return true;
 }
@@ -516,6 +524,6 @@ VellUnwindJournal::Recovery VellUnwindJournal::recover(
     if (!done && !rollBack(installDir, folder, records, unrestored)) {
         return Recovery::Failed;
     }
-    drop(installDir, folder);
+    drop(installDir, folder, done ? Durability::Lazy : Durability::Synced);
     return done || records.isEmpty() ? Recovery::Nothing : Recovery::Restored;
 }

@@ -83,6 +83,7 @@ public:
 private:
     enum class Kind { Saved, Absent, CreatedFolder };
     enum class State { Closed, Open, Ended };
+    enum class Durability { Synced, Lazy };
     struct Record
     {
         Kind kind;
@@ -94,7 +95,7 @@ private:
     static QVector<Record> readRecords(const QString &folder, bool &done);
     static bool rollBack(const QString &installDir, const QString &folder,
         const QVector<Record> &records, QStringList &unrestored);
-    static void drop(const QString &installDir, const QString &folder);
+    static void drop(const QString &installDir, const QString &folder, Durability durability);
     bool append(const QByteArray &lines, QString &errorText);
     void end();
 
