@@ -8,6 +8,7 @@ PACKAGES="
 build-essential cmake pkg-config
 qtbase5-dev qttools5-dev qttools5-dev-tools qtchooser libqt5x11extras5-dev
 zlib1g-dev libminizip-dev
+libsodium-dev minisign
 libsqlite3-dev sqlite3
 libx11-dev
 xvfb xauth xdotool x11-utils

@@ -1,0 +1,176 @@
+#include "VellPackageVerifier.h"
+
+#include "VellMinisignSignature.h"
+#include "VellTrustedComment.h"
+
+#include <QCoreApplication>
+#include <QFile>
+
+#include <sodium.h>
+
+namespace {
+
+constexpr qint64 ChunkSize = 64 * 1024;
+constexpr size_t PrehashBytes = crypto_generichash_BYTES_MAX; // BLAKE2b-512
+
+bool sodiumReady()
+{
+    static const bool ready = sodium_init() >= 0;
+    return ready;
+}
+
+bool signatureMatches(const QByteArray &signature, const unsigned char *message,
+    unsigned long long size, const QByteArray &publicKey)
+{
+    return crypto_sign_verify_detached(
+               reinterpret_cast<const unsigned char *>(signature.constData()), message, size,
+               reinterpret_cast<const unsigned char *>(publicKey.constData()))
+        == 0;
+}
+
+/** BLAKE2b-512 of the whole file, read through a fixed buffer. */
+bool hashFile(QFile &file, unsigned char (&hash)[PrehashBytes])
+{
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, PrehashBytes);
+    QByteArray buffer(int(ChunkSize), Qt::Uninitialized);
+    forever {
+        const qint64 got = file.read(buffer.data(), ChunkSize);
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            break;
+        }
+        crypto_generichash_update(
+            &state, reinterpret_cast<const unsigned char *>(buffer.constData()), size_t(got));
+    }
+    crypto_generichash_final(&state, hash, PrehashBytes);
+    return true;
+}
+
+/**
+ * A legacy signature covers the file itself: the file is mapped, so its pages
+ * come from the page cache instead of the heap.
+ */
+bool legacySignatureMatches(QFile &file, const QByteArray &signature, const QByteArray &publicKey)
+{
+    const qint64 size = file.size();
+    if (size == 0) {
+        static const unsigned char nothing = 0;
+        return signatureMatches(signature, &nothing, 0, publicKey);
+    }
+    const uchar *mapped = file.map(0, size);
+    if (!mapped) {
+        return false;
+    }
+    const bool matches = signatureMatches(signature, mapped, size, publicKey);
+    file.unmap(const_cast<uchar *>(mapped));
+    return matches;
+}
+
+} // namespace
+
+VellPackageVerifier::VellPackageVerifier(const VellTrustedKeys &keys)
+    : keys(keys)
+{ }
+
+VellPackageVerifier::Verdict VellPackageVerifier::verify(
+    const QString &packagePath, const QString &signaturePath, const Component &component) const
+{
+    if (!keys.signaturesRequired()) {
+        return Verdict::Accepted;
+    }
+    QFile signatureFile(signaturePath);
+    if (!signatureFile.open(QIODevice::ReadOnly)) {
+        return Verdict::NoSignature;
+    }
+    // One byte more than a signature may have tells an oversized file apart.
+    return verifyWithSignature(
+        packagePath, signatureFile.read(VellMinisignSignature::MaxFileBytes + 1), component);
+}
+
+VellPackageVerifier::Verdict VellPackageVerifier::verifyWithSignature(
+    const QString &packagePath, const QByteArray &signatureText, const Component &component) const
+{
+    if (!keys.signaturesRequired()) {
+        return Verdict::Accepted;
+    }
+    VellMinisignSignature signature;
+    if (!VellMinisignSignature::parse(signatureText, signature)) {
+        return Verdict::DamagedSignature;
+    }
+    const VellMinisignPublicKey *key = keys.find(signature.keyId());
+    if (!key) {
+        return Verdict::UnknownKey;
+    }
+    QFile package(packagePath);
+    if (!sodiumReady() || !package.open(QIODevice::ReadOnly)) {
+        return Verdict::UnreadablePackage;
+    }
+
+    bool fileMatches;
+    if (signature.algorithm() == VellMinisignSignature::Algorithm::Prehashed) {
+        unsigned char hash[PrehashBytes];
+        if (!hashFile(package, hash)) {
+            return Verdict::UnreadablePackage;
+        }
+        fileMatches
+            = signatureMatches(signature.fileSignature(), hash, sizeof hash, key->keyBytes());
+    } else {
+        fileMatches = legacySignatureMatches(package, signature.fileSignature(), key->keyBytes());
+    }
+    if (!fileMatches) {
+        return Verdict::FileMismatch;
+    }
+
+    const QByteArray globallySigned = signature.globallySignedBytes();
+    if (!signatureMatches(signature.globalSignature(),
+            reinterpret_cast<const unsigned char *>(globallySigned.constData()),
+            globallySigned.size(), key->keyBytes())) {
+        return Verdict::CommentMismatch;
+    }
+    if (!VellTrustedComment(signature.trustedComment()).describes(component)) {
+        return Verdict::OtherComponent;
+    }
+    return Verdict::Accepted;
+}
+
+QString VellPackageVerifier::refusalText(Verdict verdict, const QString &packageName)
+{
+    QString text;
+    switch (verdict) {
+    case Verdict::Accepted:
+        break;
+    case Verdict::NoSignature:
+        text = QCoreApplication::translate(
+            "translation", "The package %1 is not signed.", "signature check");
+        break;
+    case Verdict::DamagedSignature:
+        text = QCoreApplication::translate(
+            "translation", "The signature of the package %1 is damaged.", "signature check");
+        break;
+    case Verdict::UnknownKey:
+        text = QCoreApplication::translate("translation",
+            "The package %1 is signed by a key this updater does not trust.", "signature check");
+        break;
+    case Verdict::FileMismatch:
+        text = QCoreApplication::translate("translation",
+            "The signature does not match the package %1: the file was changed.",
+            "signature check");
+        break;
+    case Verdict::CommentMismatch:
+        text = QCoreApplication::translate("translation",
+            "The signed comment of the package %1 was changed after signing.", "signature check");
+        break;
+    case Verdict::OtherComponent:
+        text = QCoreApplication::translate("translation",
+            "The package %1 is signed for another component or version.", "signature check");
+        break;
+    case Verdict::UnreadablePackage:
+        text = QCoreApplication::translate(
+            "translation", "The package %1 cannot be read.", "signature check");
+        break;
+    }
+    return text.isEmpty() ? text : text.arg(packageName);
+}
