@@ -1,4 +1,5 @@
 #include "VellPackageBuilder.h"
+#include "VellPackageSigner.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -39,8 +40,12 @@ int main(int argc, char *argv[])
         QStringLiteral("Also install the component's registry fragment "
                        "components.d/<project><name><type>.xml with this version, so that the "
                        "client reports the new version once the package is installed."));
-    parser.addOptions(
-        {project, name, type, version, files, add, remove, keep, descriptor, registryFragment});
+    const QCommandLineOption sign(QStringLiteral("sign"),
+        QStringLiteral("Sign the package with this minisign secret key (runs minisign -S; the "
+                       "signature goes to <archive>.minisig)."),
+        QStringLiteral("secret key"));
+    parser.addOptions({project, name, type, version, files, add, remove, keep, descriptor,
+        registryFragment, sign});
     parser.addPositionalArgument(
         QStringLiteral("archive"), QStringLiteral("The package to write."));
     parser.process(app);
@@ -50,7 +55,8 @@ int main(int argc, char *argv[])
     if (positional.size() != 1 || !parser.isSet(project) || !parser.isSet(name)
         || !parser.isSet(type)) {
         err << "usage: vell-package --project P --name N --type T [--version V] [--files DIR] "
-               "[--add F]... [--remove F]... [--keep F]... [--registry-fragment] ARCHIVE.zip\n";
+               "[--add F]... [--remove F]... [--keep F]... [--registry-fragment] "
+               "[--sign SECRET_KEY] ARCHIVE.zip\n";
         return 2;
     }
 
@@ -83,6 +89,16 @@ int main(int argc, char *argv[])
     if (!builder.write(positional.first(), parser.value(descriptor), &errorText)) {
         err << "vell-package: " << errorText << '\n';
         return 1;
+    }
+    if (parser.isSet(sign)) {
+        const VellPackageSigner signer(parser.value(sign));
+        const QStringList arguments = signer.arguments(positional.first(), parser.value(project),
+            parser.value(name), parser.value(type), parser.value(version));
+        QTextStream(stdout) << signer.commandLine(arguments) << Qt::endl;
+        if (!signer.run(arguments, &errorText)) {
+            err << "vell-package: " << errorText << '\n';
+            return 1;
+        }
     }
     return 0;
 }

@@ -1,4 +1,8 @@
 // The package builder program, as publishers and the tests use it.
+#include "Component.h"
+#include "MinisignTool.h"
+#include "VellPackageVerifier.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QXmlStreamReader>
@@ -52,6 +56,8 @@ private Q_SLOTS:
     void addsTheRegistryFragment();
     void refusesBadInput_data();
     void refusesBadInput();
+    void signsWithMinisign();
+    void reportsFailedSigning();
 
 private:
     QByteArray entry(const QString &archive, const QString &name) const;
@@ -177,6 +183,47 @@ void TestVellPackage::refusesBadInput()
     QVERIFY(previous.open(QIODevice::ReadOnly));
     QCOMPARE(previous.readAll(), QByteArray("previous package")); // left alone
     QVERIFY(!QFileInfo::exists(archive + ".part"));
+}
+
+void TestVellPackage::signsWithMinisign()
+{
+    MinisignTool minisign;
+    QVERIFY2(minisign.generate(dir->path()), qPrintable(minisign.lastError));
+    const QString archive = dir->filePath("my core.zip");
+    QByteArray out;
+    const Run run = runProgram(builder(),
+        {"--project", "vell", "--name", "my core", "--type", "app", "--version", "2.0", "--files",
+            dir->filePath("src"), "--sign", minisign.secretKeyPath(), archive},
+        &out);
+    QVERIFY2(run.exitCode == 0, run.err.constData());
+    // The command is printed as a shell takes it, so a maintainer can repeat it.
+    QVERIFY2(out.startsWith("minisign -S -s " + QFile::encodeName(minisign.secretKeyPath())
+                 + " -m '" + QFile::encodeName(archive) + "' -t 'vell-package project=vell "
+                 + "name=my%20core type=app version=2.0'\n"),
+        out.constData());
+
+    const Component component("vell", "my core", "app", "2.0", "", "", "", "", "");
+    VellMinisignPublicKey key;
+    QFile keyFile(minisign.publicKeyPath());
+    QVERIFY(keyFile.open(QIODevice::ReadOnly));
+    QVERIFY(VellMinisignPublicKey::parse(keyFile.readAll(), key));
+    QCOMPARE(VellPackageVerifier(VellTrustedKeys({key}))
+                 .verify(archive, archive + ".minisig", component),
+        VellPackageVerifier::Verdict::Accepted);
+    QCOMPARE(runProgram("minisign", {"-V", "-q", "-p", minisign.publicKeyPath(), "-m", archive})
+                 .exitCode,
+        0);
+}
+
+void TestVellPackage::reportsFailedSigning()
+{
+    const QString archive = dir->filePath("core.zip");
+    const Run run = runProgram(builder(),
+        {"--project", "vell", "--name", "core", "--type", "app", "--files", dir->filePath("src"),
+            "--sign", dir->filePath("no-such.key"), archive});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("vell-package: minisign failed"), run.err.constData());
+    QVERIFY(!QFileInfo::exists(archive + ".minisig"));
 }
 
 QTEST_GUILESS_MAIN(TestVellPackage)
