@@ -2,7 +2,10 @@
 
 #include "Update.h"
 #include "UpdateResponseParser.h"
+#include "VellMinisignSignature.h"
+#include "VellPackageVerifier.h"
 #include "VellText.h"
+#include "VellTrustedKeys.h"
 #include "VellUpdatePackage.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUserPrompt.h"
@@ -41,6 +44,16 @@ QString nameOf(const Update *update)
 QUrl linkOf(const Update *update)
 {
     return QUrl(fromLatin1(update->getLink()));
+}
+
+/** A package's signature lies beside it on the server and in the work directory. */
+const QLatin1String SignatureSuffix(".minisig");
+
+QUrl signatureLinkOf(const QUrl &packageLink)
+{
+    QUrl link = packageLink;
+    link.setPath(packageLink.path(QUrl::FullyEncoded) + SignatureSuffix, QUrl::TolerantMode);
+    return link;
 }
 
 /**
@@ -150,6 +163,7 @@ NobodyToAsk nobodyToAsk;
 
 VellUpdaterEngine::VellUpdaterEngine()
     : clientProgram(QCoreApplication::applicationDirPath() + QLatin1String("/vell"))
+    , trustedKeysFolder(QCoreApplication::applicationDirPath() + QLatin1String("/update-keys"))
     , prompt(&nobodyToAsk)
 {
     workDirHolder.reset(
@@ -269,6 +283,9 @@ void VellUpdaterEngine::beginDownload()
     }
     totalDone = 0;
     totalSize = 0;
+    // Servers without signatures keep working for installations without keys.
+    signaturesWanted = VellTrustedKeys::fromFolder(trustedKeysFolder).signaturesRequired();
+    fetchingSignature = false;
     state = Sizing;
     getUpdatesSize();
 }
@@ -319,6 +336,20 @@ void VellUpdaterEngine::getCurUpdate()
     const QUrl link = linkOf(update);
     emit downloadFile(nameOf(update));
     requestDone = 0;
+    if (!openTargetFile(link)) {
+        return;
+    }
+    sendRequest("GET", link);
+}
+
+// Right after its package: a signature is small, and the installation checks
+// that it is there.
+void VellUpdaterEngine::getCurSignature()
+{
+    targetFile.close();
+    fetchingSignature = true;
+    requestDone = 0;
+    const QUrl link = signatureLinkOf(linkOf(updates.at(currentIndex)));
     if (!openTargetFile(link)) {
         return;
     }
@@ -435,14 +466,25 @@ void VellUpdaterEngine::storeReceivedBytes()
     }
     while (reply && reply->bytesAvailable() > 0) {
         const QByteArray chunk = reply->read(ChunkSize);
+        if (fetchingSignature && requestDone + chunk.size() > VellMinisignSignature::MaxFileBytes) {
+            failDownload(
+                VellText::tr("Downloading %1 failed: a signature is never larger than %2 bytes.",
+                    "signature download")
+                    .arg(replyLink.toString())
+                    .arg(VellMinisignSignature::MaxFileBytes));
+            return;
+        }
         if (targetFile.write(chunk) != chunk.size()) {
             failDownload(VellText::tr("Could not save the package to %1: %2", "nc")
                              .arg(targetPath, targetFile.errorString()));
             return;
         }
         requestDone += chunk.size();
-        totalDone += chunk.size();
-        emitProgress();
+        if (!fetchingSignature) {
+            // The HEAD requests sized the packages alone.
+            totalDone += chunk.size();
+            emitProgress();
+        }
     }
 }
 
@@ -480,6 +522,13 @@ void VellUpdaterEngine::requestFinished()
     reply = nullptr;
 
     const QVariant status = statusOf(finished);
+    if (fetchingSignature && status.isValid() && !isSuccessStatus(status)) {
+        // No signature on the server: nothing is stored, and the check
+        // before the installation refuses the package as unsigned.
+        discardTargetFile();
+        getNextUpdate();
+        return;
+    }
     if (status.isValid() && !isSuccessStatus(status)) {
         failDownload(
             VellText::tr("Downloading %1 failed: the server answered %2 %3.", "nc")
@@ -501,6 +550,8 @@ void VellUpdaterEngine::requestFinished()
         }
         ++sizedIndex;
         sizeNextUpdate();
+    } else if (state == Downloading && signaturesWanted && !fetchingSignature) {
+        getCurSignature();
     } else if (state == Downloading) {
         getNextUpdate();
     }
@@ -509,6 +560,7 @@ void VellUpdaterEngine::requestFinished()
 void VellUpdaterEngine::getNextUpdate()
 {
     targetFile.close();
+    fetchingSignature = false;
     ++currentIndex;
     if (totalSize == 0) {
         emitProgress();
@@ -578,6 +630,11 @@ void VellUpdaterEngine::installUpdates()
     const int count = updates.size();
     log.clear();
     installSucceeded = false;
+    const QStringList refusals = refusedPackages();
+    if (!refusals.isEmpty()) {
+        refuseRun(refusals);
+        return;
+    }
     // Every package object lives until the run ends: a rollback needs its records.
     std::vector<std::unique_ptr<VellUpdatePackage>> packages;
     for (int i = 0; i < count; ++i) {
@@ -644,6 +701,35 @@ void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePac
     }
     log = QStringLiteral("An error occured while installing updates");
     installSucceeded = false;
+    emit installFinished();
+    removeDir(workDir);
+}
+
+// Every package is checked before the first one is installed, so a refused
+// package leaves the installation as it was.
+QStringList VellUpdaterEngine::refusedPackages() const
+{
+    const VellPackageVerifier verifier(VellTrustedKeys::fromFolder(trustedKeysFolder));
+    QStringList refusals;
+    for (const Update *update : updates) {
+        const QString package = QStringLiteral("%1/%2").arg(workDir, linkOf(update).path());
+        const VellPackageVerifier::Verdict verdict
+            = verifier.verify(package, package + SignatureSuffix, *update);
+        if (verdict != VellPackageVerifier::Verdict::Accepted) {
+            refusals << VellPackageVerifier::refusalText(
+                verdict, nameOf(update) + QLatin1Char(' ') + fromLatin1(update->getVersion()));
+        }
+    }
+    return refusals;
+}
+
+void VellUpdaterEngine::refuseRun(const QStringList &refusals)
+{
+    const QString message = refusals.join(QLatin1Char('\n')) + QLatin1String("\n\n")
+        + VellText::tr(
+            "No update was installed: the installation is as it was.", "signature check");
+    prompt->tellError(VellText::tr("Update", "nc"), message);
+    log = message;
     emit installFinished();
     removeDir(workDir);
 }

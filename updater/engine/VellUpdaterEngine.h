@@ -83,6 +83,13 @@ public:
     /** The client program; by default "vell" beside the updater. */
     void setClientProgram(const QString &path) { clientProgram = path; }
     QString getClientProgram() const { return clientProgram; }
+    /**
+     * The folder of trusted minisign public keys; by default "update-keys"
+     * beside the updater. With a key there, every package must be signed by
+     * one of them; without, packages install unsigned.
+     */
+    void setTrustedKeysFolder(const QString &path) { trustedKeysFolder = path; }
+    QString getTrustedKeysFolder() const { return trustedKeysFolder; }
 
     /** True once installUpdates() has installed every package. */
     bool installSucceeded = false;
@@ -119,6 +126,7 @@ private:
     void downloadUpdates();
     void getCurUpdate();
     void getNextUpdate();
+    void getCurSignature();
 
     QByteArray readClientQuery() const;
     void sendRequest(const QByteArray &verb, const QUrl &link);
@@ -132,6 +140,8 @@ private:
     void clearUpdates();
     bool installPackage(VellUpdatePackage &package, const QString &name);
     void rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages);
+    QStringList refusedPackages() const;
+    void refuseRun(const QStringList &refusals);
 
     QTcpSocket querySocket;
     QNetworkAccessManager http;
@@ -152,6 +162,9 @@ private:
     int sizedIndex = 0; ///< the update whose HEAD is in progress
     Limits limits;
     QString clientProgram;
+    QString trustedKeysFolder;
+    bool signaturesWanted = false; ///< this run's downloads fetch each package's signature
+    bool fetchingSignature = false; ///< the GET in progress is a signature's
     std::unique_ptr<VellWorkDirectory> workDirHolder;
     VellUserPrompt *prompt;
 };

@@ -1,9 +1,9 @@
 #include "VellPackageVerifier.h"
 
 #include "VellMinisignSignature.h"
+#include "VellText.h"
 #include "VellTrustedComment.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 #include <sodium.h>
@@ -143,33 +143,29 @@ QString VellPackageVerifier::refusalText(Verdict verdict, const QString &package
     case Verdict::Accepted:
         break;
     case Verdict::NoSignature:
-        text = QCoreApplication::translate(
-            "translation", "The package %1 is not signed.", "signature check");
+        text = VellText::tr("The package %1 is not signed.", "signature check");
         break;
     case Verdict::DamagedSignature:
-        text = QCoreApplication::translate(
-            "translation", "The signature of the package %1 is damaged.", "signature check");
+        text = VellText::tr("The signature of the package %1 is damaged.", "signature check");
         break;
     case Verdict::UnknownKey:
-        text = QCoreApplication::translate("translation",
+        text = VellText::tr(
             "The package %1 is signed by a key this updater does not trust.", "signature check");
         break;
     case Verdict::FileMismatch:
-        text = QCoreApplication::translate("translation",
-            "The signature does not match the package %1: the file was changed.",
+        text = VellText::tr("The signature does not match the package %1: the file was changed.",
             "signature check");
         break;
     case Verdict::CommentMismatch:
-        text = QCoreApplication::translate("translation",
+        text = VellText::tr(
             "The signed comment of the package %1 was changed after signing.", "signature check");
         break;
     case Verdict::OtherComponent:
-        text = QCoreApplication::translate("translation",
+        text = VellText::tr(
             "The package %1 is signed for another component or version.", "signature check");
         break;
     case Verdict::UnreadablePackage:
-        text = QCoreApplication::translate(
-            "translation", "The package %1 cannot be read.", "signature check");
+        text = VellText::tr("The package %1 cannot be read.", "signature check");
         break;
     }
     return text.isEmpty() ? text : text.arg(packageName);

@@ -1,0 +1,316 @@
+// Signed packages end to end through the engine: the download fetches each
+// package's signature from a real HTTP server on port 80 (inside a private
+// network namespace), and the installation refuses the whole run, touching
+// nothing, when one package fails the check. Signatures are made by the real
+// minisign program.
+
+#include "EngineTestSupport.h"
+#include "MiniHttpServer.h"
+#include "MinisignTool.h"
+#include "NetnsTestMain.h"
+#include "ScriptedUserPrompt.h"
+#include "VellPackageVerifier.h"
+#include "VellTrustedComment.h"
+#include "VellUpdateServerAddress.h"
+#include "VellUpdaterEngine.h"
+
+#include <QTemporaryDir>
+#include <QtTest>
+
+using Verdict = VellPackageVerifier::Verdict;
+Q_DECLARE_METATYPE(VellPackageVerifier::Verdict)
+Q_DECLARE_METATYPE(MinisignTool::Format)
+
+namespace {
+
+const QStringList Names {QStringLiteral("one"), QStringLiteral("two")};
+
+} // namespace
+
+class EngineSignaturesTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void installsSignedPackages_data();
+    void installsSignedPackages();
+    void refusedPackageLeavesEverythingUntouched_data();
+    void refusedPackageLeavesEverythingUntouched();
+    void withoutKeysInstallsUnsignedAsBefore();
+    void oversizedSignatureFailsDownload();
+
+private:
+    /** Builds the package of name, serves it and offers it as version 2.0. */
+    bool servePackage(const QString &name);
+    bool serveSignature(const QString &name, MinisignTool &signer, const QByteArray &comment,
+        MinisignTool::Format format = MinisignTool::Format::Prehashed);
+    std::unique_ptr<VellUpdaterEngine> checkedEngine();
+    bool download(VellUpdaterEngine &engine, EngineSignalLog &log);
+    QString pluginFile(const QString &name) const;
+
+    QTemporaryDir keys;
+    MinisignTool trusted;
+    MinisignTool stranger;
+    MiniHttpServer http;
+    std::unique_ptr<QTemporaryDir> dir;
+    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
+    std::unique_ptr<UpdateServerProcess> server;
+};
+
+void EngineSignaturesTest::initTestCase()
+{
+    QVERIFY2(qEnvironmentVariableIsSet("VELL_IN_NETNS"), "must run in a network namespace");
+    QVERIFY2(keys.isValid(), qPrintable(keys.errorString()));
+    for (const char *folder : {"trusted", "stranger", "update-keys"}) {
+        QVERIFY(QDir(keys.path()).mkpath(folder));
+    }
+    QVERIFY2(trusted.generate(keys.filePath("trusted")), qPrintable(trusted.lastError));
+    QVERIFY2(stranger.generate(keys.filePath("stranger")), qPrintable(stranger.lastError));
+    QVERIFY(QFile::copy(trusted.publicKeyPath(), keys.filePath("update-keys/minisign.pub")));
+    QVERIFY(http.listen());
+}
+
+void EngineSignaturesTest::init()
+{
+    dir.reset(new QTemporaryDir);
+    QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
+    QVERIFY(QDir().mkpath(dir->filePath("tmp")));
+    environment.emplace_back(
+        new ScopedEnvironment("HOME", QFile::encodeName(dir->filePath("home"))));
+    environment.emplace_back(
+        new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
+    http.answers.clear();
+    http.requests.clear();
+
+    QVector<CatalogueEntry> catalogue;
+    for (const QString &name : Names) {
+        QVERIFY(writeFile(pluginFile(name), name.toUtf8() + "-old"));
+        QVERIFY(servePackage(name));
+        CatalogueEntry entry;
+        entry.project = QStringLiteral("vell");
+        entry.name = name;
+        entry.type = QStringLiteral("plugin");
+        entry.version = QStringLiteral("2.0");
+        entry.link = QStringLiteral("http://127.0.0.1/%1.zip").arg(name);
+        catalogue << entry;
+    }
+    QVERIFY(writeCatalogue(dir->filePath("catalogue"), catalogue));
+    server.reset(new UpdateServerProcess);
+    QVERIFY(server->start(dir->filePath("catalogue")));
+    environment.emplace_back(
+        new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
+}
+
+void EngineSignaturesTest::cleanup()
+{
+    server.reset();
+    environment.clear();
+    dir.reset();
+}
+
+QString EngineSignaturesTest::pluginFile(const QString &name) const
+{
+    return dir->filePath(QStringLiteral("home/.Vellnet/plugins/data/%1.dat").arg(name));
+}
+
+bool EngineSignaturesTest::servePackage(const QString &name)
+{
+    const QString stage = dir->filePath(QStringLiteral("stage/") + name);
+    const QString package = dir->filePath(QStringLiteral("packages/%1.zip").arg(name));
+    const QByteArray descriptor = "<package project='vell' name='" + name.toUtf8()
+        + "' type='plugin'><file name='" + name.toUtf8()
+        + ".dat' path='data' action='add'/></package>";
+    if (!writeFile(stage + QStringLiteral("/%1.xml").arg(name), descriptor)
+        || !writeFile(stage + QStringLiteral("/data/%1.dat").arg(name), name.toUtf8() + "-new")
+        || !zipFolder(stage, package)) {
+        return false;
+    }
+    http.addFile('/' + name.toUtf8() + ".zip", readFile(package));
+    return true;
+}
+
+bool EngineSignaturesTest::serveSignature(const QString &name, MinisignTool &signer,
+    const QByteArray &comment, MinisignTool::Format format)
+{
+    const QString package = dir->filePath(QStringLiteral("packages/%1.zip").arg(name));
+    if (!signer.sign(package, comment, format)) {
+        qWarning("%s", qPrintable(signer.lastError));
+        return false;
+    }
+    http.addFile('/' + name.toUtf8() + ".zip.minisig", readFile(package + ".minisig"));
+    return true;
+}
+
+std::unique_ptr<VellUpdaterEngine> EngineSignaturesTest::checkedEngine()
+{
+    const QString client = dir->filePath("client/vell");
+    if (!writeStubClient(client, queryFor({"vell one plugin 1.0", "vell two plugin 1.0"}))) {
+        return nullptr;
+    }
+    std::unique_ptr<VellUpdaterEngine> engine(new VellUpdaterEngine);
+    engine->setClientProgram(client);
+    engine->setTrustedKeysFolder(keys.filePath("update-keys"));
+    if (!engine->checkUpdates() || engine->getUpdates().size() != Names.size()) {
+        return nullptr;
+    }
+    return engine;
+}
+
+bool EngineSignaturesTest::download(VellUpdaterEngine &engine, EngineSignalLog &log)
+{
+    engine.beginDownload();
+    QElapsedTimer waited;
+    waited.start();
+    while (log.of("downloadFinished").isEmpty() && log.of("error").isEmpty()
+        && !waited.hasExpired(20000)) {
+        QTest::qWait(10);
+    }
+    return !log.of("downloadFinished").isEmpty() && log.of("error").isEmpty();
+}
+
+void EngineSignaturesTest::installsSignedPackages_data()
+{
+    QTest::addColumn<MinisignTool::Format>("format");
+    QTest::newRow("prehashed") << MinisignTool::Format::Prehashed;
+    QTest::newRow("legacy") << MinisignTool::Format::Legacy;
+}
+
+void EngineSignaturesTest::installsSignedPackages()
+{
+    QFETCH(MinisignTool::Format, format);
+    for (const QString &name : Names) {
+        QVERIFY(serveSignature(name, trusted,
+            VellTrustedComment::forComponent("vell", name.toUtf8(), "plugin", "2.0"), format));
+    }
+    auto engine = checkedEngine();
+    QVERIFY(engine);
+    EngineSignalLog signalLog(engine.get());
+    QVERIFY2(download(*engine, signalLog), qPrintable(signalLog.events.join('\n')));
+    // Each signature right after its package; progress counts the packages alone.
+    QCOMPARE(http.requests,
+        (QList<QByteArray> {"HEAD /one.zip", "HEAD /two.zip", "GET /one.zip",
+            "GET /one.zip.minisig", "GET /two.zip", "GET /two.zip.minisig"}));
+    QCOMPARE(signalLog.of("downloadProgress").last(), QStringLiteral("100"));
+
+    ScriptedUserPrompt prompt;
+    engine->setUserPrompt(&prompt);
+    engine->installUpdates();
+
+    QVERIFY2(prompt.texts.isEmpty(), qPrintable(prompt.texts.join('\n')));
+    QVERIFY(engine->installSucceeded);
+    for (const QString &name : Names) {
+        QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-new");
+    }
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineSignaturesTest::refusedPackageLeavesEverythingUntouched_data()
+{
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<Verdict>("verdict");
+    QTest::newRow("one changed byte") << "byte" << Verdict::FileMismatch;
+    QTest::newRow("unknown key") << "stranger" << Verdict::UnknownKey;
+    QTest::newRow("no signature on the server") << "missing" << Verdict::NoSignature;
+    QTest::newRow("signed for another version") << "version" << Verdict::OtherComponent;
+    QTest::newRow("signed for another component") << "component" << Verdict::OtherComponent;
+    QTest::newRow("truncated signature") << "truncated" << Verdict::DamagedSignature;
+    QTest::newRow("garbage signature") << "garbage" << Verdict::DamagedSignature;
+}
+
+void EngineSignaturesTest::refusedPackageLeavesEverythingUntouched()
+{
+    QFETCH(QString, damage);
+    QFETCH(Verdict, verdict);
+    // The first package is sound: it must not be installed either.
+    QVERIFY(serveSignature(
+        "one", trusted, VellTrustedComment::forComponent("vell", "one", "plugin", "2.0")));
+    QByteArray comment = VellTrustedComment::forComponent("vell", "two", "plugin", "2.0");
+    if (damage == "version") {
+        comment = VellTrustedComment::forComponent("vell", "two", "plugin", "1.0");
+    } else if (damage == "component") {
+        comment = VellTrustedComment::forComponent("vell", "one", "plugin", "2.0");
+    }
+    if (damage != "missing") {
+        QVERIFY(serveSignature("two", damage == "stranger" ? stranger : trusted, comment));
+    }
+    MiniHttpServer::Answer &package = http.answers["/two.zip"];
+    MiniHttpServer::Answer &signature = http.answers["/two.zip.minisig"];
+    if (damage == "byte") {
+        package.body[package.body.size() / 2] = char(package.body.at(package.body.size() / 2) ^ 1);
+    } else if (damage == "truncated") {
+        signature.body.truncate(signature.body.size() - 30);
+    } else if (damage == "garbage") {
+        signature.body = QByteArray(200, '\xff');
+    }
+    if (damage == "truncated" || damage == "garbage") {
+        http.addFile("/two.zip.minisig", signature.body);
+    } else if (damage == "missing") {
+        http.answers.remove("/two.zip.minisig");
+    }
+
+    auto engine = checkedEngine();
+    QVERIFY(engine);
+    EngineSignalLog signalLog(engine.get());
+    QVERIFY2(download(*engine, signalLog), qPrintable(signalLog.events.join('\n')));
+    ScriptedUserPrompt prompt;
+    engine->setUserPrompt(&prompt);
+    signalLog.events.clear();
+    engine->installUpdates();
+
+    QCOMPARE(prompt.kinds, QStringList {"tellError"});
+    QCOMPARE(prompt.titles, QStringList {"Update"});
+    const QString reason = VellPackageVerifier::refusalText(verdict, "two 2.0");
+    QVERIFY2(prompt.texts.first().startsWith(reason + '\n'), qPrintable(prompt.texts.first()));
+    QVERIFY(!engine->installSucceeded);
+    QCOMPARE(engine->getLog(), prompt.texts.first());
+    QCOMPARE(signalLog.events, QStringList {"installFinished:"});
+    for (const QString &name : Names) {
+        QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-old");
+    }
+    QCOMPARE(filesBelow(dir->filePath("home")),
+        QStringList({".Vellnet/plugins/data/one.dat", ".Vellnet/plugins/data/two.dat"}));
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineSignaturesTest::withoutKeysInstallsUnsignedAsBefore()
+{
+    auto engine = checkedEngine();
+    QVERIFY(engine);
+    engine->setTrustedKeysFolder(dir->filePath("no-keys"));
+    EngineSignalLog signalLog(engine.get());
+    QVERIFY2(download(*engine, signalLog), qPrintable(signalLog.events.join('\n')));
+    QCOMPARE(http.requests,
+        (QList<QByteArray> {"HEAD /one.zip", "HEAD /two.zip", "GET /one.zip", "GET /two.zip"}));
+
+    ScriptedUserPrompt prompt;
+    engine->setUserPrompt(&prompt);
+    engine->installUpdates();
+    QVERIFY(prompt.texts.isEmpty());
+    QVERIFY(engine->installSucceeded);
+    for (const QString &name : Names) {
+        QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-new");
+    }
+}
+
+void EngineSignaturesTest::oversizedSignatureFailsDownload()
+{
+    QVERIFY(serveSignature(
+        "one", trusted, VellTrustedComment::forComponent("vell", "one", "plugin", "2.0")));
+    http.addFile("/one.zip.minisig", QByteArray(100 * 1024, 'x'));
+    auto engine = checkedEngine();
+    QVERIFY(engine);
+    EngineSignalLog signalLog(engine.get());
+    QVERIFY(!download(*engine, signalLog));
+    QVERIFY2(signalLog.of("error").first().contains("/one.zip.minisig"),
+        qPrintable(signalLog.events.join('\n')));
+    QVERIFY(signalLog.of("downloadFinished").isEmpty());
+    QVERIFY(!http.requests.contains("GET /two.zip"));
+    QVERIFY(!QFileInfo::exists(engine->workDirectory() + "one.zip.minisig"));
+}
+
+VELL_NETNS_TEST_MAIN(EngineSignaturesTest)
+#include "tst_engine_signatures.moc"
