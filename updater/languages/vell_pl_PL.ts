@@ -331,5 +331,50 @@ The updater tries again at its next start.</source>
 %1
 Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</translation>
     </message>
+    <message>
+        <source>Downloading %1 failed: a signature is never larger than %2 bytes.</source>
+        <comment>signature download</comment>
+        <translation>Pobieranie %1 nie powiodło się: podpis nigdy nie jest większy niż %2 bajtów.</translation>
+    </message>
+    <message>
+        <source>The package %1 is not signed.</source>
+        <comment>signature check</comment>
+        <translation>Pakiet %1 nie jest podpisany.</translation>
+    </message>
+    <message>
+        <source>The signature of the package %1 is damaged.</source>
+        <comment>signature check</comment>
+        <translation>Podpis pakietu %1 jest uszkodzony.</translation>
+    </message>
+    <message>
+        <source>The package %1 is signed by a key this updater does not trust.</source>
+        <comment>signature check</comment>
+        <translation>Pakiet %1 jest podpisany kluczem, któremu ten program aktualizujący nie ufa.</translation>
+    </message>
+    <message>
+        <source>The signature does not match the package %1: the file was changed.</source>
+        <comment>signature check</comment>
+        <translation>Podpis nie pasuje do pakietu %1: plik został zmieniony.</translation>
+    </message>
+    <message>
+        <source>The signed comment of the package %1 was changed after signing.</source>
+        <comment>signature check</comment>
+        <translation>Podpisany komentarz pakietu %1 został zmieniony po podpisaniu.</translation>
+    </message>
+    <message>
+        <source>The package %1 is signed for another component or version.</source>
+        <comment>signature check</comment>
+        <translation>Pakiet %1 jest podpisany dla innego składnika lub innej wersji.</translation>
+    </message>
+    <message>
+        <source>The package %1 cannot be read.</source>
+        <comment>signature check</comment>
+        <translation>Nie można odczytać pakietu %1.</translation>
+    </message>
+    <message>
+        <source>No update was installed: the installation is as it was.</source>
+        <comment>signature check</comment>
+        <translation>Nie zainstalowano żadnej aktualizacji: instalacja pozostała bez zmian.</translation>
+    </message>
 </context>
 </TS>
