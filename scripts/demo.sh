@@ -5,7 +5,10 @@
 # private network namespace, and runs the real `updater` against them: on your
 # display when there is one (you click through the windows), otherwise on a
 # private X server that the script drives itself, saving screenshots. It then
-# prints the installation log and what changed on disk.
+# prints the installation log and what changed on disk. The packages are signed
+# with a scratch minisign key (minisign -G -W) through vell-package --sign, and
+# the scratch installation trusts its public key ("update-keys" beside the
+# updater).
 #
 #   scripts/demo.sh            (VELL_BUILD=DIR picks the build folder; default build/)
 #

@@ -13,7 +13,11 @@
 #   1. both components are updated to 2.0: the files on disk are the new ones,
 #      the summary shows the installation log;
 #   2. the plug-in's package is broken and the user answers Abort: every file
-#      is as it was before the run.
+#      is as it was before the run;
+#   3. the plug-in's package was changed after signing: the updater refuses
+#      the run before installing anything, and every file is as it was.
+#   Every package is signed with a scratch minisign key, whose public key the
+#   installation trusts ("update-keys" beside the updater).
 #   Each run works in a folder of its own, OUT_DIR/run.XXXXXX (OUT_DIR/latest
 #   points at it); screenshots of every window land in its screenshots/, and
 #   screenshots/failure.png shows the screen whenever a run fails. Exit status
@@ -70,7 +74,7 @@ if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
     for program in updater vell vell-package e2e-xhelper; do
         [ -x "$bin/$program" ] || fail "$bin/$program is missing; build it first"
     done
-    for tool in Xvfb xdotool unshare python3 sha256sum; do
+    for tool in Xvfb xdotool unshare python3 sha256sum minisign; do
         command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
     done
     mkdir -p "$out"
@@ -115,6 +119,8 @@ prepare_installation() {
     rm -rf "$install" "$home" "$scratch/tmp"
     mkdir -p "$install/share" "$plugins" "$scratch/tmp"
     cp "$bin/updater" "$bin/vell" "$install/"
+    mkdir -p "$install/update-keys"
+    cp "$scratch/keys/minisign.pub" "$install/update-keys/"
     # Written as ComponentsFile::save() writes it, without a final line feed.
     printf '%s' "<components>
 <component project='vell' name='core' type='app' version='1.0'>
@@ -136,8 +142,15 @@ prepare_installation() {
     echo "statusfilter 1.0" >"$plugins/statusfilter.kwx"
 }
 
-# Packages of version 2.0, and a plug-in package whose descriptor names the
-# wrong component type, which the installer refuses.
+# The scratch key pair that signs the packages; no password.
+make_signing_key() {
+    mkdir -p "$scratch/keys"
+    minisign -G -f -W -p "$scratch/keys/minisign.pub" -s "$scratch/keys/minisign.sec" >/dev/null
+}
+
+# Packages of version 2.0, signed; a plug-in package whose descriptor names the
+# wrong component type, which the installer refuses (signed all the same);
+# and the plug-in's package with one byte changed after signing.
 build_packages() {
     local www=$scratch/www files=$scratch/package-files
     rm -rf "$www" "$files"
@@ -147,12 +160,19 @@ build_packages() {
     # Sizeable, so that the download window stays up for a moment.
     head -c 300000 /dev/urandom >"$files/core/share/sounds.dat"
     echo "statusfilter 2.0" >"$files/statusfilter/statusfilter.kwx"
+    local key=$scratch/keys/minisign.sec
     "$bin/vell-package" --project vell --name core --type app --version 2.0 \
-        --files "$files/core" "$www/core-2.0.zip"
+        --files "$files/core" --sign "$key" "$www/core-2.0.zip"
     "$bin/vell-package" --project vell --name statusfilter --type plugin --version 2.0 \
-        --files "$files/statusfilter" "$www/statusfilter-2.0.zip"
+        --files "$files/statusfilter" --sign "$key" "$www/statusfilter-2.0.zip"
     "$bin/vell-package" --project vell --name statusfilter --type app --version 2.0 \
         --files "$files/statusfilter" "$www/statusfilter-broken.zip"
+    minisign -S -s "$key" -m "$www/statusfilter-broken.zip" \
+        -t "vell-package project=vell name=statusfilter type=plugin version=2.0"
+    cp "$www/statusfilter-2.0.zip" "$www/statusfilter-tampered.zip"
+    cp "$www/statusfilter-2.0.zip.minisig" "$www/statusfilter-tampered.zip.minisig"
+    python3 -c 'import sys; p = sys.argv[1]; b = bytearray(open(p, "rb").read())
+b[len(b) // 2] ^= 1; open(p, "wb").write(b)' "$www/statusfilter-tampered.zip"
 }
 
 # catalogue_for PLUGIN_PACKAGE: what the update server offers.
@@ -220,7 +240,8 @@ window_width() {
 }
 
 # wait_window KIND [IDS TO SKIP...]: prints the id of a visible window of that
-# kind ("form", "summary" or "box") that is none of the given ones.
+# kind ("form", "summary", "box", or "other": a box or the summary) that is
+# none of the given ones.
 wait_window() {
     local kind=$1 deadline=$((SECONDS + 60)) id width
     shift
@@ -232,6 +253,9 @@ wait_window() {
                 form:450 | summary:400) echo "$id"; return 0 ;;
                 box:450 | box:400 | box:) ;;
                 box:*) echo "$id"; return 0 ;;
+                # A box whose text happens to make it as wide as the summary.
+                other:450 | other:) ;;
+                other:*) echo "$id"; return 0 ;;
             esac
         done
         [ ! -s "$out/updater.status" ] \
@@ -331,6 +355,26 @@ drive_aborted_run() {
     wait_updater
 }
 
+# Run 3: the updater refuses the tampered package. Prints the log.
+drive_refused_run() {
+    local changelog box summary
+    run_updater
+    changelog=$(wait_window form)
+    focus "$changelog"
+    keys Tab space # "Download now"
+    # The summary opens only once the box is answered: the first window
+    # that is not a form is the box.
+    box=$(wait_window other)
+    shot 07-package-refused-box
+    focus "$box"
+    keys Return # Ok
+    summary=$(wait_window summary "$box")
+    shot 08-summary-refused
+    summary_log "$summary"
+    close_summary "$summary"
+    wait_updater
+}
+
 print_changes() {
     local before=$1 after=$2
     echo "What changed on disk (below $scratch):"
@@ -363,14 +407,19 @@ $log"
 }
 
 # ------------------------------------------------------------------- main ---
+make_signing_key
 prepare_installation
-build_packages >/dev/null
+build_packages >"$out/build-packages.log"
 catalogue_for statusfilter-2.0.zip
 start_servers
 : >"$out/updater.log"
 
 if [ "$mode" = demo ]; then
     manifest >"$out/before.txt"
+    echo "The packages are signed with a scratch key; the installation trusts"
+    echo "$install/update-keys/minisign.pub. vell-package ran:"
+    sed -n 's/^minisign /  minisign /p' "$out/build-packages.log"
+    echo
     if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
         echo "The updater opens on your display ($DISPLAY): click \"Download now\","
         echo "watch the download and installation, read the log and click \"Close\"."
@@ -413,6 +462,19 @@ run_test() {
         || fail "files changed although the run was rolled back: $(diff "$out/before.txt" "$out/after.txt")"
     [ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
     echo "endtoend: run 2 (failed package, Abort, rollback) passed"
+
+    prepare_installation
+    catalogue_for statusfilter-tampered.zip
+    manifest >"$out/before.txt"
+    log=$(drive_refused_run)
+    [ "$log" = "The signature does not match the package statusfilter 2.0: the file was changed.
+
+No update was installed: the installation is as it was." ] || fail "log after the refusal: $log"
+    manifest >"$out/after.txt"
+    cmp -s "$out/before.txt" "$out/after.txt" \
+        || fail "files changed although the package was refused: $(diff "$out/before.txt" "$out/after.txt")"
+    [ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
+    echo "endtoend: run 3 (tampered package refused, nothing installed) passed"
     echo "endtoend: screenshots in $shots"
 }
 
