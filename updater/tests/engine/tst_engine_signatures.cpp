@@ -9,6 +9,8 @@
 #include "MinisignTool.h"
 #include "NetnsTestMain.h"
 #include "ScriptedUserPrompt.h"
+#include "TestFiles.h"
+#include "TestPackage.h"
 #include "VellPackageVerifier.h"
 #include "VellTrustedComment.h"
 #include "VellUpdateServerAddress.h"
@@ -119,17 +121,15 @@ QString EngineSignaturesTest::pluginFile(const QString &name) const
 
 bool EngineSignaturesTest::servePackage(const QString &name)
 {
-    const QString stage = dir->filePath(QStringLiteral("stage/") + name);
-    const QString package = dir->filePath(QStringLiteral("packages/%1.zip").arg(name));
-    const QByteArray descriptor = "<package project='vell' name='" + name.toUtf8()
-        + "' type='plugin'><file name='" + name.toUtf8()
-        + ".dat' path='data' action='add'/></package>";
-    if (!writeFile(stage + QStringLiteral("/%1.xml").arg(name), descriptor)
-        || !writeFile(stage + QStringLiteral("/data/%1.dat").arg(name), name.toUtf8() + "-new")
-        || !zipFolder(stage, package)) {
+    const QByteArray bytes
+        = TestPackage(name, QStringLiteral("plugin"))
+              .add(QStringLiteral("data/%1.dat").arg(name), name.toUtf8() + "-new")
+              .bytes(name);
+    if (bytes.isEmpty()
+        || !writeFile(dir->filePath(QStringLiteral("packages/%1.zip").arg(name)), bytes)) {
         return false;
     }
-    http.addFile('/' + name.toUtf8() + ".zip", readFile(package));
+    http.addFile('/' + name.toUtf8() + ".zip", bytes);
     return true;
 }
 
