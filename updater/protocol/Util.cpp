@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
 
 std::string Util::generateComponentID(
     const std::string &project, const std::string &name, const std::string &type)
@@ -16,9 +15,9 @@ bool Util::stringToUINT(const char *text, unsigned int *value)
     if (!text) {
         return false;
     }
-    // strtoul accepts a minus sign and negates the result in unsigned
-    // arithmetic; such a wrapped value must not pass as a number.
-    if (std::strchr(text, '-')) {
+    // strtoul skips leading blanks and takes a sign (negating in unsigned
+    // arithmetic): a number must start with a digit, or be the empty text.
+    if (*text != '\0' && (*text < '0' || *text > '9')) {
         return false;
     }
     errno = 0;

@@ -15,8 +15,9 @@ public:
      * Reads @p text as an unsigned number in C notation (decimal, 0x-prefixed
      * hexadecimal, 0-prefixed octal). Returns true and stores the number in
      * @p value only when the whole text was consumed and the number fits in 32
-     * bits; an empty text gives 0. A null text, a sign, trailing characters or
-     * an overflow give false and leave @p value alone.
+     * bits; an empty text gives 0. A null text, a sign, leading or trailing
+     * blanks, other characters or an overflow give false and leave @p value
+     * alone.
      */
     static bool stringToUINT(const char *text, unsigned int *value);
 };

@@ -289,6 +289,13 @@ void TestUpdateProtocol::stringToUINT_data()
     QTest::newRow("just beyond 32 bits") << QByteArray("4294967296") << false << 0u;
     QTest::newRow("far beyond 64 bits") << QByteArray("99999999999999999999999") << false << 0u;
     QTest::newRow("negative") << QByteArray("-1") << false << 0u;
+    QTest::newRow("plus sign") << QByteArray("+1") << false << 0u;
+    QTest::newRow("plus sign on hexadecimal") << QByteArray("+0x1F") << false << 0u;
+    QTest::newRow("leading blank") << QByteArray(" 12") << false << 0u;
+    QTest::newRow("leading tab") << QByteArray("\t12") << false << 0u;
+    QTest::newRow("leading newline") << QByteArray("\n12") << false << 0u;
+    QTest::newRow("blank alone") << QByteArray(" ") << false << 0u;
+    QTest::newRow("minus inside") << QByteArray("1-2") << false << 0u;
 }
 
 void TestUpdateProtocol::stringToUINT()
