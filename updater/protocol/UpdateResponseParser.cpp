@@ -1,100 +1,163 @@
 #include "UpdateResponseParser.h"
 
+#include "RequestElementCollector_p.h"
+#include "XmlChunkGate_p.h"
+
 #include <QByteArray>
-#include <QDomDocument>
-#include <QDomElement>
-#include <QDomNodeList>
-#include <QString>
+#include <QXmlStreamReader>
 
-namespace {
-
-std::string utf8(const QString &text)
+class UpdateResponseParser::Private
 {
-    return text.toUtf8().toStdString();
+public:
+    explicit Private(const Bounds &bounds)
+        : bounds(bounds)
+        , gate(bounds.maxAttributes)
+        , collector(bounds.maxRequests, bounds.maxBytes)
+    {
+        reader.setNamespaceProcessing(false);
+    }
+
+    Status read(const QByteArray &bytes);
+    Status fail(const QString &reason);
+
+    const Bounds bounds;
+    XmlChunkGate gate;
+    RequestElementCollector collector;
+    QXmlStreamReader reader;
+    qint64 receivedBytes = 0;
+    Status status = Status::Incomplete;
+    QString errorText;
+};
+
+UpdateResponseParser::Status UpdateResponseParser::Private::fail(const QString &reason)
+{
+    errorText = reason;
+    status = Status::Failed;
+    return status;
 }
 
-// Only the first direct child of that name counts; a missing one reads as empty.
-std::string childText(const QDomElement &element, const QString &name)
+// Reads the tokens of the bytes handed over so far; the reader keeps its
+// place between calls, so every byte is read once.
+UpdateResponseParser::Status UpdateResponseParser::Private::read(const QByteArray &bytes)
 {
-    return utf8(element.firstChildElement(name).text());
-}
-
-bool hasNoUpdateMark(const QDomElement &request)
-{
-    for (QDomNode child = request.firstChild(); !child.isNull(); child = child.nextSibling()) {
-        const QString name = child.nodeName();
-        if (name == QLatin1String("latest") || name == QLatin1String("noSuchUpdate")
-            || name == QLatin1String("noSuchComponent")) {
-            return true;
+    if (bytes.isEmpty()) {
+        return status;
+    }
+    reader.addData(bytes);
+    QString reason;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::DTD:
+            return fail(QStringLiteral("the answer holds a document type declaration"));
+        case QXmlStreamReader::StartElement:
+            if (collector.depth() >= bounds.maxDepth) {
+                return fail(
+                    QStringLiteral("the answer nests more than %1 elements").arg(bounds.maxDepth));
+            }
+            if (!collector.startElement(reader.qualifiedName(), reader.attributes(), reason)) {
+                return fail(reason);
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            collector.endElement();
+            break;
+        case QXmlStreamReader::Characters:
+            if (!collector.characters(reader.text(), reader.isCDATA(), reason)) {
+                return fail(reason);
+            }
+            break;
+        case QXmlStreamReader::ProcessingInstruction:
+            collector.processingInstruction(reader.processingInstructionTarget());
+            break;
+        case QXmlStreamReader::EndDocument:
+            errorText.clear();
+            status = Status::Complete;
+            return status;
+        case QXmlStreamReader::Invalid:
+            if (reader.error() != QXmlStreamReader::PrematureEndOfDocumentError) {
+                return fail(QStringLiteral("%1 (line %2, column %3)")
+                                .arg(reader.errorString())
+                                .arg(reader.lineNumber())
+                                .arg(reader.columnNumber()));
+            }
+            errorText = reader.errorString();
+            return status;
+        default:
+            collector.otherMarkup();
+            break;
         }
     }
-    return false;
+    return status;
 }
 
-// An unsigned decimal number and nothing else (surrounding blanks aside);
-// anything else, an overflow included, reads as 0.
-unsigned int timestampFrom(const QString &text)
+UpdateResponseParser::UpdateResponseParser()
+    : UpdateResponseParser(Bounds())
+{ }
+
+UpdateResponseParser::UpdateResponseParser(const Bounds &bounds)
+    : d(new Private(bounds))
 {
-    const QString digits = text.trimmed();
-    if (digits.isEmpty()) {
-        return 0;
-    }
-    for (const QChar c : digits) {
-        if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
-            return 0;
-        }
-    }
-    bool ok = false;
-    const unsigned int value = digits.toUInt(&ok, 10);
-    return ok ? value : 0;
+    d->errorText = QStringLiteral("the answer is empty");
 }
 
-Update updateFrom(const QDomElement &request)
+UpdateResponseParser::~UpdateResponseParser() = default;
+
+UpdateResponseParser::Status UpdateResponseParser::addData(const QByteArray &chunk)
 {
-    return Update(utf8(request.attribute(QStringLiteral("project"))),
-        utf8(request.attribute(QStringLiteral("name"))),
-        utf8(request.attribute(QStringLiteral("type"))),
-        childText(request, QStringLiteral("version")),
-        childText(request, QStringLiteral("description")),
-        childText(request, QStringLiteral("copyrights")),
-        childText(request, QStringLiteral("author")), childText(request, QStringLiteral("webpage")),
-        childText(request, QStringLiteral("email")),
-        childText(request, QStringLiteral("changelog")), childText(request, QStringLiteral("link")),
-        request.firstChildElement(QStringLiteral("critical")).text() == QLatin1String("true"),
-        timestampFrom(request.firstChildElement(QStringLiteral("timestamp")).text()));
+    if (d->status != Status::Incomplete) {
+        return d->status;
+    }
+    d->receivedBytes += chunk.size();
+    if (d->receivedBytes > d->bounds.maxBytes) {
+        return d->fail(
+            QStringLiteral("the answer is longer than %1 bytes").arg(d->bounds.maxBytes));
+    }
+    QByteArray ready;
+    QString reason;
+    if (!d->gate.pass(chunk, ready, reason)) {
+        return d->fail(reason);
+    }
+    return d->read(ready);
 }
 
-} // namespace
+UpdateResponseParser::Status UpdateResponseParser::finish()
+{
+    if (d->status != Status::Incomplete) {
+        return d->status;
+    }
+    return d->read(d->gate.release());
+}
+
+UpdateResponseParser::Status UpdateResponseParser::status() const
+{
+    return d->status;
+}
+
+QString UpdateResponseParser::errorString() const
+{
+    return d->errorText;
+}
+
+std::vector<Update> UpdateResponseParser::takeUpdates()
+{
+    if (d->status != Status::Complete) {
+        return std::vector<Update>();
+    }
+    return d->collector.takeUpdates();
+}
 
 bool UpdateResponseParser::parse(
     const QByteArray &response, std::vector<Update> &updates, QString *errorText)
 {
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    int column = 0;
-    if (!document.setContent(response, false, &message, &line, &column)) {
+    UpdateResponseParser parser;
+    parser.addData(response);
+    if (parser.finish() != Status::Complete) {
         if (errorText) {
-            *errorText
-                = QStringLiteral("%1 (line %2, column %3)").arg(message).arg(line).arg(column);
+            *errorText = parser.errorString();
         }
         return false;
     }
-    std::vector<Update> found = updatesFrom(document);
+    std::vector<Update> found = parser.takeUpdates();
     updates.insert(updates.end(), found.begin(), found.end());
     return true;
-}
-
-std::vector<Update> UpdateResponseParser::updatesFrom(const QDomDocument &response)
-{
-    std::vector<Update> updates;
-    // elementsByTagName walks the whole tree in document order, the root included.
-    const QDomNodeList requests = response.elementsByTagName(QStringLiteral("request"));
-    for (int i = 0; i < requests.count(); ++i) {
-        const QDomElement request = requests.at(i).toElement();
-        if (!hasNoUpdateMark(request)) {
-            updates.push_back(updateFrom(request));
-        }
-    }
-    return updates;
 }
