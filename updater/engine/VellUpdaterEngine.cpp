@@ -1,9 +1,9 @@
 #include "VellUpdaterEngine.h"
 
 #include "Update.h"
-#include "UpdateResponseParser.h"
 #include "VellMinisignSignature.h"
 #include "VellPackageVerifier.h"
+#include "VellQueryExchange.h"
 #include "VellText.h"
 #include "VellTrustedKeys.h"
 #include "VellUpdatePackage.h"
@@ -216,37 +216,23 @@ bool VellUpdaterEngine::checkUpdates()
     }
     const QByteArray query = readClientQuery();
 
-    querySocket.abort();
-    querySocket.connectToHost(server.host(), server.port(), QIODevice::ReadWrite);
-    if (!querySocket.waitForConnected(limits.connectMs)) {
+    VellQueryExchange exchange(querySocket, limits);
+    const VellQueryExchange::Outcome outcome = exchange.run(server, query);
+    if (outcome == VellQueryExchange::Outcome::NotConnected) {
         prompt->tellError(VellText::tr("Check updates", "nc"),
             VellText::tr(
                 "Couldn't connect to update server. Check your internet connection.", "nc"));
         return false;
     }
-
-    querySocket.write(query);
-    querySocket.waitForBytesWritten(limits.writeMs);
-
-    // A quick server may have answered while the query was still being
-    // written: start from what is already buffered, or we would wait for
-    // more bytes that never come.
-    QByteArray answer = querySocket.readAll();
-    std::vector<Update> offered;
-    while (!UpdateResponseParser::parse(answer, offered)) {
-        // A server that keeps talking without ever completing a document
-        // must not make us buffer without end.
-        if (answer.size() > limits.maxAnswerBytes
-            || !querySocket.waitForReadyRead(limits.answerSilenceMs)) {
-            prompt->tellError(VellText::tr("Check updates", "nc"),
-                VellText::tr("An error occured while comunicating update server. "
-                             "Check your internet connection.",
-                    "nc"));
-            return false;
-        }
-        answer += querySocket.readAll();
+    if (outcome == VellQueryExchange::Outcome::CommunicationFailed) {
+        prompt->tellError(VellText::tr("Check updates", "nc"),
+            VellText::tr("An error occured while comunicating update server. "
+                         "Check your internet connection.",
+                "nc"));
+        return false;
     }
 
+    const std::vector<Update> offered = exchange.takeUpdates();
     for (const Update &update : offered) {
         updates.append(new Update(update));
     }

@@ -47,8 +47,13 @@ public:
         int connectMs = 30000; ///< to reach the update server
         int writeMs = 30000; ///< for the query to be written
         int answerSilenceMs = 30000; ///< between two chunks of the server's answer
+        /// for the whole exchange with the update server, from connecting to the
+        /// end of the answer, however steadily the bytes come
+        int exchangeMs = 120000;
         int downloadStallMs = 60000; ///< a HEAD or GET that receives nothing fails after this
-        qint64 maxAnswerBytes = 4 * 1024 * 1024; ///< an answer that grows beyond is refused
+        qint64 maxAnswerBytes = 4 * 1024 * 1024; ///< one byte more and the answer is refused
+        int maxAnswerDepth = 256; ///< elements open at one time in the answer
+        int maxAnswerRequests = 10000; ///< request elements in one answer
     };
 
     VellUpdaterEngine();
