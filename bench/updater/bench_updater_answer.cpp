@@ -7,6 +7,7 @@
 //
 //   bench-updater-answer
 
+#include "TestAnswers.h"
 #include "UpdateResponseParser.h"
 
 #include <QByteArray>
@@ -23,66 +24,6 @@ namespace {
 
 constexpr int ChunkBytes = 4096;
 constexpr int FourMiB = 4 * 1024 * 1024;
-
-QByteArray request(int index, const QByteArray &changelog = QByteArray("fixed"))
-{
-    return "<request project='vell' name='c" + QByteArray::number(index)
-        + "' type='plugin'><version>2.0</version><changelog>" + changelog
-        + "</changelog><link>http://packages.vell.example/c" + QByteArray::number(index)
-        + ".zip</link></request>";
-}
-
-QByteArray nested(int depth)
-{
-    return QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
-}
-
-QByteArray billionLaughs()
-{
-    QByteArray dtd = "<!DOCTYPE response [<!ENTITY l0 'ha'>";
-    for (int i = 1; i < 10; ++i) {
-        const QByteArray previous = "&l" + QByteArray::number(i - 1) + ";";
-        dtd += "<!ENTITY l" + QByteArray::number(i) + " '" + previous.repeated(10) + "'>";
-    }
-    return dtd + "]><response><request name='x'><changelog>&l9;</changelog></request></response>";
-}
-
-QByteArray manyRequests(int count)
-{
-    QByteArray answer = "<response>";
-    answer.reserve(count * 10 + 32);
-    for (int i = 0; i < count; ++i) {
-        answer += "<request/>";
-    }
-    return answer + "</response>";
-}
-
-// Requests of about 4 KiB each up to 4 MiB in all: the largest legal answer.
-QByteArray largeLegalAnswer()
-{
-    QByteArray answer = "<?xml version='1.0' encoding='UTF-8'?><response>";
-    const QByteArray changelog = QByteArray(" - fixed a fault\n").repeated(230);
-    for (int i = 0; answer.size() + 8192 < FourMiB; ++i) {
-        answer += request(i, changelog);
-    }
-    return answer + "</response>";
-}
-
-QByteArray oneSection(const QByteArray &open, const QByteArray &close)
-{
-    const QByteArray head = "<response>" + open;
-    const QByteArray tail = close + request(0) + "</response>";
-    return head + QByteArray(FourMiB - head.size() - tail.size(), 'x') + tail;
-}
-
-QByteArray manyAttributes(int count)
-{
-    QByteArray tag = "<response";
-    for (int i = 0; i < count; ++i) {
-        tag += " a" + QByteArray::number(i) + "=''";
-    }
-    return tag + "/>";
-}
 
 struct Case
 {
@@ -145,33 +86,30 @@ double peakMiB(const Case &c, bool parse)
 
 int main()
 {
+    using namespace TestAnswers;
     const qint64 unbounded = qint64(1) << 40;
     const std::vector<Case> cases = {
         {"nothing (the process itself)", [] { return QByteArray(); }, FourMiB},
-        {"100,000 nested elements", [] { return nested(100000); }, FourMiB},
-        {"entity declarations (billion laughs)", billionLaughs, FourMiB},
-        {"external entity",
-            [] {
-                return QByteArray("<!DOCTYPE response [<!ENTITY x SYSTEM 'file:///etc/passwd'>]>"
-                                  "<response><request name='x'><changelog>&x;</changelog>"
-                                  "</request></response>");
-            },
-            FourMiB},
+        {"100,000 nested elements", [] { return nestedElements(100000); }, FourMiB},
+        {"entity declarations (billion laughs)", entityExpansion, FourMiB},
+        {"external entity", externalEntity, FourMiB},
         {"1,000,000 request elements", [] { return manyRequests(1000000); }, FourMiB},
         {"1,000,000 request elements, no size bound", [] { return manyRequests(1000000); },
             unbounded},
-        {"4 MiB legal answer, 1,000 requests", largeLegalAnswer, FourMiB},
+        {"4 MiB legal answer, 4 KiB requests", [] { return largeResponse(FourMiB); }, FourMiB},
         {"4 MiB change log in one request",
-            [] { return oneSection("<request name='x'><changelog>", "</changelog></request>"); },
-            FourMiB},
-        {"4 MiB comment", [] { return oneSection("<!--", "-->"); }, FourMiB},
-        {"4 MiB CDATA section", [] { return oneSection("<x><![CDATA[", "]]></x>"); }, FourMiB},
-        {"4 MiB processing instruction", [] { return oneSection("<?pi ", "?>"); }, FourMiB},
-        {"100,000 attributes on one element", [] { return manyAttributes(100000); }, FourMiB},
-        {"6.3 MB answer, 4 MiB bound",
-            []() -> QByteArray {
-                return "<response>" + request(0, QByteArray(6300000, 'x')) + "</response>";
+            [] {
+                return responseBehindSection(
+                    FourMiB, "<request name='x'><changelog>", "</changelog></request>");
             },
+            FourMiB},
+        {"4 MiB comment", [] { return responseBehindSection(FourMiB, "<!--", "-->"); }, FourMiB},
+        {"4 MiB CDATA section",
+            [] { return responseBehindSection(FourMiB, "<x><![CDATA[", "]]></x>"); }, FourMiB},
+        {"4 MiB processing instruction",
+            [] { return responseBehindSection(FourMiB, "<?pi ", "?>"); }, FourMiB},
+        {"100,000 attributes on one element", [] { return manyAttributes(100000); }, FourMiB},
+        {"6.3 MB answer, 4 MiB bound", [] { return response(1, QByteArray(6300000, 'x')); },
             FourMiB},
     };
     std::printf(

@@ -26,7 +26,9 @@ when it is newer than the queried one; otherwise the answer is "latest".
 Misbehaviour for tests: --segments splits each answer into several TCP
 segments, --stall never answers, --trailing appends bytes after the document,
 --flood sends an answer that never ends, --early answers as soon as the
-connection opens (offering every catalogue component), before the query.
+connection opens (offering every catalogue component), before the query,
+--answer-file sends a file's bytes instead of the catalogue's answer, and
+--chunk-size sends the answer in pieces of that many bytes.
 The catalogue is read again for every query, so tests may change it between
 runs. The server prints "listening on HOST:PORT" once it accepts connections
 (useful with --port 0) and serves until it is killed.
@@ -161,15 +163,22 @@ def serve(connection, options):
             while connection.recv(65536):
                 pass
             return
-        reply = answer(root, load_catalogue(options.catalogue))
+        if options.answer_file:
+            with open(options.answer_file, "rb") as handle:
+                reply = handle.read()
+        else:
+            reply = answer(root, load_catalogue(options.catalogue))
         reply += options.trailing.encode("utf-8")
         segments = max(1, options.segments)
-        size = -(-len(reply) // segments)
+        size = max(1, options.chunk_size or -(-len(reply) // segments))
         connection.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
-        for start in range(0, len(reply), size):
-            connection.sendall(reply[start:start + size])
-            if segments > 1:
-                time.sleep(options.segment_delay)
+        try:
+            for start in range(0, len(reply), size):
+                connection.sendall(reply[start:start + size])
+                if size < len(reply):
+                    time.sleep(options.segment_delay)
+        except OSError:
+            return  # the updater gave up on the answer
         # Like a real server, leave the connection open: the updater ends the
         # exchange once the answer parses.
         try:
@@ -189,6 +198,10 @@ def main():
                         help="split each answer into this many TCP segments")
     parser.add_argument("--segment-delay", type=float, default=0.05,
                         help="seconds between two segments")
+    parser.add_argument("--chunk-size", type=int, default=0,
+                        help="split each answer into pieces of this many bytes")
+    parser.add_argument("--answer-file",
+                        help="answer every query with this file's bytes")
     parser.add_argument("--stall", action="store_true", help="read queries but never answer")
     parser.add_argument("--flood", action="store_true",
                         help="answer with an endless, never completed document")

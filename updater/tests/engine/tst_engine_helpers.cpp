@@ -188,6 +188,8 @@ void EngineHelpersTest::engineWorksBelowTemporaryFolder()
     QCOMPARE(limits.connectMs, 30000);
     QCOMPARE(limits.writeMs, 30000);
     QCOMPARE(limits.answerSilenceMs, 30000);
+    QCOMPARE(limits.exchangeMs, 120000);
+    QCOMPARE(limits.maxAnswerBytes, qint64(4 * 1024 * 1024));
     QCOMPARE(limits.downloadStallMs, 60000);
     QCOMPARE(engine.getClientProgram(), QCoreApplication::applicationDirPath() + "/vell");
 }

@@ -3,6 +3,7 @@
 
 #include "EngineTestSupport.h"
 #include "ScriptedUserPrompt.h"
+#include "TestAnswers.h"
 #include "TestFiles.h"
 #include "Update.h"
 #include "VellUpdateServerAddress.h"
@@ -67,6 +68,11 @@ private slots:
     void reportsEveryComponentUpToDate();
     void failsOnBrokenAnswer_data();
     void failsOnBrokenAnswer();
+    void failsOnHostileAnswer_data();
+    void failsOnHostileAnswer();
+    void readsLargeAnswerInSmallChunks();
+    void answerSizeBoundIsExact_data();
+    void answerSizeBoundIsExact();
     void failsWithoutServer();
     void malformedServerAddressIsReported();
     void refillsUpdatesOnEachCheck();
@@ -74,6 +80,8 @@ private slots:
 private:
     bool startServer(
         const QVector<CatalogueEntry> &catalogue, const QStringList &options = QStringList());
+    bool startServerAnswering(const QByteArray &answer, const QStringList &options);
+    void expectCommunicationFailure();
     std::unique_ptr<VellUpdaterEngine> makeEngine(const QByteArray &clientOutput);
 
     std::unique_ptr<QTemporaryDir> dir;
@@ -116,6 +124,23 @@ bool EngineQueryTest::startServer(
     serverAddress.reset(
         new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
     return true;
+}
+
+// The server answers every query with these bytes, whatever it was asked.
+bool EngineQueryTest::startServerAnswering(const QByteArray &answer, const QStringList &options)
+{
+    const QString file = dir->filePath("answer.xml");
+    return writeFile(file, answer)
+        && startServer({}, QStringList {QStringLiteral("--answer-file"), file} + options);
+}
+
+void EngineQueryTest::expectCommunicationFailure()
+{
+    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
+    QCOMPARE(prompt.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(prompt.texts,
+        QStringList {QStringLiteral("An error occured while comunicating update "
+                                    "server. Check your internet connection.")});
 }
 
 std::unique_ptr<VellUpdaterEngine> EngineQueryTest::makeEngine(const QByteArray &clientOutput)
@@ -242,11 +267,99 @@ void EngineQueryTest::failsOnBrokenAnswer()
 
     QVERIFY(!engine->checkUpdates());
     QVERIFY(!engine->updatesAvailable());
-    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
-    QCOMPARE(prompt.titles, QStringList {QStringLiteral("Check updates")});
-    QCOMPARE(prompt.texts,
-        QStringList {QStringLiteral("An error occured while comunicating update "
-                                    "server. Check your internet connection.")});
+    expectCommunicationFailure();
+}
+
+// Answers that once crashed the updater, ate gigabytes or kept it waiting
+// for ever: each ends in the communication failure, with the default bounds.
+void EngineQueryTest::failsOnHostileAnswer_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<QStringList>("serverOptions");
+
+    using namespace TestAnswers;
+    QTest::newRow("100,000 nested elements") << nestedElements(100000) << QStringList();
+    QTest::newRow("entity declarations") << entityExpansion() << QStringList();
+    QTest::newRow("external entity") << externalEntity() << QStringList();
+    QTest::newRow("1,000,000 request elements") << manyRequests(1000000) << QStringList();
+    QTest::newRow("100,000 attributes") << manyAttributes(100000) << QStringList();
+    // One byte every 50 ms, well within the silence limit: only the deadline
+    // of the whole exchange ends it.
+    QTest::newRow("trickle under the silence limit")
+        << response(1)
+        << QStringList {QStringLiteral("--chunk-size"), QStringLiteral("1"),
+               QStringLiteral("--segment-delay"), QStringLiteral("0.05")};
+}
+
+void EngineQueryTest::failsOnHostileAnswer()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(QStringList, serverOptions);
+
+    QVERIFY(startServerAnswering(answer, serverOptions));
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+    VellUpdaterEngine::Limits limits = testLimits();
+    limits.answerSilenceMs = 2000;
+    limits.exchangeMs = 3000;
+    engine->setLimits(limits);
+
+    QVERIFY(!engine->checkUpdates());
+    QVERIFY(!engine->updatesAvailable());
+    expectCommunicationFailure();
+}
+
+void EngineQueryTest::readsLargeAnswerInSmallChunks()
+{
+    const int size = 4 * 1024 * 1024;
+    const QByteArray answer = TestAnswers::largeResponse(size);
+    QVERIFY(answer.size() <= size);
+    const int count = answer.count("<request ");
+    QVERIFY(startServerAnswering(answer,
+        {QStringLiteral("--chunk-size"), QStringLiteral("4096"), QStringLiteral("--segment-delay"),
+            QStringLiteral("0")}));
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+
+    QVERIFY(engine->checkUpdates());
+    QVERIFY(prompt.texts.isEmpty());
+    const QVector<Update *> updates = engine->getUpdates();
+    QCOMPARE(updates.size(), count);
+    const Update *last = updates.last();
+    QCOMPARE(last->getName(), "c" + std::to_string(count - 1));
+    QCOMPARE(
+        last->getLink(), "http://packages.vell.example/c" + std::to_string(count - 1) + ".zip");
+    QCOMPARE(last->getChangelog(), QByteArray(" - fixed a fault\n").repeated(230).toStdString());
+}
+
+void EngineQueryTest::answerSizeBoundIsExact_data()
+{
+    QTest::addColumn<int>("spare");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("exactly the bound") << 0 << true;
+    QTest::newRow("one byte beyond the bound") << -1 << false;
+}
+
+// Sent at once, the whole answer arrives in one read: the bound must hold
+// all the same.
+void EngineQueryTest::answerSizeBoundIsExact()
+{
+    QFETCH(int, spare);
+    QFETCH(bool, accepted);
+
+    const QByteArray answer = TestAnswers::response(3);
+    QVERIFY(startServerAnswering(answer, QStringList()));
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+    VellUpdaterEngine::Limits limits = testLimits();
+    limits.maxAnswerBytes = answer.size() + spare;
+    engine->setLimits(limits);
+
+    QCOMPARE(engine->checkUpdates(), accepted);
+    QCOMPARE(engine->getUpdates().size(), accepted ? 3 : 0);
+    if (!accepted) {
+        expectCommunicationFailure();
+    }
 }
 
 void EngineQueryTest::malformedServerAddressIsReported()

@@ -1,14 +1,66 @@
 // Turning the update server's response into Update records.
+#include "TestAnswers.h"
 #include "UpdateResponseParser.h"
 
 #include <QTextCodec>
 #include <QtTest>
+
+using Status = UpdateResponseParser::Status;
+Q_DECLARE_METATYPE(Status)
 
 namespace {
 
 QByteArray request(const QByteArray &attributes, const QByteArray &children)
 {
     return "<request " + attributes + ">" + children + "</request>";
+}
+
+/** Every field of every update, for comparing two parses. */
+QStringList describe(const std::vector<Update> &updates)
+{
+    QStringList lines;
+    for (const Update &u : updates) {
+        const std::string fields[]
+            = {u.getProject(), u.getName(), u.getType(), u.getVersion(), u.getDescription(),
+                u.getCopyrights(), u.getAuthor(), u.getWebpage(), u.getEmail(), u.getChangelog(),
+                u.getLink(), u.isCritical() ? "critical" : "-", std::to_string(u.getTimestamp())};
+        QStringList line;
+        for (const std::string &field : fields) {
+            line << QString::fromStdString(field);
+        }
+        lines << line.join(QLatin1Char('|'));
+    }
+    return lines;
+}
+
+struct ChunkedParse
+{
+    Status status = Status::Incomplete;
+    QString errorText;
+    std::vector<Update> updates;
+};
+
+/** Feeds answer in pieces of chunkBytes, as a socket might, then finishes. */
+ChunkedParse parseInChunks(const QByteArray &answer, int chunkBytes,
+    const UpdateResponseParser::Bounds &bounds = UpdateResponseParser::Bounds())
+{
+    UpdateResponseParser parser(bounds);
+    for (int offset = 0; offset < answer.size(); offset += chunkBytes) {
+        parser.addData(answer.mid(offset, chunkBytes));
+    }
+    ChunkedParse result;
+    result.status = parser.finish();
+    result.errorText = parser.errorString();
+    result.updates = parser.takeUpdates();
+    return result;
+}
+
+constexpr int FourMiB = 4 * 1024 * 1024;
+
+/** The length of the one long run of "x" in an answer behind a section. */
+int fillerSize(const QByteArray &answer)
+{
+    return answer.lastIndexOf("xx") - answer.indexOf("xx") + 2;
 }
 
 } // namespace
@@ -27,6 +79,14 @@ private Q_SLOTS:
     void textIsStoredAsUtf8();
     void incompleteDocumentsAreNotParsed_data();
     void incompleteDocumentsAreNotParsed();
+    void hostileAnswersAreRefused_data();
+    void hostileAnswersAreRefused();
+    void largeAnswersInSmallChunks_data();
+    void largeAnswersInSmallChunks();
+    void sizeBoundIsExact_data();
+    void sizeBoundIsExact();
+    void chunkingChangesNothing_data();
+    void chunkingChangesNothing();
 };
 
 void TestUpdateResponseParser::requestsYieldUpdates_data()
@@ -186,6 +246,156 @@ void TestUpdateResponseParser::incompleteDocumentsAreNotParsed()
     QVERIFY(!UpdateResponseParser::parse(document, updates, &error));
     QVERIFY(!error.isEmpty());
     QVERIFY(updates.empty());
+}
+
+void TestUpdateResponseParser::hostileAnswersAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<qint64>("maxBytes");
+
+    using namespace TestAnswers;
+    const qint64 bound = UpdateResponseParser::Bounds().maxBytes;
+    QTest::newRow("100,000 nested elements") << nestedElements(100000) << bound;
+    QTest::newRow("entity declarations") << entityExpansion() << bound;
+    QTest::newRow("external entity") << externalEntity() << bound;
+    QTest::newRow("document type alone")
+        << QByteArray("<!DOCTYPE response><response><request name='a'/></response>") << bound;
+    QTest::newRow("1,000,000 request elements, no size bound")
+        << manyRequests(1000000) << (qint64(1) << 40);
+    QTest::newRow("100,000 attributes") << manyAttributes(100000) << bound;
+    // Each level would keep the same text once more.
+    const int levels = 200;
+    QTest::newRow("nested requests repeating one text")
+        << QByteArray("<request><changelog>").repeated(levels) + QByteArray(64 * 1024, 'x')
+            + QByteArray("</changelog></request>").repeated(levels)
+        << bound;
+    QTest::newRow("bytes after the root") << QByteArray("<response/>junk") << bound;
+}
+
+// Each ends at once in a refusal, without waiting for more data.
+void TestUpdateResponseParser::hostileAnswersAreRefused()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(qint64, maxBytes);
+
+    UpdateResponseParser::Bounds bounds;
+    bounds.maxBytes = maxBytes;
+    const ChunkedParse parse = parseInChunks(answer, 4096, bounds);
+    QCOMPARE(parse.status, Status::Failed);
+    QVERIFY(!parse.errorText.isEmpty());
+    QVERIFY(parse.updates.empty());
+}
+
+void TestUpdateResponseParser::largeAnswersInSmallChunks_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<int>("updates");
+    QTest::addColumn<int>("firstChangelogSize");
+
+    using namespace TestAnswers;
+    const QByteArray requests = largeResponse(FourMiB);
+    QTest::newRow("4 MiB of requests") << requests << requests.count("<request ")
+                                       << QByteArray(" - fixed a fault\n").repeated(230).size();
+    const QByteArray changelog = responseBehindSection(
+        FourMiB, "<request name='big'><changelog>", "</changelog></request>");
+    QTest::newRow("4 MiB change log") << changelog << 2 << fillerSize(changelog);
+    const QByteArray cdata = responseBehindSection(
+        FourMiB, "<request name='big'><changelog><![CDATA[", "]]></changelog></request>");
+    QTest::newRow("4 MiB CDATA section") << cdata << 2 << fillerSize(cdata);
+    QTest::newRow("4 MiB comment") << responseBehindSection(FourMiB, "<!--", "-->") << 1 << 5;
+    QTest::newRow("4 MiB processing instruction")
+        << responseBehindSection(FourMiB, "<?filler ", "?>") << 1 << 5;
+}
+
+// Each chunk is read once: a section longer than many chunks is not read
+// again from its start with every chunk (the benchmark shows the time).
+void TestUpdateResponseParser::largeAnswersInSmallChunks()
+{
+    QFETCH(QByteArray, answer);
+    QFETCH(int, updates);
+    QFETCH(int, firstChangelogSize);
+
+    QVERIFY(answer.size() <= FourMiB);
+    const ChunkedParse parse = parseInChunks(answer, 4096);
+    QVERIFY2(parse.status == Status::Complete, qPrintable(parse.errorText));
+    QCOMPARE(int(parse.updates.size()), updates);
+    QCOMPARE(int(parse.updates.front().getChangelog().size()), firstChangelogSize);
+}
+
+void TestUpdateResponseParser::sizeBoundIsExact_data()
+{
+    QTest::addColumn<int>("chunkBytes");
+    QTest::addColumn<int>("spare");
+    QTest::addColumn<Status>("status");
+
+    for (const int chunkBytes : {1 << 20, 7}) {
+        const QByteArray how = chunkBytes > 7 ? "at once" : "in 7-byte chunks";
+        QTest::addRow("exactly the bound, %s", how.constData())
+            << chunkBytes << 0 << Status::Complete;
+        QTest::addRow("one byte beyond, %s", how.constData()) << chunkBytes << -1 << Status::Failed;
+    }
+}
+
+void TestUpdateResponseParser::sizeBoundIsExact()
+{
+    QFETCH(int, chunkBytes);
+    QFETCH(int, spare);
+    QFETCH(Status, status);
+
+    const QByteArray answer = TestAnswers::response(2);
+    UpdateResponseParser::Bounds bounds;
+    bounds.maxBytes = answer.size() + spare;
+    QCOMPARE(parseInChunks(answer, chunkBytes, bounds).status, status);
+}
+
+void TestUpdateResponseParser::chunkingChangesNothing_data()
+{
+    QTest::addColumn<QByteArray>("answer");
+
+    const QByteArray update = "<version>2</version><link>http://h/p.zip</link>";
+    QTest::newRow("markup look-alikes in sections")
+        << "<?xml version='1.0'?><!-- <request name='no'/> - -> --><response>"
+            + request("name='a'",
+                "<changelog>one<![CDATA[ <b>]]b]> ]]]><?pi a?b > c?"
+                "?>two</changelog>"
+                    + update)
+            + "<!----></response><!-- after -->";
+    QTest::newRow("quotes, > and = in attribute values") << "<response>"
+            + request("name='a>b=c' project=\"it's\" type=\"x'y\"", update) + "</response>";
+    QTest::newRow("marks and nested requests") << "<response>" + request("name='a'", "<latest/>")
+            + request(
+                "name='b'", "<description>x" + request("name='c'", update) + "y</description>")
+            + "</response>";
+    QTest::newRow("blank text between markup") << "<response>"
+            + request("name='a'", "<changelog> <b>x</b> \n <!-- --> &#32; </changelog>")
+            + "</response>";
+    const QString polish = QStringLiteral("Zażółć gęślą jaźń");
+    const QByteArray polishRequest = "<request name='" + polish.toUtf8() + "'><changelog>"
+        + polish.toUtf8() + "</changelog></request>";
+    QTextCodec *latin2 = QTextCodec::codecForName("ISO-8859-2");
+    QTest::newRow("ISO-8859-2") << "<?xml version='1.0' encoding='ISO-8859-2'?>"
+            + latin2->fromUnicode(QString::fromUtf8(polishRequest));
+    // The codec writes the byte order mark.
+    for (const char *utf16 : {"UTF-16LE", "UTF-16BE"}) {
+        QTest::newRow(utf16) << QTextCodec::codecForName(utf16)->fromUnicode(
+            QString::fromUtf8("<!-- x --><response><?pi ?>" + polishRequest + "</response>"));
+    }
+}
+
+// However the answer is cut into chunks, it gives the same updates.
+void TestUpdateResponseParser::chunkingChangesNothing()
+{
+    QFETCH(QByteArray, answer);
+
+    std::vector<Update> whole;
+    QString error;
+    QVERIFY2(UpdateResponseParser::parse(answer, whole, &error), qPrintable(error));
+    QVERIFY(!whole.empty());
+    for (const int chunkBytes : {1, 2, 3, 5}) {
+        const ChunkedParse parse = parseInChunks(answer, chunkBytes);
+        QVERIFY2(parse.status == Status::Complete, qPrintable(parse.errorText));
+        QCOMPARE(describe(parse.updates), describe(whole));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestUpdateResponseParser)
