@@ -1,9 +1,11 @@
 // Download benchmark: the engine fetches one large package from python's
-// http.server on loopback port 80 (inside a private network namespace), beside
-// curl fetching the same file from the same server; prints both throughputs
-// and the whole run's peak memory.
+// http.server on loopback port 80 (inside a private network namespace), and
+// curl fetches the same file from the same server. The two take turns, curl
+// then the engine, pair after pair (A B A B ...), so that both meet the same
+// load and page cache; prints each pair's throughputs and their ratio, the
+// median ratio, and the peak memory before and after all the engine's runs.
 //
-//   bench-updater-download [size in MiB, default 200]
+//   bench-updater-download [size in MiB, default 200] [pairs, default 5]
 
 #include "EngineTestSupport.h"
 #include "TestFiles.h"
@@ -17,8 +19,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
-#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -28,8 +30,9 @@ qint64 statusFigureKiB(const char *key)
 {
     const QByteArray status = readFile(QStringLiteral("/proc/self/status"));
     for (const QByteArray &line : status.split('\n')) {
-        if (line.startsWith(key))
+        if (line.startsWith(key)) {
             return line.mid(qstrlen(key)).trimmed().split(' ').first().toLongLong();
+        }
     }
     return -1;
 }
@@ -44,8 +47,9 @@ bool waitForPort80()
     for (int i = 0; i < 200; ++i) {
         QTcpSocket probe;
         probe.connectToHost(QStringLiteral("127.0.0.1"), 80);
-        if (probe.waitForConnected(100))
+        if (probe.waitForConnected(100)) {
             return true;
+        }
         QThread::msleep(50);
     }
     return false;
@@ -57,6 +61,49 @@ int fail(const char *what)
     return 1;
 }
 
+const QString PackageUrl = QStringLiteral("http://127.0.0.1/package.zip");
+
+/** curl fetching the package into output; the time in ms, or -1 on failure. */
+qint64 timeCurl(const QString &output)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QProcess curl;
+    curl.start(QStringLiteral("curl"),
+        {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), output, PackageUrl});
+    if (!curl.waitForFinished(600000) || curl.exitStatus() != QProcess::NormalExit
+        || curl.exitCode() != 0) {
+        return -1;
+    }
+    return timer.elapsed();
+}
+
+/** One whole download run of the engine (HEAD and GET); the time in ms, or -1. */
+qint64 timeEngine(VellUpdaterEngine &engine, qint64 expectedSize)
+{
+    QEventLoop loop;
+    bool failed = false;
+    const auto finished
+        = QObject::connect(&engine, &VellUpdaterEngine::downloadFinished, &loop, &QEventLoop::quit);
+    const auto error
+        = QObject::connect(&engine, &VellUpdaterEngine::error, &loop, [&](const QString &text) {
+              std::fprintf(stderr, "bench-updater-download: %s\n", qPrintable(text));
+              failed = true;
+              loop.quit();
+          });
+    QElapsedTimer timer;
+    timer.start();
+    engine.beginDownload();
+    loop.exec();
+    const qint64 ms = timer.elapsed();
+    QObject::disconnect(finished);
+    QObject::disconnect(error);
+    const QString stored = engine.workDirectory() + QStringLiteral("package.zip");
+    const bool complete = QFileInfo(stored).size() == expectedSize;
+    removeDir(engine.workDirectory());
+    return failed || !complete ? -1 : ms;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -64,17 +111,21 @@ int main(int argc, char *argv[])
     reexecInNetworkNamespace(argc, argv, {});
     QCoreApplication app(argc, argv);
     const qint64 sizeMiB = argc > 1 ? QByteArray(argv[1]).toLongLong() : 200;
-    if (sizeMiB <= 0)
-        return fail("the size must be a positive number of MiB");
+    const int pairs = argc > 2 ? QByteArray(argv[2]).toInt() : 5;
+    if (sizeMiB <= 0 || pairs <= 0) {
+        return fail("the size and the number of pairs must be positive");
+    }
     const qint64 size = sizeMiB * 1024 * 1024;
 
     QTemporaryDir dir;
-    if (!dir.isValid())
+    if (!dir.isValid()) {
         return fail("no temporary folder");
+    }
     const QString root = dir.filePath(QStringLiteral("www"));
     QFile package(root + QStringLiteral("/package.zip"));
-    if (!QDir().mkpath(root) || !package.open(QIODevice::WriteOnly) || !package.resize(size))
+    if (!QDir().mkpath(root) || !package.open(QIODevice::WriteOnly) || !package.resize(size)) {
         return fail("cannot create the package");
+    }
     package.close();
     QDir().mkpath(dir.filePath(QStringLiteral("tmp")));
     ScopedEnvironment tmp("TMPDIR", QFile::encodeName(dir.filePath(QStringLiteral("tmp"))));
@@ -86,75 +137,61 @@ int main(int argc, char *argv[])
         {QStringLiteral("-m"), QStringLiteral("http.server"), QStringLiteral("80"),
             QStringLiteral("--bind"), QStringLiteral("127.0.0.1"), QStringLiteral("--directory"),
             root});
-    if (!http.waitForStarted(10000) || !waitForPort80())
+    if (!http.waitForStarted(10000) || !waitForPort80()) {
         return fail("the HTTP server did not start");
-
-    // One unmeasured fetch first, so both measured runs find the file in the page cache.
-    const auto runCurl = [&](const QString &output) {
-        QProcess curl;
-        curl.start(QStringLiteral("curl"),
-            {QStringLiteral("-s"), QStringLiteral("-f"), QStringLiteral("-o"), output,
-                QStringLiteral("http://127.0.0.1/package.zip")});
-        return curl.waitForFinished(600000) && curl.exitStatus() == QProcess::NormalExit
-            && curl.exitCode() == 0;
-    };
-    if (!runCurl(QProcess::nullDevice()))
-        return fail("curl failed");
-    QElapsedTimer timer;
-    timer.start();
-    if (!runCurl(dir.filePath(QStringLiteral("curl.zip"))))
-        return fail("curl failed");
-    const qint64 curlMs = timer.elapsed();
-    QFile::remove(dir.filePath(QStringLiteral("curl.zip")));
+    }
 
     CatalogueEntry entry;
     entry.project = QStringLiteral("vell");
     entry.name = QStringLiteral("bench");
     entry.type = QStringLiteral("app");
     entry.version = QStringLiteral("2.0");
-    entry.link = QStringLiteral("http://127.0.0.1/package.zip");
+    entry.link = PackageUrl;
     const QString client = dir.filePath(QStringLiteral("client/vell"));
     UpdateServerProcess updateServer;
     if (!writeCatalogue(dir.filePath(QStringLiteral("catalogue")), {entry})
         || !writeStubClient(client, queryFor({QStringLiteral("vell bench app 1.0")}))
-        || !updateServer.start(dir.filePath(QStringLiteral("catalogue"))))
+        || !updateServer.start(dir.filePath(QStringLiteral("catalogue")))) {
         return fail("cannot start the update server");
+    }
     ScopedEnvironment address(VellUpdateServerAddress::EnvironmentVariable, updateServer.address());
 
     VellUpdaterEngine engine;
     engine.setClientProgram(client);
-    if (!engine.checkUpdates() || !engine.updatesAvailable())
+    if (!engine.checkUpdates() || !engine.updatesAvailable()) {
         return fail("the update check failed");
+    }
 
+    // One unmeasured fetch first, so that every measured run finds the file
+    // in the page cache.
+    if (timeCurl(QProcess::nullDevice()) < 0) {
+        return fail("curl failed");
+    }
     const qint64 peakBeforeKiB = statusFigureKiB("VmHWM:");
-    QEventLoop loop;
-    QString error;
-    QObject::connect(&engine, &VellUpdaterEngine::downloadFinished, &loop, &QEventLoop::quit);
-    QObject::connect(&engine, &VellUpdaterEngine::error, &loop, [&](const QString &text) {
-        error = text;
-        loop.quit();
-    });
-    timer.restart();
-    engine.beginDownload();
-    loop.exec();
-    const qint64 engineMs = timer.elapsed();
-    if (!error.isEmpty())
-        return fail(qPrintable(error));
-    const qint64 stored = QFileInfo(engine.workDirectory() + QStringLiteral("package.zip")).size();
-    if (stored != size)
-        return fail("the stored package has the wrong size");
-    removeDir(engine.workDirectory());
-
-    struct rusage usage;
-    ::getrusage(RUSAGE_SELF, &usage);
-    std::printf("package size:             %lld MiB over loopback HTTP, port 80\n",
-        static_cast<long long>(sizeMiB));
-    std::printf("curl:                     %8.1f MiB/s  (%lld ms)\n", mibPerSecond(size, curlMs),
-        static_cast<long long>(curlMs));
-    std::printf("engine:                   %8.1f MiB/s  (%lld ms)\n", mibPerSecond(size, engineMs),
-        static_cast<long long>(engineMs));
-    std::printf("peak memory before:       %8.1f MiB\n", peakBeforeKiB / 1024.0);
-    std::printf("peak memory, whole run:   %8.1f MiB\n", usage.ru_maxrss / 1024.0);
+    const QString curlOutput = dir.filePath(QStringLiteral("curl.zip"));
+    std::printf("package: %lld MiB over loopback HTTP, port 80; %d pairs, curl then engine\n",
+        static_cast<long long>(sizeMiB), pairs);
+    std::printf("%4s %14s %14s %8s\n", "pair", "curl MiB/s", "engine MiB/s", "ratio");
+    std::vector<double> ratios;
+    for (int pair = 1; pair <= pairs; ++pair) {
+        const qint64 curlMs = timeCurl(curlOutput);
+        QFile::remove(curlOutput);
+        const qint64 engineMs = timeEngine(engine, size);
+        if (curlMs < 0 || engineMs < 0) {
+            return fail(curlMs < 0 ? "curl failed" : "the engine's download failed");
+        }
+        const double curlRate = mibPerSecond(size, curlMs);
+        const double engineRate = mibPerSecond(size, engineMs);
+        ratios.push_back(engineRate / curlRate);
+        std::printf("%4d %14.1f %14.1f %8.2f\n", pair, curlRate, engineRate, ratios.back());
+        std::fflush(stdout);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("engine / curl: median %.2f, lowest %.2f, highest %.2f\n",
+        ratios[ratios.size() / 2], ratios.front(), ratios.back());
+    std::printf("peak memory before the downloads: %6.1f MiB\n", peakBeforeKiB / 1024.0);
+    std::printf(
+        "peak memory after %d downloads:   %6.1f MiB\n", pairs, statusFigureKiB("VmHWM:") / 1024.0);
 
     http.kill();
     http.waitForFinished(5000);
