@@ -28,7 +28,7 @@
 namespace {
 
 // Small enough to keep memory flat, large enough for few system calls.
-constexpr qint64 ChunkSize = 64 * 1024;
+constexpr qint64 ChunkSize = 1024 * 1024;
 constexpr int HttpPort = 80;
 
 QString fromLatin1(const std::string &bytes)
