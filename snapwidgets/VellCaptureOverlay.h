@@ -6,22 +6,25 @@
 #include <QPoint>
 #include <QRect>
 #include <QRegion>
-#include <QSize>
 
 class QPainter;
 class QPixmap;
 
-// What the capture widget draws over the frozen screen: a dashed cross-hair
+// What the capture widget draws over the frozen desktop: a dashed cross-hair
 // through the pointer and, while a valid rectangle is dragged out, dashed
 // guide lines through its top and left and the rectangle itself filled with
-// half-transparent green. All in widget coordinates.
+// half-transparent green. The lines run across the whole desktop, over every
+// monitor. All in device pixels of the desktop (see VellDesktopLayout).
 class VELL_SNAPWIDGETS_EXPORT VellCaptureOverlay
 {
 public:
-    VellCaptureOverlay(const QSize &area, const QPoint &crosshair, const QRect &selection);
+    VellCaptureOverlay(const QRect &area, const QPoint &crosshair, const QRect &selection);
 
-    // Draws the frozen screen at (0, 0) and the overlay on top of it.
-    void paint(QPainter &painter, const QPixmap &screen) const;
+    // Paints one monitor: the painter works in the logical coordinates of a
+    // window covering the monitor, `screen` is the monitor's frozen picture at
+    // its device pixel ratio, and `origin` the desktop position of its
+    // top-left device pixel.
+    void paint(QPainter &painter, const QPixmap &screen, const QPoint &origin) const;
 
     // The part of the area whose pixels differ between two overlays; painting
     // only that part turns a picture of `before` into one of `after`.
@@ -33,7 +36,7 @@ private:
     QRegion lineBands() const;
     QRegion selectionArea() const;
 
-    QSize area;
+    QRect area;
     QPoint crosshair;
     QRect selection;
 };

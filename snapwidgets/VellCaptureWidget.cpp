@@ -2,6 +2,8 @@
 
 #include "VellCaptureGeometry.h"
 #include "VellCaptureOverlay.h"
+#include "VellFrozenDesktop.h"
+#include "VellScreenCover.h"
 
 #include <QCursor>
 #include <QGuiApplication>
@@ -19,26 +21,24 @@ namespace {
 // Gives the window system time to settle before the widget covers the screen.
 constexpr int showDelayMs = 200;
 
-QPixmap grabDesktop()
+int primaryScreenIndex()
 {
-    QScreen *screen = QGuiApplication::primaryScreen();
-    return screen ? screen->grabWindow(0) : QPixmap();
-}
-
-QSize logicalSize(const QPixmap &pixmap)
-{
-    return (QSizeF(pixmap.size()) / pixmap.devicePixelRatio()).toSize();
+    const int index = QGuiApplication::screens().indexOf(QGuiApplication::primaryScreen());
+    return index < 0 ? 0 : index;
 }
 } // namespace
 
 VellCaptureWidget::VellCaptureWidget(QWidget *parent)
     : QWidget(parent)
-    , screenPixmap(grabDesktop())
+    , desktop(std::make_unique<VellFrozenDesktop>(VellFrozenDesktop::grab()))
+    , ownScreen(primaryScreenIndex())
 {
     region = nullptr;
-    resize(logicalSize(screenPixmap));
-    move(0, 0);
-    crosshair = mapFromGlobal(QCursor::pos());
+    const QVector<VellDesktopLayout::Screen> &screens = desktop->layout().screens();
+    if (ownScreen < screens.size()) {
+        setGeometry(screens.at(ownScreen).logical);
+    }
+    crosshair = desktop->layout().toDevice(QCursor::pos());
     setAttribute(Qt::WA_MouseTracking);
     setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     // Every paint covers its whole area with the picture.
@@ -56,10 +56,32 @@ QImage *VellCaptureWidget::getSelectedRegion()
 
 void VellCaptureWidget::init()
 {
+    const QVector<VellDesktopLayout::Screen> &screens = desktop->layout().screens();
     showFullScreen();
-    resize(logicalSize(screenPixmap));
-    crosshair = mapFromGlobal(QCursor::pos());
+    if (ownScreen < screens.size()) {
+        setGeometry(screens.at(ownScreen).logical);
+    }
+    if (isWindow()) {
+        coverFurtherScreens();
+    }
+    crosshair = desktop->layout().toDevice(QCursor::pos());
+    // Every pointer event of the desktop comes here, over any monitor.
     grabMouse();
+}
+
+void VellCaptureWidget::coverFurtherScreens()
+{
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    covers.clear();
+    covers.resize(desktop->layout().screens().size());
+    for (int i = 0; i < int(covers.size()) && i < screens.size(); ++i) {
+        if (i == ownScreen) {
+            continue;
+        }
+        covers[i] = std::make_unique<VellScreenCover>(
+            screens.at(i), this, [this, i](QPainter &painter) { paintScreen(painter, i); });
+        covers[i]->showFullScreen();
+    }
 }
 
 void VellCaptureWidget::keyPressEvent(QKeyEvent *event)
@@ -77,46 +99,39 @@ void VellCaptureWidget::mousePressEvent(QMouseEvent *event)
         return;
     }
     const VellCaptureOverlay before = overlay();
-    startPoint = event->pos();
-    crosshair = event->pos();
+    startPoint = devicePosition(event);
+    crosshair = startPoint;
     // Only the top-left corner moves; the far corner stays where the last drag
     // left it (-1, -1 before any drag, so a click without a move selects nothing,
     // and a second button pressed mid-drag keeps the far corner).
     selection.setTopLeft(startPoint);
     pressed = true;
-    update(VellCaptureOverlay::changedRegion(before, overlay()));
+    repaintChanged(before);
 }
 
 void VellCaptureWidget::mouseMoveEvent(QMouseEvent *event)
 {
     const VellCaptureOverlay before = overlay();
-    crosshair = event->pos();
+    crosshair = devicePosition(event);
     if (pressed) {
-        selection = VellCaptureGeometry::normalisedSelection(startPoint, event->pos());
+        selection = VellCaptureGeometry::normalisedSelection(startPoint, crosshair);
     }
-    // Painted at once so that the cross-hair follows the pointer; only what
-    // changed, since a full repaint of a 4K screen can take longer than a frame
-    // (see bench/snapwidgets).
-    repaint(VellCaptureOverlay::changedRegion(before, overlay()));
+    repaintChanged(before);
 }
 
 void VellCaptureWidget::mouseReleaseEvent(QMouseEvent *)
 {
-    const QRect pixels = VellCaptureGeometry::devicePixelRect(
-        selection, screenPixmap.devicePixelRatio(), screenPixmap.size());
     // Invalid when nothing was dragged out (a click, or a press alone).
-    if (pixels.isValid()) {
-        region = new QImage(screenPixmap.copy(pixels).toImage());
+    if (selection.isValid()) {
+        region = new QImage(desktop->copy(selection));
     }
     close();
 }
 
 void VellCaptureWidget::paintEvent(QPaintEvent *)
 {
-    // The painter is clipped to the event's region, so only that part of the
-    // picture is copied.
     QPainter painter(this);
-    overlay().paint(painter, screenPixmap);
+    paintScreen(painter, ownScreen);
 }
 
 void VellCaptureWidget::hideEvent(QHideEvent *event)
@@ -126,10 +141,57 @@ void VellCaptureWidget::hideEvent(QHideEvent *event)
     if (mouseGrabber() == this) {
         releaseMouse();
     }
+    covers.clear();
     QWidget::hideEvent(event);
 }
 
 VellCaptureOverlay VellCaptureWidget::overlay() const
 {
-    return VellCaptureOverlay(logicalSize(screenPixmap), crosshair, selection);
+    return VellCaptureOverlay(desktop->layout().deviceBounds(), crosshair, selection);
+}
+
+QPoint VellCaptureWidget::devicePosition(const QMouseEvent *event) const
+{
+    // The screen position, not the widget position: with the mouse grabbed,
+    // events over every monitor arrive here, and only the screen position
+    // is mapped by the ratio of the monitor the pointer is on.
+    return desktop->layout().toDevice(event->screenPos());
+}
+
+void VellCaptureWidget::paintScreen(QPainter &painter, int screen) const
+{
+    if (screen >= desktop->layout().screens().size()) {
+        return;
+    }
+    // The painter is clipped to the event's region, so only that part of the
+    // picture is copied.
+    overlay().paint(
+        painter, desktop->picture(screen), desktop->layout().screens().at(screen).device.topLeft());
+}
+
+void VellCaptureWidget::repaintChanged(const VellCaptureOverlay &before)
+{
+    // Painted at once so that the cross-hair follows the pointer; only what
+    // changed, since a full repaint of a 4K screen can take longer than a frame
+    // (see bench/snapwidgets).
+    const QRegion changed = VellCaptureOverlay::changedRegion(before, overlay());
+    const int screens = desktop->layout().screens().size();
+    for (int i = 0; i < screens; ++i) {
+        QWidget *window = windowOver(i);
+        if (!window || !window->isVisible()) {
+            continue;
+        }
+        const QRegion local = desktop->layout().toLocalLogical(changed, i);
+        if (!local.isEmpty()) {
+            window->repaint(local);
+        }
+    }
+}
+
+QWidget *VellCaptureWidget::windowOver(int screen)
+{
+    if (screen == ownScreen) {
+        return this;
+    }
+    return size_t(screen) < covers.size() ? covers[screen].get() : nullptr;
 }

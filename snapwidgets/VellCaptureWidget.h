@@ -3,18 +3,32 @@
 
 #include "VellSnapWidgetsExport.h"
 
-#include <QPixmap>
 #include <QPoint>
 #include <QRect>
 #include <QWidget>
 
-class QImage;
-class VellCaptureOverlay;
+#include <memory>
+#include <vector>
 
-// A frameless full-screen window showing a frozen picture of the desktop on
-// which the user drags out a rectangle. The widget closes itself on release,
-// Escape or a right-button press; afterwards getSelectedRegion() gives the
-// chosen part of the picture, or null when the capture was cancelled.
+class QImage;
+class QScreen;
+class VellCaptureOverlay;
+class VellFrozenDesktop;
+class VellScreenCover;
+
+// A frameless full-screen window showing a frozen picture of the whole
+// desktop, every monitor at its own place, on which the user drags out a
+// rectangle. The widget covers the primary monitor and puts a window of its
+// own over each further monitor, so a drag may start and end anywhere. It
+// closes itself on release, Escape or a right-button press; afterwards
+// getSelectedRegion() gives the chosen part of the picture, or null when the
+// capture was cancelled.
+//
+// The region holds the device pixels of the X root window from the pixel
+// pressed to the pixel released, both included, whichever monitors they lie
+// on; pixels that no monitor shows are black. Its devicePixelRatio() is the
+// ratio of the monitors it spans when they share one (so it shows at its
+// logical size there), and 1 when it spans monitors of different ratios.
 class VELL_SNAPWIDGETS_EXPORT VellCaptureWidget : public QWidget
 {
     Q_OBJECT
@@ -40,15 +54,27 @@ private Q_SLOTS:
 
 private:
     VellCaptureOverlay overlay() const;
+    QPoint devicePosition(const QMouseEvent *event) const;
+    void paintScreen(QPainter &painter, int screen) const;
+    // Repaints at once what changed on each monitor since `before`.
+    void repaintChanged(const VellCaptureOverlay &before);
+    void coverFurtherScreens();
+    // The window showing a monitor, null when none does (yet).
+    QWidget *windowOver(int screen);
 
-    QPixmap screenPixmap;
-    // In widget coordinates, right and bottom inclusive; invalid until a drag.
+    std::unique_ptr<VellFrozenDesktop> desktop;
+    // The monitor this widget covers: the primary one.
+    int ownScreen = 0;
+    // One per monitor, null for ownScreen; only while the widget is shown.
+    std::vector<std::unique_ptr<VellScreenCover>> covers;
+    // In device pixels of the desktop, right and bottom inclusive; invalid
+    // until a drag.
     QRect selection;
     QPoint startPoint;
     bool pressed = false;
-    // Where the cross-hair is drawn: the pointer position of the last event,
-    // rather than the pointer read at paint time, so that a move knows which
-    // bands it has to repaint.
+    // Where the cross-hair is drawn, in device pixels: the pointer position
+    // of the last event rather than the pointer read at paint time, so that a
+    // move knows which bands it has to repaint.
     QPoint crosshair;
 
     static QImage *region;

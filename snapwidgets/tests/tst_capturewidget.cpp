@@ -181,8 +181,11 @@ void tst_CaptureWidget::dragCutsThatPartOfTheFrozenScreen()
 
     std::unique_ptr<QImage> region(VellCaptureWidget::getSelectedRegion());
     QVERIFY(region);
-    const QRect devicePixels(expected.topLeft() * ratio, expected.size() * ratio);
+    // The pointer moved in device pixels: the region runs from the pixel
+    // pressed to the pixel released, both included.
+    const QRect devicePixels(expected.topLeft() * ratio, expected.bottomRight() * ratio);
     QCOMPARE(region->size(), devicePixels.size());
+    QCOMPARE(region->devicePixelRatio(), qreal(ratio));
     QCOMPARE(plainRgb(*region), plainRgb(pictureWindow->picture.copy(devicePixels)));
 }
 
@@ -276,7 +279,7 @@ void tst_CaptureWidget::secondWidgetClearsTheRegion()
 
     VellCaptureWidget second;
     QCOMPARE(VellCaptureWidget::getSelectedRegion(), nullptr);
-    QCOMPARE(untaken->size(), QSize(21, 21) * ratio);
+    QCOMPARE(untaken->size(), QSize(20, 20) * ratio + QSize(1, 1));
 }
 
 QTEST_MAIN(tst_CaptureWidget)
