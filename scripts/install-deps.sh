@@ -13,6 +13,7 @@ libsqlite3-dev sqlite3
 libx11-dev
 xvfb xauth xdotool x11-utils
 qttranslations5-l10n
+xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 zip unzip curl python3 iproute2 util-linux
 clang-format
 lintian dpkg-dev file
