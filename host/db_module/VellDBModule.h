@@ -13,12 +13,23 @@ class VellDBConnection;
  * Hands out connections to the client's SQLite 3 databases.
  *
  * Every connection opened for writing runs in write-ahead-log mode with
- * synchronous=NORMAL: a commit appends to the log without waiting for the disk,
- * and a crash of the process never loses a committed transaction (the log is
- * in the operating system's hands once written); only a power failure may
- * drop the last transactions, never corrupting the file. This is several
- * times faster than the rollback journal with synchronous=FULL for the
- * archive's many small transactions.
+ * synchronous=NORMAL where it can: a commit appends to the log without waiting
+ * for the disk, and a crash of the process never loses a committed
+ * transaction (the log is in the operating system's hands once written); only
+ * a power failure may drop the last transactions, never corrupting the file.
+ * This is several times faster than the rollback journal with synchronous=FULL
+ * for the archive's many small transactions. The log is copied back into the
+ * database once it holds 16 MiB, before the next statement outside a
+ * transaction, and when the last connection closes.
+ *
+ * Where the log cannot be used (another process reads a database in rollback
+ * mode, the folder takes no new file, the disk is full) the connection keeps
+ * the database's journal mode; where the file cannot be written at all it is
+ * opened for reading only, and every changing statement fails.
+ *
+ * A statement waits up to 5 s for a lock that another process holds; once a
+ * lock outlasted that, the following statements fail at once until one gets
+ * through, so a locked database stalls the caller once, not per statement.
  */
 class DB_MODULE_EXPORT VellDBModule
 {
@@ -32,8 +43,9 @@ public:
      * reading and writing, creating the file when it does not exist.
      *
      * Returns a connection owned by the caller, or null when there is no
-     * database: an empty name, a file that cannot be opened or created, or a
-     * file that is not an SQLite database.
+     * database: an empty name, a file that can neither be opened nor created,
+     * or a file that is not an SQLite database. A file that SQLite can read
+     * but not write gives a read-only connection, whatever @p flag says.
      */
     static VellDBConnection *getDBConnection(const QString &databaseName, bool flag);
 };

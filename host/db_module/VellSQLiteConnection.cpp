@@ -2,10 +2,13 @@
 
 #include "VellDBResult.h"
 
+#include <QFileInfo>
 #include <QLatin1String>
+#include <QUrl>
 
 #include <sqlite3.h>
 
+#include <iterator>
 #include <limits>
 
 namespace VellDatabase {
@@ -15,7 +18,19 @@ namespace {
 // Enough for every statement shape of the archive, including the variants of
 // its IN lists; a text seen once only costs one slot until it ages out.
 constexpr int StatementCacheCapacity = 128;
+// How long a statement waits for another process's lock before it fails.
 constexpr int BusyTimeoutMs = 5000;
+// Rows that ANALYZE reads per index: enough for the planner to tell a
+// dictionary from a link table, cheap on any archive (a few milliseconds
+// where a full analysis of a million messages reads every page for seconds).
+const char *const AnalysisLimit = "PRAGMA analysis_limit = 1000";
+// Pages the write-ahead log may hold before it is copied back into the
+// database (16 MiB). The copy runs before the next transaction begins, not
+// inside a COMMIT, so a recording call pays for it at most once per this much
+// written instead of every time the log passes SQLite's 1000 pages.
+constexpr int CheckpointPages = 4096;
+// What the log file keeps of its size after a checkpoint reset it.
+const char *const JournalSizeLimit = "PRAGMA journal_size_limit = 16777216";
 
 // Reading an archive of a million messages touches a few hundred megabytes
 // of index pages: a larger page cache and a memory map keep repeated searches
@@ -60,17 +75,57 @@ bool isBlank(const char *text)
     return true;
 }
 
+// The value as text, converted once: integers are formatted directly and
+// texts decoded from the UTF-8 the database holds, without SQLite's own
+// conversion to UTF-16 in between.
 QString columnText(sqlite3_stmt *statement, int column)
 {
-    if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
+    switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
         return QString();
+    case SQLITE_INTEGER:
+        return QString::number(sqlite3_column_int64(statement, column));
+    default: {
+        // Reals take SQLite's own text form; blobs are read as UTF-8 text.
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(statement, column));
+        const int bytes = sqlite3_column_bytes(statement, column);
+        if (!text || bytes == 0) {
+            return QString(QLatin1String("")); // empty, but not null
+        }
+        return QString::fromUtf8(text, bytes);
     }
-    const auto *text = static_cast<const QChar *>(sqlite3_column_text16(statement, column));
-    const int bytes = sqlite3_column_bytes16(statement, column);
-    if (!text || bytes == 0) {
-        return QString(QLatin1String("")); // empty, but not null
     }
-    return QString(text, bytes / int(sizeof(QChar)));
+}
+
+// Every way to open @p databaseName for @p mode, the most capable first.
+struct OpenAttempt
+{
+    int flags;
+    bool immutable;
+};
+
+// A URI that opens the file as immutable: SQLite then reads a database in
+// write-ahead-log mode without creating its shared-memory file, which a
+// read-only folder or file system does not allow.
+QByteArray immutableUri(const QString &databaseName)
+{
+    return "file:" + QUrl::toPercentEncoding(QFileInfo(databaseName).absoluteFilePath(), "/")
+        + "?immutable=1";
+}
+
+// The first column of the first row of @p sql, empty when there is none.
+QByteArray firstValue(sqlite3 *database, const char *sql)
+{
+    sqlite3_stmt *prepared = nullptr;
+    if (sqlite3_prepare_v2(database, sql, -1, &prepared, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(prepared);
+        return QByteArray();
+    }
+    const UniqueStatement statement(prepared);
+    if (sqlite3_step(statement.get()) != SQLITE_ROW) {
+        return QByteArray();
+    }
+    return QByteArray(reinterpret_cast<const char *>(sqlite3_column_text(statement.get(), 0)));
 }
 
 } // namespace
@@ -81,36 +136,115 @@ std::unique_ptr<VellSQLiteConnection> VellSQLiteConnection::open(
     if (databaseName.isEmpty()) {
         return nullptr; // SQLite would open a throw-away temporary file
     }
-    const int flags = SQLITE_OPEN_NOMUTEX
-        | (mode == ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE);
-    sqlite3 *database = nullptr;
-    if (sqlite3_open_v2(databaseName.toUtf8().constData(), &database, flags, nullptr)
-        != SQLITE_OK) {
-        sqlite3_close_v2(database);
-        return nullptr;
-    }
-    std::unique_ptr<VellSQLiteConnection> connection(new VellSQLiteConnection(database));
-    sqlite3_busy_timeout(database, BusyTimeoutMs);
-
-    // Reading the schema version reads the file header: a file that is not a
-    // database fails here rather than at the caller's first statement.
-    if (connection->exec(QStringLiteral("PRAGMA schema_version")) < 0) {
-        return nullptr;
-    }
+    // Whatever SQLite can read is opened: when the file cannot be written (a
+    // read-only file, folder or file system) it opens for reading only, and a
+    // write-ahead log it cannot share is read as an immutable file. Writing
+    // statements then fail; every reading one works.
+    const int readOnly = SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READONLY;
+    QVector<OpenAttempt> attempts;
     if (mode == ReadWrite) {
-        // See VellDBModule.h for why. An in-memory database keeps its own mode.
-        if (connection->exec(QStringLiteral("PRAGMA journal_mode = WAL")) < 0
-            || connection->exec(QStringLiteral("PRAGMA synchronous = NORMAL")) < 0) {
+        attempts.append({SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, false});
+    }
+    attempts.append({readOnly, false});
+    if (databaseName != QLatin1String(":memory:")) {
+        attempts.append({readOnly | SQLITE_OPEN_URI, true});
+    }
+    for (const OpenAttempt &attempt : qAsConst(attempts)) {
+        const QByteArray name
+            = attempt.immutable ? immutableUri(databaseName) : databaseName.toUtf8();
+        sqlite3 *database = nullptr;
+        if (sqlite3_open_v2(name.constData(), &database, attempt.flags, nullptr) != SQLITE_OK) {
+            sqlite3_close_v2(database);
+            continue;
+        }
+        std::unique_ptr<VellSQLiteConnection> connection(new VellSQLiteConnection(database));
+        // Reading the schema version reads the file header: a file that is not
+        // a database fails here rather than at the caller's first statement.
+        // A lock held elsewhere says nothing against the file: it is used.
+        const int rc = sqlite3_exec(database, "PRAGMA schema_version", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_NOTADB) {
             return nullptr;
         }
+        if (rc == SQLITE_OK || rc == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+            connection->configure();
+            return connection;
+        }
+    }
+    return nullptr;
+}
+
+void VellSQLiteConnection::configure()
+{
+    if (!sqlite3_db_readonly(m_database, "main")) {
+        useWriteAheadLog();
     }
     // Tuning only: a database that refuses one of these works all the same.
-    for (const char *pragma : {CacheSize, MmapSize, TempStore}) {
-        connection->exec(QLatin1String(pragma));
+    for (const char *pragma : {CacheSize, MmapSize, TempStore, AnalysisLimit}) {
+        sqlite3_exec(m_database, pragma, nullptr, nullptr, nullptr);
     }
     // A read-only connection cannot write statistics.
-    connection->m_statisticsChecked = mode == ReadOnly;
-    return connection;
+    m_statisticsChecked = sqlite3_db_readonly(m_database, "main");
+}
+
+void VellSQLiteConnection::useWriteAheadLog()
+{
+    // See VellDBModule.h for why. Switching needs the database to itself: when
+    // another process reads it, or the folder or disk takes no log file, the
+    // archive keeps its journal mode (and SQLite's safe synchronous default)
+    // for this connection, without waiting for the other process.
+    const LockWait noWait(this, false);
+    if (firstValue(m_database, "PRAGMA journal_mode = WAL") != "wal") {
+        return;
+    }
+    for (const char *pragma :
+        {"PRAGMA synchronous = NORMAL", "PRAGMA wal_autocheckpoint = 0", JournalSizeLimit}) {
+        sqlite3_exec(m_database, pragma, nullptr, nullptr, nullptr);
+    }
+    sqlite3_wal_hook(m_database, &VellSQLiteConnection::onWalCommit, this);
+}
+
+int VellSQLiteConnection::onWalCommit(void *self, sqlite3 *, const char *, int pages)
+{
+    static_cast<VellSQLiteConnection *>(self)->m_walPages = pages;
+    return SQLITE_OK;
+}
+
+void VellSQLiteConnection::checkpointIfDue()
+{
+    // Before a transaction begins, never inside one: PASSIVE copies what no
+    // reader still needs and waits for nobody.
+    if (m_walPages >= CheckpointPages && sqlite3_get_autocommit(m_database)) {
+        m_walPages = 0;
+        sqlite3_wal_checkpoint_v2(m_database, nullptr, SQLITE_CHECKPOINT_PASSIVE, nullptr, nullptr);
+    }
+}
+
+int VellSQLiteConnection::onBusy(void *self, int attempt)
+{
+    return static_cast<VellSQLiteConnection *>(self)->waitForLock(attempt);
+}
+
+int VellSQLiteConnection::waitForLock(int attempt)
+{
+    // A lock that outlasted one whole wait is not waited for again until a
+    // statement gets through: a run of statements against a database locked
+    // elsewhere (opening, creating the schema) stalls the caller once, not
+    // once per statement.
+    if (!m_waitForLocks || m_lockOutlasted) {
+        return 0;
+    }
+    if (attempt == 0) {
+        m_lockWait.start();
+    }
+    const qint64 left = BusyTimeoutMs - m_lockWait.elapsed();
+    if (left <= 0) {
+        m_lockOutlasted = true;
+        return 0;
+    }
+    static const int delays[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50, 100};
+    const int delay = attempt < int(std::size(delays)) ? delays[attempt] : 100;
+    sqlite3_sleep(int(qMin<qint64>(delay, left)));
+    return 1;
 }
 
 void VellSQLiteConnection::analyzeUnanalyzedIndexes()
@@ -120,10 +254,10 @@ void VellSQLiteConnection::analyzeUnanalyzedIndexes()
     // Indexes that have none (an archive that was never analyzed, or indexes
     // created since) get them before the first query reads through them;
     // afterwards "PRAGMA optimize" at closing keeps them current. The analysis
-    // reads whole indexes (about 2 s for an archive of a million messages,
-    // once): sampled statistics take the first keys of a link index, the most
-    // frequent words, for typical ones, and lead the planner to scan.
+    // limit bounds the cost on any archive; the statistics are worth having,
+    // not waiting for: under a lock held elsewhere they wait for a later run.
     m_statisticsChecked = true;
+    const LockWait noWait(this, false);
     const std::unique_ptr<VellDBResult> analyzed(
         query(QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'sqlite_stat1'")));
     if (!analyzed) {
@@ -134,25 +268,38 @@ void VellSQLiteConnection::analyzeUnanalyzedIndexes()
         : QStringLiteral("SELECT DISTINCT tbl_name FROM sqlite_master m WHERE type = 'index' AND "
                          "NOT EXISTS (SELECT 1 FROM sqlite_stat1 s WHERE s.idx = m.name)");
     const std::unique_ptr<VellDBResult> tables(query(unanalyzed));
-    for (int row = 0; tables && row < tables->rowCount(); ++row) {
+    if (!tables || tables->isEmpty() || exec(QStringLiteral("BEGIN IMMEDIATE")) < 0) {
+        return;
+    }
+    bool analyzedAll = true;
+    for (int row = 0; analyzedAll && row < tables->rowCount(); ++row) {
         // An empty table gets no statistics and is looked at again next time: that costs nothing.
         QString table = tables->value(row, 0);
-        exec(QStringLiteral("ANALYZE \"") + table.replace(QLatin1Char('"'), QLatin1String("\"\""))
-            + QLatin1Char('"'));
+        analyzedAll
+            = exec(QStringLiteral("ANALYZE \"")
+                  + table.replace(QLatin1Char('"'), QLatin1String("\"\"")) + QLatin1Char('"'))
+            >= 0;
+    }
+    if (!analyzedAll || exec(QStringLiteral("COMMIT")) < 0) {
+        exec(QStringLiteral("ROLLBACK"));
     }
 }
 
 VellSQLiteConnection::VellSQLiteConnection(sqlite3 *database)
     : m_database(database)
     , m_statements(StatementCacheCapacity)
-{ }
+{
+    sqlite3_busy_handler(m_database, &VellSQLiteConnection::onBusy, this);
+}
 
 VellSQLiteConnection::~VellSQLiteConnection()
 {
     m_statements.clear(); // every statement must be finalized before the handle closes
     // Refreshes the statistics of the tables this connection used whose
-    // indexes were never analyzed or which grew manifold since.
+    // indexes were never analyzed or which grew manifold since (within the
+    // analysis limit). Closing the last connection checkpoints the log.
     if (!sqlite3_db_readonly(m_database, "main")) {
+        m_waitForLocks = false;
         sqlite3_exec(m_database, "PRAGMA optimize", nullptr, nullptr, nullptr);
     }
     sqlite3_close_v2(m_database);
@@ -204,7 +351,17 @@ QString VellSQLiteConnection::lastError() const
 
 bool VellSQLiteConnection::run(const QString &sql, Rows *rows)
 {
+    checkpointIfDue();
     m_lastError.clear();
+    const bool done = runStatement(sql, rows);
+    if (done) {
+        m_lockOutlasted = false;
+    }
+    return done;
+}
+
+bool VellSQLiteConnection::runStatement(const QString &sql, Rows *rows)
+{
     const QByteArray text = sql.toUtf8();
     const bool lifted = VellLiteralLifter::lift(text, &m_lifted, &m_literals);
     if (!lifted) {

@@ -5,6 +5,7 @@
 #include "VellLiteralLifter.h"
 #include "VellStatementCache.h"
 
+#include <QElapsedTimer>
 #include <QVector>
 
 #include <memory>
@@ -19,9 +20,13 @@ namespace VellDatabase {
  * the client's value-filled statements run at the speed of prepared ones.
  *
  * Large databases are read through a 64 MiB page cache and a memory map, and
- * the planner works from statistics: indexes without any are analysed before
- * the first query, and PRAGMA optimize refreshes them when the connection
- * closes.
+ * the planner works from statistics: indexes without any are analysed, within
+ * a bounded number of rows, before the first query, and PRAGMA optimize
+ * refreshes them when the connection closes.
+ *
+ * A database that cannot be written (read-only file, folder or file system,
+ * a full disk, another process that keeps it from changing journal mode) is
+ * used as far as it goes: in its own journal mode, or for reading only.
  */
 class VellSQLiteConnection final : public VellDBConnection
 {
@@ -45,12 +50,40 @@ private:
         QVector<QString> values;
     };
 
+    // Switches lock waiting off (or on) for the length of a scope.
+    class LockWait
+    {
+    public:
+        LockWait(VellSQLiteConnection *connection, bool wait)
+            : m_connection(connection)
+            , m_previous(connection->m_waitForLocks)
+        {
+            connection->m_waitForLocks = wait;
+        }
+        ~LockWait() { m_connection->m_waitForLocks = m_previous; }
+        LockWait(const LockWait &) = delete;
+        LockWait &operator=(const LockWait &) = delete;
+
+    private:
+        VellSQLiteConnection *m_connection;
+        bool m_previous;
+    };
+
     explicit VellSQLiteConnection(sqlite3 *database);
+    // Journal mode and tuning of a newly opened database.
+    void configure();
+    void useWriteAheadLog();
     // Gathers planner statistics for the tables whose indexes have none.
     void analyzeUnanalyzedIndexes();
 
+    static int onBusy(void *self, int attempt);
+    int waitForLock(int attempt);
+    static int onWalCommit(void *self, sqlite3 *, const char *, int pages);
+    void checkpointIfDue();
+
     // Runs @p sql; with @p rows, keeps the rows of its (last) statement.
     bool run(const QString &sql, Rows *rows);
+    bool runStatement(const QString &sql, Rows *rows);
     bool runCached(
         sqlite3_stmt *statement, const QVector<VellLiteralLifter::Literal> &literals, Rows *rows);
     bool runEach(const QByteArray &sql, Rows *rows);
@@ -64,6 +97,10 @@ private:
     QVector<VellLiteralLifter::Literal> m_literals;
     QString m_lastError;
     bool m_statisticsChecked = false;
+    bool m_waitForLocks = true;
+    bool m_lockOutlasted = false;
+    QElapsedTimer m_lockWait;
+    int m_walPages = 0; // pages in the write-ahead log after the last commit
 };
 
 } // namespace VellDatabase
