@@ -17,13 +17,7 @@ VellArchiveChat::VellArchiveChat(int index, int ownerIndex, const QString &owner
 
 bool VellArchiveChat::isRecipient(int userIndex) const
 {
-    // A conversation has a handful of recipients: a scan is the cheapest lookup.
-    for (const int recipient : recipients) {
-        if (recipient == userIndex) {
-            return true;
-        }
-    }
-    return false;
+    return recipientIndexes.contains(userIndex);
 }
 
 bool VellArchiveChat::isRecipient(const QString &uid) const
@@ -42,6 +36,7 @@ bool VellArchiveChat::addRecipient(int userIndex, const QString &uid)
         return false;
     }
     recipients.insert(uid, userIndex);
+    recipientIndexes.insert(userIndex);
     return true;
 }
 

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 namespace VellArchive {
@@ -42,6 +43,8 @@ private:
     int index;
     VellArchiveUser owner;
     QHash<QString, int> recipients;
+    // The same recipients by index, so that adding one never scans the others.
+    QSet<int> recipientIndexes;
     bool timeSet;
     QDateTime startTime;
 };
