@@ -66,6 +66,8 @@ private Q_SLOTS:
     void removeSmsByCriteria();
     void removeSmsRollsBackWhole();
 
+    void rareWordSearchStartsFromDictionaryOfUnanalysedArchive();
+
 private:
     Numbers conversationNumbers(const QList<VellArchiveBackendConversation> &found) const;
     Numbers smsNumbers(const QList<VellArchiveBackendSMS> &found) const;
@@ -490,6 +492,68 @@ void TestVellArchiveSearch::removeSmsRollsBackWhole()
     QVERIFY(m_archive.probe->allow(QStringLiteral("WordToSMS"), QStringLiteral("DELETE")));
     m_archive.module->removeSMS(Criteria().account(QString(), "alice"));
     QCOMPARE(storedSms(), (Numbers {1, 4}));
+}
+
+void TestVellArchiveSearch::rareWordSearchStartsFromDictionaryOfUnanalysedArchive()
+{
+    // An archive of 30,000 messages that was never analysed, its 300,000 word
+    // links skewed as in chat (a few words in most messages, most words rare),
+    // the frequent words first: what a bounded analysis samples of a link
+    // index is the worst of it. The planner must still start a rare word's
+    // search from the dictionary's index, not from a scan of the links.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("large.db"));
+    {
+        VellArchiveModule schema(path);
+    }
+    {
+        SqliteProbe filler(path);
+        QVERIFY(filler.exec(QStringLiteral(
+            "PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF; DROP TABLE IF EXISTS "
+            "sqlite_stat1;"
+            "BEGIN;"
+            "INSERT INTO Users(ID, UID, Protocol, Owner_ID) VALUES(1, 'me', 'jabber', 0), "
+            "(2, 'you', 'jabber', 1);"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+            "INSERT INTO Words(ID, Word) SELECT i, 'w' || i FROM n;"
+            "INSERT INTO Words(ID, Word) VALUES(5001, 'zzrare');"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+            "INSERT INTO Chats(ID, Time, Type, Owner_ID) SELECT i, '2009-03-01T14:05:00', 0, 1 "
+            "FROM n;"
+            "INSERT INTO UserToChat(User_ID, Chat_ID) SELECT 2, ID FROM Chats;"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 30000) "
+            "INSERT INTO Messages(ID, Text, Time, User_ID, Chat_ID, Type) SELECT i, 'text', "
+            "'2009-03-01T14:05:00', 2, 1 + i / 10, 0 FROM n;"
+            "CREATE TEMP TABLE r(x REAL);"
+            "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300000) "
+            "INSERT INTO temp.r SELECT (abs(random()) % 100000) / 100000.0 FROM n;"
+            "INSERT INTO WordToMessage(Word_ID, Message_ID) SELECT 1 + CAST(4999 * x * x * x AS "
+            "INTEGER), 1 + rowid % 30000 FROM temp.r ORDER BY 1;"
+            "INSERT INTO WordToMessage(Word_ID, Message_ID) VALUES(5001, 7), (5001, 20007);"
+            "COMMIT")));
+    }
+
+    VellArchiveModule module(path);
+    Criteria rare;
+    rare.text({QStringLiteral("zzrare")}, 0);
+    QCOMPARE(module.searchForConversations(rare, false).size(), 2);
+
+    SqliteProbe probe(path);
+    QVERIFY(probe.count(QStringLiteral("sqlite_stat1 WHERE tbl = 'WordToMessage'")) > 0);
+    QVERIFY(probe.exec(QStringLiteral("PRAGMA case_sensitive_like = 1")));
+    const QStringList plan = probe.rows(
+        QStringLiteral("EXPLAIN QUERY PLAN ") + VellArchiveModule::createQuerySearchChats(rare));
+    // Rows are "id|parent|notused|detail": the sub-query of word links must
+    // begin with the dictionary's index, and nothing is scanned whole.
+    const QString shown = plan.join(QLatin1Char('\n'));
+    const int subQuery = plan.indexOf(QRegularExpression(QStringLiteral(".*LIST SUBQUERY.*")));
+    QVERIFY2(subQuery >= 0, qPrintable(shown));
+    QVERIFY2(plan.value(subQuery + 1)
+                 .contains(QLatin1String("SEARCH w USING COVERING INDEX "
+                                         "WordsIndex")),
+        qPrintable(shown));
+    QVERIFY2(!shown.contains(QLatin1String("SCAN")), qPrintable(shown));
 }
 
 QTEST_GUILESS_MAIN(TestVellArchiveSearch)
