@@ -13,10 +13,13 @@
 // SMS per run.
 //
 // Each question is asked several times; the median is printed for the whole
-// module operation (reading the conversations included), for its ID query
-// alone on a connection of the database module, and for FTS5. The query plan
-// of each ID query follows.
+// module operation (reading the conversations included), and for its ID query
+// alone on a connection of the database module interleaved with FTS5 (A B A B,
+// the ratio taken per pair, its median printed). FTS5 runs in the module's
+// journal mode and synchronous level (WAL, NORMAL), so removals compare at
+// equal durability. The query plan of each ID query follows.
 
+#include "Interleaved.h"
 #include "PseudoWords.h"
 #include "VellArchiveModule.h"
 #include "VellDBConnection.h"
@@ -389,9 +392,8 @@ struct Row
     QString plan;
 };
 
-void printRow(const Row &row)
+void printRow(const Row &row, double ratio)
 {
-    const double ratio = row.fts > 0 ? row.idQuery / row.fts : 0;
     const bool missed = row.idQuery > 50 || row.module > 50 || (row.fts > 0 && ratio > 2);
     std::printf("%-34s %7d %11.3f %11.3f %11.3f %7.2f%s\n", qPrintable(row.mode), row.found,
         row.module, row.idQuery, row.fts, ratio, missed ? "  <- misses target" : "");
@@ -406,6 +408,23 @@ int countRows(Database &db, const QString &sql)
     }
     sqlite3_finalize(statement);
     return rows;
+}
+
+// Times the ID query on @p connection and, when there is one, the FTS5 query
+// in turn; fills the medians into @p row and answers the median ratio.
+double compareWithFts(Row &row, VellDatabase::VellDBConnection *connection, const QString &idQuery,
+    Database &fts, const QString &ftsQuery)
+{
+    const auto ours = [&] { return timedMs([&] { delete connection->query(idQuery); }); };
+    if (ftsQuery.isEmpty()) {
+        row.idQuery = medianMs([&] { delete connection->query(idQuery); });
+        return 0;
+    }
+    const Interleaved pairs(
+        ours, [&] { return timedMs([&] { countRows(fts, ftsQuery); }); }, Repeats);
+    row.idQuery = pairs.medianA();
+    row.fts = pairs.medianB();
+    return pairs.medianRatio();
 }
 
 } // namespace
@@ -451,7 +470,9 @@ int main(int argc, char **argv)
         VellDatabase::VellDBModule::getDBConnection(archivePath, false));
     Database raw(archivePath);
     Database fts(ftsPath);
-    fts.exec(QStringLiteral("PRAGMA cache_size = -65536"));
+    // The same page cache, journal mode and synchronous level as the module.
+    fts.exec(QStringLiteral("PRAGMA cache_size = -65536; PRAGMA journal_mode = WAL; "
+                            "PRAGMA synchronous = NORMAL"));
 
     const int conversations = messages / MessagesPerConversation;
     std::printf("\n%d messages in %d conversations, %d SMS; median of %d runs, ms\n", messages,
@@ -511,12 +532,8 @@ int main(int argc, char **argv)
         row.module = medianMs(
             [&] { row.found = module.searchForConversations(question.criteria, false).size(); });
         connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
-        row.idQuery = medianMs([&] { delete connection->query(idQuery); });
+        printRow(row, compareWithFts(row, connection.get(), idQuery, fts, question.ftsQuery));
         connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
-        if (!question.ftsQuery.isEmpty()) {
-            row.fts = medianMs([&] { countRows(fts, question.ftsQuery); });
-        }
-        printRow(row);
         raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
         row.plan = raw.plan(idQuery).join(QStringLiteral("\n      "));
         raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
@@ -547,56 +564,63 @@ int main(int argc, char **argv)
         const QString idQuery = VellArchiveModule::createQuerySearchSMS(question.criteria);
         row.module = medianMs(
             [&] { row.found = module.searchForTextMessages(question.criteria, true).size(); });
-        row.idQuery = medianMs([&] { delete connection->query(idQuery); });
-        if (!question.ftsQuery.isEmpty()) {
-            row.fts = medianMs([&] { countRows(fts, question.ftsQuery); });
-        }
-        printRow(row);
+        printRow(row, compareWithFts(row, connection.get(), idQuery, fts, question.ftsQuery));
         row.mode = QStringLiteral("SMS ") + row.mode;
         row.plan = raw.plan(idQuery).join(QStringLiteral("\n      "));
         plans << row;
     }
 
     // Bulk removal: each run removes other conversations (one contact's, or
-    // one day's); FTS5 deletes the same messages from both of its tables.
-    std::printf(
-        "\n%-34s %7s %11s %11s %11s\n", "bulk removal", "rows", "operation", "", "FTS5 rows");
-    auto removal = [&](const char *mode, const std::function<Criteria(int)> &criteriaOfRun) {
-        std::vector<double> ours, theirs;
+    // one day's); FTS5 deletes the same messages from both of its tables in
+    // one transaction. Module and FTS5 take turns, one pair per run.
+    std::printf("\n%-34s %7s %11s %11s %7s   %s\n", "bulk removal", "rows", "operation", "FTS5",
+        "ratio", "ratio per pair");
+    constexpr int RemovalRuns = 5;
+    auto printRemoval = [](const char *mode, int rows, const Interleaved &pairs) {
+        QStringList perPair;
+        for (const double ratio : pairs.ratios) {
+            perPair << QString::number(ratio, 'f', 2);
+        }
+        std::printf("%-34s %7d %11.3f %11.3f %7.2f   %s\n", mode, rows, pairs.medianA(),
+            pairs.medianB(), pairs.medianRatio(), qPrintable(perPair.join(QLatin1Char(' '))));
+    };
+    auto removal = [&](const char *mode, const std::function<Criteria()> &nextCriteria) {
         int removed = 0;
-        for (int run = 0; run < 5; ++run) {
-            const Criteria criteria = criteriaOfRun(run);
-            raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
-            const QStringList ids
-                = raw.column(QStringLiteral("SELECT ID FROM Messages WHERE Chat_ID IN (%1)")
-                                 .arg(VellArchiveModule::createQuerySearchChats(criteria)));
-            raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
-            removed += ids.size();
-            ours.push_back(medianMs([&] { module.removeConversations(criteria); }, 1));
-            const QString list = ids.join(QLatin1Char(','));
-            theirs.push_back(medianMs(
-                [&] {
+        QString list;
+        Criteria criteria;
+        const Interleaved pairs(
+            [&] {
+                criteria = nextCriteria();
+                raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
+                const QStringList ids
+                    = raw.column(QStringLiteral("SELECT ID FROM Messages WHERE Chat_ID IN (%1)")
+                                     .arg(VellArchiveModule::createQuerySearchChats(criteria)));
+                raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
+                removed += ids.size();
+                list = ids.join(QLatin1Char(','));
+                return timedMs([&] { module.removeConversations(criteria); });
+            },
+            [&] {
+                return timedMs([&] {
                     fts.exec(
                         QStringLiteral("BEGIN; DELETE FROM MessageText WHERE rowid IN (%1); "
                                        "DELETE FROM MessageTrigram WHERE rowid IN (%1); COMMIT")
                             .arg(list));
-                },
-                1));
-        }
-        std::sort(ours.begin(), ours.end());
-        std::sort(theirs.begin(), theirs.end());
-        std::printf("%-34s %7d %11.3f %11s %11.3f\n", mode, removed / 5, ours[2], "", theirs[2]);
+                });
+            },
+            RemovalRuns);
+        printRemoval(mode, removed / RemovalRuns, pairs);
     };
     // The victims are looked up in what is left, so a kept archive still has
     // something to remove in its next run.
-    removal("one contact's conversations", [&](int) {
+    removal("one contact's conversations", [&] {
         Criteria criteria;
         criteria.recipients = raw.column(
             QStringLiteral("SELECT UID FROM Users WHERE Owner_ID > 0 AND ID IN (SELECT User_ID "
                            "FROM UserToChat) ORDER BY ID LIMIT 1 OFFSET 100"));
         return criteria;
     });
-    removal("one day's conversations", [&](int) {
+    removal("one day's conversations", [&] {
         Criteria criteria;
         criteria.timeFrom = QDateTime::fromString(
             raw.column(QStringLiteral("SELECT min(Time) FROM Chats WHERE Time >= '%1'")
@@ -607,31 +631,30 @@ int main(int argc, char **argv)
         return criteria;
     });
     {
-        std::vector<double> ours, theirs;
         int removed = 0;
-        for (int run = 0; run < 5; ++run) {
-            Criteria criteria;
-            criteria.ownerUid
-                = raw.column(
-                         QStringLiteral("SELECT Sender FROM SMS WHERE ID >= %1 ORDER BY ID LIMIT 1")
-                             .arg(smsCount / 2))
-                      .value(0);
-            const QStringList ids = raw.column(VellArchiveModule::createQuerySearchSMS(criteria));
-            removed += ids.size();
-            ours.push_back(medianMs([&] { module.removeSMS(criteria); }, 1));
-            const QString list = ids.join(QLatin1Char(','));
-            theirs.push_back(medianMs(
-                [&] {
+        QString list;
+        const Interleaved pairs(
+            [&] {
+                Criteria criteria;
+                criteria.ownerUid = raw.column(QStringLiteral("SELECT Sender FROM SMS WHERE ID >= "
+                                                              "%1 ORDER BY ID LIMIT 1")
+                                                   .arg(smsCount / 2))
+                                        .value(0);
+                const QStringList ids
+                    = raw.column(VellArchiveModule::createQuerySearchSMS(criteria));
+                removed += ids.size();
+                list = ids.join(QLatin1Char(','));
+                return timedMs([&] { module.removeSMS(criteria); });
+            },
+            [&] {
+                return timedMs([&] {
                     fts.exec(QStringLiteral("BEGIN; DELETE FROM SmsText WHERE rowid IN (%1); "
                                             "DELETE FROM SmsTrigram WHERE rowid IN (%1); COMMIT")
                                  .arg(list));
-                },
-                1));
-        }
-        std::sort(ours.begin(), ours.end());
-        std::sort(theirs.begin(), theirs.end());
-        std::printf("%-34s %7d %11.3f %11s %11.3f\n", "one sender's SMS", removed / 5, ours[2], "",
-            theirs[2]);
+                });
+            },
+            RemovalRuns);
+        printRemoval("one sender's SMS", removed / RemovalRuns, pairs);
     }
 
     std::printf("\nquery plans of the ID queries\n");

@@ -1,0 +1,54 @@
+#ifndef INTERLEAVED_H
+#define INTERLEAVED_H
+
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+/// The middle value (the mean of the two middle ones for an even count).
+inline double median(std::vector<double> values)
+{
+    if (values.empty()) {
+        return 0;
+    }
+    std::sort(values.begin(), values.end());
+    const std::size_t middle = values.size() / 2;
+    return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
+/// Milliseconds that one call of @p run takes.
+inline double timedMs(const std::function<void()> &run)
+{
+    QElapsedTimer timer;
+    timer.start();
+    run();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+/**
+ * Two variants measured in turn, A B A B ..., so that both meet the same load
+ * of a shared machine; each pair gives the ratio A / B.
+ */
+struct Interleaved
+{
+    std::vector<double> a, b, ratios;
+
+    /// @p measureA and @p measureB each answer one figure (milliseconds, bytes, ...).
+    Interleaved(
+        const std::function<double()> &measureA, const std::function<double()> &measureB, int pairs)
+    {
+        for (int pair = 0; pair < pairs; ++pair) {
+            a.push_back(measureA());
+            b.push_back(measureB());
+            ratios.push_back(b.back() > 0 ? a.back() / b.back() : 0);
+        }
+    }
+
+    double medianA() const { return median(a); }
+    double medianB() const { return median(b); }
+    double medianRatio() const { return median(ratios); }
+};
+
+#endif // INTERLEAVED_H
