@@ -161,10 +161,11 @@ build_packages() {
     head -c 300000 /dev/urandom >"$files/core/share/sounds.dat"
     echo "statusfilter 2.0" >"$files/statusfilter/statusfilter.kwx"
     local key=$scratch/keys/minisign.sec
+    # Each brings its registry fragment, so the client then reports 2.0.
     "$bin/vell-package" --project vell --name core --type app --version 2.0 \
-        --files "$files/core" --sign "$key" "$www/core-2.0.zip"
+        --registry-fragment --files "$files/core" --sign "$key" "$www/core-2.0.zip"
     "$bin/vell-package" --project vell --name statusfilter --type plugin --version 2.0 \
-        --files "$files/statusfilter" --sign "$key" "$www/statusfilter-2.0.zip"
+        --registry-fragment --files "$files/statusfilter" --sign "$key" "$www/statusfilter-2.0.zip"
     "$bin/vell-package" --project vell --name statusfilter --type app --version 2.0 \
         --files "$files/statusfilter" "$www/statusfilter-broken.zip"
     minisign -S -s "$key" -m "$www/statusfilter-broken.zip" \
@@ -386,11 +387,13 @@ print_changes() {
 
 expected_log='Installing package core:
  - README.txt
+ - components.d/vellcoreapp.xml
  - core-2.0.xml
  - share/emoticons.txt
  - share/sounds.dat
 
 Installing package statusfilter:
+ - components.d/vellstatusfilterplugin.xml
  - statusfilter-2.0.xml
  - statusfilter.kwx'
 
