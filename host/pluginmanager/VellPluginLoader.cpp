@@ -6,6 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
 #include <dlfcn.h>
 
 namespace {
@@ -47,7 +50,9 @@ bool VellPluginLoader::load(const QString &path, QString *error)
     const QFileInfo file(path);
     m_fileName = file.absoluteFilePath();
     if (!file.isFile()) {
-        return fail(tr("Cannot load the plug-in %1: no such file").arg(m_fileName));
+        const int reason = file.exists() ? EISDIR : ENOENT;
+        return fail(tr("Cannot load the plug-in %1: %2")
+                        .arg(m_fileName, QString::fromLocal8Bit(std::strerror(reason))));
     }
 
     dlerror();

@@ -6,12 +6,26 @@
 
 #include <cstdio>
 
+namespace {
+
+const char usage[] = "usage: vell -updatequery\n";
+const char description[] = "Prints the update query for the installed components registry "
+                           "components.xml beside the program.\n";
+
+} // namespace
+
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments == QStringList {QStringLiteral("--help")}
+        || arguments == QStringList {QStringLiteral("-h")}) {
+        std::fputs(usage, stdout);
+        std::fputs(description, stdout);
+        return 0;
+    }
     if (arguments != QStringList {QStringLiteral("-updatequery")}) {
-        std::fputs("usage: vell -updatequery\n", stderr);
+        std::fputs(usage, stderr);
         return 2;
     }
     const QString programDir = QCoreApplication::applicationDirPath() + QLatin1Char('/');

@@ -141,8 +141,8 @@ void TestVellPluginsCli::failures_data()
                                            << QByteArray() << 2 << QStringLiteral("Expected");
     QTest::newRow("unknown option")
         << QStringList {QStringLiteral("--bogus")} << QByteArray() << 2 << QStringLiteral("bogus");
-    QTest::newRow("missing plug-in") << QStringList {QStringLiteral("info"), missing}
-                                     << QByteArray() << 1 << QStringLiteral("no such file");
+    QTest::newRow("missing plug-in") << QStringList {QStringLiteral("info"),
+        missing} << QByteArray() << 1 << QStringLiteral("No such file or directory");
     QTest::newRow("missing catalogue") << QStringList {QStringLiteral("--translation"),
         QStringLiteral("/nonexistent/pl.qm"), QStringLiteral("info"),
         plugin} << QByteArray() << 1 << QStringLiteral("Cannot install the catalogue");

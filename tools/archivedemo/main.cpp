@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -86,14 +87,31 @@ bool report(const QString &databaseName)
     return true;
 }
 
+const char usage[] = "usage: archive-demo [DBFILE]\n"
+                     "Records two conversations into the archive DBFILE (a scratch file\n"
+                     "without it) the way the client does and prints what the file holds.\n";
+
+/// Why @p databaseName cannot take an archive, as the operating system says;
+/// empty when it can be opened for reading and writing (SQLite makes it).
+QString unusableReason(const QString &databaseName)
+{
+    QFile file(databaseName);
+    return file.open(QIODevice::ReadWrite) ? QString() : file.errorString();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList arguments = app.arguments().mid(1);
+    if (arguments == QStringList {QStringLiteral("--help")}
+        || arguments == QStringList {QStringLiteral("-h")}) {
+        std::fputs(usage, stdout);
+        return 0;
+    }
     if (arguments.size() > 1 || arguments.value(0).startsWith(QLatin1Char('-'))) {
-        std::fprintf(stderr, "usage: archive-demo [DBFILE]\n");
+        std::fputs(usage, stderr);
         return 2;
     }
 
@@ -101,6 +119,12 @@ int main(int argc, char *argv[])
     const QString databaseName = arguments.isEmpty()
         ? scratch.filePath(QStringLiteral("archive.db"))
         : QDir::current().absoluteFilePath(arguments.first());
+    const QString reason = unusableReason(databaseName);
+    if (!reason.isEmpty()) {
+        std::fprintf(stderr, "archive-demo: cannot record into %s: %s\n", qPrintable(databaseName),
+            qPrintable(reason));
+        return 1;
+    }
     QTextStream(stdout) << "Archive: " << QDir::toNativeSeparators(databaseName) << '\n';
 
     bool recorded = false;

@@ -14,6 +14,8 @@
 #include <zip.h>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -32,6 +34,12 @@ QString actionName(VellPackageBuilder::Action action)
         break;
     }
     return QStringLiteral("keep");
+}
+
+/// The operating system's text for the last failed call.
+QString systemReason()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 bool fail(QString *errorText, const QString &reason)
@@ -182,9 +190,17 @@ void VellPackageBuilder::addRegistryFragment()
 
 bool VellPackageBuilder::addAllFiles(QString *errorText)
 {
-    const QDir root(QFileInfo(sourceDir).absoluteFilePath());
-    if (!root.exists()) {
-        return fail(errorText, QStringLiteral("%1: no such folder").arg(sourceDir));
+    const QFileInfo rootInfo(sourceDir);
+    const QDir root(rootInfo.absoluteFilePath());
+    if (!rootInfo.isDir()) {
+        return fail(errorText,
+            QStringLiteral("%1: %2").arg(sourceDir,
+                QString::fromLocal8Bit(std::strerror(rootInfo.exists() ? ENOTDIR : ENOENT))));
+    }
+    // QDirIterator would pass over a folder it cannot list and leave its files out.
+    if (!rootInfo.isReadable() || !rootInfo.isExecutable()) {
+        return fail(errorText,
+            QStringLiteral("%1: %2").arg(sourceDir, QString::fromLocal8Bit(std::strerror(EACCES))));
     }
     QStringList names;
     QDirIterator it(root.absolutePath(), QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
@@ -265,9 +281,11 @@ bool VellPackageBuilder::write(
 bool VellPackageBuilder::writeArchive(
     const QString &path, const QByteArray &descriptorName, QString *errorText) const
 {
+    errno = 0;
     ZipWriter zip(path);
     if (!zip.isOpen()) {
-        return fail(errorText, QStringLiteral("%1: cannot create the archive").arg(path));
+        return fail(errorText,
+            QStringLiteral("%1: cannot create the archive: %2").arg(path, systemReason()));
     }
     if (!packBytes(zip, descriptor(), QString::fromLatin1(descriptorName), errorText)) {
         return fail(errorText, QStringLiteral("%1: cannot write the descriptor").arg(path));

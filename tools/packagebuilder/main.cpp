@@ -33,6 +33,8 @@ int main(int argc, char *argv[])
         QStringLiteral("Delete this installed file."), QStringLiteral("file"));
     const QCommandLineOption keep(QStringLiteral("keep"),
         QStringLiteral("Only back this installed file up."), QStringLiteral("file"));
+    const QCommandLineOption anyType(QStringLiteral("any-type"),
+        QStringLiteral("Accept a component type other than \"app\" and \"plugin\"."));
     const QCommandLineOption descriptor(QStringLiteral("descriptor"),
         QStringLiteral("Entry name of the descriptor (default: <archive base name>.xml)."),
         QStringLiteral("entry"));
@@ -44,20 +46,37 @@ int main(int argc, char *argv[])
         QStringLiteral("Sign the package with this minisign secret key (runs minisign -S; the "
                        "signature goes to <archive>.minisig)."),
         QStringLiteral("secret key"));
-    parser.addOptions({project, name, type, version, files, add, remove, keep, descriptor,
+    parser.addOptions({project, name, type, version, files, add, remove, keep, anyType, descriptor,
         registryFragment, sign});
     parser.addPositionalArgument(
         QStringLiteral("archive"), QStringLiteral("The package to write."));
-    parser.process(app);
 
     QTextStream err(stderr);
+    const auto usageError = [&err](const QString &reason) {
+        err << "vell-package: " << reason << '\n'
+            << "usage: vell-package --project P --name N --type T [--version V] [--files DIR] "
+               "[--add F]... [--remove F]... [--keep F]... [--registry-fragment] [--any-type] "
+               "ARCHIVE.zip\n";
+        return 2;
+    };
+    // Not process(): it ends a usage error with status 1.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        return usageError(parser.errorText());
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        parser.showHelp(0);
+    }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 1 || !parser.isSet(project) || !parser.isSet(name)
         || !parser.isSet(type)) {
-        err << "usage: vell-package --project P --name N --type T [--version V] [--files DIR] "
-               "[--add F]... [--remove F]... [--keep F]... [--registry-fragment] "
-               "[--sign SECRET_KEY] ARCHIVE.zip\n";
-        return 2;
+        return usageError(QStringLiteral("--project, --name, --type and one archive are needed"));
+    }
+    // The updater installs only these two; anything else is most likely a typo.
+    const QStringList knownTypes {QStringLiteral("app"), QStringLiteral("plugin")};
+    if (!knownTypes.contains(parser.value(type)) && !parser.isSet(anyType)) {
+        return usageError(QStringLiteral("unknown component type \"%1\": \"app\" or \"plugin\" "
+                                         "(--any-type accepts others)")
+                              .arg(parser.value(type)));
     }
 
     VellPackageBuilder builder(

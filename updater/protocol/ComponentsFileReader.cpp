@@ -1,6 +1,8 @@
 #include "ComponentsFileReader.h"
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -133,7 +135,7 @@ bool ComponentsFileReader::read(
     std::ifstream in(path, std::ios::in | std::ios::binary);
     if (!in) {
         if (errorText) {
-            *errorText = "cannot open " + path;
+            *errorText = std::strerror(errno);
         }
         return false;
     }
@@ -141,7 +143,7 @@ bool ComponentsFileReader::read(
     buffer << in.rdbuf();
     if (in.bad()) {
         if (errorText) {
-            *errorText = "cannot read " + path;
+            *errorText = std::strerror(errno);
         }
         return false;
     }

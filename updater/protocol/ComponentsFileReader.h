@@ -21,7 +21,8 @@ public:
     /// Parses @p text into @p registry (entries are added). On failure returns
     /// false, leaves @p registry unchanged and describes the fault in @p errorText.
     static bool parse(const std::string &text, ComponentsFile &registry, std::string *errorText);
-    /// Reads the file at @p path and parses it.
+    /// Reads the file at @p path and parses it; when the file cannot be read,
+    /// @p errorText is the operating system's reason.
     static bool read(const std::string &path, ComponentsFile &registry, std::string *errorText);
 };
 

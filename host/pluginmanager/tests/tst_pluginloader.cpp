@@ -31,7 +31,7 @@ void TestPluginLoader::failures_data()
     QTest::addColumn<QString>("message");
 
     QTest::newRow("missing file") << QStringLiteral("/nonexistent/plugin.kwx")
-                                  << QStringLiteral("no such file");
+                                  << QStringLiteral("No such file or directory");
     QTest::newRow("not a library")
         << QStringLiteral("NOT_A_LIBRARY") << QStringLiteral("Cannot load the plug-in");
     QTest::newRow("library without entry point")
