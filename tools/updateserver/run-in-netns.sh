@@ -17,12 +17,55 @@
 # few seconds of its own SIGTERM to report and clean up.
 set -eu
 
+usage="usage: run-in-netns.sh [--host NAME]... [--http-root DIR] [--] COMMAND [ARG...]"
+usage_error() {
+    echo "run-in-netns: $1" >&2
+    echo "$usage" >&2
+    exit 2
+}
+
+# Read before entering the namespace, so that a mistake is told at once;
+# the inside stage reads the same arguments again.
+arguments=("$@")
+hosts=""
+http_root=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+        -h|--help)
+            echo "$usage"
+            echo "Runs COMMAND in a private user and network namespace, where port 80 may be bound."
+            echo "  --host NAME      NAME resolves to 127.0.0.1 inside"
+            echo "  --http-root DIR  serve DIR over HTTP on 127.0.0.1:80 while COMMAND runs"
+            exit 0 ;;
+        --host|--http-root)
+            [ $# -ge 2 ] || usage_error "$1 needs a value"
+            if [ "$1" = --host ]; then hosts="$hosts $2"; else http_root=$2; fi
+            shift 2 ;;
+        --) shift; break ;;
+        -*) usage_error "unknown option $1" ;;
+        *) break ;;
+    esac
+done
+[ $# -gt 0 ] || usage_error "no command given"
+
+# A folder the HTTP server cannot list would only show later, as 404s.
+if [ -n "$http_root" ]; then
+    if [ -e "$http_root" ] && [ ! -d "$http_root" ]; then
+        echo "run-in-netns: $http_root: Not a directory" >&2
+        exit 1
+    fi
+    if ! reason=$(LC_ALL=C ls -- "$http_root" 2>&1 >/dev/null); then
+        echo "run-in-netns: $http_root: ${reason##*: }" >&2
+        exit 1
+    fi
+fi
+
 if [ "${VELL_IN_NETNS_STAGE:-}" != "inside" ]; then
     # setpriv's parent-death signal ends unshare, and unshare's --kill-child
     # the namespace, even when this shell is killed with SIGKILL.
     VELL_IN_NETNS_STAGE=inside setpriv --pdeathsig KILL -- \
         unshare --user --map-root-user --net --mount --pid --fork --kill-child=KILL --mount-proc \
-        /bin/bash "$0" "$@" <&0 &
+        /bin/bash "$0" "${arguments[@]}" <&0 &
     namespace=$!
     stop_namespace() {
         # unshare itself ignores SIGTERM while it waits: signal the
@@ -45,22 +88,6 @@ if [ "${VELL_IN_NETNS_STAGE:-}" != "inside" ]; then
     exit $status
 fi
 unset VELL_IN_NETNS_STAGE
-
-hosts=""
-http_root=""
-while [ $# -gt 0 ]; do
-    case "$1" in
-        --host) hosts="$hosts $2"; shift 2 ;;
-        --http-root) http_root=$2; shift 2 ;;
-        --) shift; break ;;
-        -*) echo "run-in-netns: unknown option $1" >&2; exit 2 ;;
-        *) break ;;
-    esac
-done
-if [ $# -eq 0 ]; then
-    echo "usage: run-in-netns.sh [--host NAME]... [--http-root DIR] [--] COMMAND [ARG...]" >&2
-    exit 2
-fi
 
 ip link set lo up
 # X servers started inside get a socket folder of their own: across process

@@ -57,17 +57,40 @@ def version_key(version):
     return key
 
 
+class CatalogueError(Exception):
+    """A catalogue folder or file that cannot be used; the text names it."""
+
+
 def load_catalogue(folder):
     catalogue = {}
-    for entry in sorted(os.listdir(folder)):
+    try:
+        entries = sorted(os.listdir(folder))
+    except OSError as error:
+        raise CatalogueError("%s: %s" % (folder, error.strerror)) from None
+    for entry in entries:
         if not entry.endswith(".json"):
             continue
-        with open(os.path.join(folder, entry), encoding="utf-8") as handle:
-            component = json.load(handle)
+        path = os.path.join(folder, entry)
+        try:
+            with open(path, encoding="utf-8") as handle:
+                component = json.load(handle)
+        except OSError as error:
+            raise CatalogueError("%s: %s" % (path, error.strerror)) from None
+        except json.JSONDecodeError as error:
+            raise CatalogueError("%s:%d: %s" % (path, error.lineno, error.msg)) from None
+        except UnicodeDecodeError as error:
+            raise CatalogueError("%s: not UTF-8 (%s)" % (path, error.reason)) from None
+        if not isinstance(component, dict):
+            raise CatalogueError("%s:1: a component must be a JSON object" % path)
         key = (component.get("project", ""), component.get("name", ""),
                component.get("type", ""))
         catalogue[key] = component
     return catalogue
+
+
+def report(message):
+    """One line on stderr, the way every failure of the server is told."""
+    print("vell-update-server: %s" % message, file=sys.stderr, flush=True)
 
 
 def update_element(component, newest):
@@ -140,6 +163,14 @@ def early_query(catalogue):
 
 
 def serve(connection, options):
+    try:
+        serve_one(connection, options)
+    except CatalogueError as error:
+        # The catalogue changed under a running server: tell it and drop this query.
+        report(error)
+
+
+def serve_one(connection, options):
     with connection:
         if options.early:
             connection.sendall(answer(early_query(load_catalogue(options.catalogue)),
@@ -188,11 +219,29 @@ def serve(connection, options):
             pass
 
 
+class ArgumentParser(argparse.ArgumentParser):
+    """Usage errors in one line on stderr with status 2; --help shows the rest."""
+
+    def error(self, message):
+        report("%s (see --help)" % message)
+        sys.exit(2)
+
+
+def port_number(text):
+    try:
+        port = int(text)
+    except ValueError:
+        port = -1
+    if not 0 <= port <= 65535:
+        raise argparse.ArgumentTypeError("not a port number (0 to 65535): %r" % text)
+    return port
+
+
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser = ArgumentParser(prog="vell-update-server.py", description=__doc__.splitlines()[0])
     parser.add_argument("--catalogue", required=True, help="folder of component JSON files")
     parser.add_argument("--bind", default="127.0.0.1", help="address to listen on")
-    parser.add_argument("--port", type=int, default=DEFAULT_PORT,
+    parser.add_argument("--port", type=port_number, default=DEFAULT_PORT,
                         help="TCP port (0 picks a free one); default %d" % DEFAULT_PORT)
     parser.add_argument("--segments", type=int, default=1,
                         help="split each answer into this many TCP segments")
@@ -211,14 +260,23 @@ def main():
     parser.add_argument("--record", help="append every query received to this file")
     options = parser.parse_args()
 
-    if not os.path.isdir(options.catalogue):
-        parser.error("no catalogue folder %s" % options.catalogue)
+    # Read once before listening, so that a bad catalogue is told at start.
+    try:
+        load_catalogue(options.catalogue)
+    except CatalogueError as error:
+        report(error)
+        return 1
 
     family = socket.AF_INET6 if ":" in options.bind else socket.AF_INET
     listener = socket.socket(family, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    listener.bind((options.bind, options.port))
-    listener.listen(16)
+    try:
+        listener.bind((options.bind, options.port))
+        listener.listen(16)
+    except (OSError, OverflowError) as error:
+        reason = error.strerror if isinstance(error, OSError) and error.strerror else str(error)
+        report("cannot listen on %s port %d: %s" % (options.bind, options.port, reason))
+        return 1
     host, port = listener.getsockname()[:2]
     print("listening on %s:%d" % (host, port), flush=True)
 
@@ -229,6 +287,6 @@ def main():
 
 if __name__ == "__main__":
     try:
-        main()
+        sys.exit(main())
     except KeyboardInterrupt:
         sys.exit(0)
