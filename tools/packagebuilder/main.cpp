@@ -56,6 +56,7 @@ int main(int argc, char *argv[])
         err << "vell-package: " << reason << '\n'
             << "usage: vell-package --project P --name N --type T [--version V] [--files DIR] "
                "[--add F]... [--remove F]... [--keep F]... [--registry-fragment] [--any-type] "
+               "[--sign SECRET_KEY] "
                "ARCHIVE.zip\n";
         return 2;
     };
