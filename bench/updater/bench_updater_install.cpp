@@ -25,48 +25,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "ChildProcessMeasure.h"
+
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-struct Measure
-{
-    bool ok = false;
-    double seconds = 0;
-    double peakMiB = 0;
-};
-
-/// Runs @p program with @p arguments and measures the child alone.
-Measure measure(const QString &program, const QStringList &arguments)
-{
-    std::vector<QByteArray> storage {QFile::encodeName(program)};
-    for (const QString &argument : arguments) {
-        storage.push_back(argument.toLocal8Bit());
-    }
-    std::vector<char *> argv;
-    for (QByteArray &item : storage) {
-        argv.push_back(item.data());
-    }
-    argv.push_back(nullptr);
-
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    Measure result;
-    int status = 0;
-    rusage usage {};
-    if (pid > 0 && wait4(pid, &status, 0, &usage) == pid) {
-        result.seconds = timer.nsecsElapsed() / 1e9;
-        result.peakMiB = usage.ru_maxrss / 1024.0; // kilobytes on Linux
-        result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-    return result;
-}
 
 /// Deterministic bytes that deflate cannot shrink much, written in chunks.
 bool writeNoise(const QString &path, qint64 size, quint64 seed)
