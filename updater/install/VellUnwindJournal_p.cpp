@@ -287,7 +287,7 @@ bool VellUnwindJournal::keepSaved(const QString &relative, QString &errorText)
         // Another file system (a mount inside the installation), or links not allowed.
         error = copyFaithfully(target, backup);
         if (error == 0) {
-            staged.addFile(backup);
+            backups.addFile(backup);
         }
     }
     if (error != 0) {
@@ -315,24 +315,22 @@ void VellUnwindJournal::keepCreatedFolder(const QString &relative)
 
 QString VellUnwindJournal::stagingPath()
 {
-    const QString path = unwindFolder + QLatin1String("/new/") + QString::number(nextNumber++);
-    staged.addFile(path);
-    return path;
+    return unwindFolder + QLatin1String("/new/") + QString::number(nextNumber++);
 }
 
 bool VellUnwindJournal::flush(QString &errorText)
 {
-    staged.addFolder(unwindFolder + QLatin1String("/saved"));
-    staged.addFolder(unwindFolder + QLatin1String("/new"));
+    // Hard links are entries of saved/: syncing it keeps them; copies need their bytes too.
+    backups.addFolder(unwindFolder + QLatin1String("/saved"));
     QString failedPath;
     int error = 0;
-    if (!staged.run(failedPath, error)) {
+    if (!backups.run(failedPath, error)) {
         errorText = withReason(
             VellText::tr("Could not write %1", "error while installing a package").arg(failedPath),
             error);
         return false;
     }
-    VellInstallSteps::reached("staged files synced");
+    VellInstallSteps::reached("backups synced");
     if (pending.isEmpty()) {
         return true;
     }
@@ -484,10 +482,10 @@ bool VellUnwindJournal::finish(QString &errorText)
     if (state != State::Open) {
         return true;
     }
-    touchedFolders.addFolder(installDir);
+    installed.addFolder(installDir);
     QString failedPath;
     int error = 0;
-    if (!touchedFolders.run(failedPath, error)) {
+    if (!installed.run(failedPath, error)) {
         errorText = withReason(
             VellText::tr("Could not write %1", "error while installing a package").arg(failedPath),
             error);

@@ -28,6 +28,12 @@
  *               with the same target, or an empty folder with the same mode
  *   new/<n>     new files staged for their rename into place
  *
+ * Durability: before a name changes, its backup and its record are on disk;
+ * the new files need not be, since until "done" a crash rolls the run back to
+ * the backups. finish() makes every placed file and changed folder durable
+ * in one batch, then writes "done". So the disk is flushed once per file and
+ * the journal commits a handful of times per run, whatever its size.
+ *
  * Names are percent-encoded relative paths. The first record of a name in a
  * run wins, so every package of the run that touches it restores one state.
  * Not installed.
@@ -68,11 +74,17 @@ public:
     bool keepSaved(const QString &relative, QString &errorText);
     void keepAbsent(const QString &relative);
     void keepCreatedFolder(const QString &relative);
-    /// A fresh name below new/ for a staged file; flush() syncs it.
+    /// A fresh name below new/ for a staged file.
     QString stagingPath();
     /// A folder of the installation whose entries the run changed; finish() syncs it.
-    void touched(const QString &folder) { touchedFolders.addFolder(folder); }
-    /// Makes the staged files, the backups and then the records durable.
+    void touched(const QString &folder) { installed.addFolder(folder); }
+    /// A file the run put in place, in @p folder; finish() syncs both.
+    void placed(const QString &file, const QString &folder)
+    {
+        installed.addFile(file);
+        installed.addFolder(folder);
+    }
+    /// Makes the backups and then the records durable.
     bool flush(QString &errorText);
 
     /// Restores every recorded name and ends the run; false names what stayed wrong.
@@ -107,8 +119,8 @@ private:
     QVector<Record> records;
     QVector<Record> pending;
     QHash<QString, FirstState> known;
-    VellFileSystem::SyncBatch staged;
-    VellFileSystem::SyncBatch touchedFolders;
+    VellFileSystem::SyncBatch backups;
+    VellFileSystem::SyncBatch installed;
     int nextNumber = 0;
 };
 

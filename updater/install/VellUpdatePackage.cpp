@@ -288,6 +288,8 @@ bool VellUpdatePackage::stageNewFiles(
         if (!archive.extract(change.entry, fd.get(), errorText)) {
             return false;
         }
+        // Writeback starts now, behind the next entries; finish() waits for it.
+        ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         // The creation mode went through the umask; the installation's set is wanted.
         int error = ::fchmod(fd.get(), mode) == 0 ? 0 : errno;
         if (error == 0) {
@@ -354,6 +356,7 @@ bool VellUpdatePackage::keepPreviousState(const QVector<Change> &changes, QStrin
 
 bool VellUpdatePackage::applyChanges(const QVector<Change> &changes, QString &errorText)
 {
+    QSet<QString> knownFolders;
     for (const Change &change : changes) {
         if (change.relative.isEmpty()) {
             continue;
@@ -376,7 +379,8 @@ bool VellUpdatePackage::applyChanges(const QVector<Change> &changes, QString &er
                                 .arg(change.relative, target);
                 return false;
             }
-            if (!createFolders(change.relative, errorText) || !putInPlace(change, errorText)) {
+            if (!createFolders(change.relative, knownFolders, errorText)
+                || !putInPlace(change, errorText)) {
                 return false;
             }
         }
@@ -384,12 +388,17 @@ bool VellUpdatePackage::applyChanges(const QVector<Change> &changes, QString &er
     return true;
 }
 
-bool VellUpdatePackage::createFolders(const QString &relative, QString &errorText)
+bool VellUpdatePackage::createFolders(
+    const QString &relative, QSet<QString> &knownFolders, QString &errorText)
 {
     for (const QString &folder : foldersOnTheWay(relative)) {
+        if (knownFolders.contains(folder)) {
+            continue;
+        }
         const QString path = installDir + QLatin1Char('/') + folder;
         if (::mkdir(native(path).constData(), 0777) == 0) {
             journal->touched(QFileInfo(path).absolutePath());
+            knownFolders.insert(folder);
             VellInstallSteps::reached("folder created");
             continue;
         }
@@ -403,6 +412,7 @@ bool VellUpdatePackage::createFolders(const QString &relative, QString &errorTex
                 error == EEXIST ? ENOTDIR : error);
             return false;
         }
+        knownFolders.insert(folder);
     }
     return true;
 }
@@ -425,14 +435,11 @@ bool VellUpdatePackage::putInPlace(const Change &change, QString &errorText)
         if (journal->firstState(besideRelative) == VellUnwindJournal::FirstState::Unknown) {
             journal->keepAbsent(besideRelative);
         }
-        QString failedPath;
-        int error = 0;
-        SyncBatch copy;
-        copy.addFile(source);
         if (!journal->flush(errorText)) {
             return false;
         }
-        if ((error = copyFaithfully(change.staged, source)) != 0 || !copy.run(failedPath, error)
+        int error = 0;
+        if ((error = copyFaithfully(change.staged, source)) != 0
             || ::rename(native(source).constData(), native(target).constData()) != 0) {
             error = error ? error : errno;
             ::unlink(native(source).constData());
@@ -449,7 +456,7 @@ bool VellUpdatePackage::putInPlace(const Change &change, QString &errorText)
             renamed);
         return false;
     }
-    journal->touched(folder);
+    journal->placed(target, folder);
     VellInstallSteps::reached("file replaced");
     return true;
 }

@@ -2,6 +2,7 @@
 #define VELLUPDATEPACKAGE_H
 
 #include <QFile>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -102,7 +103,8 @@ private:
         QVector<Change> &changes, const VellPackageArchive &archive, QString &errorText);
     bool keepPreviousState(const QVector<Change> &changes, QString &errorText);
     bool applyChanges(const QVector<Change> &changes, QString &errorText);
-    bool createFolders(const QString &relative, QString &errorText);
+    /// Makes the folders on the way to @p relative; @p knownFolders spares asking twice.
+    bool createFolders(const QString &relative, QSet<QString> &knownFolders, QString &errorText);
     bool putInPlace(const Change &change, QString &errorText);
 
     Update *update;

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/resource.h>
+
 #include <memory>
 
 #include <sys/stat.h>
@@ -51,6 +53,7 @@ private Q_SLOTS:
     void untouchedPackageUnwindsNothing();
     void packagesOfOneRunUnwindToTheStateBeforeIt();
     void interruptedEarlierRunIsUndoneFirst();
+    void largeRunFinishesUnderATightDescriptorLimit();
     void appAndPluginBackupsStayApart();
     void installDirectoryFollowsTheType();
     void firstPluginGetsUserFilePermissions();
@@ -314,6 +317,43 @@ void TestVellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
     QVERIFY(firstPackage.unwind(workDir()));
     QVERIFY(secondPackage.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::largeRunFinishesUnderATightDescriptorLimit()
+{
+    // More files than descriptors may be open, every one replaced, and a file
+    // that the second package of the run removes again: finish() makes the
+    // whole run durable and keeps nothing of the backups.
+    Files first;
+    for (int i = 0; i < 300; ++i) {
+        const QString name = QStringLiteral("d%1/f%2.txt").arg(i % 7).arg(i);
+        QVERIFY(writeFile(installDir() + '/' + name, "old"));
+        first.insert(name, "new " + name.toLatin1());
+    }
+    first.insert(QStringLiteral("brief.txt"), "short-lived");
+    QVERIFY(buildPackage("first", first, {}));
+    QVERIFY(buildPackage("second", {{"d0/f0.txt", "newer"}}, {"brief.txt"}));
+    auto firstUpdate = makeUpdate("first");
+    auto secondUpdate = makeUpdate("second");
+    VellUpdatePackage firstPackage(firstUpdate.get(), installDir());
+    VellUpdatePackage secondPackage(secondUpdate.get(), installDir());
+
+    rlimit limit {};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &limit), 0);
+    const rlimit tight {64, limit.rlim_max};
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    QString errorText;
+    QStringList installed;
+    const bool done = firstPackage.install(workDir(), errorText, installed)
+        && secondPackage.install(workDir(), errorText, installed) && firstPackage.finish(errorText)
+        && secondPackage.finish(errorText);
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    QVERIFY2(done, qPrintable(errorText));
+
+    QCOMPARE(readFile(installDir() + "/d0/f0.txt"), QByteArray("newer"));
+    QCOMPARE(readFile(installDir() + "/d5/f299.txt"), QByteArray("new d5/f299.txt"));
+    QVERIFY(!QFileInfo::exists(installDir() + "/brief.txt"));
+    QVERIFY(!QFileInfo::exists(installDir() + "/.vell-unwind"));
 }
 
 void TestVellUpdatePackage::interruptedEarlierRunIsUndoneFirst()
