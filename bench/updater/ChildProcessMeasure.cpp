@@ -7,7 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <vector>
+#include <algorithm>
 
 Measure measure(const QString &program, const QStringList &arguments)
 {
@@ -37,4 +37,10 @@ Measure measure(const QString &program, const QStringList &arguments)
         result.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     }
     return result;
+}
+
+double median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
 }

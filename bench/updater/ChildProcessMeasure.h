@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <vector>
+
 /// Wall time and peak resident memory of one child process, measured alone.
 struct Measure
 {
@@ -14,5 +16,8 @@ struct Measure
 
 /// Runs @p program with @p arguments and measures the child alone.
 Measure measure(const QString &program, const QStringList &arguments);
+
+/// The middle value (the upper one of an even count); 0 for none.
+double median(std::vector<double> values);
 
 #endif // CHILDPROCESSMEASURE_H

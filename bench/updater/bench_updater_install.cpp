@@ -1,11 +1,11 @@
 // Installation and reinstallation time of update packages beside Info-ZIP's
-// unzip of the same archive into the same file system, as ratios taken in one
-// run, with the part of the installation spent waiting for the disk (the
-// syncs that make it crash-safe) and the peak memory. Each installation runs
-// in a fresh process so that its peak resident size (ru_maxrss) is its own.
-// A last table compares one fsync per file with the installer's batched sync.
+// unzip of the same archive into the same file system, as ratios taken per
+// round of interleaved runs (their median printed), with the part of the installation spent waiting
+// for the disk (the syncs that make it crash-safe) and the peak memory. Each installation runs in a
+// fresh process so that its peak resident size (ru_maxrss) is its own. A last table compares one
+// fsync per file with the installer's batched sync.
 //
-//   bench-updater-install [--files N] [--big-mb M] [--dir FOLDER]
+//   bench-updater-install [--files N] [--big-mb M] [--rounds R] [--dir FOLDER]
 #include "Update.h"
 #include "VellFileSystem_p.h"
 #include "VellInstallSteps_p.h"
@@ -68,7 +68,7 @@ void timeSyncs(const char *step)
 {
     const qint64 now = stepClock.nsecsElapsed();
     for (const char *sync :
-        {"staged files synced", "journal written", "installation synced", "run done"}) {
+        {"backups synced", "journal written", "installation synced", "run done"}) {
         if (qstrcmp(step, sync) == 0) {
             syncNs += now - lastStepNs;
         }
@@ -140,6 +140,30 @@ double syncFiles(const QString &folder, int count, int size, bool batched)
     return timer.nsecsElapsed() / 1e9;
 }
 
+/// The times of one measured step over the rounds.
+struct Series
+{
+    std::vector<double> seconds;
+    std::vector<double> syncSeconds;
+
+    double ratioTo(const Series &baseline) const
+    {
+        std::vector<double> ratios;
+        for (size_t i = 0; i < seconds.size(); ++i) {
+            ratios.push_back(seconds[i] / baseline.seconds[i]);
+        }
+        return median(ratios);
+    }
+    double ratioWithoutSyncsTo(const Series &baseline) const
+    {
+        std::vector<double> ratios;
+        for (size_t i = 0; i < seconds.size(); ++i) {
+            ratios.push_back((seconds[i] - syncSeconds[i]) / baseline.seconds[i]);
+        }
+        return median(ratios);
+    }
+};
+
 struct Case
 {
     QString label;
@@ -158,12 +182,15 @@ int main(int argc, char *argv[])
     }
     int files = 1000;
     int bigMiB = 200;
+    int rounds = 5;
     QString folder = QDir::tempPath();
     for (int i = 1; i + 1 < args.size(); i += 2) {
         if (args.at(i) == QLatin1String("--files")) {
             files = args.at(i + 1).toInt();
         } else if (args.at(i) == QLatin1String("--big-mb")) {
             bigMiB = args.at(i + 1).toInt();
+        } else if (args.at(i) == QLatin1String("--rounds")) {
+            rounds = qMax(1, args.at(i + 1).toInt());
         } else if (args.at(i) == QLatin1String("--dir")) {
             folder = args.at(i + 1);
         }
@@ -214,11 +241,12 @@ int main(int argc, char *argv[])
         {QStringLiteral("1 file of %1 MiB").arg(bigMiB), QStringLiteral("big.zip"), 2},
     };
 
-    out << "\nAll in " << temp.path()
-        << " (one file system). Times in seconds; ratios to "
-           "unzip's time in the same run.\n\n";
-    out << "case                 unzip s | install s  ratio  sync s  peak MiB | unzip -o s | "
-           "reinstall s  ratio  sync s  peak MiB\n";
+    out << "\nAll in " << temp.path() << " (one file system), " << rounds
+        << " rounds interleaved (unzip, install, unzip -o, reinstall), each from a synced\n"
+           "state as an installation updated long after it was made. Medians in seconds; "
+           "ratios to unzip taken per round, their median printed.\n\n";
+    out << "case               unzip s | install s  ratio  sync s  no-sync ratio | unzip -o s | "
+           "reinstall s  ratio  sync s  no-sync ratio | peak MiB\n";
     for (const Case &c : cases) {
         const QString archive = work + '/' + c.archive;
         const QString install = temp.filePath(QStringLiteral("install-") + c.archive);
@@ -226,39 +254,53 @@ int main(int argc, char *argv[])
         const QString link = QStringLiteral("http://updates.example/") + c.archive;
         const QString report = temp.filePath(QStringLiteral("sync-seconds"));
         readThrough(archive); // the archive in the page cache for everybody
-        const Measure unzip
-            = measure(QStringLiteral("unzip"), {"-q", "-o", archive, "-d", unzipped});
-        // A fresh installation, then the same package again over it (every file backed up).
-        const Measure fresh = measure(self, {"--child-install", work, link, install, report});
-        const double freshSync = readSeconds(report);
-        const Measure again = measure(self, {"--child-install", work, link, install, report});
-        const double againSync = readSeconds(report);
-        // unzip's own reinstallation: the same archive over its first output.
-        const Measure unzipAgain
-            = measure(QStringLiteral("unzip"), {"-q", "-o", archive, "-d", unzipped});
-        const auto seconds = [](const Measure &m) {
-            return m.ok ? QString::number(m.seconds, 'f', 2) : QStringLiteral("FAIL");
+        Series unzip, fresh, unzipAgain, again;
+        double peakMiB = 0;
+        bool ok = true;
+        // Every measured step starts with the earlier writes on disk, so that
+        // neither side pays for the other's writeback.
+        const auto timed = [&](Series &series, const QString &program, const QStringList &arguments,
+                               bool reportsSyncs) {
+            ::sync();
+            const Measure m = measure(program, arguments);
+            ok = ok && m.ok;
+            series.seconds.push_back(m.seconds);
+            series.syncSeconds.push_back(reportsSyncs ? readSeconds(report) : 0);
+            peakMiB = qMax(peakMiB, reportsSyncs ? m.peakMiB : 0);
         };
-        out << qSetFieldWidth(20) << Qt::left << c.label << qSetFieldWidth(0)
-            << QStringLiteral("%1 | %2  %3  %4  %5 | %6 | %7  %8  %9  %10")
-                   .arg(seconds(unzip), 8)
-                   .arg(seconds(fresh), 9)
-                   .arg(fresh.seconds / unzip.seconds, 4, 'f', 2)
-                   .arg(freshSync, 6, 'f', 2)
-                   .arg(fresh.peakMiB, 8, 'f', 1)
-                   .arg(seconds(unzipAgain), 10)
-                   .arg(seconds(again), 11)
-                   .arg(again.seconds / unzipAgain.seconds, 4, 'f', 2)
-                   .arg(againSync, 6, 'f', 2)
-                   .arg(again.peakMiB, 8, 'f', 1)
+        for (int round = 0; round < rounds; ++round) {
+            timed(unzip, QStringLiteral("unzip"), {"-q", "-o", archive, "-d", unzipped}, false);
+            timed(fresh, self, {"--child-install", work, link, install, report}, true);
+            timed(
+                unzipAgain, QStringLiteral("unzip"), {"-q", "-o", archive, "-d", unzipped}, false);
+            timed(again, self, {"--child-install", work, link, install, report}, true);
+            QDir(install).removeRecursively();
+            QDir(unzipped).removeRecursively();
+        }
+        if (!ok) {
+            out << c.label << ": FAILED\n";
+            continue;
+        }
+        out << qSetFieldWidth(18) << Qt::left << c.label << qSetFieldWidth(0)
+            << QStringLiteral("%1 | %2  %3  %4  %5 | %6 | %7  %8  %9  %10 | %11")
+                   .arg(median(unzip.seconds), 8, 'f', 3)
+                   .arg(median(fresh.seconds), 9, 'f', 3)
+                   .arg(fresh.ratioTo(unzip), 5, 'f', 2)
+                   .arg(median(fresh.syncSeconds), 6, 'f', 3)
+                   .arg(fresh.ratioWithoutSyncsTo(unzip), 13, 'f', 2)
+                   .arg(median(unzipAgain.seconds), 10, 'f', 3)
+                   .arg(median(again.seconds), 11, 'f', 3)
+                   .arg(again.ratioTo(unzipAgain), 5, 'f', 2)
+                   .arg(median(again.syncSeconds), 6, 'f', 3)
+                   .arg(again.ratioWithoutSyncsTo(unzipAgain), 13, 'f', 2)
+                   .arg(peakMiB, 8, 'f', 1)
             << '\n';
         out.flush();
-        QDir(install).removeRecursively();
-        QDir(unzipped).removeRecursively();
     }
     out << "\nratio: install to unzip into an empty folder, reinstall to unzip -o over its "
-           "first output.\nsync s: the part of the installation spent waiting for the disk: the "
-           "staged files and backups, the journal, the installed folders.\n";
+           "first output.\nsync s: the part of the installation spent waiting for the disk (the "
+           "backups and the journal before the first change, the installed files and folders "
+           "before the run is marked done); no-sync ratio leaves it out.\n";
 
     out << "\nMaking " << files << " new files of 8 KiB durable:\n";
     const double each = syncFiles(temp.filePath(QStringLiteral("sync-each")), files, 8192, false);

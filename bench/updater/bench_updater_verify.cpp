@@ -74,12 +74,6 @@ int verifyOne(const QStringList &args)
         : 1;
 }
 
-double median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.empty() ? 0 : values[values.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
