@@ -26,37 +26,12 @@
 #include <unistd.h>
 
 #include "ChildProcessMeasure.h"
+#include "NoiseFile.h"
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-/// Deterministic bytes that deflate cannot shrink much, written in chunks.
-bool writeNoise(const QString &path, qint64 size, quint64 seed)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    std::vector<quint64> chunk(64 * 1024 / sizeof(quint64));
-    quint64 state = seed * 0x9E3779B97F4A7C15ULL + 1;
-    for (qint64 written = 0; written < size;) {
-        for (quint64 &word : chunk) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        const qint64 part = qMin<qint64>(size - written, qint64(chunk.size() * sizeof(quint64)));
-        if (file.write(reinterpret_cast<const char *>(chunk.data()), part) != part) {
-            return false;
-        }
-        written += part;
-    }
-    return true;
-}
 
 // The steps after which the installer has waited for the disk, and the clock
 // at the step before each of them.
@@ -122,7 +97,7 @@ double syncFiles(const QString &folder, int count, int size, bool batched)
         const QString path = folder + QStringLiteral("/f%1").arg(i);
         VellFileSystem::FileDescriptor fd(::open(
             QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-        if (::write(fd.get(), bytes.constData(), size_t(size)) != size) {
+        if (VellFileSystem::writeAll(fd.get(), bytes.constData(), size) != 0) {
             return -1;
         }
         if (batched) {
@@ -224,13 +199,13 @@ int main(int argc, char *argv[])
     const QString many = temp.filePath(QStringLiteral("src-many"));
     for (int i = 0; i < files; ++i) {
         const QString path = QStringLiteral("%1/dir%2/file%3.dat").arg(many).arg(i % 20).arg(i);
-        if (!writeNoise(path, 1024 + (i * 7919) % 15360, quint64(i) + 1)) {
+        if (!writeNoiseFile(path, 1024 + (i * 7919) % 15360, quint64(i) + 1)) {
             out << "cannot write " << path << '\n';
             return 1;
         }
     }
     const QString big = temp.filePath(QStringLiteral("src-big"));
-    if (!writeNoise(big + QLatin1String("/big.dat"), qint64(bigMiB) << 20, 42)
+    if (!writeNoiseFile(big + QLatin1String("/big.dat"), qint64(bigMiB) << 20, 42)
         || !build(QStringLiteral("many.zip"), many) || !build(QStringLiteral("big.zip"), big)) {
         out << "cannot prepare the packages\n";
         return 1;

@@ -22,36 +22,13 @@
 #include <unistd.h>
 
 #include "ChildProcessMeasure.h"
+#include "NoiseFile.h"
 #include <algorithm>
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-bool writeNoise(const QString &path, qint64 size)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    std::vector<quint64> chunk(64 * 1024 / sizeof(quint64));
-    quint64 state = 0x9E3779B97F4A7C15ULL;
-    for (qint64 written = 0; written < size;) {
-        for (quint64 &word : chunk) {
-            state ^= state << 13;
-            state ^= state >> 7;
-            state ^= state << 17;
-            word = state;
-        }
-        const qint64 part = qMin<qint64>(size - written, qint64(chunk.size() * sizeof(quint64)));
-        if (file.write(reinterpret_cast<const char *>(chunk.data()), part) != part) {
-            return false;
-        }
-        written += part;
-    }
-    return true;
-}
 
 bool run(const QString &program, const QStringList &arguments)
 {
@@ -99,7 +76,7 @@ int main(int argc, char *argv[])
     const QString package = dir.filePath(QStringLiteral("core-2.0.zip"));
     const QString publicKey = keys + QStringLiteral("/minisign.pub");
     const QString secretKey = dir.filePath(QStringLiteral("minisign.sec"));
-    if (!dir.isValid() || !QDir().mkpath(keys) || !writeNoise(package, megabytes << 20)
+    if (!dir.isValid() || !QDir().mkpath(keys) || !writeNoiseFile(package, megabytes << 20)
         || !run(QStringLiteral("minisign"), {"-G", "-W", "-f", "-p", publicKey, "-s", secretKey})) {
         std::fprintf(stderr, "bench-updater-verify: could not prepare the package or the key\n");
         return 1;

@@ -83,6 +83,22 @@ qint64 freeBytes(const QString &path)
     return qint64(info.f_bavail) * qint64(info.f_frsize);
 }
 
+int writeAll(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errno;
+        }
+        data += written;
+        size -= written;
+    }
+    return 0;
+}
+
 mode_t modeOf(int qtPermissions)
 {
     mode_t mode = 0;
@@ -100,23 +116,6 @@ mode_t modeOf(int qtPermissions)
 }
 
 namespace {
-
-/// Writes all of @p size bytes; returns 0 or the errno.
-int writeAll(int fd, const char *data, ssize_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        data += written;
-        size -= written;
-    }
-    return 0;
-}
 
 int copyBytes(int in, int out)
 {

@@ -53,6 +53,9 @@ bool nameExists(const QString &path);
 /// Bytes that an unprivileged writer may still use on the file system of @p path; -1 unknown.
 qint64 freeBytes(const QString &path);
 
+/// Writes all of @p size bytes to @p fd, again after an interruption; 0 or the errno.
+int writeAll(int fd, const char *data, qint64 size);
+
 /// The permission bits of a QFile::Permissions set.
 mode_t modeOf(int qtPermissions);
 

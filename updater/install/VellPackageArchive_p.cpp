@@ -93,23 +93,6 @@ bool isSafeEntryName(const QByteArray &rawName, const QString &name)
         && !VellInstallPaths::cleanRelative(name).isEmpty();
 }
 
-/// Writes all of @p size bytes to @p fd; 0 or the errno.
-int writeAll(int fd, const char *data, int size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size_t(size));
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return errno;
-        }
-        data += written;
-        size -= int(written);
-    }
-    return 0;
-}
-
 } // namespace
 
 class VellPackageArchive::Handle
@@ -221,7 +204,7 @@ bool VellPackageArchive::extract(int index, int fd, QString &errorText) const
                             .arg(entry.name);
             return false;
         }
-        if (const int error = writeAll(fd, buffer.data(), read)) {
+        if (const int error = VellFileSystem::writeAll(fd, buffer.data(), read)) {
             errorText = VellFileSystem::withReason(
                 VellText::tr("Could not unpack %1", "error while installing a package")
                     .arg(entry.name),

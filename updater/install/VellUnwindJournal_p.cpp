@@ -230,28 +230,15 @@ bool VellUnwindJournal::open(QString &errorText)
 bool VellUnwindJournal::append(const QByteArray &lines, QString &errorText)
 {
     const QString journalPath = unwindFolder + QLatin1String("/journal");
-    const char *data = lines.constData();
-    qint64 left = lines.size();
-    while (left > 0) {
-        const ssize_t written = ::write(journal.get(), data, size_t(left));
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0) {
-            errorText = withReason(
-                VellText::tr("Could not write the journal %1", "error while installing a package")
-                    .arg(journalPath),
-                errno);
-            return false;
-        }
-        data += written;
-        left -= written;
+    int error = writeAll(journal.get(), lines.constData(), lines.size());
+    if (error == 0 && ::fdatasync(journal.get()) != 0) {
+        error = errno;
     }
-    if (::fdatasync(journal.get()) != 0) {
+    if (error != 0) {
         errorText = withReason(
             VellText::tr("Could not write the journal %1", "error while installing a package")
                 .arg(journalPath),
-            errno);
+            error);
         return false;
     }
     return true;
