@@ -1,6 +1,8 @@
 #include "EngineTestSupport.h"
 
 #include "TestFiles.h"
+#include "TestPackage.h"
+#include "VellUpdateServerAddress.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,6 +32,52 @@ ScopedEnvironment::~ScopedEnvironment()
     } else {
         qunsetenv(name);
     }
+}
+
+bool PluginUpdateScene::setUp(const QStringList &names)
+{
+    if (!dir.isValid() || !QDir().mkpath(dir.filePath("tmp"))) {
+        return false;
+    }
+    environment.emplace_back(
+        new ScopedEnvironment("HOME", QFile::encodeName(dir.filePath("home"))));
+    environment.emplace_back(
+        new ScopedEnvironment("TMPDIR", QFile::encodeName(dir.filePath("tmp"))));
+    QVector<CatalogueEntry> catalogue;
+    for (const QString &name : names) {
+        const bool prepared = writeFile(pluginFile(name), name.toUtf8() + "-old")
+            && TestPackage(name, QStringLiteral("plugin"))
+                   .add(QStringLiteral("data/%1.dat").arg(name), name.toUtf8() + "-new")
+                   .write(packagePath(name));
+        if (!prepared) {
+            return false;
+        }
+        CatalogueEntry entry;
+        entry.project = QStringLiteral("vell");
+        entry.name = name;
+        entry.type = QStringLiteral("plugin");
+        entry.version = QStringLiteral("2.0");
+        entry.link = QStringLiteral("http://127.0.0.1/%1.zip").arg(name);
+        catalogue << entry;
+    }
+    server.reset(new UpdateServerProcess);
+    if (!writeCatalogue(dir.filePath("catalogue"), catalogue)
+        || !server->start(dir.filePath("catalogue"))) {
+        return false;
+    }
+    environment.emplace_back(
+        new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
+    return true;
+}
+
+QString PluginUpdateScene::pluginFile(const QString &name) const
+{
+    return dir.filePath(QStringLiteral("home/.Vellnet/plugins/data/%1.dat").arg(name));
+}
+
+QString PluginUpdateScene::packagePath(const QString &name) const
+{
+    return dir.filePath(QStringLiteral("packages/%1.zip").arg(name));
 }
 
 bool writeCatalogue(const QString &folder, const QVector<CatalogueEntry> &entries)

@@ -10,7 +10,11 @@
 #include <QStringList>
 #include <QVector>
 
+#include <QTemporaryDir>
+
 #include <initializer_list>
+#include <memory>
+#include <vector>
 
 /** Sets an environment variable for its lifetime and restores the old value. */
 class ScopedEnvironment
@@ -58,6 +62,32 @@ public:
 private:
     QProcess process;
     quint16 serverPort = 0;
+};
+
+/**
+ * The scene of the engine's installation tests: a scratch HOME and TMPDIR in
+ * which plug-ins of the given names are installed in version 1.0 (the file
+ * pluginFile(name) holds "<name>-old"), for each a package at
+ * packagePath(name) that replaces that file with "<name>-new", and the local
+ * update server offering every one as version 2.0 from
+ * http://127.0.0.1/<name>.zip. The environment comes back with the object.
+ */
+class PluginUpdateScene
+{
+public:
+    bool setUp(const QStringList &names);
+
+    /// A path below the scene's scratch folder.
+    QString filePath(const QString &relative) const { return dir.filePath(relative); }
+    /// home/.Vellnet/plugins/data/<name>.dat
+    QString pluginFile(const QString &name) const;
+    /// packages/<name>.zip
+    QString packagePath(const QString &name) const;
+
+private:
+    QTemporaryDir dir;
+    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
+    std::unique_ptr<UpdateServerProcess> server;
 };
 
 /**

@@ -34,61 +34,26 @@ private:
     std::unique_ptr<VellUpdaterEngine> checkedEngine(const QStringList &installedVersions);
     bool buildPackage(const TestPackage &package, const QString &name);
     bool placePackage(const QString &name, const VellUpdaterEngine &engine);
-    QString pluginFile(const QString &name) const;
+    QString pluginFile(const QString &name) const { return scene->pluginFile(name); }
 
-    std::unique_ptr<QTemporaryDir> dir;
-    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
-    std::unique_ptr<UpdateServerProcess> server;
+    std::unique_ptr<PluginUpdateScene> scene;
 };
 
 void EngineInstallTest::init()
 {
-    dir.reset(new QTemporaryDir);
-    QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
-    QVERIFY(QDir().mkpath(dir->filePath("tmp")));
-    environment.emplace_back(
-        new ScopedEnvironment("HOME", QFile::encodeName(dir->filePath("home"))));
-    environment.emplace_back(
-        new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
-
-    QVector<CatalogueEntry> catalogue;
-    for (const QString &name : Names) {
-        QVERIFY(writeFile(pluginFile(name), name.toUtf8() + "-old"));
-        QVERIFY(
-            buildPackage(TestPackage(name, QStringLiteral("plugin"))
-                             .add(QStringLiteral("data/%1.dat").arg(name), name.toUtf8() + "-new"),
-                name));
-        CatalogueEntry entry;
-        entry.project = QStringLiteral("vell");
-        entry.name = name;
-        entry.type = QStringLiteral("plugin");
-        entry.version = QStringLiteral("2.0");
-        entry.link = QStringLiteral("http://127.0.0.1/%1.zip").arg(name);
-        catalogue << entry;
-    }
-    QVERIFY(writeCatalogue(dir->filePath("catalogue"), catalogue));
-    server.reset(new UpdateServerProcess);
-    QVERIFY(server->start(dir->filePath("catalogue")));
-    environment.emplace_back(
-        new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
+    scene.reset(new PluginUpdateScene);
+    QVERIFY(scene->setUp(Names));
 }
 
 void EngineInstallTest::cleanup()
 {
-    server.reset();
-    environment.clear();
-    dir.reset();
-}
-
-QString EngineInstallTest::pluginFile(const QString &name) const
-{
-    return dir->filePath(QStringLiteral("home/.Vellnet/plugins/data/%1.dat").arg(name));
+    scene.reset();
 }
 
 // Writes packages/<name>.zip, which the engine finds once placePackage() put it in place.
 bool EngineInstallTest::buildPackage(const TestPackage &package, const QString &name)
 {
-    return package.write(dir->filePath(QStringLiteral("packages/%1.zip").arg(name)));
+    return package.write(scene->packagePath(name));
 }
 
 // Puts a package where the download would have stored it.
@@ -96,7 +61,7 @@ bool EngineInstallTest::placePackage(const QString &name, const VellUpdaterEngin
 {
     const QString target = engine.workDirectory() + name + QLatin1String(".zip");
     QFile::remove(target);
-    return QFile::copy(dir->filePath(QStringLiteral("packages/%1.zip").arg(name)), target);
+    return QFile::copy(scene->packagePath(name), target);
 }
 
 std::unique_ptr<VellUpdaterEngine> EngineInstallTest::checkedEngine(const QStringList &versions)
@@ -105,7 +70,7 @@ std::unique_ptr<VellUpdaterEngine> EngineInstallTest::checkedEngine(const QStrin
     for (int i = 0; i < Names.size(); ++i) {
         installed << QStringLiteral("vell %1 plugin %2").arg(Names.at(i), versions.at(i));
     }
-    const QString client = dir->filePath("client/vell");
+    const QString client = scene->filePath("client/vell");
     if (!writeStubClient(client, queryFor(installed))) {
         return nullptr;
     }
@@ -209,7 +174,7 @@ void EngineInstallTest::failedRollbackTellsTheUserAndQuits()
     engine->setUserPrompt(&prompt);
     prompt.beforeAnswer = [&](int) {
         // The backups lie in the plug-in directory's hidden unwind folder.
-        QVERIFY(QDir(dir->filePath(QStringLiteral("home/.Vellnet/plugins/.vell-unwind/saved")))
+        QVERIFY(QDir(scene->filePath(QStringLiteral("home/.Vellnet/plugins/.vell-unwind/saved")))
                     .removeRecursively());
     };
 

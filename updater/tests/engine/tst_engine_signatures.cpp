@@ -46,21 +46,17 @@ private slots:
     void oversizedSignatureFailsDownload();
 
 private:
-    /** Builds the package of name, serves it and offers it as version 2.0. */
-    bool servePackage(const QString &name);
     bool serveSignature(const QString &name, MinisignTool &signer, const QByteArray &comment,
         MinisignTool::Format format = MinisignTool::Format::Prehashed);
     std::unique_ptr<VellUpdaterEngine> checkedEngine();
     bool download(VellUpdaterEngine &engine, EngineSignalLog &log);
-    QString pluginFile(const QString &name) const;
+    QString pluginFile(const QString &name) const { return scene->pluginFile(name); }
 
     QTemporaryDir keys;
     MinisignTool trusted;
     MinisignTool stranger;
     MiniHttpServer http;
-    std::unique_ptr<QTemporaryDir> dir;
-    std::vector<std::unique_ptr<ScopedEnvironment>> environment;
-    std::unique_ptr<UpdateServerProcess> server;
+    std::unique_ptr<PluginUpdateScene> scene;
 };
 
 void EngineSignaturesTest::initTestCase()
@@ -78,65 +74,24 @@ void EngineSignaturesTest::initTestCase()
 
 void EngineSignaturesTest::init()
 {
-    dir.reset(new QTemporaryDir);
-    QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
-    QVERIFY(QDir().mkpath(dir->filePath("tmp")));
-    environment.emplace_back(
-        new ScopedEnvironment("HOME", QFile::encodeName(dir->filePath("home"))));
-    environment.emplace_back(
-        new ScopedEnvironment("TMPDIR", QFile::encodeName(dir->filePath("tmp"))));
     http.answers.clear();
     http.requests.clear();
-
-    QVector<CatalogueEntry> catalogue;
+    scene.reset(new PluginUpdateScene);
+    QVERIFY(scene->setUp(Names));
     for (const QString &name : Names) {
-        QVERIFY(writeFile(pluginFile(name), name.toUtf8() + "-old"));
-        QVERIFY(servePackage(name));
-        CatalogueEntry entry;
-        entry.project = QStringLiteral("vell");
-        entry.name = name;
-        entry.type = QStringLiteral("plugin");
-        entry.version = QStringLiteral("2.0");
-        entry.link = QStringLiteral("http://127.0.0.1/%1.zip").arg(name);
-        catalogue << entry;
+        http.addFile('/' + name.toUtf8() + ".zip", readFile(scene->packagePath(name)));
     }
-    QVERIFY(writeCatalogue(dir->filePath("catalogue"), catalogue));
-    server.reset(new UpdateServerProcess);
-    QVERIFY(server->start(dir->filePath("catalogue")));
-    environment.emplace_back(
-        new ScopedEnvironment(VellUpdateServerAddress::EnvironmentVariable, server->address()));
 }
 
 void EngineSignaturesTest::cleanup()
 {
-    server.reset();
-    environment.clear();
-    dir.reset();
-}
-
-QString EngineSignaturesTest::pluginFile(const QString &name) const
-{
-    return dir->filePath(QStringLiteral("home/.Vellnet/plugins/data/%1.dat").arg(name));
-}
-
-bool EngineSignaturesTest::servePackage(const QString &name)
-{
-    const QByteArray bytes
-        = TestPackage(name, QStringLiteral("plugin"))
-              .add(QStringLiteral("data/%1.dat").arg(name), name.toUtf8() + "-new")
-              .bytes(name);
-    if (bytes.isEmpty()
-        || !writeFile(dir->filePath(QStringLiteral("packages/%1.zip").arg(name)), bytes)) {
-        return false;
-    }
-    http.addFile('/' + name.toUtf8() + ".zip", bytes);
-    return true;
+    scene.reset();
 }
 
 bool EngineSignaturesTest::serveSignature(const QString &name, MinisignTool &signer,
     const QByteArray &comment, MinisignTool::Format format)
 {
-    const QString package = dir->filePath(QStringLiteral("packages/%1.zip").arg(name));
+    const QString package = scene->packagePath(name);
     if (!signer.sign(package, comment, format)) {
         qWarning("%s", qPrintable(signer.lastError));
         return false;
@@ -147,7 +102,7 @@ bool EngineSignaturesTest::serveSignature(const QString &name, MinisignTool &sig
 
 std::unique_ptr<VellUpdaterEngine> EngineSignaturesTest::checkedEngine()
 {
-    const QString client = dir->filePath("client/vell");
+    const QString client = scene->filePath("client/vell");
     if (!writeStubClient(client, queryFor({"vell one plugin 1.0", "vell two plugin 1.0"}))) {
         return nullptr;
     }
@@ -271,7 +226,7 @@ void EngineSignaturesTest::refusedPackageLeavesEverythingUntouched()
     for (const QString &name : Names) {
         QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-old");
     }
-    QCOMPARE(filesBelow(dir->filePath("home")),
+    QCOMPARE(filesBelow(scene->filePath("home")),
         QStringList({".Vellnet/plugins/data/one.dat", ".Vellnet/plugins/data/two.dat"}));
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
@@ -280,7 +235,7 @@ void EngineSignaturesTest::withoutKeysInstallsUnsignedAsBefore()
 {
     auto engine = checkedEngine();
     QVERIFY(engine);
-    engine->setTrustedKeysFolder(dir->filePath("no-keys"));
+    engine->setTrustedKeysFolder(scene->filePath("no-keys"));
     EngineSignalLog signalLog(engine.get());
     QVERIFY2(download(*engine, signalLog), qPrintable(signalLog.events.join('\n')));
     QCOMPARE(http.requests,
