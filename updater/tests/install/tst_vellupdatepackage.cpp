@@ -90,6 +90,12 @@ private Q_SLOTS:
 private:
     /// Installs package "p" into the installation directory; false with the reason.
     bool installP(VellUpdatePackage &package, QString &errorText);
+    /**
+     * Installs package "p", which must fail with a text holding @p expected
+     * (any text when it is empty), and rolls it back. Returns what went
+     * wrong; empty when the installation directory is @p before again.
+     */
+    QString failsAndComesBack(const QString &expected, const Tree &before);
 
     QString installDir() const { return base->filePath(QStringLiteral("vell")); }
     QString workDir() const { return base->filePath(QStringLiteral("work")); }
@@ -170,6 +176,24 @@ bool TestVellUpdatePackage::installP(VellUpdatePackage &package, QString &errorT
 {
     QStringList installed;
     return package.install(workDir(), errorText, installed);
+}
+
+QString TestVellUpdatePackage::failsAndComesBack(const QString &expected, const Tree &before)
+{
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    if (installP(package, errorText)) {
+        return QStringLiteral("the installation succeeded");
+    }
+    if (errorText.isEmpty() || !errorText.contains(expected)) {
+        return QStringLiteral("unexpected error text: \"%1\"").arg(errorText);
+    }
+    if (!package.unwind(workDir())) {
+        return QStringLiteral("the rollback failed");
+    }
+    const Tree after = snapshot(installDir());
+    return after == before ? QString() : QString::fromUtf8(treeDifference(after, before));
 }
 
 void TestVellUpdatePackage::addOverNothing()
@@ -551,14 +575,8 @@ void TestVellUpdatePackage::damagedArchivesFail()
     } else {
         QVERIFY(writeFile(archive, bytes));
     }
-    auto update = makeUpdate("p");
-    VellUpdatePackage package(update.get(), installDir());
-    QString errorText;
-    QStringList installed;
-    QVERIFY(!package.install(workDir(), errorText, installed));
-    QVERIFY(!errorText.isEmpty());
-    QVERIFY(package.unwind(workDir()));
-    QCOMPARE(snapshot(installDir()), before);
+    const QString problem = failsAndComesBack(QString(), before);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped_data()
@@ -851,14 +869,9 @@ void TestVellUpdatePackage::readOnlyInstallationEndsCleanly()
     QVERIFY(buildPackage("p", {{"a.txt", "new a"}, {"lib/x.so", "new x"}}, {}));
     TestMount mount = TestMount::readOnly(installDir() + '/' + readOnly);
     QVERIFY(mount.isMounted());
-    auto update = makeUpdate("p");
-    VellUpdatePackage package(update.get(), installDir());
-    QString errorText;
-    QVERIFY(!installP(package, errorText));
-    QVERIFY2(errorText.contains(QString::fromLocal8Bit(strerror(EROFS))), qPrintable(errorText));
     // Nothing that could not change is touched again: the rollback succeeds.
-    QVERIFY(package.unwind(workDir()));
-    QCOMPARE(snapshot(installDir()), before);
+    const QString problem = failsAndComesBack(QString::fromLocal8Bit(strerror(EROFS)), before);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestVellUpdatePackage::fullFileSystemEndsCleanly_data()
@@ -889,13 +902,8 @@ void TestVellUpdatePackage::fullFileSystemEndsCleanly()
     QVERIFY(QFile::remove(archive));
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
     const Tree before = snapshot(installDir());
-    auto update = makeUpdate("p");
-    VellUpdatePackage package(update.get(), installDir());
-    QString errorText;
-    QVERIFY(!installP(package, errorText));
-    QVERIFY2(errorText.contains(expected), qPrintable(errorText));
-    QVERIFY(package.unwind(workDir()));
-    QCOMPARE(snapshot(installDir()), before);
+    const QString problem = failsAndComesBack(expected, before);
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
 void TestVellUpdatePackage::installationOnOtherFileSystems_data()
