@@ -29,6 +29,26 @@ bool XdoPointer::key(const QString &keySymbol)
     return run({QStringLiteral("key"), keySymbol});
 }
 
+bool XdoPointer::cancelCapture(
+    Cancel how, const QPoint &at, const QPoint &dragTo, const std::function<bool()> &closed)
+{
+    if (!moveTo(at)) {
+        return false;
+    }
+    switch (how) {
+    case Cancel::Click:
+        return press(1) && release(1) && QTest::qWaitFor(closed);
+    case Cancel::Escape:
+        return key(QStringLiteral("Escape")) && QTest::qWaitFor(closed);
+    case Cancel::RightButtonWhileDragging: {
+        const bool closedAtOnce = press(1) && moveTo(dragTo) && press(3) && QTest::qWaitFor(closed);
+        const bool released = release(3) && release(1);
+        return closedAtOnce && released && closed();
+    }
+    }
+    return false;
+}
+
 bool XdoPointer::run(const QStringList &arguments)
 {
     QProcess xdotool;

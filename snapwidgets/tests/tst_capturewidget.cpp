@@ -191,33 +191,21 @@ void tst_CaptureWidget::dragCutsThatPartOfTheFrozenScreen()
 
 void tst_CaptureWidget::cancelledCaptureGivesNoRegionAndCloses_data()
 {
-    QTest::addColumn<QString>("how");
-    QTest::newRow("click without a move") << "click";
-    QTest::newRow("Escape") << "escape";
-    QTest::newRow("right button in the middle of a drag") << "right";
+    QTest::addColumn<XdoPointer::Cancel>("how");
+    QTest::newRow("click without a move") << XdoPointer::Cancel::Click;
+    QTest::newRow("Escape") << XdoPointer::Cancel::Escape;
+    QTest::newRow("right button in the middle of a drag")
+        << XdoPointer::Cancel::RightButtonWhileDragging;
 }
 
 void tst_CaptureWidget::cancelledCaptureGivesNoRegionAndCloses()
 {
-    QFETCH(QString, how);
+    QFETCH(XdoPointer::Cancel, how);
 
     auto widget = startCapture();
     QVERIFY(widget);
-    QVERIFY(XdoPointer::moveTo(device(400, 300)));
-    if (how == QLatin1String("click")) {
-        QVERIFY(XdoPointer::press(1));
-        QVERIFY(XdoPointer::release(1));
-    } else if (how == QLatin1String("escape")) {
-        QVERIFY(XdoPointer::key(QStringLiteral("Escape")));
-    } else {
-        QVERIFY(XdoPointer::press(1));
-        QVERIFY(XdoPointer::moveTo(device(500, 380)));
-        QVERIFY(XdoPointer::press(3));
-        QTRY_VERIFY(!widget->isVisible());
-        QVERIFY(XdoPointer::release(3));
-        QVERIFY(XdoPointer::release(1));
-    }
-    QTRY_VERIFY(!widget->isVisible());
+    QVERIFY(XdoPointer::cancelCapture(
+        how, device(400, 300), device(500, 380), [&] { return !widget->isVisible(); }));
     QCOMPARE(VellCaptureWidget::getSelectedRegion(), nullptr);
     QCOMPARE(QWidget::mouseGrabber(), nullptr);
 }

@@ -494,31 +494,22 @@ void tst_TwoMonitors::overlayIsDrawnOnEveryMonitorItCrosses()
 
 void tst_TwoMonitors::cancelOverTheSecondMonitor_data()
 {
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("Escape") << true;
-    QTest::newRow("right button in the middle of a drag") << false;
+    QTest::addColumn<XdoPointer::Cancel>("how");
+    QTest::newRow("Escape") << XdoPointer::Cancel::Escape;
+    QTest::newRow("right button in the middle of a drag")
+        << XdoPointer::Cancel::RightButtonWhileDragging;
 }
 
 void tst_TwoMonitors::cancelOverTheSecondMonitor()
 {
-    QFETCH(bool, escape);
+    QFETCH(XdoPointer::Cancel, how);
 
     QVERIFY(arrange(sideBySide(false)));
     QVERIFY(coverWithPattern(false));
     auto widget = startCapture();
     QVERIFY(widget);
-    QVERIFY(XdoPointer::moveTo(QPoint(2500, 400)));
-    if (escape) {
-        QVERIFY(XdoPointer::key(QStringLiteral("Escape")));
-    } else {
-        QVERIFY(XdoPointer::press(1));
-        QVERIFY(XdoPointer::moveTo(QPoint(2700, 600)));
-        QVERIFY(XdoPointer::press(3));
-        QTRY_VERIFY(!widget->isVisible());
-        QVERIFY(XdoPointer::release(3));
-        QVERIFY(XdoPointer::release(1));
-    }
-    QTRY_VERIFY(!widget->isVisible());
+    QVERIFY(XdoPointer::cancelCapture(
+        how, QPoint(2500, 400), QPoint(2700, 600), [&] { return !widget->isVisible(); }));
     QCOMPARE(VellCaptureWidget::getSelectedRegion(), nullptr);
     QCOMPARE(QWidget::mouseGrabber(), nullptr);
     // Nothing of the capture stays over the second monitor.
