@@ -637,10 +637,18 @@ void VellUpdaterEngine::installUpdates()
         }
         emit installProgress(100 * (i + 1) / count);
     }
-    // Until finished, a crash would leave the run to be rolled back at the next start.
-    for (const auto &package : packages) {
+    // Until finished, a crash would leave the run to be rolled back at the
+    // next start. A run that cannot be made durable is not offered again
+    // (the disk has failed it once) but rolled back now.
+    for (int i = 0; i < count; ++i) {
         QString errorText;
-        package->finish(errorText);
+        if (!packages[size_t(i)]->finish(errorText)) {
+            prompt->tellError(VellText::tr("Update", "nc"),
+                VellText::tr("Failed installing package ", "nc") + nameOf(updates.at(i))
+                    + QLatin1Char('\n') + errorText);
+            rollback(packages);
+            return;
+        }
     }
     installSucceeded = true;
     emit installFinished();

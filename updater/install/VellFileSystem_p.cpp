@@ -18,6 +18,7 @@
 #include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -264,7 +265,11 @@ int syncTogether(const std::vector<std::pair<QString, FileDescriptor>> &open, in
     };
     std::vector<std::thread> helpers;
     for (size_t i = 1; i < std::min(workers, open.size()); ++i) {
-        helpers.emplace_back(work);
+        try {
+            helpers.emplace_back(work);
+        } catch (const std::system_error &) {
+            break; // no more threads to be had: this one does the rest
+        }
     }
     work();
     for (std::thread &helper : helpers) {
@@ -298,7 +303,9 @@ bool SyncBatch::run(QString &failedPath, int &error)
     for (int first = 0; first < files.size(); first += group) {
         passes.append({files.mid(first, group), O_NOFOLLOW});
     }
-    passes.append({folders, O_DIRECTORY});
+    for (int first = 0; first < folders.size(); first += group) {
+        passes.append({folders.mid(first, group), O_DIRECTORY});
+    }
     for (const auto &pass : qAsConst(passes)) {
         std::vector<std::pair<QString, FileDescriptor>> open;
         for (const QString &path : pass.first) {

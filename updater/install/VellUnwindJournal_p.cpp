@@ -163,6 +163,10 @@ bool VellUnwindJournal::open(QString &errorText)
     if (state == State::Open) {
         return true;
     }
+    if (state == State::Unfinished) {
+        errorText = finishError;
+        return false;
+    }
     const QByteArray nativeFolder = native(unwindFolder);
     if (!QDir().mkpath(installDir)
         || (::mkdir(nativeFolder.constData(), S_IRWXU) != 0 && errno != EEXIST)) {
@@ -452,7 +456,7 @@ void VellUnwindJournal::end()
 
 bool VellUnwindJournal::unwind(QStringList &unrestored)
 {
-    if (state != State::Open) {
+    if (state != State::Open && state != State::Unfinished) {
         return true;
     }
     if (!rollBack(installDir, unwindFolder, records, unrestored)) {
@@ -466,20 +470,27 @@ bool VellUnwindJournal::unwind(QStringList &unrestored)
 
 bool VellUnwindJournal::finish(QString &errorText)
 {
+    if (state == State::Unfinished) {
+        errorText = finishError;
+        return false;
+    }
     if (state != State::Open) {
         return true;
     }
     installed.addFolder(installDir);
     QString failedPath;
     int error = 0;
-    if (!installed.run(failedPath, error)) {
-        errorText = withReason(
+    const bool synced = installed.run(failedPath, error);
+    if (synced) {
+        VellInstallSteps::reached("installation synced");
+    } else {
+        finishError = withReason(
             VellText::tr("Could not write %1", "error while installing a package").arg(failedPath),
             error);
-        return false;
     }
-    VellInstallSteps::reached("installation synced");
-    if (!append("done\n", errorText)) {
+    if (!synced || !append("done\n", finishError)) {
+        state = State::Unfinished;
+        errorText = finishError;
         return false;
     }
     VellInstallSteps::reached("run done");

@@ -90,11 +90,14 @@ public:
     /// Restores every recorded name and ends the run; false names what stayed wrong.
     bool unwind(QStringList &unrestored);
     /// Makes the run's changes durable, marks it done and drops the backups.
+    /// After a failure the run can only be unwound.
     bool finish(QString &errorText);
 
 private:
     enum class Kind { Saved, Absent, CreatedFolder };
-    enum class State { Closed, Open, Ended };
+    /// Unfinished: finish() failed, so only unwind() may follow (a failed
+    /// fsync is reported once; a second one could vouch for lost data).
+    enum class State { Closed, Open, Unfinished, Ended };
     enum class Durability { Synced, Lazy };
     struct Record
     {
@@ -114,6 +117,7 @@ private:
     QString installDir;
     QString unwindFolder;
     State state = State::Closed;
+    QString finishError; ///< why the run is Unfinished
     VellFileSystem::FileDescriptor lockFile;
     VellFileSystem::FileDescriptor journal;
     QVector<Record> records;

@@ -28,6 +28,7 @@ private slots:
     void installsEveryPackageAfterRetry();
     void rollsBackAfterAbort();
     void failedRollbackTellsTheUserAndQuits();
+    void runThatCannotBeMadeDurableIsRolledBack();
     void emptyListSucceedsAtOnce();
 
 private:
@@ -117,6 +118,37 @@ void EngineInstallTest::installsEveryPackageAfterRetry()
     }
     QVERIFY(QDir(engine->workDirectory()).exists());
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+void EngineInstallTest::runThatCannotBeMadeDurableIsRolledBack()
+{
+    auto engine = checkedEngine({"1.0", "1.0", "1.0"});
+    QVERIFY(engine);
+    QVERIFY(placePackage("one", *engine));
+    QVERIFY(placePackage("three", *engine));
+    // While the user is asked about the missing second package, something
+    // puts a symbolic link where the first package's new file was placed:
+    // the file the run must sync at its end is no longer there to sync.
+    ScriptedUserPrompt prompt({ScriptedUserPrompt::Retry});
+    engine->setUserPrompt(&prompt);
+    prompt.beforeAnswer = [&](int) {
+        QVERIFY(QFile::remove(pluginFile("one")));
+        QVERIFY(QFile::link(scene->filePath("elsewhere"), pluginFile("one")));
+        QVERIFY(placePackage("two", *engine));
+    };
+
+    engine->installUpdates();
+
+    QCOMPARE(prompt.kinds, (QStringList {"askRetry", "tellError"}));
+    QVERIFY2(prompt.texts.last().startsWith(QLatin1String("Failed installing package one\n"))
+            && prompt.texts.last().contains(QString::fromLocal8Bit(strerror(ELOOP))),
+        qPrintable(prompt.texts.last()));
+    QVERIFY(!engine->installSucceeded);
+    QCOMPARE(engine->getLog(), QStringLiteral("An error occured while installing updates"));
+    for (const QString &name : Names) {
+        QCOMPARE(readFile(pluginFile(name)), name.toUtf8() + "-old");
+    }
+    QVERIFY(!QFileInfo(pluginFile("one")).isSymLink());
 }
 
 void EngineInstallTest::rollsBackAfterAbort()
