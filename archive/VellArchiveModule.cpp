@@ -77,7 +77,12 @@ bool VellArchiveModule::createTables() const
             return false;
         }
     }
-    return true;
+    const Result columns(connection->query(Sql::WordIndexColumns));
+    if (!columns) {
+        return false;
+    }
+    return columns->value(0, 0) != QLatin1String("1")
+        || connection->exec(Sql::CreateWordMessagesIndex) != -1;
 }
 
 bool VellArchiveModule::readAllUsersFromDB()

@@ -41,6 +41,11 @@ const char *const Schema[] = {
     "CREATE INDEX IF NOT EXISTS ChatsIndex ON Chats(Owner_ID)",
     "CREATE INDEX IF NOT EXISTS UserToChatIndex1 ON UserToChat(User_ID)",
     "CREATE INDEX IF NOT EXISTS UserToChatIndex2 ON UserToChat(Chat_ID)",
+    // Created first under the name of the next one, which then finds it in
+    // place: one index answers both the lookups by word and a word's messages
+    // (from the index alone). Every link written or removed changes each index
+    // over Word_ID at a random place, so a second one would double that cost.
+    "CREATE INDEX IF NOT EXISTS WordToMessageIndex1 ON WordToMessage(Word_ID, Message_ID)",
     "CREATE INDEX IF NOT EXISTS WordToMessageIndex1 ON WordToMessage(Word_ID)",
     "CREATE INDEX IF NOT EXISTS WordToMessageIndex2 ON WordToMessage(Message_ID)",
     "CREATE INDEX IF NOT EXISTS WordsIndex ON Words(Word)",
@@ -57,16 +62,20 @@ const char *const Schema[] = {
     // - Words(Word) without letter case, for the SMS search, whose LIKE is
     //   case-insensitive and cannot use WordsIndex;
     // - Chats(Time), for searches within a time range;
-    // - WordToMessage(Word_ID, Message_ID), which answers a word's messages
-    //   from the index alone: word and phrase searches read no link rows;
     // - Users(UID), for searches by account or recipient, which would
     //   otherwise scan the users or every recipient link.
     "CREATE INDEX IF NOT EXISTS SMSMessageIndex ON SMS_Message(SMS_ID)",
     "CREATE INDEX IF NOT EXISTS WordsNoCaseIndex ON Words(Word COLLATE NOCASE)",
     "CREATE INDEX IF NOT EXISTS ChatsTimeIndex ON Chats(Time)",
-    "CREATE INDEX IF NOT EXISTS WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
     "CREATE INDEX IF NOT EXISTS UsersUidIndex ON Users(UID)",
 };
+
+// An archive whose WordToMessageIndex1 holds Word_ID alone (made before the
+// index above was) gets the index that answers a word's messages by itself.
+const QLatin1String WordIndexColumns(
+    "SELECT count(*) FROM pragma_index_info('WordToMessageIndex1')");
+const QLatin1String CreateWordMessagesIndex(
+    "CREATE INDEX IF NOT EXISTS WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)");
 
 const QLatin1String SelectUsers("SELECT ID, UID, Protocol, Owner_ID FROM Users");
 const QLatin1String CaseSensitiveLikeOn("PRAGMA case_sensitive_like = 1");

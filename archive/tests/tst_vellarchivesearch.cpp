@@ -373,6 +373,9 @@ void TestVellArchiveSearch::removeConversationsByCriteria()
                                 "WordToMessage UNION SELECT Word_ID FROM WordToSMS)")),
         0);
     QCOMPARE(storedSms(), (Numbers {1, 2, 3, 4}));
+    // Every index still holds exactly the rows of its table.
+    QCOMPARE(
+        m_archive.probe->value(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
 
 void TestVellArchiveSearch::removeConversationsPrunesButKeepsSmsWords()

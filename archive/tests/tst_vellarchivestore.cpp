@@ -62,6 +62,7 @@ private Q_SLOTS:
 
     void createsTheSchemaAsWritten();
     void reopeningChangesNothing();
+    void olderWordIndexGetsItsCoveringCompanion();
     void loadsValidUsersAndStopsAtDamagedRow();
     void withoutDatabaseEveryOperationIsEmpty_data();
     void withoutDatabaseEveryOperationIsEmpty();
@@ -124,6 +125,37 @@ void TestVellArchiveStore::reopeningChangesNothing()
     }
     QCOMPARE(probe.count(QStringLiteral("Users")), 2);
     QCOMPARE(probe.count(QStringLiteral("Chats")), 2);
+}
+
+void TestVellArchiveStore::olderWordIndexGetsItsCoveringCompanion()
+{
+    // An archive whose WordToMessageIndex1 holds Word_ID alone keeps it and
+    // gains the index that answers a word's messages; opening it again adds nothing.
+    {
+        QFile empty(databasePath()); // SQLite takes an empty file for an empty database
+        QVERIFY(empty.open(QIODevice::WriteOnly));
+    }
+    {
+        SqliteProbe probe(databasePath());
+        QVERIFY(probe.exec(QStringLiteral("CREATE TABLE WordToMessage(Word_ID    INTEGER NOT NULL, "
+                                          "Message_ID INTEGER NOT NULL)")));
+        QVERIFY(probe.exec(
+            QStringLiteral("CREATE INDEX WordToMessageIndex1 ON WordToMessage(Word_ID)")));
+    }
+    const QString indexes = QStringLiteral(
+        "SELECT sql FROM sqlite_master WHERE tbl_name = 'WordToMessage' AND type = 'index' "
+        "AND name LIKE 'WordToMessage%Index%' ORDER BY name");
+    const QStringList expected {
+        "CREATE INDEX WordToMessageIndex1 ON WordToMessage(Word_ID)",
+        "CREATE INDEX WordToMessageIndex2 ON WordToMessage(Message_ID)",
+        "CREATE INDEX WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
+    };
+    for (int opening = 0; opening < 2; ++opening) {
+        VellArchiveModule module(databasePath());
+        QVERIFY(module.createTables());
+        SqliteProbe probe(databasePath());
+        QCOMPARE(probe.rows(indexes), expected);
+    }
 }
 
 void TestVellArchiveStore::loadsValidUsersAndStopsAtDamagedRow()

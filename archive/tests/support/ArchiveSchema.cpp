@@ -6,7 +6,8 @@ namespace ArchiveSchema {
 
 QStringList expected()
 {
-    // The second SMSId (on SMS_Message) found the first one and created nothing.
+    // The second SMSId (on SMS_Message) found the first one and created nothing;
+    // so did the second WordToMessageIndex1.
     return {
         "CREATE TABLE Chats(ID         INTEGER PRIMARY KEY, Time       TEXT, Type       INTEGER "
         "NOT NULL, Owner_ID   INTEGER NOT NULL, Properties TEXT)",
@@ -28,7 +29,7 @@ QStringList expected()
         "CREATE INDEX ChatsIndex ON Chats(Owner_ID)",
         "CREATE INDEX UserToChatIndex1 ON UserToChat(User_ID)",
         "CREATE INDEX UserToChatIndex2 ON UserToChat(Chat_ID)",
-        "CREATE INDEX WordToMessageIndex1 ON WordToMessage(Word_ID)",
+        "CREATE INDEX WordToMessageIndex1 ON WordToMessage(Word_ID, Message_ID)",
         "CREATE INDEX WordToMessageIndex2 ON WordToMessage(Message_ID)",
         "CREATE INDEX WordsIndex ON Words(Word)",
         "CREATE INDEX SMSTime ON SMS(Time)",
@@ -40,7 +41,6 @@ QStringList expected()
         "CREATE INDEX SMSMessageIndex ON SMS_Message(SMS_ID)",
         "CREATE INDEX WordsNoCaseIndex ON Words(Word COLLATE NOCASE)",
         "CREATE INDEX ChatsTimeIndex ON Chats(Time)",
-        "CREATE INDEX WordToMessageWordIndex ON WordToMessage(Word_ID, Message_ID)",
         "CREATE INDEX UsersUidIndex ON Users(UID)",
     };
 }
