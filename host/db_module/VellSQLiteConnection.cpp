@@ -290,6 +290,7 @@ VellSQLiteConnection::VellSQLiteConnection(sqlite3 *database)
     , m_statements(StatementCacheCapacity)
 {
     sqlite3_busy_handler(m_database, &VellSQLiteConnection::onBusy, this);
+    sqlite3_set_authorizer(m_database, &VellSQLiteConnection::onAuthorize, this);
 }
 
 VellSQLiteConnection::~VellSQLiteConnection()
@@ -351,29 +352,38 @@ QString VellSQLiteConnection::lastError() const
 
 bool VellSQLiteConnection::run(const QString &sql, Rows *rows)
 {
-    checkpointIfDue();
     m_lastError.clear();
-    const bool done = runStatement(sql, rows);
+    const QByteArray text = sql.toUtf8();
+    bool caseSensitive = false;
+    if (VellLikeCase::parse(text, &caseSensitive)) {
+        m_likeCase.request(caseSensitive);
+        return true;
+    }
+    checkpointIfDue();
+    const bool done = runStatement(text, rows);
     if (done) {
         m_lockOutlasted = false;
+    }
+    if (VellLikeCase::mentions(text)) {
+        m_likeCase.markUnknown(); // SQLite itself ran it, as far as it got
     }
     return done;
 }
 
-bool VellSQLiteConnection::runStatement(const QString &sql, Rows *rows)
+bool VellSQLiteConnection::runStatement(const QByteArray &text, Rows *rows)
 {
-    const QByteArray text = sql.toUtf8();
     const bool lifted = VellLiteralLifter::lift(text, &m_lifted, &m_literals);
     if (!lifted) {
         m_literals.resize(0);
     }
     const QByteArray &key = lifted ? m_lifted : text;
 
-    sqlite3_stmt *statement = m_statements.find(key);
+    bool usesLike = false;
+    sqlite3_stmt *statement = m_statements.find(key, &usesLike);
     if (!statement) {
         const char *tail = nullptr;
-        const int rc = sqlite3_prepare_v3(m_database, key.constData(), key.size() + 1,
-            SQLITE_PREPARE_PERSISTENT, &statement, &tail);
+        const int rc = prepare(key.constData(), key.size() + 1, SQLITE_PREPARE_PERSISTENT,
+            &statement, &tail, &usesLike);
         if (rc != SQLITE_OK || !statement || !isBlank(tail)) {
             // Several statements, nothing but blanks, or a lifted form that the
             // database refuses: the text as written decides, and reports its error.
@@ -381,12 +391,19 @@ bool VellSQLiteConnection::runStatement(const QString &sql, Rows *rows)
             return runEach(text, rows);
         }
         // A copy: the cache must not share the buffer that the next statement reuses.
-        m_statements.insert(QByteArray(key.constData(), key.size()), statement);
+        m_statements.insert(QByteArray(key.constData(), key.size()), statement, usesLike);
+    } else if (usesLike && m_likeCase.isPending() && !applyLikeCase()) {
+        return false;
     }
     if (sqlite3_bind_parameter_count(statement) != m_literals.size()) {
         return runEach(text, rows);
     }
-    return runCached(statement, m_literals, rows);
+    m_compiledLike = false;
+    const bool done = runCached(statement, m_literals, rows);
+    if (m_compiledLike && !usesLike) {
+        m_statements.markUsesLike(key);
+    }
+    return done;
 }
 
 bool VellSQLiteConnection::runCached(
@@ -413,7 +430,8 @@ bool VellSQLiteConnection::runEach(const QByteArray &sql, Rows *rows)
     while (next < end) {
         sqlite3_stmt *prepared = nullptr;
         const char *tail = nullptr;
-        if (sqlite3_prepare_v2(m_database, next, int(end - next), &prepared, &tail) != SQLITE_OK) {
+        bool usesLike = false;
+        if (prepare(next, int(end - next), 0, &prepared, &tail, &usesLike) != SQLITE_OK) {
             return fail();
         }
         if (!prepared) {
@@ -439,7 +457,7 @@ bool VellSQLiteConnection::stepToEnd(sqlite3_stmt *statement, Rows *rows)
         rows->columnCount = columns;
     }
     for (;;) {
-        const int rc = sqlite3_step(statement);
+        const int rc = step(statement);
         if (rc == SQLITE_DONE) {
             return true;
         }
@@ -452,6 +470,62 @@ bool VellSQLiteConnection::stepToEnd(sqlite3_stmt *statement, Rows *rows)
             }
         }
     }
+}
+
+int VellSQLiteConnection::onAuthorize(
+    void *self, int action, const char *, const char *name, const char *, const char *)
+{
+    // LIKE, written as an operator or a function, in the statement itself or
+    // in a view or trigger that it uses, resolves to the function "like".
+    if (action != SQLITE_FUNCTION || !name || qstricmp(name, "like") != 0) {
+        return SQLITE_OK;
+    }
+    auto *connection = static_cast<VellSQLiteConnection *>(self);
+    connection->m_compiledLike = true;
+    // Compiled now, LIKE would keep the setting in force; refused, the
+    // statement is compiled again once the setting asked for is.
+    return connection->m_likeCase.isPending() ? SQLITE_DENY : SQLITE_OK;
+}
+
+bool VellSQLiteConnection::applyLikeCase()
+{
+    const char *const pragma = m_likeCase.wantsCaseSensitive() ? "PRAGMA case_sensitive_like = 1"
+                                                               : "PRAGMA case_sensitive_like = 0";
+    if (sqlite3_exec(m_database, pragma, nullptr, nullptr, nullptr) != SQLITE_OK) {
+        return fail();
+    }
+    m_likeCase.markApplied();
+    return true;
+}
+
+int VellSQLiteConnection::prepare(const char *sql, int bytes, unsigned flags,
+    sqlite3_stmt **statement, const char **tail, bool *usesLike)
+{
+    m_compiledLike = false;
+    int rc = sqlite3_prepare_v3(m_database, sql, bytes, flags, statement, tail);
+    // A refused function fails the compilation as a plain error.
+    if (rc != SQLITE_OK && m_compiledLike && m_likeCase.isPending()) {
+        if (!applyLikeCase()) {
+            return SQLITE_ERROR;
+        }
+        m_compiledLike = false;
+        rc = sqlite3_prepare_v3(m_database, sql, bytes, flags, statement, tail);
+    }
+    *usesLike = m_compiledLike;
+    return rc;
+}
+
+int VellSQLiteConnection::step(sqlite3_stmt *statement)
+{
+    const int rc = sqlite3_step(statement);
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE || !m_compiledLike || !m_likeCase.isPending()) {
+        return rc;
+    }
+    // The schema changed since the statement was compiled, and compiled anew
+    // it evaluates LIKE, which was refused before anything ran: run it again
+    // under the setting asked for.
+    sqlite3_reset(statement);
+    return applyLikeCase() ? sqlite3_step(statement) : rc;
 }
 
 bool VellSQLiteConnection::fail()

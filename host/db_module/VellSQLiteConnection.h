@@ -2,6 +2,7 @@
 #define VELLSQLITECONNECTION_H
 
 #include "VellDBConnection.h"
+#include "VellLikeCase.h"
 #include "VellLiteralLifter.h"
 #include "VellStatementCache.h"
 
@@ -23,6 +24,10 @@ namespace VellDatabase {
  * the planner works from statistics: indexes without any are analysed, within
  * a bounded number of rows, before the first query, and PRAGMA optimize
  * refreshes them when the connection closes.
+ *
+ * "PRAGMA case_sensitive_like" takes effect just before the next statement
+ * that evaluates LIKE (see VellLikeCase), so that compiled statements survive
+ * a client that switches it around every search.
  *
  * A database that cannot be written (read-only file, folder or file system,
  * a full disk, another process that keeps it from changing journal mode) is
@@ -76,6 +81,16 @@ private:
     // Gathers planner statistics for the tables whose indexes have none.
     void analyzeUnanalyzedIndexes();
 
+    static int onAuthorize(
+        void *self, int action, const char *, const char *name, const char *, const char *);
+    // Puts the setting of LIKE that the client asked for in force.
+    bool applyLikeCase();
+    // sqlite3_prepare_v3() that compiles LIKE only under the setting asked for.
+    int prepare(const char *sql, int bytes, unsigned flags, sqlite3_stmt **statement,
+        const char **tail, bool *usesLike);
+    // sqlite3_step() for the same, when SQLite compiles the statement anew.
+    int step(sqlite3_stmt *statement);
+
     static int onBusy(void *self, int attempt);
     int waitForLock(int attempt);
     static int onWalCommit(void *self, sqlite3 *, const char *, int pages);
@@ -83,7 +98,7 @@ private:
 
     // Runs @p sql; with @p rows, keeps the rows of its (last) statement.
     bool run(const QString &sql, Rows *rows);
-    bool runStatement(const QString &sql, Rows *rows);
+    bool runStatement(const QByteArray &text, Rows *rows);
     bool runCached(
         sqlite3_stmt *statement, const QVector<VellLiteralLifter::Literal> &literals, Rows *rows);
     bool runEach(const QByteArray &sql, Rows *rows);
@@ -92,6 +107,8 @@ private:
 
     sqlite3 *m_database;
     VellStatementCache m_statements;
+    VellLikeCase m_likeCase;
+    bool m_compiledLike = false; // a compilation since this was cleared resolved LIKE
     // Reused by every statement, so that running one allocates little.
     QByteArray m_lifted;
     QVector<VellLiteralLifter::Literal> m_literals;

@@ -13,17 +13,26 @@ VellStatementCache::~VellStatementCache()
     clear();
 }
 
-sqlite3_stmt *VellStatementCache::find(const QByteArray &sql)
+sqlite3_stmt *VellStatementCache::find(const QByteArray &sql, bool *usesLike)
 {
     const auto it = m_entries.find(sql);
     if (it == m_entries.end()) {
         return nullptr;
     }
     it->lastUse = ++m_clock;
+    *usesLike = it->usesLike;
     return it->statement;
 }
 
-void VellStatementCache::insert(const QByteArray &sql, sqlite3_stmt *statement)
+void VellStatementCache::markUsesLike(const QByteArray &sql)
+{
+    const auto it = m_entries.find(sql);
+    if (it != m_entries.end()) {
+        it->usesLike = true;
+    }
+}
+
+void VellStatementCache::insert(const QByteArray &sql, sqlite3_stmt *statement, bool usesLike)
 {
     const auto it = m_entries.find(sql);
     if (it != m_entries.end()) {
@@ -32,7 +41,7 @@ void VellStatementCache::insert(const QByteArray &sql, sqlite3_stmt *statement)
     } else if (m_entries.size() >= m_capacity) {
         evictLeastRecentlyUsed();
     }
-    m_entries.insert(sql, Entry {statement, ++m_clock});
+    m_entries.insert(sql, Entry {statement, ++m_clock, usesLike});
 }
 
 void VellStatementCache::clear()

@@ -19,10 +19,12 @@ public:
     explicit VellStatementCache(int capacity);
     ~VellStatementCache();
 
-    /// The statement compiled from @p sql, or null.
-    sqlite3_stmt *find(const QByteArray &sql);
+    /// The statement compiled from @p sql, or null; @p usesLike tells whether it evaluates LIKE.
+    sqlite3_stmt *find(const QByteArray &sql, bool *usesLike);
     /// Takes ownership of @p statement, compiled from @p sql.
-    void insert(const QByteArray &sql, sqlite3_stmt *statement);
+    void insert(const QByteArray &sql, sqlite3_stmt *statement, bool usesLike);
+    /// The statement compiled from @p sql evaluates LIKE since SQLite compiled it again.
+    void markUsesLike(const QByteArray &sql);
     void clear();
 
 private:
@@ -30,6 +32,7 @@ private:
     {
         sqlite3_stmt *statement = nullptr;
         quint64 lastUse = 0;
+        bool usesLike = false;
     };
 
     void evictLeastRecentlyUsed();

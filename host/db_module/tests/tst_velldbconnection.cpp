@@ -57,6 +57,10 @@ private Q_SLOTS:
     void answersLikeTheDatabaseItself_data();
     void answersLikeTheDatabaseItself();
     void likeFollowsEverySwitchOfCase();
+    void likeFollowsEverySpellingOfTheSwitch_data();
+    void likeFollowsEverySpellingOfTheSwitch();
+    void likeInViewsFollowsTheSwitch();
+    void statementsSurviveSwitchesOfLikeCase();
     void schemaStatementsRepeatFromCacheAfterChanges();
     void runsTextsOfSeveralStatements();
     void flagOpensReadOnly();
@@ -255,6 +259,115 @@ void TestVellDBConnection::likeFollowsEverySwitchOfCase()
         QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 0")), 0);
         QCOMPARE(resultRows(db->query(like)), QStringList {"Beta"});
     }
+}
+
+void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch_data()
+{
+    QTest::addColumn<QString>("pragma");
+    QTest::addColumn<QStringList>("found");
+
+    const QStringList sensitive;
+    const QStringList insensitive {"Beta"};
+    QTest::newRow("on") << "PRAGMA case_sensitive_like = on" << sensitive;
+    QTest::newRow("schema, brackets, blanks, semicolon")
+        << " pragma main.CASE_SENSITIVE_LIKE( TRUE ) ;" << sensitive;
+    QTest::newRow("no") << "PRAGMA case_sensitive_like=no" << insensitive;
+    // Spellings that SQLite reads itself.
+    QTest::newRow("quoted") << "PRAGMA case_sensitive_like = 'yes'" << sensitive;
+    QTest::newRow("number") << "PRAGMA case_sensitive_like = 7" << sensitive;
+    QTest::newRow("number SQLite takes for 0") << "PRAGMA case_sensitive_like = 256" << insensitive;
+    QTest::newRow("other word") << "PRAGMA case_sensitive_like = full" << insensitive;
+    QTest::newRow("with another statement")
+        << "PRAGMA case_sensitive_like = 1; SELECT 1" << sensitive;
+}
+
+void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch()
+{
+    QFETCH(QString, pragma);
+    QFETCH(QStringList, found);
+    Connection db = openFixture();
+    QVERIFY(db);
+    const QString like = QStringLiteral("SELECT Name FROM T WHERE Name LIKE 'b%'");
+    // From the other setting, with the statement compiled under it.
+    const bool sensitive = found.isEmpty();
+    QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = %1").arg(sensitive ? 0 : 1)), 0);
+    QCOMPARE(resultRows(db->query(like)), sensitive ? QStringList {"Beta"} : QStringList());
+    QVERIFY(db->exec(pragma) >= 0);
+    QCOMPARE(resultRows(db->query(like)), found);
+    // And a switch back still reaches it.
+    QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = %1").arg(sensitive ? 0 : 1)), 0);
+    QCOMPARE(resultRows(db->query(like)), sensitive ? QStringList {"Beta"} : QStringList());
+}
+
+void TestVellDBConnection::likeInViewsFollowsTheSwitch()
+{
+    Connection db = openFixture();
+    QVERIFY(db);
+    // No LIKE in the text: the view brings it.
+    QCOMPARE(
+        db->exec(QStringLiteral("CREATE VIEW B AS SELECT Name FROM T WHERE Name LIKE 'b%'")), 0);
+    const QString viewed = QStringLiteral("SELECT Name FROM B");
+    for (int round = 0; round < 2; ++round) {
+        QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 1")), 0);
+        QCOMPARE(resultRows(db->query(viewed)), QStringList());
+        QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 0")), 0);
+        QCOMPARE(resultRows(db->query(viewed)), QStringList {"Beta"});
+    }
+
+    // A view without LIKE, compiled into a statement; another connection
+    // redefines it with LIKE while a switch waits: the statement, compiled
+    // anew by SQLite, runs under the setting asked for.
+    QCOMPARE(
+        db->exec(QStringLiteral("CREATE VIEW Named AS SELECT Name FROM T WHERE Name = 'Beta'")), 0);
+    const QString named = QStringLiteral("SELECT count(*) FROM Named");
+    QCOMPARE(resultRows(db->query(named)), QStringList {"1"});
+    {
+        SqliteProbe other(databasePath());
+        QVERIFY(other.exec(QStringLiteral("DROP VIEW Named")));
+        QVERIFY(other.exec(
+            QStringLiteral("CREATE VIEW Named AS SELECT Name FROM T WHERE Name LIKE 'b%'")));
+    }
+    QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 1")), 0);
+    QCOMPARE(resultRows(db->query(named)), QStringList {"0"});
+    QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 0")), 0);
+    QCOMPARE(resultRows(db->query(named)), QStringList {"1"});
+}
+
+void TestVellDBConnection::statementsSurviveSwitchesOfLikeCase()
+{
+    Connection db = openFixture();
+    QVERIFY(db);
+    // A client that makes LIKE case-sensitive for each search and switches
+    // back after it, recording in between. SQLite counts in sqlite_stmt how
+    // often it compiled each statement of the connection anew.
+    const QString insert = QStringLiteral("INSERT INTO T(ID, Name, N) VALUES(NULL, 'gamma', 7)");
+    const QString search = QStringLiteral("SELECT Name FROM T WHERE Name LIKE 'g%'");
+    // The insert as the cache keeps it, its values lifted into parameters.
+    // (The search is compiled anew for every pattern bound to its LIKE, so
+    // that SQLite can choose an index for it.)
+    const QString recompiled = QStringLiteral("SELECT reprep FROM sqlite_stmt WHERE sql = "
+                                              "'INSERT INTO T(ID, Name, N) VALUES(NULL, ?, ?)'");
+    auto round = [&] {
+        QCOMPARE(db->exec(insert), 1);
+        QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 1")), 0);
+        QVERIFY(db->query(search) != nullptr);
+        delete db->query(search);
+        QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 0")), 0);
+    };
+    // The first search really switches from SQLite's default, which compiles
+    // every statement once more; after that, nothing is compiled again.
+    round();
+    round();
+    const QStringList before = resultRows(db->query(recompiled));
+    if (before.isEmpty()) {
+        QSKIP("this SQLite has no sqlite_stmt table");
+    }
+    for (int i = 0; i < 3; ++i) {
+        round();
+    }
+    QCOMPARE(resultRows(db->query(recompiled)), before);
+    QCOMPARE(resultRows(db->query(QStringLiteral("SELECT count(*) FROM T WHERE Name = 'gamma'"))),
+        QStringList {"5"});
 }
 
 void TestVellDBConnection::schemaStatementsRepeatFromCacheAfterChanges()
