@@ -98,10 +98,29 @@ bool booleanValue(const QByteArray &value, bool *on)
     return false;
 }
 
+// True when @p keyword, which holds no letter in upper case, is found at @p i of @p sql.
+bool keywordAt(const QByteArray &sql, int i, const char *keyword, int length)
+{
+    return i + length <= sql.size() && qstrnicmp(sql.constData() + i, keyword, uint(length)) == 0;
+}
+
+// Every statement passes here: most are told apart by their first bytes.
+bool startsWithPragma(const QByteArray &sql)
+{
+    int first = 0;
+    while (first < sql.size() && isBlank(sql.at(first))) {
+        ++first;
+    }
+    return keywordAt(sql, first, "pragma", 6);
+}
+
 } // namespace
 
 bool VellLikeCase::parse(const QByteArray &sql, bool *caseSensitive)
 {
+    if (!startsWithPragma(sql)) {
+        return false;
+    }
     Tokens tokens(sql);
     if (!equalsIgnoringCase(tokens.word(), "PRAGMA")) {
         return false;
@@ -127,7 +146,18 @@ bool VellLikeCase::parse(const QByteArray &sql, bool *caseSensitive)
 
 bool VellLikeCase::mentions(const QByteArray &sql)
 {
-    return sql.toLower().contains("case_sensitive_like");
+    // Only a pragma, or a text of several statements, can hold one.
+    if (!startsWithPragma(sql) && !sql.contains(';')) {
+        return false;
+    }
+    static const char Name[] = "case_sensitive_like";
+    const int length = int(sizeof(Name)) - 1;
+    for (int i = 0; i + length <= sql.size(); ++i) {
+        if ((sql.at(i) == 'c' || sql.at(i) == 'C') && keywordAt(sql, i, Name, length)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace VellDatabase

@@ -29,10 +29,7 @@ public:
     /// True when @p sql may change the setting (and is not understood by parse()).
     static bool mentions(const QByteArray &sql);
 
-    void request(bool caseSensitive)
-    {
-        m_wanted = caseSensitive ? Sensitive : Insensitive;
-    }
+    void request(bool caseSensitive) { m_wanted = caseSensitive ? Sensitive : Insensitive; }
     bool wantsCaseSensitive() const { return m_wanted == Sensitive; }
     /// True when a setting was asked for that is not the one in force.
     bool isPending() const { return m_wanted != Unknown && m_wanted != m_applied; }
