@@ -7,7 +7,7 @@
 # "packages.vell.example" are 127.0.0.1. Nothing outside the output folder is
 # touched: HOME and TMPDIR point into it.
 #
-#   endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo]
+#   endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]
 #
 # Test (default): on a private X server, driven by xdotool,
 #   1. both components are updated to 2.0: the files on disk are the new ones,
@@ -22,14 +22,21 @@
 #   points at it); screenshots of every window land in its screenshots/, and
 #   screenshots/failure.png shows the screen whenever a run fails. Exit status
 #   0 when everything holds. The run gives up after VELL_E2E_TIME_LIMIT
-#   seconds (default 150, below CTest's limit).
+#   seconds (default 150, below CTest's limit; 300 for the tour).
+#
+# Tour (--tour): every window and every message box of the updater, in
+# English and in Polish, each from a real run, as screenshots/en/NAME.png and
+# screenshots/pl/NAME.png (tour.sh lists them); each window's title must be in
+# its run's language.
 #
 # Every process the script starts (servers, X server, the updater) lives in a
 # private process namespace that ends with the script, however it ends:
 # success, failure, its own time limit, SIGTERM or SIGKILL.
-# Demo (--demo): run 1 alone. On the user's display when there is one (the
-# user clicks through the windows), otherwise on a private X server driven
-# like the test. Prints the installation log and what changed on disk.
+# Demo (--demo): run 1, then the updater once more, which finds nothing to
+# update ("No updates available."). On the user's display when there is one
+# (the user clicks through the windows), otherwise on a private X server driven
+# like the test. Prints the installation log and what changed on disk, then
+# takes the tour on a private X server.
 set -euo pipefail
 shopt -s inherit_errexit
 
@@ -66,7 +73,8 @@ if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
             --build) build=$2; shift 2 ;;
             --out) out=$2; shift 2 ;;
             --demo) mode=demo; shift ;;
-            *) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo]" >&2; exit 2 ;;
+            --tour) mode=tour; shift ;;
+            *) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]" >&2; exit 2 ;;
         esac
     done
     [ -n "$build" ] && [ -n "$out" ] || { echo "endtoend: --build and --out are needed" >&2; exit 2; }
@@ -74,7 +82,7 @@ if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
     for program in updater vell vell-package e2e-xhelper; do
         [ -x "$bin/$program" ] || fail "$bin/$program is missing; build it first"
     done
-    for tool in Xvfb xdotool unshare python3 sha256sum minisign; do
+    for tool in Xvfb xdotool xprop unshare python3 sha256sum minisign; do
         command -v "$tool" >/dev/null || fail "$tool is not installed (scripts/install-deps.sh)"
     done
     mkdir -p "$out"
@@ -223,6 +231,8 @@ start_servers() {
 
 start_private_display() {
     local fifo=$out/display
+    [ -z "${private_display:-}" ] || return 0
+    private_display=started
     rm -f "$fifo"
     # -noreset: by default the server resets when its last client leaves, as
     # between two runs of the updater; a program that connects during the
@@ -234,29 +244,30 @@ start_private_display() {
 }
 
 # --- driving the windows ------------------------------------------------------
-# The updater's windows are all titled "Update"; the forms of the chain are 450
-# pixels wide, the summary 400, a message box anything else.
+# The updater's forms are normal windows (the chain's forms 450 pixels wide, the summary
+# any other width); its message boxes are dialogs, whatever their width.
 window_width() {
     xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p'
 }
 
+window_type() {
+    xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | sed -n 's/^[^=]*= _NET_WM_WINDOW_TYPE_\([A-Z]*\).*/\1/p'
+}
+
 # wait_window KIND [IDS TO SKIP...]: prints the id of a visible window of that
-# kind ("form", "summary", "box", or "other": a box or the summary) that is
-# none of the given ones.
+# kind ("form", "summary" or "box") that is none of the given ones.
 wait_window() {
     local kind=$1 deadline=$((SECONDS + 60)) id width
     shift
     while [ $SECONDS -lt $deadline ]; do
-        for id in $(xdotool search --onlyvisible --name '^Update$' 2>/dev/null || true); do
+        for id in $(xdotool search --onlyvisible --class '^updater$' 2>/dev/null || true); do
             case " $* " in *" $id "*) continue ;; esac
             width=$(window_width "$id")
-            case "$kind:$width" in
-                form:450 | summary:400) echo "$id"; return 0 ;;
-                box:450 | box:400 | box:) ;;
-                box:*) echo "$id"; return 0 ;;
-                # A box whose text happens to make it as wide as the summary.
-                other:450 | other:) ;;
-                other:*) echo "$id"; return 0 ;;
+            case "$kind:$(window_type "$id"):$width" in
+                *:*:) ;; # gone meanwhile
+                box:DIALOG:* | form:NORMAL:450) echo "$id"; return 0 ;;
+                summary:NORMAL:450) ;;
+                summary:NORMAL:*) echo "$id"; return 0 ;;
             esac
         done
         [ ! -s "$out/updater.status" ] \
@@ -279,9 +290,10 @@ focus() {
     sleep 0.3
 }
 
+# shot NAME [WINDOW]: the whole screen, or one window, as NAME.png.
 shot() {
     sleep 0.3
-    "$bin/e2e-xhelper" screenshot "$shots/$1.png" 2>/dev/null || fail "no screenshot $1"
+    "$bin/e2e-xhelper" screenshot "$shots/$1.png" ${2:+"$2"} 2>/dev/null || fail "no screenshot $1"
 }
 
 # The text of the summary's details box, through the clipboard.
@@ -305,7 +317,7 @@ run_updater() {
         status=0
         HOME=$home TMPDIR=$scratch/tmp "$install/updater" >>"$out/updater.log" 2>&1 || status=$?
         echo "$status" >"$out/updater.status"
-    ) &
+    ) >/dev/null &
     updater_pid=$!
 }
 
@@ -363,9 +375,7 @@ drive_refused_run() {
     changelog=$(wait_window form)
     focus "$changelog"
     keys Tab space # "Download now"
-    # The summary opens only once the box is answered: the first window
-    # that is not a form is the box.
-    box=$(wait_window other)
+    box=$(wait_window box)
     shot 07-package-refused-box
     focus "$box"
     keys Return # Ok
@@ -417,6 +427,38 @@ catalogue_for statusfilter-2.0.zip
 start_servers
 : >"$out/updater.log"
 
+# shellcheck source=tour.sh
+source "$here/tour.sh"
+
+# Both languages' tours; checks what the successful updates left on disk.
+run_tour() {
+    local lang log
+    for lang in en pl; do
+        log=$(tour "$lang")
+        if [ "$lang" = en ]; then
+            check_successful_run "$log"
+        else
+            # The same log, its headings in Polish.
+            check_successful_run "${log//Instalacja pakietu /Installing package }"
+        fi
+        echo "endtoend: tour in $lang passed"
+    done
+    echo "endtoend: screenshots in $out/screenshots/en and $out/screenshots/pl"
+}
+
+# The second run after an update: nothing more to offer.
+demo_no_updates() {
+    local box
+    run_updater
+    box=$(wait_window box)
+    shot "$1" "$box"
+    if [ "$2" = driven ]; then
+        focus "$box"
+        keys Return
+    fi
+    wait_until 600 "the updater to end" test -s "$out/updater.status"
+}
+
 if [ "$mode" = demo ]; then
     manifest >"$out/before.txt"
     echo "The packages are signed with a scratch key; the installation trusts"
@@ -429,6 +471,10 @@ if [ "$mode" = demo ]; then
         HOME=$home TMPDIR=$scratch/tmp "$install/updater" || echo "The updater ended with status $?."
         echo
         echo "(The installation log was shown in the summary window.)"
+        echo
+        echo "The updater runs again: the client now reports 2.0, so it says"
+        echo "\"No updates available.\" (saved as $shots/09-no-updates.png); click \"OK\"."
+        demo_no_updates 09-no-updates waits
     else
         echo "No usable display: running the updater on a private X server;"
         echo "screenshots go to $shots."
@@ -437,6 +483,10 @@ if [ "$mode" = demo ]; then
         echo
         echo "Installation log (from the summary window):"
         echo "$log" | sed 's/^/  /'
+        echo
+        echo "The updater runs again: the client now reports 2.0, so it says"
+        echo "\"No updates available.\" ($shots/09-no-updates.png)."
+        demo_no_updates 09-no-updates driven
     fi
     echo
     manifest >"$out/after.txt"
@@ -444,6 +494,14 @@ if [ "$mode" = demo ]; then
     echo
     echo "README.txt now reads: $(cat "$install/README.txt")"
     echo "statusfilter.kwx now reads: $(cat "$plugins/statusfilter.kwx")"
+    echo
+    echo "The tour: every window and message box of the updater, in English and in"
+    echo "Polish, each from a real run on a private X server, goes to"
+    echo "$out/screenshots/en and $out/screenshots/pl."
+    export LC_ALL=C.UTF-8
+    start_private_display
+    run_tour >"$out/tour.log" || fail "the tour failed (see $out/tour.log)"
+    ls "$out/screenshots/en" | sed 's/^/  /'
     exit 0
 fi
 
@@ -484,8 +542,13 @@ No update was installed: the installation is as it was." ] || fail "log after th
 # The test itself runs in a child, so that the time limit and SIGTERM reach
 # the traps below at once; whatever way this shell ends, everything it
 # started ends with the namespace.
-time_limit=${VELL_E2E_TIME_LIMIT:-150}
-run_test &
+if [ "$mode" = tour ]; then
+    time_limit=${VELL_E2E_TIME_LIMIT:-300}
+    run_tour &
+else
+    time_limit=${VELL_E2E_TIME_LIMIT:-150}
+    run_test &
+fi
 test_pid=$!
 pids+=("$test_pid")
 (

@@ -1,0 +1,239 @@
+# shellcheck shell=bash
+# The tour of the updater, sourced by endtoend.sh (it uses that script's
+# helpers and servers): every window and every message box that a person can
+# meet, in English and in Polish, each brought up by a real run of the real
+# updater, saved as screenshots/en/NAME.png and screenshots/pl/NAME.png.
+# Each window's title must be in the run's language.
+#
+#   changelog, changelog-details, download, summary, summary-log-hidden,
+#   box-no-updates          an update of both components, then the next run
+#   box-bad-server-address  VELL_UPDATE_SERVER holds no address
+#   box-connection-failure  nothing listens at the update server's port
+#   box-communication-failure  the "update server" is a web server
+#   box-download-error      the package is missing on the HTTP server
+#   box-signature-refusal, summary-refused  the package was changed after signing
+#   box-install-retry, installing, summary-failed  the plug-in folder is
+#                           read-only: Retry or Abort, then the rollback
+#   box-rollback-error      the program folder turns read-only before Abort
+#   box-recovery-failed     the next start cannot undo that run either
+#   box-recovery-restored   once the folder is writable again it can
+#   box-another-update      a second updater while the first one runs
+
+tour_mounts=()
+
+# read_only DIR: DIR and everything below it, even for root (a bind mount of
+# the private mount namespace).
+read_only() {
+    mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" || fail "cannot make $1 read-only"
+    tour_mounts+=("$1")
+}
+
+writable_again() {
+    local dir
+    for dir in "${tour_mounts[@]}"; do
+        umount "$dir" || fail "cannot make $dir writable again"
+    done
+    tour_mounts=()
+}
+
+# A fresh installation of version 1.0 whose client settings choose the
+# tour's language: index 1 of the discovered list ("english", "pl_PL").
+tour_prepare() {
+    writable_again
+    prepare_installation
+    mkdir -p "$home/.Vellnet/settings"
+    printf '[language]\nselected=%s\n' "$([ "$tour_lang" = en ] && echo 0 || echo 1)" \
+        >"$home/.Vellnet/settings/globals"
+    catalogue_for "$1"
+}
+
+in_language() {
+    if [ "$tour_lang" = en ]; then
+        echo "$1"
+        return
+    fi
+    case "$1" in
+        Update) echo "Aktualizuj" ;;
+        "Check updates") echo "Sprawdzanie aktualizacji" ;;
+        *) fail "no Polish title known for \"$1\"" ;;
+    esac
+}
+
+# tour_shot NAME WINDOW [ENGLISH TITLE]: checks the window's title in the
+# tour's language ("Update" unless told) and saves the window as NAME.png.
+tour_shot() {
+    local want title
+    want=$(in_language "${3:-Update}")
+    title=$(xdotool getwindowname "$2" 2>/dev/null) || fail "$1: the window is gone"
+    [ "$title" = "$want" ] || fail "$tour_lang/$1: the window is titled \"$title\", not \"$want\""
+    shot "$1" "$2"
+}
+
+# tour_box_run NAME [ENGLISH TITLE]: the updater shows one box and ends once
+# it is answered. VELL_UPDATE_SERVER, when set, is passed on.
+tour_box_run() {
+    local box
+    run_updater
+    box=$(wait_window box)
+    tour_shot "$1" "$box" "${2:-}"
+    focus "$box"
+    keys Return
+    wait_updater
+}
+
+# Starts the updater and downloads from its change log, whose id it leaves
+# in tour_changelog.
+tour_download() {
+    run_updater
+    tour_changelog=$(wait_window form)
+    focus "$tour_changelog"
+    keys Return # "Download now"
+}
+
+tour_server_boxes() {
+    tour_prepare statusfilter-2.0.zip
+    VELL_UPDATE_SERVER='updates.vell.example:port' \
+        tour_box_run box-bad-server-address "Check updates"
+    # Port 9 is closed in the private network: refused at once.
+    VELL_UPDATE_SERVER=127.0.0.1:9 tour_box_run box-connection-failure "Check updates"
+    # The HTTP server answers the query with an error page, not XML.
+    VELL_UPDATE_SERVER=127.0.0.1:80 tour_box_run box-communication-failure "Check updates"
+}
+
+tour_download_error() {
+    local box
+    tour_prepare missing-2.0.zip
+    tour_download
+    box=$(wait_window box)
+    tour_shot box-download-error "$box"
+    focus "$box"
+    keys Return
+    wait_updater
+}
+
+tour_signature_refusal() {
+    local box summary
+    tour_prepare statusfilter-tampered.zip
+    tour_download
+    box=$(wait_window box)
+    tour_shot box-signature-refusal "$box"
+    focus "$box"
+    keys Return
+    summary=$(wait_window summary)
+    tour_shot summary-refused "$summary"
+    focus "$summary"
+    keys Escape
+    wait_updater
+}
+
+# The core installs, the plug-in cannot: Retry fails again, Abort rolls back.
+tour_retry_and_rollback() {
+    local installing box summary
+    tour_prepare statusfilter-2.0.zip
+    read_only "$plugins"
+    tour_download
+    box=$(wait_window box)
+    tour_shot box-install-retry "$box"
+    # The installation window waits behind the box; the box steps aside.
+    installing=$(wait_window form "$tour_changelog")
+    xdotool windowmove "$box" 0 440
+    tour_shot installing "$installing"
+    focus "$box"
+    keys Return # Retry: the folder is still read-only
+    box=$(wait_window box "$box")
+    focus "$box"
+    keys Escape # Abort
+    summary=$(wait_window summary)
+    tour_shot summary-failed "$summary"
+    focus "$summary"
+    keys Escape
+    wait_updater
+}
+
+# Abort while the program folder has turned read-only: the core's files cannot
+# come back, now or at the next start; once the folder is writable, they do.
+tour_rollback_error_and_recovery() {
+    local box first second
+    tour_prepare statusfilter-2.0.zip
+    read_only "$plugins"
+    tour_download
+    box=$(wait_window box)
+    read_only "$install"
+    focus "$box"
+    keys Escape # Abort
+    box=$(wait_window box "$box")
+    tour_shot box-rollback-error "$box"
+    focus "$box"
+    keys Return
+    wait_updater
+
+    run_updater
+    box=$(wait_window box)
+    tour_shot box-recovery-failed "$box"
+    focus "$box"
+    keys Return
+    # The check goes on: the plug-in's update is still offered.
+    focus "$(wait_window form)"
+    keys Escape # "Download later"
+    wait_updater
+
+    writable_again
+    run_updater
+    box=$(wait_window box)
+    tour_shot box-recovery-restored "$box"
+    focus "$box"
+    keys Return
+    first=$(wait_window form)
+    (
+        status=0
+        HOME=$home TMPDIR=$scratch/tmp "$install/updater" >>"$out/updater.log" 2>&1 || status=$?
+        echo "$status" >"$out/second-updater.status"
+    ) >/dev/null &
+    second=$!
+    box=$(wait_window box)
+    tour_shot box-another-update "$box"
+    focus "$box"
+    keys Return
+    wait "$second"
+    [ "$(cat "$out/second-updater.status")" = 0 ] || fail "the second updater ended with an error"
+    focus "$first"
+    keys Escape
+    wait_updater
+}
+
+# Both components update; the next run finds nothing to do. Prints the log.
+tour_successful_update() {
+    local changelog summary
+    tour_prepare statusfilter-2.0.zip
+    run_updater
+    changelog=$(wait_window form)
+    tour_shot changelog "$changelog"
+    focus "$changelog"
+    keys space # the link button, which has the focus: "Show changelog"
+    tour_shot changelog-details "$changelog"
+    keys Return # "Download now"
+    tour_shot download "$(wait_window form "$changelog")"
+    summary=$(wait_window summary)
+    tour_shot summary "$summary"
+    summary_log "$summary"
+    keys shift+Tab shift+Tab space # "View details" hides the log
+    tour_shot summary-log-hidden "$summary"
+    keys Escape
+    wait_updater
+    # The registry fragments of the packages now report version 2.0.
+    tour_box_run box-no-updates
+}
+
+# tour LANGUAGE (en or pl): every window and box in that language. Prints the
+# installation log of the successful update.
+tour() {
+    tour_lang=$1
+    shots=$out/screenshots/$tour_lang
+    mkdir -p "$shots"
+    tour_server_boxes
+    tour_download_error
+    tour_signature_refusal
+    tour_retry_and_rollback
+    tour_rollback_error_and_recovery
+    tour_successful_update
+}
