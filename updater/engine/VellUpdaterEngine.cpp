@@ -4,6 +4,7 @@
 #include "VellMinisignSignature.h"
 #include "VellPackageVerifier.h"
 #include "VellQueryExchange.h"
+#include "VellSystemError.h"
 #include "VellText.h"
 #include "VellTrustedKeys.h"
 #include "VellUpdatePackage.h"
@@ -20,7 +21,6 @@
 #include <QStandardPaths>
 
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -99,7 +99,7 @@ bool isSafePackagePath(const QUrl &link)
 
 QString systemError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return VellSystemError::text(code);
 }
 
 /**
@@ -140,6 +140,40 @@ QVariant statusOf(const QNetworkReply *reply)
 bool isSuccessStatus(const QVariant &status)
 {
     return status.isValid() && status.toInt() >= 200 && status.toInt() < 300;
+}
+
+/**
+ * The reason of an HTTP status in the user's language; a rare status keeps
+ * the server's own words.
+ */
+QString statusReason(int status, const QString &serverReason)
+{
+    switch (status) {
+    case 400:
+        return VellText::tr("Bad Request", "HTTP status");
+    case 401:
+        return VellText::tr("Unauthorized", "HTTP status");
+    case 403:
+        return VellText::tr("Forbidden", "HTTP status");
+    case 404:
+        return VellText::tr("Not Found", "HTTP status");
+    case 408:
+        return VellText::tr("Request Timeout", "HTTP status");
+    case 410:
+        return VellText::tr("Gone", "HTTP status");
+    case 429:
+        return VellText::tr("Too Many Requests", "HTTP status");
+    case 500:
+        return VellText::tr("Internal Server Error", "HTTP status");
+    case 502:
+        return VellText::tr("Bad Gateway", "HTTP status");
+    case 503:
+        return VellText::tr("Service Unavailable", "HTTP status");
+    case 504:
+        return VellText::tr("Gateway Timeout", "HTTP status");
+    default:
+        return serverReason;
+    }
 }
 
 bool isPlainHttpOnDefaultPort(const QUrl &url)
@@ -520,7 +554,8 @@ void VellUpdaterEngine::requestFinished()
             VellText::tr("Downloading %1 failed: the server answered %2 %3.", "nc")
                 .arg(replyLink.toString())
                 .arg(status.toInt())
-                .arg(finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString()));
+                .arg(statusReason(status.toInt(),
+                    finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())));
         return;
     }
     if (finished->error() != QNetworkReply::NoError || !status.isValid()) {
@@ -693,7 +728,7 @@ void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePac
         }
         emit installProgress(100 * (j + 1) / count);
     }
-    log = QStringLiteral("An error occured while installing updates");
+    log = VellText::tr("An error occured while installing updates", "installation log");
     installSucceeded = false;
     emit installFinished();
     removeDir(workDir);

@@ -1,6 +1,7 @@
 #include "VellFileSystem_p.h"
 
 #include "VellInstallHeartbeat.h"
+#include "VellSystemError.h"
 
 #include <QFile>
 #include <QFileDevice>
@@ -56,7 +57,7 @@ QByteArray native(const QString &path)
 
 QString reason(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return VellSystemError::text(error);
 }
 
 QString withReason(const QString &text, int error)
