@@ -7,6 +7,7 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
@@ -35,10 +36,7 @@ VellSummaryDialog::VellSummaryDialog(VellUpdaterEngine *engine)
 
     // The log starts shown; the link button hides and shows it again.
     setDetailsShown(true);
-    connect(viewDetailsButton, &QPushButton::clicked, this, [this] {
-        setDetailsShown(!details->isVisibleTo(form));
-        form->adjustSize();
-    });
+    connect(viewDetailsButton, &QPushButton::clicked, this, &VellSummaryDialog::toggleDetails);
     // Nothing is left to decide: both keys just end the run.
     VellWindowKeys::bind(
         form, VellWindowKeys::confirm() + VellWindowKeys::dismiss(), [this] { form->close(); });
@@ -53,4 +51,21 @@ void VellSummaryDialog::setDetailsShown(bool shown)
     details->setVisible(shown);
     viewDetailsButton->setText(
         shown ? VellText::tr("Hide details", "nc") : VellText::tr("View details", "nc"));
+}
+
+void VellSummaryDialog::toggleDetails()
+{
+    // Only the height changes: a narrower window would wrap the texts anew.
+    const int width = form->width();
+    if (details->isVisibleTo(form)) {
+        heightWithDetails = form->height();
+        setDetailsShown(false);
+        // The window's minimum size still counts the log until the layout has seen it go.
+        form->layout()->activate();
+        const int height = form->heightForWidth(width);
+        form->resize(width, height > 0 ? height : form->sizeHint().height());
+    } else {
+        setDetailsShown(true);
+        form->resize(width, heightWithDetails);
+    }
 }

@@ -21,12 +21,14 @@ public:
     explicit VellSummaryDialog(VellUpdaterEngine *engine);
 
 private:
+    void toggleDetails();
     void setDetailsShown(bool shown);
 
     VellUpdaterEngine *engine;
     QWidget *form = nullptr;
     QPlainTextEdit *details = nullptr;
     QPushButton *viewDetailsButton = nullptr;
+    int heightWithDetails = 0;
 };
 
 #endif // VELLSUMMARYDIALOG_H
