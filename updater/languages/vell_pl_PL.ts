@@ -120,7 +120,7 @@
     <message>
         <source>Please reinstall application with package from official web page</source>
         <comment>nc</comment>
-        <translation>Pobierz pakiet instalacyjny komunikatora Vellnet z oficjalnej strony http://www.vell.example/ i zainstaluj go ponownie.</translation>
+        <translation>Pobierz pakiet instalacyjny komunikatora Vellnet ze strony www.vell.example i zainstaluj go ponownie.</translation>
     </message>
     <message>
         <source>Check updates</source>
@@ -375,6 +375,156 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>No update was installed: the installation is as it was.</source>
         <comment>signature check</comment>
         <translation>Nie zainstalowano żadnej aktualizacji: instalacja pozostała bez zmian.</translation>
+    </message>
+    <message>
+        <source>An error occured while installing updates</source>
+        <comment>installation log</comment>
+        <translation>Wystąpił błąd podczas instalacji aktualizacji</translation>
+    </message>
+    <message>
+        <source>Operation not permitted</source>
+        <comment>system error</comment>
+        <translation>Operacja niedozwolona</translation>
+    </message>
+    <message>
+        <source>Permission denied</source>
+        <comment>system error</comment>
+        <translation>Brak dostępu</translation>
+    </message>
+    <message>
+        <source>Read-only file system</source>
+        <comment>system error</comment>
+        <translation>System plików tylko do odczytu</translation>
+    </message>
+    <message>
+        <source>No space left on device</source>
+        <comment>system error</comment>
+        <translation>Brak miejsca na urządzeniu</translation>
+    </message>
+    <message>
+        <source>Disk quota exceeded</source>
+        <comment>system error</comment>
+        <translation>Przekroczono przydział miejsca na dysku</translation>
+    </message>
+    <message>
+        <source>No such file or directory</source>
+        <comment>system error</comment>
+        <translation>Nie ma takiego pliku ani katalogu</translation>
+    </message>
+    <message>
+        <source>Not a directory</source>
+        <comment>system error</comment>
+        <translation>To nie jest katalog</translation>
+    </message>
+    <message>
+        <source>Is a directory</source>
+        <comment>system error</comment>
+        <translation>To jest katalog</translation>
+    </message>
+    <message>
+        <source>File exists</source>
+        <comment>system error</comment>
+        <translation>Plik już istnieje</translation>
+    </message>
+    <message>
+        <source>Directory not empty</source>
+        <comment>system error</comment>
+        <translation>Katalog nie jest pusty</translation>
+    </message>
+    <message>
+        <source>Input/output error</source>
+        <comment>system error</comment>
+        <translation>Błąd wejścia/wyjścia</translation>
+    </message>
+    <message>
+        <source>Device or resource busy</source>
+        <comment>system error</comment>
+        <translation>Urządzenie lub zasób jest zajęty</translation>
+    </message>
+    <message>
+        <source>Text file busy</source>
+        <comment>system error</comment>
+        <translation>Plik wykonywalny jest w użyciu</translation>
+    </message>
+    <message>
+        <source>File name too long</source>
+        <comment>system error</comment>
+        <translation>Za długa nazwa pliku</translation>
+    </message>
+    <message>
+        <source>Too many levels of symbolic links</source>
+        <comment>system error</comment>
+        <translation>Za dużo poziomów dowiązań symbolicznych</translation>
+    </message>
+    <message>
+        <source>Invalid cross-device link</source>
+        <comment>system error</comment>
+        <translation>Nieprawidłowe dowiązanie między urządzeniami</translation>
+    </message>
+    <message>
+        <source>Too many open files</source>
+        <comment>system error</comment>
+        <translation>Za dużo otwartych plików</translation>
+    </message>
+    <message>
+        <source>File too large</source>
+        <comment>system error</comment>
+        <translation>Plik jest za duży</translation>
+    </message>
+    <message>
+        <source>Bad Request</source>
+        <comment>HTTP status</comment>
+        <translation>Nieprawidłowe żądanie</translation>
+    </message>
+    <message>
+        <source>Unauthorized</source>
+        <comment>HTTP status</comment>
+        <translation>Wymagane uwierzytelnienie</translation>
+    </message>
+    <message>
+        <source>Forbidden</source>
+        <comment>HTTP status</comment>
+        <translation>Dostęp zabroniony</translation>
+    </message>
+    <message>
+        <source>Not Found</source>
+        <comment>HTTP status</comment>
+        <translation>Nie znaleziono</translation>
+    </message>
+    <message>
+        <source>Request Timeout</source>
+        <comment>HTTP status</comment>
+        <translation>Przekroczono czas oczekiwania na żądanie</translation>
+    </message>
+    <message>
+        <source>Gone</source>
+        <comment>HTTP status</comment>
+        <translation>Zasób został usunięty</translation>
+    </message>
+    <message>
+        <source>Too Many Requests</source>
+        <comment>HTTP status</comment>
+        <translation>Za dużo żądań</translation>
+    </message>
+    <message>
+        <source>Internal Server Error</source>
+        <comment>HTTP status</comment>
+        <translation>Wewnętrzny błąd serwera</translation>
+    </message>
+    <message>
+        <source>Bad Gateway</source>
+        <comment>HTTP status</comment>
+        <translation>Błędna odpowiedź bramy</translation>
+    </message>
+    <message>
+        <source>Service Unavailable</source>
+        <comment>HTTP status</comment>
+        <translation>Usługa niedostępna</translation>
+    </message>
+    <message>
+        <source>Gateway Timeout</source>
+        <comment>HTTP status</comment>
+        <translation>Przekroczono czas oczekiwania bramy</translation>
     </message>
 </context>
 </TS>

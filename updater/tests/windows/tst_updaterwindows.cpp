@@ -20,6 +20,7 @@
 #include "VellLanguageChoice.h"
 #include "VellMessageBoxPrompt.h"
 #include "VellSummaryDialog.h"
+#include "VellSystemError.h"
 #include "VellUpdaterEngine.h"
 
 #include <QApplication>
@@ -33,6 +34,8 @@
 #include <QTranslator>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
 #include <memory>
 
 class tst_UpdaterWindows : public QObject
@@ -70,6 +73,9 @@ private slots:
     void polishFormTexts();
     void polishControllerTexts();
     void polishRetryAbortBox();
+    void polishDownloadError_translatesTheStatus();
+    void systemErrors_speakTheUsersLanguage_data();
+    void systemErrors_speakTheUsersLanguage();
 
     void changelogKeys_data();
     void changelogKeys();
@@ -684,8 +690,8 @@ void tst_UpdaterWindows::polishControllerTexts()
     QCOMPARE(child<QLabel>(summary, "Updater_Summary_Status")->text(),
         QStringLiteral("Aktualizacja nie powiodła się"));
     QCOMPARE(child<QLabel>(summary, "Updater_Summary_Instruction")->text(),
-        QStringLiteral("Pobierz pakiet instalacyjny komunikatora Vellnet z oficjalnej strony "
-                       "http://www.vell.example/ i zainstaluj go ponownie."));
+        QStringLiteral("Pobierz pakiet instalacyjny komunikatora Vellnet ze strony "
+                       "www.vell.example i zainstaluj go ponownie."));
     summary->close();
 }
 
@@ -728,8 +734,56 @@ void tst_UpdaterWindows::polishRetryAbortBox()
 
     QWidget *summary = topLevel(QStringLiteral("Updater_Summary_MainWindow"));
     QVERIFY(summary);
+    // The log after the rollback is a sentence to the user too.
+    QCOMPARE(child<QPlainTextEdit>(summary, "Updater_Summary_Details")->toPlainText(),
+        QStringLiteral("Wystąpił błąd podczas instalacji aktualizacji"));
     summary->close();
     settle();
+}
+
+void tst_UpdaterWindows::polishDownloadError_translatesTheStatus()
+{
+    requireIsolation();
+    PolishCatalogue catalogue;
+    QVERIFY(catalogue.loaded);
+    MiniHttpServer http; // its 404 says "Not Found"; a server may say anything
+    QVERIFY(http.listen());
+    auto engine = engineWith(queryAnswer({{"alpha", "http://127.0.0.1/missing.zip"}}));
+    QVERIFY(engine);
+    MessageBoxAnswerer boxes;
+
+    new VellDownloadDialog(engine.get());
+    QTRY_COMPARE(boxes.texts.size(), 1);
+    QCOMPARE(boxes.texts.first(),
+        QStringLiteral("Pobieranie http://127.0.0.1/missing.zip nie powiodło się: serwer "
+                       "odpowiedział 404 Nie znaleziono."));
+    settle();
+}
+
+void tst_UpdaterWindows::systemErrors_speakTheUsersLanguage_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("polish");
+
+    QTest::newRow("read-only") << EROFS << QStringLiteral("System plików tylko do odczytu");
+    QTest::newRow("no permission") << EACCES << QStringLiteral("Brak dostępu");
+    QTest::newRow("disk full") << ENOSPC << QStringLiteral("Brak miejsca na urządzeniu");
+    QTest::newRow("quota") << EDQUOT << QStringLiteral("Przekroczono przydział miejsca na dysku");
+    QTest::newRow("busy program") << ETXTBSY << QStringLiteral("Plik wykonywalny jest w użyciu");
+    QTest::newRow("rare: the C library's text") << ENOTSOCK << QString();
+}
+
+void tst_UpdaterWindows::systemErrors_speakTheUsersLanguage()
+{
+    QFETCH(int, code);
+    QFETCH(QString, polish);
+
+    // In English the C library's own words, as the tests' C locale has them.
+    const QString english = QString::fromLocal8Bit(std::strerror(code));
+    QCOMPARE(VellSystemError::text(code), english);
+    PolishCatalogue catalogue;
+    QVERIFY(catalogue.loaded);
+    QCOMPARE(VellSystemError::text(code), polish.isEmpty() ? english : polish);
 }
 
 namespace {
@@ -831,16 +885,26 @@ void tst_UpdaterWindows::summaryViewDetails_togglesTheLog()
     QVERIFY(details->isVisible());
     QCOMPARE(link->text(), QStringLiteral("Hide details"));
     const int shownHeight = form->height();
+    const int width = form->width();
+    const int logHeight = details->height();
 
     link->click();
     QVERIFY(details->isHidden());
     QCOMPARE(link->text(), QStringLiteral("View details"));
-    QVERIFY2(form->height() < shownHeight,
-        qPrintable(QStringLiteral("%1 >= %2").arg(form->height()).arg(shownHeight)));
+    // The window gives back most of the log's height, not a little of it.
+    QVERIFY2(form->height() < shownHeight - logHeight / 2,
+        qPrintable(QStringLiteral("%1 of %2 with a log of %3")
+                       .arg(form->height())
+                       .arg(shownHeight)
+                       .arg(logHeight)));
+    // Narrower, the texts would wrap anew.
+    QCOMPARE(form->width(), width);
 
     link->click();
     QVERIFY(details->isVisible());
     QCOMPARE(link->text(), QStringLiteral("Hide details"));
+    QCOMPARE(form->height(), shownHeight);
+    QCOMPARE(form->width(), width);
     QCOMPARE(details->toPlainText(), engine.getLog());
     QVERIFY(form->isVisible());
     form->close();
