@@ -496,7 +496,7 @@ if [ "$mode" = demo ]; then
     echo "statusfilter.kwx now reads: $(cat "$plugins/statusfilter.kwx")"
     echo
     echo "The tour: every window and message box of the updater, in English and in"
-    echo "Polish, each from a real run on a private X server, goes to"
+    echo "Polish, each from a real run on a private X server (about two minutes), goes to"
     echo "$out/screenshots/en and $out/screenshots/pl."
     export LC_ALL=C.UTF-8
     start_private_display
