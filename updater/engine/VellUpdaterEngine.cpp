@@ -176,6 +176,24 @@ QString statusReason(int status, const QString &serverReason)
     }
 }
 
+/**
+ * Writes all of @p bytes. A short write is followed by another, which either
+ * goes on or fails with the reason (a disk that filled up in the middle of a
+ * write reports no error for the part it took).
+ */
+bool writeAll(QFile &file, const QByteArray &bytes)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 step = file.write(bytes.constData() + written, bytes.size() - written);
+        if (step <= 0) {
+            return false;
+        }
+        written += step;
+    }
+    return true;
+}
+
 bool isPlainHttpOnDefaultPort(const QUrl &url)
 {
     return url.scheme() == QLatin1String("http") && url.port(HttpPort) == HttpPort;
@@ -404,16 +422,19 @@ bool VellUpdaterEngine::openTargetFile(const QUrl &link)
             O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd >= 0) {
             targetPath = path;
-            if (targetFile.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+            // Unbuffered: a failed write (a full disk) is told at once, with its reason.
+            if (targetFile.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
                 return true;
             }
-            errorText = targetFile.errorString();
+            errorText = VellSystemError::fromText(targetFile.errorString());
             ::close(fd);
         } else {
             errorText = systemError(errno);
         }
     }
-    failDownload(VellText::tr("Could not save the package to %1: %2", "nc").arg(path, errorText));
+    failDownload(VellText::tr("Could not save the package to %1: %2", "nc")
+                     .arg(QDir::cleanPath(path), errorText));
     return false;
 }
 
@@ -494,9 +515,10 @@ void VellUpdaterEngine::storeReceivedBytes()
                     .arg(VellMinisignSignature::MaxFileBytes));
             return;
         }
-        if (targetFile.write(chunk) != chunk.size()) {
+        if (!writeAll(targetFile, chunk)) {
             failDownload(VellText::tr("Could not save the package to %1: %2", "nc")
-                             .arg(targetPath, targetFile.errorString()));
+                             .arg(QDir::cleanPath(targetPath),
+                                 VellSystemError::fromText(targetFile.errorString())));
             return;
         }
         requestDone += chunk.size();
@@ -610,10 +632,26 @@ void VellUpdaterEngine::failDownload(const QString &reason)
     if (state == Aborted) {
         return;
     }
+    // Inside one of the reply's own signals the network code is still on the
+    // stack; the windows answer an error with a modal box, whose event loop
+    // would delete the reply under it. The error waits until that code has
+    // returned.
+    const bool insideReplySignal = qobject_cast<QNetworkReply *>(sender()) != nullptr;
     detachReply();
     discardTargetFile();
     state = Idle;
-    emit error(reason);
+    if (!insideReplySignal) {
+        emit error(reason);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, reason] {
+            if (state != Aborted) {
+                emit error(reason);
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 // Stops the request in progress without letting its last signals reach us.

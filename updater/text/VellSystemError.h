@@ -17,6 +17,12 @@ public:
 
     /// The reason for errno value @p code.
     static QString text(int code);
+    /**
+     * The same for a reason that Qt already turned into text (a QFile's
+     * errorString(), which is the C library's text): a reason of its own
+     * is translated, any other text comes back as it is.
+     */
+    static QString fromText(const QString &systemText);
 };
 
 #endif // VELLSYSTEMERROR_H

@@ -13,6 +13,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cerrno>
+#include <cstring>
+#include <sys/mount.h>
+
 namespace {
 
 const char PackageHost[] = "packages.vell.example";
@@ -63,6 +67,7 @@ private slots:
     void httpErrorStatusIsAnError();
     void redirectOnlyToPlainHttpOnPort80_data();
     void redirectOnlyToPlainHttpOnPort80();
+    void errorInsideTheReplysSignalSurvivesAModalBox();
     void refusesPathOutsideWorkDirectory_data();
     void refusesPathOutsideWorkDirectory();
     void countsPackagesWithoutContentLength();
@@ -363,6 +368,37 @@ void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80()
             qPrintable(log.of("error").first()));
         QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
     }
+}
+
+// The windows answer an error with a modal box, whose event loop runs timers
+// and deletions; a failure found inside one of the reply's own signals (here
+// a full disk, met while the reply hands over its data) must not leave the
+// network code to go on with a reply deleted meanwhile.
+void EngineDownloadTest::errorInsideTheReplysSignalSurvivesAModalBox()
+{
+    const QByteArray body = pattern(256 * 1024, 'f');
+    scripted.answers["/big.zip"]
+        = {"HTTP/1.1 200 OK\r\nContent-Length: " + QByteArray::number(body.size()), body};
+    auto engine = engineFor({QStringLiteral("http://127.0.0.2/big.zip")});
+    QVERIFY(engine);
+    const QByteArray workDir = QFile::encodeName(engine->workDirectory());
+    if (::mount("tmpfs", workDir.constData(), "tmpfs", 0, "size=16k,mode=0700") != 0) {
+        QSKIP(qPrintable(QStringLiteral("no small file system: ") + qt_error_string(errno)));
+    }
+    const auto unmount = qScopeGuard([&workDir] { ::umount2(workDir.constData(), MNT_DETACH); });
+    EngineSignalLog log(engine.get());
+    connect(engine.get(), &VellUpdaterEngine::error, this, [] {
+        QEventLoop box;
+        QTimer::singleShot(200, &box, &QEventLoop::quit);
+        box.exec();
+    });
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log));
+    QTest::qWait(200);
+    QCOMPARE(log.of("error").size(), 1);
+    QVERIFY2(log.of("error").first().contains(QString::fromLocal8Bit(strerror(ENOSPC))),
+        qPrintable(log.of("error").first()));
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
 void EngineDownloadTest::refusesPathOutsideWorkDirectory_data()

@@ -778,12 +778,16 @@ void tst_UpdaterWindows::systemErrors_speakTheUsersLanguage()
     QFETCH(int, code);
     QFETCH(QString, polish);
 
-    // In English the C library's own words, as the tests' C locale has them.
+    // In English the C library's own words, as the tests' C locale has them;
+    // the same words from Qt (a QFile's errorString()) are recognised.
     const QString english = QString::fromLocal8Bit(std::strerror(code));
     QCOMPARE(VellSystemError::text(code), english);
+    QCOMPARE(VellSystemError::fromText(english), english);
     PolishCatalogue catalogue;
     QVERIFY(catalogue.loaded);
-    QCOMPARE(VellSystemError::text(code), polish.isEmpty() ? english : polish);
+    const QString expected = polish.isEmpty() ? english : polish;
+    QCOMPARE(VellSystemError::text(code), expected);
+    QCOMPARE(VellSystemError::fromText(english), expected);
 }
 
 namespace {
