@@ -11,6 +11,7 @@
 #   box-connection-failure  nothing listens at the update server's port
 #   box-communication-failure  the "update server" is a web server
 #   box-download-error      the package is missing on the HTTP server
+#   box-download-disk-full  the work directory's file system is full
 #   box-signature-refusal, summary-refused  the package was changed after signing
 #   box-install-retry, installing, summary-failed  the plug-in folder is
 #                           read-only: Retry or Abort, then the rollback
@@ -28,10 +29,17 @@ read_only() {
     tour_mounts+=("$1")
 }
 
-writable_again() {
+# full_disk DIR: DIR becomes a file system of 64 KiB, too small for a package.
+full_disk() {
+    mkdir -p "$1"
+    mount -t tmpfs -o size=64k,mode=0700 tmpfs "$1" || fail "cannot mount a small file system on $1"
+    tour_mounts+=("$1")
+}
+
+undo_mounts() {
     local dir
     for dir in "${tour_mounts[@]}"; do
-        umount "$dir" || fail "cannot make $dir writable again"
+        umount "$dir" || fail "cannot unmount $dir"
     done
     tour_mounts=()
 }
@@ -39,7 +47,7 @@ writable_again() {
 # A fresh installation of version 1.0 whose client settings choose the
 # tour's language: index 1 of the discovered list ("english", "pl_PL").
 tour_prepare() {
-    writable_again
+    undo_mounts
     prepare_installation
     mkdir -p "$home/.Vellnet/settings"
     printf '[language]\nselected=%s\n' "$([ "$tour_lang" = en ] && echo 0 || echo 1)" \
@@ -111,6 +119,19 @@ tour_download_error() {
     wait_updater
 }
 
+# The work directory's file system is full: the package cannot be saved.
+tour_disk_full() {
+    local box
+    tour_prepare statusfilter-2.0.zip
+    full_disk "$scratch/tmp/tupdates"
+    tour_download
+    box=$(wait_window box)
+    tour_shot box-download-disk-full "$box"
+    focus "$box"
+    keys Return
+    wait_updater
+}
+
 tour_signature_refusal() {
     local box summary
     tour_prepare statusfilter-tampered.zip
@@ -177,7 +198,7 @@ tour_rollback_error_and_recovery() {
     keys Escape # "Download later"
     wait_updater
 
-    writable_again
+    undo_mounts
     run_updater
     box=$(wait_window box)
     tour_shot box-recovery-restored "$box"
@@ -232,6 +253,7 @@ tour() {
     mkdir -p "$shots"
     tour_server_boxes
     tour_download_error
+    tour_disk_full
     tour_signature_refusal
     tour_retry_and_rollback
     tour_rollback_error_and_recovery
