@@ -45,7 +45,8 @@ undo_mounts() {
 }
 
 # A fresh installation of version 1.0 whose client settings choose the
-# tour's language: index 1 of the discovered list ("english", "pl_PL").
+# tour's language from the discovered list ("english", then "pl_PL" of the
+# compiled-in catalogue); the update server offers the given plug-in package.
 tour_prepare() {
     undo_mounts
     prepare_installation
@@ -53,6 +54,7 @@ tour_prepare() {
     printf '[language]\nselected=%s\n' "$([ "$tour_lang" = en ] && echo 0 || echo 1)" \
         >"$home/.Vellnet/settings/globals"
     catalogue_for "$1"
+    manifest >"$out/tour-before.txt"
 }
 
 in_language() {
@@ -75,6 +77,14 @@ tour_shot() {
     title=$(xdotool getwindowname "$2" 2>/dev/null) || fail "$1: the window is gone"
     [ "$title" = "$want" ] || fail "$tour_lang/$1: the window is titled \"$title\", not \"$want\""
     shot "$1" "$2"
+}
+
+# same_as_prepared WHAT: the installation is as tour_prepare left it, WHAT
+# notwithstanding.
+same_as_prepared() {
+    manifest >"$out/tour-after.txt"
+    cmp -s "$out/tour-before.txt" "$out/tour-after.txt" \
+        || fail "$tour_lang: $1 changed files: $(diff "$out/tour-before.txt" "$out/tour-after.txt")"
 }
 
 # tour_box_run NAME [ENGLISH TITLE]: the updater shows one box and ends once
@@ -169,6 +179,7 @@ tour_retry_and_rollback() {
     focus "$summary"
     keys Escape
     wait_updater
+    same_as_prepared "the rollback"
 }
 
 # Abort while the program folder has turned read-only: the core's files cannot
@@ -220,6 +231,7 @@ tour_rollback_error_and_recovery() {
     focus "$first"
     keys Escape
     wait_updater
+    same_as_prepared "the recovery"
 }
 
 # Both components update; the next run finds nothing to do. Prints the log.
