@@ -168,6 +168,10 @@ build_packages() {
     # Sizeable, so that the download window stays up for a moment.
     head -c 300000 /dev/urandom >"$files/core/share/sounds.dat"
     echo "statusfilter 2.0" >"$files/statusfilter/statusfilter.kwx"
+    # The core package replaces the running updater program itself (its "2.0"
+    # is the same program without debugging data): the run must go on to its
+    # summary, and the next run starts the new program.
+    strip --strip-debug -o "$files/core/updater" "$bin/updater"
     local key=$scratch/keys/minisign.sec
     # Each brings its registry fragment, so the client then reports 2.0.
     "$bin/vell-package" --project vell --name core --type app --version 2.0 \
@@ -401,6 +405,7 @@ expected_log='Installing package core:
  - core-2.0.xml
  - share/emoticons.txt
  - share/sounds.dat
+ - updater
 
 Installing package statusfilter:
  - components.d/vellstatusfilterplugin.xml
@@ -416,6 +421,8 @@ $log"
     cmp -s "$install/share/sounds.dat" "$scratch/package-files/core/share/sounds.dat" \
         || fail "sounds.dat was not updated"
     [ "$(cat "$plugins/statusfilter.kwx")" = "statusfilter 2.0" ] || fail "the plug-in was not updated"
+    cmp -s "$install/updater" "$scratch/package-files/core/updater" \
+        || fail "the running updater was not replaced"
     [ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
 }
 
