@@ -766,7 +766,8 @@ void VellUpdaterEngine::rollback(const std::vector<std::unique_ptr<VellUpdatePac
         }
         emit installProgress(100 * (j + 1) / count);
     }
-    log = VellText::tr("An error occured while installing updates", "installation log");
+    // Untranslated, as the client has always written it.
+    log = QStringLiteral("An error occured while installing updates");
     installSucceeded = false;
     emit installFinished();
     removeDir(workDir);

@@ -377,11 +377,6 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <translation>Nie zainstalowano żadnej aktualizacji: instalacja pozostała bez zmian.</translation>
     </message>
     <message>
-        <source>An error occured while installing updates</source>
-        <comment>installation log</comment>
-        <translation>Wystąpił błąd podczas instalacji aktualizacji</translation>
-    </message>
-    <message>
         <source>Operation not permitted</source>
         <comment>system error</comment>
         <translation>Operacja niedozwolona</translation>
