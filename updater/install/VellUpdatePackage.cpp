@@ -15,7 +15,6 @@
 #include <QLocale>
 #include <QTemporaryFile>
 #include <QUrl>
-#include <QXmlStreamReader>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -58,16 +57,6 @@ QStringList foldersOnTheWay(const QString &relative)
 }
 
 } // namespace
-
-/// What the descriptor asks for: the file instructions before it ended, and why it ended.
-struct VellUpdatePackage::Descriptor
-{
-    enum class End { Complete, ForeignPackage, Malformed };
-
-    QVector<FileElement> files;
-    End end = End::Complete;
-    QString problem; ///< for Malformed
-};
 
 /// One file instruction as it will be carried out.
 struct VellUpdatePackage::Change
@@ -113,23 +102,27 @@ bool VellUpdatePackage::install(
         return false;
     }
     VellPackageArchive archive(archivePathIn(workDir));
-    Descriptor descriptor;
+    VellPackageDescriptor descriptor;
     if (!archive.list(installedFiles, errorText)
         || !readDescriptor(archive, workDir, descriptor, errorText) || !joinRun(errorText)) {
         return false;
     }
-    QVector<Change> changes = planChanges(descriptor.files, archive);
+    QVector<Change> changes = planChanges(descriptor.files(), archive);
     if (!checkFreeSpace(changes, archive, errorText) || !stageNewFiles(changes, archive, errorText)
         || !keepPreviousState(changes, errorText) || !applyChanges(changes, errorText)) {
         return false;
     }
-    switch (descriptor.end) {
-    case Descriptor::End::ForeignPackage:
+    switch (descriptor.end()) {
+    case VellPackageDescriptor::End::ForeignPackage:
         return false; // a package of another component: no text, as ever
-    case Descriptor::End::Malformed:
-        errorText = descriptor.problem;
+    case VellPackageDescriptor::End::Malformed:
+        errorText = VellText::tr("The package descriptor %1 is malformed (line %2): %3",
+            "error while installing a package")
+                        .arg(descriptorName())
+                        .arg(descriptor.errorLine())
+                        .arg(descriptor.errorString());
         return false;
-    case Descriptor::End::Complete:
+    case VellPackageDescriptor::End::Complete:
         break;
     }
     return true;
@@ -151,11 +144,15 @@ QString VellUpdatePackage::archivePathIn(const QString &workDir) const
     return workDir + QLatin1Char('/') + QUrl(fromBytes(update->getLink())).path();
 }
 
-bool VellUpdatePackage::readDescriptor(const VellPackageArchive &archive, const QString &workDir,
-    Descriptor &descriptor, QString &errorText) const
+QString VellUpdatePackage::descriptorName() const
 {
-    const QString name
-        = packageBase.mid(packageBase.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1String(".xml");
+    return packageBase.mid(packageBase.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1String(".xml");
+}
+
+bool VellUpdatePackage::readDescriptor(const VellPackageArchive &archive, const QString &workDir,
+    VellPackageDescriptor &descriptor, QString &errorText) const
+{
+    const QString name = descriptorName();
     const int entry = archive.find(QDir::cleanPath(packageBase + QLatin1String(".xml")).mid(1));
     if (entry < 0) {
         errorText = VellText::tr(
@@ -181,36 +178,7 @@ bool VellUpdatePackage::readDescriptor(const VellPackageArchive &archive, const 
     if (!archive.extract(entry, file.handle(), errorText) || !file.seek(0)) {
         return false;
     }
-    QXmlStreamReader xml(&file);
-    while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement) {
-            continue;
-        }
-        const QXmlStreamAttributes attributes = xml.attributes();
-        if (xml.name() == QLatin1String("package")) {
-            for (const QXmlStreamAttribute &attribute : attributes) {
-                const std::string value = attribute.value().toString().toUtf8().toStdString();
-                if ((attribute.name() == QLatin1String("project") && value != update->getProject())
-                    || (attribute.name() == QLatin1String("name") && value != update->getName())
-                    || (attribute.name() == QLatin1String("type") && value != update->getType())) {
-                    descriptor.end = Descriptor::End::ForeignPackage;
-                    return true;
-                }
-            }
-        } else if (xml.name() == QLatin1String("file")) {
-            descriptor.files.append({attributes.value(QLatin1String("name")).toString(),
-                attributes.value(QLatin1String("path")).toString(),
-                attributes.value(QLatin1String("action")).toString().toLower()});
-        }
-    }
-    if (xml.hasError()) {
-        descriptor.end = Descriptor::End::Malformed;
-        descriptor.problem = VellText::tr("The package descriptor %1 is malformed (line %2): %3",
-            "error while installing a package")
-                                 .arg(name)
-                                 .arg(xml.lineNumber())
-                                 .arg(xml.errorString());
-    }
+    descriptor = VellPackageDescriptor::read(file, *update);
     return true;
 }
 
@@ -224,12 +192,13 @@ bool VellUpdatePackage::joinRun(QString &errorText)
 }
 
 QVector<VellUpdatePackage::Change> VellUpdatePackage::planChanges(
-    const QVector<FileElement> &instructions, const VellPackageArchive &archive) const
+    const QVector<VellPackageDescriptor::File> &instructions,
+    const VellPackageArchive &archive) const
 {
     VellInstallRoot root(installDir);
     QVector<Change> changes;
     changes.reserve(instructions.size());
-    for (const FileElement &file : instructions) {
+    for (const VellPackageDescriptor::File &file : instructions) {
         Change change;
         change.relative = root.relativeTarget(file.path, file.name);
         if (file.action == QLatin1String("add")) {

@@ -1,6 +1,8 @@
 #ifndef VELLUPDATEPACKAGE_H
 #define VELLUPDATEPACKAGE_H
 
+#include "VellPackageDescriptor.h"
+
 #include <QFile>
 #include <QSet>
 #include <QString>
@@ -81,22 +83,17 @@ public:
     const QStringList &getAddedFiles() const { return addedFiles; }
 
 private:
-    struct FileElement
-    {
-        QString name;
-        QString path;
-        QString action;
-    };
-    struct Descriptor;
     struct Change;
 
     bool checkInstallable(QString &errorText) const;
     QString archivePathIn(const QString &workDir) const;
+    /// The descriptor's file name, for messages.
+    QString descriptorName() const;
     bool readDescriptor(const VellPackageArchive &archive, const QString &workDir,
-        Descriptor &descriptor, QString &errorText) const;
+        VellPackageDescriptor &descriptor, QString &errorText) const;
     bool joinRun(QString &errorText);
-    QVector<Change> planChanges(
-        const QVector<FileElement> &instructions, const VellPackageArchive &archive) const;
+    QVector<Change> planChanges(const QVector<VellPackageDescriptor::File> &instructions,
+        const VellPackageArchive &archive) const;
     bool checkFreeSpace(const QVector<Change> &changes, const VellPackageArchive &archive,
         QString &errorText) const;
     bool stageNewFiles(
