@@ -1,0 +1,55 @@
+#!/bin/sh
+# Builds the fuzzing targets of the updater's readers of untrusted input with
+# clang (libFuzzer, address and undefined-behaviour sanitizers) in a build
+# folder of their own, and runs each for a while on a copy of its seed corpus.
+#   scripts/fuzz.sh [seconds per target, 30 by default]
+# Fails when a target crashes, hangs, leaks or breaks one of its checks; the
+# input that did it is kept in build-fuzz/findings/<target>/ and the whole
+# output in build-fuzz/logs/<target>.log. Nothing is written into the sources.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-30}
+case $seconds in
+'' | *[!0-9]*)
+    echo "usage: scripts/fuzz.sh [seconds per target]" >&2
+    exit 2
+    ;;
+esac
+build=${VELL_FUZZ_BUILD:-$root/build-fuzz}
+fuzz=$root/updater/tests/fuzz
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELL_FUZZ=ON \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+cmake --build "$build" -j "$(nproc)" --target vell-fuzzers
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$build/logs"
+passed=0
+failed=0
+for seeds in "$fuzz"/corpus/*/; do
+    name=$(basename "$seeds")
+    corpus=$work/corpus/$name
+    findings=$build/findings/$name
+    log=$build/logs/$name.log
+    mkdir -p "$corpus" "$findings"
+    cp "$seeds"* "$corpus/"
+    set -- -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$findings/"
+    if [ -f "$fuzz/$name.dict" ]; then
+        set -- "$@" -dict="$fuzz/$name.dict"
+    fi
+    # New inputs go to the copy of the corpus; the working folder takes anything else.
+    if (cd "$work" && "$build/bin/fuzz_$name" "$@" "$corpus") >"$log" 2>&1; then
+        passed=$((passed + 1))
+        done=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -n 1)
+        rate=$(sed -n 's/^stat::average_exec_per_sec:[[:space:]]*//p' "$log")
+        echo "fuzz_$name: ${done:-no summary} (${rate:-?} exec/s)"
+    else
+        failed=$((failed + 1))
+        echo "fuzz_$name: FAILED; the input is in $findings/, the output in $log:"
+        tail -n 40 "$log"
+    fi
+done
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
