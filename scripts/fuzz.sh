@@ -8,13 +8,26 @@
 # output in build-fuzz/logs/<target>.log. Nothing is written into the sources.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
+usage="usage: scripts/fuzz.sh [seconds per target]"
+case ${1:-} in
+-h | --help)
+    echo "$usage"
+    exit 0
+    ;;
+esac
 seconds=${1:-30}
 case $seconds in
-'' | *[!0-9]*)
-    echo "usage: scripts/fuzz.sh [seconds per target]" >&2
+'' | *[!0-9]* | 0)
+    # libFuzzer would take 0 for "no limit".
+    echo "fuzz.sh: not a positive number of seconds: $seconds" >&2
+    echo "$usage" >&2
     exit 2
     ;;
 esac
+if [ $# -gt 1 ]; then
+    echo "$usage" >&2
+    exit 2
+fi
 build=${VELL_FUZZ_BUILD:-$root/build-fuzz}
 fuzz=$root/updater/tests/fuzz
 
@@ -24,6 +37,7 @@ cmake --build "$build" -j "$(nproc)" --target vell-fuzzers
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+trap 'exit 1' INT TERM
 mkdir -p "$build/logs"
 passed=0
 failed=0
@@ -47,7 +61,7 @@ for seeds in "$fuzz"/corpus/*/; do
         echo "fuzz_$name: ${done:-no summary} (${rate:-?} exec/s)"
     else
         failed=$((failed + 1))
-        echo "fuzz_$name: FAILED; the input is in $findings/, the output in $log:"
+        echo "fuzz_$name: FAILED; the whole output is in $log, it ends:"
         tail -n 40 "$log"
     fi
 done

@@ -16,6 +16,7 @@ qttranslations5-l10n
 xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 zip unzip curl python3 iproute2 util-linux
 clang-format
+clang libclang-rt-14-dev
 lintian dpkg-dev file
 "
 
