@@ -1,6 +1,7 @@
 #include "VellPackageDescriptor.h"
 
 #include "Component.h"
+#include "VellText.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -23,7 +24,16 @@ VellPackageDescriptor VellPackageDescriptor::read(QIODevice &device, const Compo
     VellPackageDescriptor descriptor;
     QXmlStreamReader xml(&device);
     while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement) {
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::DTD) {
+            // A descriptor has no use for one, and its entities would let a few
+            // bytes expand into any number of instructions: stop before any
+            // entity is used.
+            xml.raiseError(VellText::tr("the descriptor holds a document type declaration",
+                "error while installing a package"));
+            break;
+        }
+        if (token != QXmlStreamReader::StartElement) {
             continue;
         }
         const QXmlStreamAttributes attributes = xml.attributes();

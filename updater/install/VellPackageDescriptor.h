@@ -15,8 +15,9 @@ class QIODevice;
  * `file` element gives one instruction (name, path and the action in lower
  * case; a missing attribute is empty), and the attributes `project`, `name`
  * and `type` of a `package` element must equal the component's. Reading stops
- * at the first such mismatch or at the first fault of the document; the
- * instructions read before it are kept.
+ * at the first such mismatch or at the first fault of the document, a
+ * document type declaration included; the instructions read before it are
+ * kept.
  */
 class VellPackageDescriptor
 {

@@ -288,6 +288,11 @@
         <translation>Nie można zapisać %1</translation>
     </message>
     <message>
+        <source>the descriptor holds a document type declaration</source>
+        <comment>error while installing a package</comment>
+        <translation>opis zawiera deklarację typu dokumentu</translation>
+    </message>
+    <message>
         <source>Could not unpack %1</source>
         <comment>error while installing a package</comment>
         <translation>Nie można rozpakować %1</translation>

@@ -64,6 +64,8 @@ private Q_SLOTS:
     void identityMismatchFailsWithoutText_data();
     void identityMismatchFailsWithoutText();
     void malformedDescriptorFailsAndUnwinds();
+    void descriptorWithDocumentTypeIsRefused_data();
+    void descriptorWithDocumentTypeIsRefused();
     void damagedArchivesFail_data();
     void damagedArchivesFail();
     void descriptorPathsOutsideAreSkipped_data();
@@ -559,6 +561,34 @@ void TestVellUpdatePackage::malformedDescriptorFailsAndUnwinds()
     QCOMPARE(readFile(installDir() + "/x.txt"), QByteArray("new"));
     QVERIFY(package.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
+}
+
+void TestVellUpdatePackage::descriptorWithDocumentTypeIsRefused_data()
+{
+    QTest::addColumn<QByteArray>("document");
+    QFile expansion(QStringLiteral(":/fixtures/entity-expansion.xml"));
+    QVERIFY2(expansion.open(QIODevice::ReadOnly), qPrintable(expansion.errorString()));
+    // 285 bytes whose entities expand into 1800 instructions.
+    QTest::newRow("entities expanding into instructions") << expansion.readAll();
+    QTest::newRow("document type alone") << "<!DOCTYPE package><package " + QByteArray(identity)
+            + ">" + fileElement(".", "x.txt", "add") + "</package>";
+}
+
+// A descriptor has no use for a document type; its entities could make a few
+// bytes ask for any number of instructions. Nothing is installed.
+void TestVellUpdatePackage::descriptorWithDocumentTypeIsRefused()
+{
+    QFETCH(QByteArray, document);
+    QVERIFY(TestArchive::write(workDir() + "/p.zip", {{"p.xml", document}, {"x.txt", "new"}}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY(!package.install(workDir(), errorText, installed));
+    QVERIFY2(errorText.contains("document type"), qPrintable(errorText));
+    QVERIFY(!QFileInfo::exists(installDir() + "/x.txt"));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), Tree());
 }
 
 void TestVellUpdatePackage::damagedArchivesFail_data()
