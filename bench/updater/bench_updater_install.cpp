@@ -1,9 +1,10 @@
 // Installation and reinstallation time of update packages beside Info-ZIP's
 // unzip of the same archive into the same file system, as ratios taken per
-// round of interleaved runs (their median printed), with the part of the installation spent waiting
-// for the disk (the syncs that make it crash-safe) and the peak memory. Each installation runs in a
-// fresh process so that its peak resident size (ru_maxrss) is its own. A last table compares one
-// fsync per file with the installer's batched sync.
+// round of interleaved runs (their median printed), with the part of the
+// installation spent waiting for the disk (the syncs that make it crash-safe)
+// and the peak memory. Each installation runs in a fresh process so that its
+// peak resident size (ru_maxrss) is its own. A last table compares one fsync
+// per file with the installer's batched sync.
 //
 //   bench-updater-install [--files N] [--big-mb M] [--rounds R] [--dir FOLDER]
 #include "Update.h"
@@ -249,8 +250,14 @@ int main(int argc, char *argv[])
             timed(
                 unzipAgain, QStringLiteral("unzip"), {"-q", "-o", archive, "-d", unzipped}, false);
             timed(again, self, {"--child-install", work, link, install, report}, true);
-            QDir(install).removeRecursively();
-            QDir(unzipped).removeRecursively();
+            // Moved aside, not deleted: ext4 skips inodes freed within the last
+            // minute when it allocates new ones, so mass deletions here would
+            // slow down whichever side comes next.
+            const QString aside
+                = temp.filePath(QStringLiteral("aside/%1-%2").arg(c.archive).arg(round));
+            QDir().mkpath(aside);
+            QDir().rename(install, aside + QLatin1String("/install"));
+            QDir().rename(unzipped, aside + QLatin1String("/unzip"));
         }
         if (!ok) {
             out << c.label << ": FAILED\n";
