@@ -26,8 +26,8 @@ VellPackageDescriptor VellPackageDescriptor::read(QIODevice &device, const Compo
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (token == QXmlStreamReader::DTD) {
-            // A descriptor has no use for one, and its entities would let a few
-            // bytes expand into any number of instructions: stop before any
+            // A descriptor has no use for one, and its entities would let every
+            // few bytes expand into dozens of instructions: stop before any
             // entity is used.
             xml.raiseError(VellText::tr("the descriptor holds a document type declaration",
                 "error while installing a package"));
