@@ -144,20 +144,4 @@ bool VellLikeCase::parse(const QByteArray &sql, bool *caseSensitive)
     return tokens.atEnd() && booleanValue(value, caseSensitive);
 }
 
-bool VellLikeCase::mentions(const QByteArray &sql)
-{
-    // Only a pragma, or a text of several statements, can hold one.
-    if (!startsWithPragma(sql) && !sql.contains(';')) {
-        return false;
-    }
-    static const char Name[] = "case_sensitive_like";
-    const int length = int(sizeof(Name)) - 1;
-    for (int i = 0; i + length <= sql.size(); ++i) {
-        if ((sql.at(i) == 'c' || sql.at(i) == 'C') && keywordAt(sql, i, Name, length)) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace VellDatabase

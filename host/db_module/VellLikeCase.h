@@ -26,15 +26,13 @@ public:
      * false), which is written to @p caseSensitive.
      */
     static bool parse(const QByteArray &sql, bool *caseSensitive);
-    /// True when @p sql may change the setting (and is not understood by parse()).
-    static bool mentions(const QByteArray &sql);
 
     void request(bool caseSensitive) { m_wanted = caseSensitive ? Sensitive : Insensitive; }
     bool wantsCaseSensitive() const { return m_wanted == Sensitive; }
     /// True when a setting was asked for that is not the one in force.
     bool isPending() const { return m_wanted != Unknown && m_wanted != m_applied; }
     void markApplied() { m_applied = m_wanted; }
-    /// After SQLite itself ran a text that set it: whatever it set is what the client wants.
+    /// SQLite itself runs a text that sets it: whatever that sets is what the client wants.
     void markUnknown() { m_wanted = m_applied = Unknown; }
 
 private:

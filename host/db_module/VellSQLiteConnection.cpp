@@ -361,17 +361,31 @@ bool VellSQLiteConnection::run(const QString &sql, Rows *rows)
     bool caseSensitive = false;
     if (VellLikeCase::parse(text, &caseSensitive)) {
         m_likeCase.request(caseSensitive);
-        return true;
+        // LIKE in a CHECK constraint, a generated column or a partial index is
+        // compiled with the schema, where no authorizer sees it: such a schema
+        // gets the switch at once.
+        return !m_likeCase.isPending() || !schemaEvaluatesLike() || applyLikeCase();
     }
     checkpointIfDue();
     const bool done = runStatement(text, rows);
     if (done) {
         m_lockOutlasted = false;
     }
-    if (VellLikeCase::mentions(text)) {
-        m_likeCase.markUnknown(); // SQLite itself ran it, as far as it got
-    }
     return done;
+}
+
+bool VellSQLiteConnection::schemaEvaluatesLike()
+{
+    static const QByteArray probe(
+        "SELECT 1 FROM sqlite_master WHERE type IN ('table', 'index') AND instr(lower(sql), "
+        "'like') > 0 UNION ALL SELECT 1 FROM sqlite_temp_master WHERE type IN ('table', 'index') "
+        "AND instr(lower(sql), 'like') > 0 LIMIT 1");
+    Rows rows;
+    if (!runStatement(probe, &rows)) {
+        m_lastError.clear();
+        return true; // unreadable, taken to hold LIKE: the switch goes in force at once
+    }
+    return !rows.values.isEmpty();
 }
 
 bool VellSQLiteConnection::runStatement(const QByteArray &text, Rows *rows)
@@ -388,7 +402,9 @@ bool VellSQLiteConnection::runStatement(const QByteArray &text, Rows *rows)
         const char *tail = nullptr;
         const int rc = prepare(key.constData(), key.size() + 1, SQLITE_PREPARE_PERSISTENT,
             &statement, &tail, &usesLike);
-        if (rc != SQLITE_OK || !statement || !isBlank(tail)) {
+        // A switch of LIKE's case is compiled every time it runs, so that the
+        // authorizer sees it.
+        if (rc != SQLITE_OK || !statement || !isBlank(tail) || m_compiledLikeSwitch) {
             // Several statements, nothing but blanks, or a lifted form that the
             // database refuses: the text as written decides, and reports its error.
             sqlite3_finalize(statement);
@@ -477,14 +493,29 @@ bool VellSQLiteConnection::stepToEnd(sqlite3_stmt *statement, Rows *rows)
 }
 
 int VellSQLiteConnection::onAuthorize(
-    void *self, int action, const char *, const char *name, const char *, const char *)
+    void *self, int action, const char *first, const char *second, const char *, const char *)
 {
-    // LIKE, written as an operator or a function, in the statement itself or
-    // in a view or trigger that it uses, resolves to the function "like".
-    if (action != SQLITE_FUNCTION || !name || qstricmp(name, "like") != 0) {
+    auto *connection = static_cast<VellSQLiteConnection *>(self);
+    // A switch of LIKE's case that SQLite runs itself, however it is written
+    // (after a comment, inside EXPLAIN, among other statements): whatever it
+    // sets is what the client wants.
+    if (action == SQLITE_PRAGMA && first && second && !connection->m_applyingLikeCase
+        && qstricmp(first, "case_sensitive_like") == 0) {
+        connection->m_compiledLikeSwitch = true;
+        if (connection->m_likeCase.isPending()) {
+            // The setting asked for goes in force first (prepare() compiles
+            // again then), so that an EXPLAIN of the switch leaves it right.
+            connection->m_compiledLike = true;
+            return SQLITE_DENY;
+        }
+        connection->m_likeCase.markUnknown();
         return SQLITE_OK;
     }
-    auto *connection = static_cast<VellSQLiteConnection *>(self);
+    // LIKE, written as an operator or a function, in the statement itself or
+    // in a view or trigger that it uses, resolves to the function "like".
+    if (action != SQLITE_FUNCTION || !second || qstricmp(second, "like") != 0) {
+        return SQLITE_OK;
+    }
     connection->m_compiledLike = true;
     // Compiled now, LIKE would keep the setting in force; refused, the
     // statement is compiled again once the setting asked for is.
@@ -495,7 +526,10 @@ bool VellSQLiteConnection::applyLikeCase()
 {
     const char *const pragma = m_likeCase.wantsCaseSensitive() ? "PRAGMA case_sensitive_like = 1"
                                                                : "PRAGMA case_sensitive_like = 0";
-    if (sqlite3_exec(m_database, pragma, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    m_applyingLikeCase = true;
+    const int rc = sqlite3_exec(m_database, pragma, nullptr, nullptr, nullptr);
+    m_applyingLikeCase = false;
+    if (rc != SQLITE_OK) {
         return fail();
     }
     m_likeCase.markApplied();
@@ -506,6 +540,7 @@ int VellSQLiteConnection::prepare(const char *sql, int bytes, unsigned flags,
     sqlite3_stmt **statement, const char **tail, bool *usesLike)
 {
     m_compiledLike = false;
+    m_compiledLikeSwitch = false;
     int rc = sqlite3_prepare_v3(m_database, sql, bytes, flags, statement, tail);
     // A refused function fails the compilation as a plain error.
     if (rc != SQLITE_OK && m_compiledLike && m_likeCase.isPending()) {

@@ -82,9 +82,11 @@ private:
     void analyzeUnanalyzedIndexes();
 
     static int onAuthorize(
-        void *self, int action, const char *, const char *name, const char *, const char *);
+        void *self, int action, const char *first, const char *second, const char *, const char *);
     // Puts the setting of LIKE that the client asked for in force.
     bool applyLikeCase();
+    // True when a table or index definition may evaluate LIKE (or cannot be read).
+    bool schemaEvaluatesLike();
     // sqlite3_prepare_v3() that compiles LIKE only under the setting asked for.
     int prepare(const char *sql, int bytes, unsigned flags, sqlite3_stmt **statement,
         const char **tail, bool *usesLike);
@@ -109,6 +111,8 @@ private:
     VellStatementCache m_statements;
     VellLikeCase m_likeCase;
     bool m_compiledLike = false; // a compilation since this was cleared resolved LIKE
+    bool m_applyingLikeCase = false; // applyLikeCase() runs its own pragma
+    bool m_compiledLikeSwitch = false; // the last compilation holds a case_sensitive_like switch
     // Reused by every statement, so that running one allocates little.
     QByteArray m_lifted;
     QVector<VellLiteralLifter::Literal> m_literals;

@@ -60,6 +60,8 @@ private Q_SLOTS:
     void likeFollowsEverySpellingOfTheSwitch_data();
     void likeFollowsEverySpellingOfTheSwitch();
     void likeInViewsFollowsTheSwitch();
+    void likeInTableDefinitionsFollowsTheSwitch_data();
+    void likeInTableDefinitionsFollowsTheSwitch();
     void statementsSurviveSwitchesOfLikeCase();
     void schemaStatementsRepeatFromCacheAfterChanges();
     void runsTextsOfSeveralStatements();
@@ -279,6 +281,7 @@ void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch_data()
     QTest::newRow("other word") << "PRAGMA case_sensitive_like = full" << insensitive;
     QTest::newRow("with another statement")
         << "PRAGMA case_sensitive_like = 1; SELECT 1" << sensitive;
+    QTest::newRow("after a comment") << "/* c */ PRAGMA case_sensitive_like = 1" << sensitive;
 }
 
 void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch()
@@ -297,6 +300,30 @@ void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch()
     // And a switch back still reaches it.
     QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = %1").arg(sensitive ? 0 : 1)), 0);
     QCOMPARE(resultRows(db->query(like)), sensitive ? QStringList {"Beta"} : QStringList());
+}
+
+void TestVellDBConnection::likeInTableDefinitionsFollowsTheSwitch_data()
+{
+    QTest::addColumn<QString>("create");
+    QTest::addColumn<QString>("check"); // must give "1" once LIKE is case-sensitive
+    QTest::newRow("CHECK constraint") << "CREATE TABLE C(Name TEXT CHECK (Name NOT LIKE 'b%'))"
+                                      << "SELECT count(*) FROM C";
+    QTest::newRow("generated column") << "CREATE TABLE C(Name TEXT, B AS (Name LIKE 'b%'))"
+                                      << "SELECT 1 - B FROM C";
+}
+
+void TestVellDBConnection::likeInTableDefinitionsFollowsTheSwitch()
+{
+    // No statement shows LIKE: the table's definition evaluates it.
+    QFETCH(QString, create);
+    QFETCH(QString, check);
+    Connection db = openFixture();
+    QVERIFY(db);
+    QCOMPARE(db->exec(create), 0);
+    QCOMPARE(db->exec(QStringLiteral("PRAGMA case_sensitive_like = 1")), 0);
+    // Under the case-sensitive setting 'Bx' is not LIKE 'b%'.
+    QCOMPARE(db->exec(QStringLiteral("INSERT INTO C(Name) VALUES('Bx')")), 1);
+    QCOMPARE(resultRows(db->query(check)), QStringList {"1"});
 }
 
 void TestVellDBConnection::likeInViewsFollowsTheSwitch()
