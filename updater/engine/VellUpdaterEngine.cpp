@@ -324,6 +324,7 @@ void VellUpdaterEngine::beginDownload()
     // Servers without signatures keep working for installations without keys.
     signaturesWanted = VellTrustedKeys::fromFolder(trustedKeysFolder).signaturesRequired();
     fetchingSignature = false;
+    ++downloadRun;
     state = Sizing;
     getUpdatesSize();
 }
@@ -644,10 +645,11 @@ void VellUpdaterEngine::failDownload(const QString &reason)
         emit error(reason);
         return;
     }
+    // Not after an abort, nor in a download begun again meanwhile.
     QMetaObject::invokeMethod(
         this,
-        [this, reason] {
-            if (state != Aborted) {
+        [this, reason, run = downloadRun] {
+            if (state != Aborted && run == downloadRun) {
                 emit error(reason);
             }
         },

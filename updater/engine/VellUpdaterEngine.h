@@ -160,6 +160,7 @@ private:
     qint64 totalDone = 0;
     qint64 totalSize = 0;
     State state = Idle;
+    int downloadRun = 0; ///< counts beginDownload() calls: a late error knows its own run
 
     QPointer<QNetworkReply> reply; ///< the HEAD or GET in progress
     QUrl replyLink; ///< the package link that reply fetches
