@@ -354,37 +354,22 @@ drive_successful_run() {
     wait_updater
 }
 
-# Run 2: the plug-in's package fails and the user gives up. Prints the log.
-drive_aborted_run() {
+# drive_run_with_box BOX_SHOT KEY SUMMARY_SHOT: the user downloads, answers the
+# box that stops the run with KEY, then closes the summary. Prints the log.
+#   run 2: the plug-in's package fails and the user gives up (Escape: Abort);
+#   run 3: the updater refuses the tampered package (Return: OK).
+drive_run_with_box() {
     local changelog box summary
     run_updater
     changelog=$(wait_window form)
     focus "$changelog"
     keys Tab space # "Download now"
     box=$(wait_window box)
-    shot 04-installation-failed-box
+    shot "$1"
     focus "$box"
-    keys Escape # Abort
-    summary=$(wait_window summary)
-    shot 06-summary-rolled-back
-    summary_log "$summary"
-    close_summary "$summary"
-    wait_updater
-}
-
-# Run 3: the updater refuses the tampered package. Prints the log.
-drive_refused_run() {
-    local changelog box summary
-    run_updater
-    changelog=$(wait_window form)
-    focus "$changelog"
-    keys Tab space # "Download now"
-    box=$(wait_window box)
-    shot 07-package-refused-box
-    focus "$box"
-    keys Return # Ok
+    keys "$2"
     summary=$(wait_window summary "$box")
-    shot 08-summary-refused
+    shot "$3"
     summary_log "$summary"
     close_summary "$summary"
     wait_updater
@@ -441,7 +426,8 @@ source "$here/tour.sh"
 run_tour() {
     local lang log
     for lang in en pl; do
-        log=$(tour "$lang")
+        # A step that ends the tour early says why, with the updater's output.
+        log=$(tour "$lang") || fail "the tour in $lang stopped early (the updater's last status: $(updater_status))"
         if [ "$lang" = en ]; then
             check_successful_run "$log"
         else
@@ -523,7 +509,7 @@ run_test() {
     prepare_installation
     catalogue_for statusfilter-broken.zip
     manifest >"$out/before.txt"
-    log=$(drive_aborted_run)
+    log=$(drive_run_with_box 04-installation-failed-box Escape 06-summary-rolled-back)
     [ "$log" = "An error occured while installing updates" ] || fail "log after the rollback: $log"
     manifest >"$out/after.txt"
     cmp -s "$out/before.txt" "$out/after.txt" \
@@ -534,7 +520,7 @@ run_test() {
     prepare_installation
     catalogue_for statusfilter-tampered.zip
     manifest >"$out/before.txt"
-    log=$(drive_refused_run)
+    log=$(drive_run_with_box 07-package-refused-box Return 08-summary-refused)
     [ "$log" = "The signature does not match the package statusfilter 2.0: the file was changed.
 
 No update was installed: the installation is as it was." ] || fail "log after the refusal: $log"
