@@ -1,24 +1,19 @@
 #ifndef VELLUPDATERENGINE_H
 #define VELLUPDATERENGINE_H
 
-#include <QFile>
-#include <QNetworkAccessManager>
+#include "VellInstallRun.h"
+#include "VellPackageDownloads.h"
+#include "VellWorkDirectory.h" // removeDir()
+
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTcpSocket>
-#include <QTimer>
-#include <QUrl>
 #include <QVector>
 
 #include <memory>
-#include <vector>
 
-class QNetworkReply;
 class Update;
-class VellUpdatePackage;
 class VellUserPrompt;
-class VellWorkDirectory;
 
 /**
  * Carries one update run: asks the client program for its update query,
@@ -79,11 +74,15 @@ public:
     /** The installation log shown by the summary window. */
     QString getLog() const;
 
-    State downloadState() const { return state; }
+    State downloadState() const;
     /** The directory that receives the downloads, with a trailing slash. */
     QString workDirectory() const { return workDir; }
 
-    void setLimits(const Limits &limits) { this->limits = limits; }
+    void setLimits(const Limits &limits)
+    {
+        this->limits = limits;
+        downloads.setStallMs(limits.downloadStallMs);
+    }
     Limits getLimits() const { return limits; }
     /** The client program; by default "vell" beside the updater. */
     void setClientProgram(const QString &path) { clientProgram = path; }
@@ -118,67 +117,21 @@ public slots:
     void abortDownload();
     void installUpdates();
 
-private slots:
-    void requestFinished();
-    void dataReadProgress();
-    void responseHeaderReceived();
-    void redirectReceived(const QUrl &target);
-    void transferStalled();
-
 private:
-    void getUpdatesSize();
-    void sizeNextUpdate();
-    void downloadUpdates();
-    void getCurUpdate();
-    void getNextUpdate();
-    void getCurSignature();
-
     QByteArray readClientQuery() const;
-    void sendRequest(const QByteArray &verb, const QUrl &link);
-    bool refuseUnsafeLink(const QUrl &link);
-    bool openTargetFile(const QUrl &link);
-    void storeReceivedBytes();
-    void failDownload(const QString &reason);
-    void detachReply();
-    void discardTargetFile();
-    void emitProgress();
     void clearUpdates();
-    bool installPackage(VellUpdatePackage &package, const QString &name);
-    void rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages);
-    QStringList refusedPackages() const;
-    void refuseRun(const QStringList &refusals);
+    void takeInstallOutcome();
 
     QTcpSocket querySocket;
-    QNetworkAccessManager http;
-    QString log;
-    QFile targetFile;
-    QString targetPath; ///< where targetFile lies (it is opened from a descriptor)
+    VellPackageDownloads downloads;
+    VellInstallRun installRun;
     QVector<Update *> updates;
-    int currentIndex = 0;
     QString workDir;
-    qint64 requestDone = 0;
-    qint64 totalDone = 0;
-    qint64 totalSize = 0;
-    State state = Idle;
-    int downloadRun = 0; ///< counts beginDownload() calls: a late error knows its own run
-
-    QPointer<QNetworkReply> reply; ///< the HEAD or GET in progress
-    QUrl replyLink; ///< the package link that reply fetches
-    QTimer stallTimer;
-    int sizedIndex = 0; ///< the update whose HEAD is in progress
     Limits limits;
     QString clientProgram;
     QString trustedKeysFolder;
-    bool signaturesWanted = false; ///< this run's downloads fetch each package's signature
-    bool fetchingSignature = false; ///< the GET in progress is a signature's
     std::unique_ptr<VellWorkDirectory> workDirHolder;
     VellUserPrompt *prompt;
 };
-
-/**
- * Deletes every file below path, hidden ones included; the directories
- * themselves stay. Symbolic links are removed, never followed.
- */
-void removeDir(const QString &path);
 
 #endif // VELLUPDATERENGINE_H

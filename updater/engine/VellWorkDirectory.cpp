@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,4 +59,22 @@ bool VellWorkDirectory::isPrivateDirectory(const QString &path)
     }
     return S_ISDIR(info.st_mode) && info.st_uid == ::geteuid()
         && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+void removeDir(const QString &path)
+{
+    if (path.isEmpty()) {
+        return; // QDir would take it for the current directory
+    }
+    const QDir dir(path);
+    const QFileInfoList entries
+        = dir.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QFileInfo &entry : entries) {
+        // A link is removed as a link, never followed into what it points at.
+        if (entry.isDir() && !entry.isSymLink()) {
+            removeDir(entry.filePath());
+        } else {
+            QFile::remove(entry.filePath());
+        }
+    }
 }

@@ -34,4 +34,10 @@ private:
     std::unique_ptr<QTemporaryDir> fallback;
 };
 
+/**
+ * Deletes every file below path, hidden ones included; the directories
+ * themselves stay. Symbolic links are removed, never followed.
+ */
+void removeDir(const QString &path);
+
 #endif // VELLWORKDIRECTORY_H

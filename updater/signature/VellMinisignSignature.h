@@ -27,6 +27,8 @@ public:
     static constexpr int MaxFileBytes = 16 * 1024;
     static constexpr int KeyIdBytes = 8;
     static constexpr int SignatureBytes = 64;
+    /// A package's signature lies beside it, its name with this added.
+    static constexpr const char *FileSuffix = ".minisig";
 
     /**
      * Reads a signature file's contents. Returns false, leaving signature

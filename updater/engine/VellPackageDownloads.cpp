@@ -1,0 +1,548 @@
+#include "VellPackageDownloads.h"
+
+#include "Update.h"
+#include "VellMinisignSignature.h"
+#include "VellSystemError.h"
+#include "VellText.h"
+
+#include <QDir>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// Small enough to keep memory flat, large enough for few system calls.
+constexpr qint64 ChunkSize = 1024 * 1024;
+constexpr int HttpPort = 80;
+
+QString fromLatin1(const std::string &bytes)
+{
+    return QString::fromLatin1(bytes.data(), int(bytes.size()));
+}
+
+QString nameOf(const Update *update)
+{
+    return fromLatin1(update->getName());
+}
+
+QUrl linkOf(const Update *update)
+{
+    return QUrl(fromLatin1(update->getLink()));
+}
+
+QUrl signatureLinkOf(const QUrl &packageLink)
+{
+    QUrl link = packageLink;
+    link.setPath(
+        packageLink.path(QUrl::FullyEncoded) + QLatin1String(VellMinisignSignature::FileSuffix),
+        QUrl::TolerantMode);
+    return link;
+}
+
+/**
+ * A link's path decides where the package is stored below the work
+ * directory, so it must stay inside: no ".." segment, plain or encoded, and
+ * a file name at its end.
+ */
+bool isSafePackagePath(const QUrl &link)
+{
+    const QString stored = link.path();
+    if (stored.isEmpty() || stored.endsWith(QLatin1Char('/'))) {
+        return false;
+    }
+    for (const QString &path : {stored, link.path(QUrl::FullyDecoded)}) {
+        const QStringList segments = path.split(QLatin1Char('/'));
+        if (segments.contains(QLatin1String("..")) || path.contains(QChar(0))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString systemError(int code)
+{
+    return VellSystemError::text(code);
+}
+
+/**
+ * Creates the folders between base and the file at relativeFile, with mode
+ * 0700. An existing folder that is a symbolic link or not a folder is refused.
+ */
+bool makePrivateParents(const QString &base, const QString &relativeFile, QString &errorText)
+{
+    QStringList segments = relativeFile.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    segments.removeLast();
+    QString path = base;
+    for (const QString &segment : qAsConst(segments)) {
+        if (segment == QLatin1String(".")) {
+            continue;
+        }
+        if (!path.endsWith(QLatin1Char('/'))) {
+            path += QLatin1Char('/');
+        }
+        path += segment;
+        const QByteArray native = QFile::encodeName(path);
+        if (::mkdir(native.constData(), S_IRWXU) == 0) {
+            continue;
+        }
+        struct stat info;
+        if (errno != EEXIST || ::lstat(native.constData(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            errorText = errno == EEXIST ? systemError(ENOTDIR) : systemError(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+QVariant statusOf(const QNetworkReply *reply)
+{
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+}
+
+bool isSuccessStatus(const QVariant &status)
+{
+    return status.isValid() && status.toInt() >= 200 && status.toInt() < 300;
+}
+
+/**
+ * The reason of an HTTP status in the user's language; a rare status keeps
+ * the server's own words.
+ */
+QString statusReason(int status, const QString &serverReason)
+{
+    switch (status) {
+    case 400:
+        return VellText::tr("Bad Request", "HTTP status");
+    case 401:
+        return VellText::tr("Unauthorized", "HTTP status");
+    case 403:
+        return VellText::tr("Forbidden", "HTTP status");
+    case 404:
+        return VellText::tr("Not Found", "HTTP status");
+    case 408:
+        return VellText::tr("Request Timeout", "HTTP status");
+    case 410:
+        return VellText::tr("Gone", "HTTP status");
+    case 429:
+        return VellText::tr("Too Many Requests", "HTTP status");
+    case 500:
+        return VellText::tr("Internal Server Error", "HTTP status");
+    case 502:
+        return VellText::tr("Bad Gateway", "HTTP status");
+    case 503:
+        return VellText::tr("Service Unavailable", "HTTP status");
+    case 504:
+        return VellText::tr("Gateway Timeout", "HTTP status");
+    default:
+        return serverReason;
+    }
+}
+
+/**
+ * Writes all of @p bytes. A short write is followed by another, which either
+ * goes on or fails with the reason (a disk that filled up in the middle of a
+ * write reports no error for the part it took).
+ */
+bool writeAll(QFile &file, const QByteArray &bytes)
+{
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const qint64 step = file.write(bytes.constData() + written, bytes.size() - written);
+        if (step <= 0) {
+            return false;
+        }
+        written += step;
+    }
+    return true;
+}
+
+bool isPlainHttpOnDefaultPort(const QUrl &url)
+{
+    return url.scheme() == QLatin1String("http") && url.port(HttpPort) == HttpPort;
+}
+
+} // namespace
+
+VellPackageDownloads::VellPackageDownloads()
+{
+    stallTimer.setSingleShot(true);
+    connect(&stallTimer, &QTimer::timeout, this, &VellPackageDownloads::onStalled);
+}
+
+VellPackageDownloads::~VellPackageDownloads()
+{
+    detachReply();
+    discardTargetFile();
+}
+
+void VellPackageDownloads::start(
+    const QVector<Update *> &updates, const QString &workDir, bool signaturesWanted)
+{
+    if (isBusy()) {
+        return;
+    }
+    this->updates = updates;
+    this->workDir = workDir;
+    // Servers without signatures keep working for installations without keys.
+    this->signaturesWanted = signaturesWanted;
+    totalDone = 0;
+    totalSize = 0;
+    ++run;
+    current = State::Sizing;
+    sizedIndex = 0;
+    sizeNext();
+}
+
+void VellPackageDownloads::abort()
+{
+    current = State::Aborted;
+    detachReply();
+    discardTargetFile();
+}
+
+// The packages are measured one after the other, like the downloads, so the
+// server sees one request at a time.
+void VellPackageDownloads::sizeNext()
+{
+    if (sizedIndex >= updates.size()) {
+        startPackages();
+        return;
+    }
+    const QUrl link = linkOf(updates.at(sizedIndex));
+    if (refuseUnsafeLink(link)) {
+        return;
+    }
+    sendRequest("HEAD", link);
+}
+
+void VellPackageDownloads::startPackages()
+{
+    currentIndex = 0;
+    if (updates.isEmpty()) {
+        current = State::Idle;
+        emit finished();
+        return;
+    }
+    startPackage();
+}
+
+void VellPackageDownloads::startPackage()
+{
+    current = State::Package;
+    const Update *update = updates.at(currentIndex);
+    const QUrl link = linkOf(update);
+    emit packageStarted(nameOf(update));
+    requestDone = 0;
+    if (!openTargetFile(link)) {
+        return;
+    }
+    sendRequest("GET", link);
+}
+
+// Right after its package: a signature is small, and the installation checks
+// that it is there.
+void VellPackageDownloads::startSignature()
+{
+    targetFile.close();
+    current = State::Signature;
+    requestDone = 0;
+    const QUrl link = signatureLinkOf(linkOf(updates.at(currentIndex)));
+    if (!openTargetFile(link)) {
+        return;
+    }
+    sendRequest("GET", link);
+}
+
+void VellPackageDownloads::nextPackage()
+{
+    targetFile.close();
+    ++currentIndex;
+    if (totalSize == 0) {
+        emitProgress();
+    }
+    if (currentIndex < updates.size()) {
+        startPackage();
+    } else {
+        current = State::Idle;
+        emit finished();
+    }
+}
+
+bool VellPackageDownloads::refuseUnsafeLink(const QUrl &link)
+{
+    if (isSafePackagePath(link) && !link.host().isEmpty()) {
+        return false;
+    }
+    fail(VellText::tr("The package link %1 does not name a file on a server.", "nc")
+             .arg(link.toString()));
+    return true;
+}
+
+bool VellPackageDownloads::openTargetFile(const QUrl &link)
+{
+    if (refuseUnsafeLink(link)) {
+        return false;
+    }
+    if (workDir.isEmpty()) {
+        fail(VellText::tr("There is no folder to store the packages in.", "nc"));
+        return false;
+    }
+    // The package installer looks for the archive at exactly this path.
+    const QString path = QStringLiteral("%1/%2").arg(workDir, link.path());
+    QString errorText;
+    if (makePrivateParents(workDir, link.path(), errorText)) {
+        // O_NOFOLLOW: a symbolic link planted at the target is never written through.
+        const int fd = ::open(QFile::encodeName(path).constData(),
+            O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            targetPath = path;
+            // Unbuffered: a failed write (a full disk) is told at once, with its reason.
+            if (targetFile.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                    QFileDevice::AutoCloseHandle)) {
+                return true;
+            }
+            errorText = VellSystemError::fromText(targetFile.errorString());
+            ::close(fd);
+        } else {
+            errorText = systemError(errno);
+        }
+    }
+    fail(VellText::tr("Could not save the package to %1: %2", "nc")
+             .arg(QDir::cleanPath(path), errorText));
+    return false;
+}
+
+void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link)
+{
+    // Packages always come by plain HTTP from port 80 of the link's host; the
+    // link's scheme, port and query are not used.
+    QUrl url;
+    url.setScheme(QStringLiteral("http"));
+    url.setHost(link.host());
+    url.setPort(HttpPort);
+    url.setPath(link.path(QUrl::FullyEncoded), QUrl::TolerantMode);
+
+    QNetworkRequest request(url);
+    request.setAttribute(
+        QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
+    // The bytes on the wire are the bytes stored and counted.
+    request.setRawHeader("Accept-Encoding", "identity");
+
+    replyLink = link;
+    reply = verb == "HEAD" ? http.head(request) : http.get(request);
+    reply->setReadBufferSize(ChunkSize);
+    connect(reply, &QNetworkReply::finished, this, &VellPackageDownloads::onFinished);
+    connect(reply, &QNetworkReply::readyRead, this, &VellPackageDownloads::onReadyRead);
+    connect(reply, &QNetworkReply::metaDataChanged, this, &VellPackageDownloads::onMetaDataChanged);
+    connect(reply, &QNetworkReply::redirected, this, &VellPackageDownloads::onRedirected);
+    stallTimer.start(stallMs);
+}
+
+// An HTTP error status is judged once the reply has finished: aborting a reply
+// that Qt has already marked as failed makes it report a second error.
+void VellPackageDownloads::onMetaDataChanged()
+{
+    if (sender() == reply) {
+        stallTimer.start(stallMs);
+    }
+}
+
+void VellPackageDownloads::onRedirected(const QUrl &target)
+{
+    if (sender() != reply) {
+        return;
+    }
+    if (!isPlainHttpOnDefaultPort(target)) {
+        fail(VellText::tr("Downloading %1 failed: the server redirected it to %2, "
+                          "which is not plain HTTP on port 80.",
+            "nc")
+                 .arg(replyLink.toString(), target.toString()));
+        return;
+    }
+    emit reply->redirectAllowed();
+}
+
+void VellPackageDownloads::onReadyRead()
+{
+    if (sender() == reply && isStoring()) {
+        storeReceivedBytes();
+    }
+}
+
+void VellPackageDownloads::storeReceivedBytes()
+{
+    stallTimer.start(stallMs);
+    // An error page is read away, never stored: the reply must keep flowing
+    // to its end, where the status is reported.
+    if (!isSuccessStatus(statusOf(reply))) {
+        reply->skip(reply->bytesAvailable());
+        return;
+    }
+    while (reply && reply->bytesAvailable() > 0) {
+        const QByteArray chunk = reply->read(ChunkSize);
+        if (current == State::Signature
+            && requestDone + chunk.size() > VellMinisignSignature::MaxFileBytes) {
+            fail(VellText::tr("Downloading %1 failed: a signature is never larger than %2 bytes.",
+                "signature download")
+                     .arg(replyLink.toString())
+                     .arg(VellMinisignSignature::MaxFileBytes));
+            return;
+        }
+        if (!writeAll(targetFile, chunk)) {
+            fail(VellText::tr("Could not save the package to %1: %2", "nc")
+                     .arg(QDir::cleanPath(targetPath),
+                         VellSystemError::fromText(targetFile.errorString())));
+            return;
+        }
+        requestDone += chunk.size();
+        if (current == State::Package) {
+            // The HEAD requests sized the packages alone.
+            totalDone += chunk.size();
+            emitProgress();
+        }
+    }
+}
+
+void VellPackageDownloads::emitProgress()
+{
+    int percent;
+    if (totalSize > 0) {
+        percent = int(qMin<qint64>(100, totalDone * 100 / totalSize));
+    } else {
+        // No server announced a size: count the packages completed instead.
+        percent = updates.isEmpty() ? 100 : int(qint64(currentIndex) * 100 / updates.size());
+    }
+    emit progress(percent);
+}
+
+void VellPackageDownloads::onFinished()
+{
+    auto *finished = qobject_cast<QNetworkReply *>(sender());
+    if (!finished) {
+        return;
+    }
+    finished->deleteLater();
+    if (finished != reply || current == State::Aborted) {
+        return;
+    }
+
+    if (isStoring() && finished->error() == QNetworkReply::NoError) {
+        storeReceivedBytes(); // the last bytes may come with the end
+        if (finished != reply) {
+            return; // storing them failed
+        }
+    }
+    // The reply has ended: there is nothing left to abort.
+    stallTimer.stop();
+    reply = nullptr;
+
+    const QVariant status = statusOf(finished);
+    if (current == State::Signature && status.isValid() && !isSuccessStatus(status)) {
+        // No signature on the server: nothing is stored, and the check
+        // before the installation refuses the package as unsigned.
+        discardTargetFile();
+        nextPackage();
+        return;
+    }
+    if (status.isValid() && !isSuccessStatus(status)) {
+        fail(VellText::tr("Downloading %1 failed: the server answered %2 %3.", "nc")
+                 .arg(replyLink.toString())
+                 .arg(status.toInt())
+                 .arg(statusReason(status.toInt(),
+                     finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())));
+        return;
+    }
+    if (finished->error() != QNetworkReply::NoError || !status.isValid()) {
+        fail(VellText::tr("Downloading %1 failed: %2", "nc")
+                 .arg(replyLink.toString(), finished->errorString()));
+        return;
+    }
+
+    if (current == State::Sizing) {
+        const QVariant length = finished->header(QNetworkRequest::ContentLengthHeader);
+        if (length.isValid()) {
+            totalSize += length.toLongLong();
+        }
+        ++sizedIndex;
+        sizeNext();
+    } else if (current == State::Package && signaturesWanted) {
+        startSignature();
+    } else if (isStoring()) {
+        nextPackage();
+    }
+}
+
+void VellPackageDownloads::onStalled()
+{
+    if (!reply) {
+        return;
+    }
+    fail(VellText::tr("Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")
+             .arg(replyLink.toString())
+             .arg(stallMs / 1000.0));
+}
+
+void VellPackageDownloads::fail(const QString &reason)
+{
+    if (current == State::Aborted) {
+        return;
+    }
+    const bool insideReplySignal = qobject_cast<QNetworkReply *>(sender()) != nullptr;
+    detachReply();
+    discardTargetFile();
+    current = State::Idle;
+    if (insideReplySignal) {
+        reportLaterUnlessSuperseded(reason);
+    } else {
+        emit failed(reason);
+    }
+}
+
+// Inside one of the reply's own signals the network code is still on the
+// stack; the windows answer a failure with a modal box, whose event loop
+// would delete the reply under it. The failure waits until that code has
+// returned, and is dropped after an abort or in a run begun again meanwhile.
+void VellPackageDownloads::reportLaterUnlessSuperseded(const QString &reason)
+{
+    QMetaObject::invokeMethod(
+        this,
+        [this, reason, failedRun = run] {
+            if (current != State::Aborted && failedRun == run) {
+                emit failed(reason);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+// Stops the request in progress without letting its last signals reach us.
+void VellPackageDownloads::detachReply()
+{
+    stallTimer.stop();
+    QNetworkReply *current = reply;
+    reply = nullptr;
+    if (current) {
+        current->disconnect(this);
+        // Aborting inside one of the reply's own signals confuses it: let it
+        // return from that signal first.
+        QTimer::singleShot(0, current, [current] {
+            if (!current->isFinished()) {
+                current->abort();
+            }
+            current->deleteLater();
+        });
+    }
+}
+
+// A partial package must not be taken for a complete one.
+void VellPackageDownloads::discardTargetFile()
+{
+    if (targetFile.isOpen()) {
+        targetFile.close();
+        QFile::remove(targetPath);
+    }
+}
