@@ -16,7 +16,7 @@ class TestOnlineFilter : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void filter_data();
     void filter();

@@ -18,7 +18,7 @@ class TestVellPluginsCli : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void infoPrintsTheDescriptiveData();
     void filterSaysYesOrNoForEveryEntry();

@@ -44,7 +44,7 @@ class TestToolConventions : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void conventions_data();
     void conventions();
 };

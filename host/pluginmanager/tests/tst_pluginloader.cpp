@@ -17,7 +17,7 @@ class TestPluginLoader : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void failures_data();
     void failures();
     void pluginWithoutFilterLoadsWithBaseDefaults();

@@ -29,7 +29,7 @@ class TestRosterFile : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void parse_data();
     void parse();
     void readsUtf8FileAndNamesItInErrors();

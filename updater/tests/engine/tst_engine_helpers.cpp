@@ -16,7 +16,7 @@ class EngineHelpersTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void parsesServerAddress_data();
     void parsesServerAddress();
     void serverAddressFromEnvironment_data();

@@ -21,7 +21,7 @@ class EngineInstallTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 

@@ -57,7 +57,7 @@ class EngineQueryTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 

@@ -14,7 +14,7 @@ class tst_InstallHeartbeat : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void beatsThroughOneLargeFile();
     void scopesNestAndEnd();
 };

@@ -31,7 +31,7 @@ class MinisignFormatTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
 
     void readsKeyFileOfMinisign();

@@ -51,7 +51,7 @@ class PackageVerifierTest : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void init();
 
