@@ -4,7 +4,7 @@
 #include "InstallTestSupport.h"
 #include "TestArchive.h"
 #include "TestFiles.h"
-#include "Update.h"
+#include "TestUpdates.h"
 #include "VellInstallRecovery.h"
 #include "VellInstallSteps_p.h"
 #include "VellUpdatePackage.h"
@@ -46,8 +46,7 @@ int installChild(const QString &installDir, const QString &workDir, int killAt)
 {
     killAtStep = killAt;
     VellInstallSteps::setHook(stopAtStep);
-    Update update(
-        "vell", "core", "app", "2.0", "", "", "", "", "", "", "http://u.example/p.zip", false, 0);
+    Update update = TestUpdates::make("core", "app", "http://u.example/p.zip");
     VellUpdatePackage package(&update, installDir);
     QString errorText;
     QStringList installed;

@@ -3,7 +3,7 @@
 #include "TestArchive.h"
 #include "TestFiles.h"
 #include "TestPackage.h"
-#include "Update.h"
+#include "TestUpdates.h"
 #include "VellInstallRecovery.h"
 #include "VellUpdatePackage.h"
 
@@ -153,8 +153,8 @@ void tst_VellUpdatePackage::cleanup()
 std::unique_ptr<Update> tst_VellUpdatePackage::makeUpdate(
     const QByteArray &archive, const std::string &type, const std::string &name) const
 {
-    return std::make_unique<Update>("vell", name, type, "2.0", "", "", "", "", "", "",
-        "http://updates.example/" + archive.toStdString() + ".zip", false, 0);
+    return std::make_unique<Update>(
+        TestUpdates::make(name, type, "http://updates.example/" + archive.toStdString() + ".zip"));
 }
 
 bool tst_VellUpdatePackage::buildPackage(const QByteArray &archive, const Files &added,
