@@ -80,3 +80,19 @@ function(vell_add_shared_library target)
             COMMENT "Copying ${target} into the build's designer plug-in folder")
     endif()
 endfunction()
+
+# A static library of the tree in one call: its alias and its folder as the
+# include folder of everything that links it.
+#
+#   vell_add_static_library(target [ALIAS Vell::Name] SOURCES a.cpp a.h ...)
+#
+# Link it with target_link_libraries as any other target; the alias is what
+# other folders name.
+function(vell_add_static_library target)
+    cmake_parse_arguments(ARG "" "ALIAS" "SOURCES" ${ARGN})
+    add_library(${target} STATIC ${ARG_SOURCES} ${ARG_UNPARSED_ARGUMENTS})
+    if(ARG_ALIAS)
+        add_library(${ARG_ALIAS} ALIAS ${target})
+    endif()
+    target_include_directories(${target} PUBLIC $<BUILD_INTERFACE:${CMAKE_CURRENT_SOURCE_DIR}>)
+endfunction()

@@ -48,6 +48,63 @@ ip link set lo up
 mkdir -p /tmp/.X11-unix
 mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
 
+# Tests run some programs as an unprivileged user (a root process writes
+# through every permission). That user must reach the build and the sources
+# even when the checkout lies below a folder only its owner may enter (mktemp
+# -d makes 0700 folders, many homes are 0700): such a folder is shown here as
+# a copy open to everybody, its entries bound in from the real one, so what
+# it holds stays the same and only its own mode differs.
+open_for_others() {
+    local target=$1 path= part blocked=
+    local -a parts
+    IFS=/ read -ra parts <<<"${target#/}"
+    for part in "${parts[@]}"; do
+        [ -n "$part" ] || continue
+        path=$path/$part
+        [ -d "$path" ] || return 0
+        case $(stat -c %A "$path") in
+            *[xt]) ;;
+            *) blocked=$path; break ;;
+        esac
+    done
+    [ -n "$blocked" ] || return 0
+    # The real folder stays reachable through a descriptor once covered; no
+    # mount of it lies in a folder that is later removed.
+    local fd real entry name
+    exec {fd}<"$blocked"
+    real=/proc/$$/fd/$fd
+    # Entered by everybody, listed by its owner alone.
+    mount -t tmpfs -o mode=0711 tmpfs "$blocked"
+    chown --reference="$real" "$blocked"
+    shopt -s dotglob nullglob
+    for entry in "$real"/*; do
+        name=$blocked/${entry##*/}
+        if [ -L "$entry" ]; then
+            cp -P "$entry" "$name"
+            continue
+        elif [ -d "$entry" ]; then
+            mkdir "$name"
+        elif [ -f "$entry" ]; then
+            : >"$name"
+        else
+            continue # sockets and pipes belong to whoever made them
+        fi
+        # Not canonicalized: the name the descriptor reads back is the covered one.
+        mount --no-canonicalize --bind "$entry" "$name"
+    done
+    shopt -u dotglob nullglob
+    exec {fd}<&-
+    # A folder further down may be closed as well.
+    open_for_others "$target"
+}
+if [ "$(id -u)" -eq 0 ]; then
+    for tree in "${VELL_BUILD_DIR:-}" "${VELL_SOURCE_DIR:-}"; do
+        if [ -n "$tree" ]; then
+            open_for_others "$tree" || echo "vell-run-test: $tree stays closed to other users" >&2
+        fi
+    done
+fi
+
 if [ $xvfb = yes ]; then
     Xvfb -displayfd 3 -noreset -screen 0 1280x800x24 -nolisten tcp \
         3>"$scratch/display" 2>"$scratch/xvfb.log" &

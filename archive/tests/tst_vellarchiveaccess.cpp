@@ -69,7 +69,7 @@ QString asNobody()
  * written: the module sees all of it, and its writing calls fail cleanly
  * without changing anything.
  */
-class TestVellArchiveAccess : public QObject
+class tst_VellArchiveAccess : public QObject
 {
     Q_OBJECT
 
@@ -84,13 +84,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestVellArchiveAccess::init()
+void tst_VellArchiveAccess::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
 }
 
-void TestVellArchiveAccess::rollbackArchiveReadElsewhereKeepsItsJournalMode()
+void tst_VellArchiveAccess::rollbackArchiveReadElsewhereKeepsItsJournalMode()
 {
     const QString path = m_dir->filePath(QStringLiteral("archive.db"));
     QVERIFY(writeArchive(path, QStringLiteral("delete")));
@@ -111,7 +111,7 @@ void TestVellArchiveAccess::rollbackArchiveReadElsewhereKeepsItsJournalMode()
     QCOMPARE(reader.count(QStringLiteral("Chats")), 3);
 }
 
-void TestVellArchiveAccess::unwritableArchiveOpensForReading_data()
+void tst_VellArchiveAccess::unwritableArchiveOpensForReading_data()
 {
     // The script runs with DIR (the archive's folder, open to everybody) and
     // CHECK (archive-check) set; the archive is DIR/archive.db.
@@ -147,7 +147,7 @@ void TestVellArchiveAccess::unwritableArchiveOpensForReading_data()
     }
 }
 
-void TestVellArchiveAccess::unwritableArchiveOpensForReading()
+void tst_VellArchiveAccess::unwritableArchiveOpensForReading()
 {
     QFETCH(QString, journal);
     QFETCH(QString, script);
@@ -179,5 +179,5 @@ void TestVellArchiveAccess::unwritableArchiveOpensForReading()
     }
 }
 
-QTEST_GUILESS_MAIN(TestVellArchiveAccess)
+QTEST_GUILESS_MAIN(tst_VellArchiveAccess)
 #include "tst_vellarchiveaccess.moc"

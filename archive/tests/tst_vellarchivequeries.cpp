@@ -108,7 +108,7 @@ const auto GroupChat = VellArchiveBackendConversation::GroupChat;
 
 } // namespace
 
-class TestVellArchiveQueries : public QObject
+class tst_VellArchiveQueries : public QObject
 {
     Q_OBJECT
 
@@ -121,7 +121,7 @@ private Q_SLOTS:
     void listBuilders();
 };
 
-void TestVellArchiveQueries::conversationQuery_data()
+void tst_VellArchiveQueries::conversationQuery_data()
 {
     QTest::addColumn<VellArchiveBackendSearchCriteria>("criteria");
     QTest::addColumn<QString>("sql");
@@ -200,7 +200,7 @@ void TestVellArchiveQueries::conversationQuery_data()
         << VellArchiveBackendSearchCriteria(Criteria().to({}, 2).text({}, 5)) << ChatsAll;
 }
 
-void TestVellArchiveQueries::conversationQuery()
+void tst_VellArchiveQueries::conversationQuery()
 {
     QFETCH(VellArchiveBackendSearchCriteria, criteria);
     QFETCH(QString, sql);
@@ -209,7 +209,7 @@ void TestVellArchiveQueries::conversationQuery()
     QCOMPARE(built.isNull(), sql.isNull());
 }
 
-void TestVellArchiveQueries::smsQuery_data()
+void tst_VellArchiveQueries::smsQuery_data()
 {
     QTest::addColumn<VellArchiveBackendSearchCriteria>("criteria");
     QTest::addColumn<QString>("sql");
@@ -251,7 +251,7 @@ void TestVellArchiveQueries::smsQuery_data()
         << VellArchiveBackendSearchCriteria(Criteria().text({"tea"}, 5)) << QString();
 }
 
-void TestVellArchiveQueries::smsQuery()
+void tst_VellArchiveQueries::smsQuery()
 {
     QFETCH(VellArchiveBackendSearchCriteria, criteria);
     QFETCH(QString, sql);
@@ -260,7 +260,7 @@ void TestVellArchiveQueries::smsQuery()
     QCOMPARE(built.isNull(), sql.isNull());
 }
 
-void TestVellArchiveQueries::listBuilders_data()
+void tst_VellArchiveQueries::listBuilders_data()
 {
     QTest::addColumn<QString>("built");
     QTest::addColumn<QString>("sql");
@@ -284,12 +284,12 @@ void TestVellArchiveQueries::listBuilders_data()
                               << QString("");
 }
 
-void TestVellArchiveQueries::listBuilders()
+void tst_VellArchiveQueries::listBuilders()
 {
     QFETCH(QString, built);
     QFETCH(QString, sql);
     QCOMPARE(built, sql);
 }
 
-QTEST_GUILESS_MAIN(TestVellArchiveQueries)
+QTEST_GUILESS_MAIN(tst_VellArchiveQueries)
 #include "tst_vellarchivequeries.moc"

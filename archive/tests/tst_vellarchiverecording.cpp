@@ -21,7 +21,7 @@ QDateTime at(int minute)
 
 } // namespace
 
-class TestVellArchiveRecording : public QObject
+class tst_VellArchiveRecording : public QObject
 {
     Q_OBJECT
 
@@ -60,22 +60,22 @@ private:
     ArchiveFixture m_archive;
 };
 
-void TestVellArchiveRecording::init()
+void tst_VellArchiveRecording::init()
 {
     QVERIFY(m_archive.open());
 }
 
-void TestVellArchiveRecording::cleanup()
+void tst_VellArchiveRecording::cleanup()
 {
     m_archive.close();
 }
 
-int TestVellArchiveRecording::start(const QStringList &recipients, const QString &owner)
+int tst_VellArchiveRecording::start(const QStringList &recipients, const QString &owner)
 {
     return m_archive.module->startConversation(Chat, recipients, owner, Jabber, QString());
 }
 
-QStringList TestVellArchiveRecording::wordsOfMessage(int messageId)
+QStringList tst_VellArchiveRecording::wordsOfMessage(int messageId)
 {
     return m_archive.probe->rows(
         QStringLiteral("SELECT w.Word FROM Words w, WordToMessage l WHERE "
@@ -83,7 +83,7 @@ QStringList TestVellArchiveRecording::wordsOfMessage(int messageId)
             .arg(messageId));
 }
 
-void TestVellArchiveRecording::startStoresOwnerRecipientsAndLinks()
+void tst_VellArchiveRecording::startStoresOwnerRecipientsAndLinks()
 {
     const int id = m_archive.module->startConversation(VellArchiveBackendConversation::GroupChat,
         {Bob, Carol}, Alice, Jabber, QStringLiteral("room=o'clock"));
@@ -106,7 +106,7 @@ void TestVellArchiveRecording::startStoresOwnerRecipientsAndLinks()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
 }
 
-void TestVellArchiveRecording::startReusesKnownUsers()
+void tst_VellArchiveRecording::startReusesKnownUsers()
 {
     const int first = start({Bob, Carol});
     const int second = start({Carol, Bob});
@@ -121,7 +121,7 @@ void TestVellArchiveRecording::startReusesKnownUsers()
         (QStringList {"bob|0", "alice|4"}));
 }
 
-void TestVellArchiveRecording::startKeepsOwnerAndSameNamedContactApart()
+void tst_VellArchiveRecording::startKeepsOwnerAndSameNamedContactApart()
 {
     // Alice talking to a contact that has her own UID: two rows, and both stay known.
     const int first = start({Alice});
@@ -141,7 +141,7 @@ void TestVellArchiveRecording::startKeepsOwnerAndSameNamedContactApart()
         m_archive.probe->rows(QStringLiteral("SELECT User_ID FROM Messages")), QStringList {"1"});
 }
 
-void TestVellArchiveRecording::startReducesRepeatedRecipients()
+void tst_VellArchiveRecording::startReducesRepeatedRecipients()
 {
     const int id = start({Bob, Carol, Bob});
     QVERIFY(id > 0);
@@ -150,7 +150,7 @@ void TestVellArchiveRecording::startReducesRepeatedRecipients()
     QCOMPARE(m_archive.probe->count(QStringLiteral("UserToChat")), 2);
 }
 
-void TestVellArchiveRecording::startRefusesEmptyRecipientOwnerOrProtocol_data()
+void tst_VellArchiveRecording::startRefusesEmptyRecipientOwnerOrProtocol_data()
 {
     QTest::addColumn<QStringList>("recipients");
     QTest::addColumn<QString>("owner");
@@ -161,7 +161,7 @@ void TestVellArchiveRecording::startRefusesEmptyRecipientOwnerOrProtocol_data()
     QTest::newRow("empty protocol") << QStringList {Bob} << Alice << QString();
 }
 
-void TestVellArchiveRecording::startRefusesEmptyRecipientOwnerOrProtocol()
+void tst_VellArchiveRecording::startRefusesEmptyRecipientOwnerOrProtocol()
 {
     QFETCH(QStringList, recipients);
     QFETCH(QString, owner);
@@ -172,7 +172,7 @@ void TestVellArchiveRecording::startRefusesEmptyRecipientOwnerOrProtocol()
     QCOMPARE(m_archive.probe->count(QStringLiteral("UserToChat")), 0);
 }
 
-void TestVellArchiveRecording::startLeavesNothingWhenStatementRefused_data()
+void tst_VellArchiveRecording::startLeavesNothingWhenStatementRefused_data()
 {
     QTest::addColumn<QString>("table");
     QTest::newRow("owner or recipient row") << "Users";
@@ -180,7 +180,7 @@ void TestVellArchiveRecording::startLeavesNothingWhenStatementRefused_data()
     QTest::newRow("recipient link") << "UserToChat";
 }
 
-void TestVellArchiveRecording::startLeavesNothingWhenStatementRefused()
+void tst_VellArchiveRecording::startLeavesNothingWhenStatementRefused()
 {
     QFETCH(QString, table);
     QVERIFY(m_archive.probe->refuse(table));
@@ -202,7 +202,7 @@ void TestVellArchiveRecording::startLeavesNothingWhenStatementRefused()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
 }
 
-void TestVellArchiveRecording::uidsWithApostrophesAreStoredAndFound()
+void tst_VellArchiveRecording::uidsWithApostrophesAreStoredAndFound()
 {
     const QString irish = QStringLiteral("o'brien@example.org");
     const QString hostile = QStringLiteral("x', 'y', 0, ''); DELETE FROM Users; --");
@@ -224,7 +224,7 @@ void TestVellArchiveRecording::uidsWithApostrophesAreStoredAndFound()
         QStringList {"o'brien@example.org|top o' the morning"});
 }
 
-void TestVellArchiveRecording::entryIndexesItsWords_data()
+void tst_VellArchiveRecording::entryIndexesItsWords_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("words");
@@ -245,7 +245,7 @@ void TestVellArchiveRecording::entryIndexesItsWords_data()
         << "100% _a_ a_b" << QStringList {"100", "_a_", "a_b"};
 }
 
-void TestVellArchiveRecording::entryIndexesItsWords()
+void tst_VellArchiveRecording::entryIndexesItsWords()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, words);
@@ -263,7 +263,7 @@ void TestVellArchiveRecording::entryIndexesItsWords()
     QCOMPARE(m_archive.probe->count(QStringLiteral("WordToMessage")), words.size());
 }
 
-void TestVellArchiveRecording::wordsAreSharedBetweenMessages()
+void tst_VellArchiveRecording::wordsAreSharedBetweenMessages()
 {
     const int id = start({Bob});
     m_archive.module->addEntry(id, Bob, QStringLiteral("hello world"), at(1), QString(), Message);
@@ -278,7 +278,7 @@ void TestVellArchiveRecording::wordsAreSharedBetweenMessages()
         2);
 }
 
-void TestVellArchiveRecording::entryStoresTextPropertiesAndSender()
+void tst_VellArchiveRecording::entryStoresTextPropertiesAndSender()
 {
     const int id = start({Bob});
     m_archive.module->addEntry(id, Bob, QStringLiteral("it's here"), at(1),
@@ -292,7 +292,7 @@ void TestVellArchiveRecording::entryStoresTextPropertiesAndSender()
             QStringLiteral("thanks|2009-03-01T14:02:00|alice|%1|0|").arg(id)}));
 }
 
-void TestVellArchiveRecording::entryIsIgnoredWhenNotAcceptable()
+void tst_VellArchiveRecording::entryIsIgnoredWhenNotAcceptable()
 {
     const int id = start({Bob});
     m_archive.module->addEntry(
@@ -310,7 +310,7 @@ void TestVellArchiveRecording::entryIsIgnoredWhenNotAcceptable()
     QCOMPARE(m_archive.probe->value(QStringLiteral("SELECT Time FROM Chats")), QString(""));
 }
 
-void TestVellArchiveRecording::entryLeavesNothingWhenStatementRefused_data()
+void tst_VellArchiveRecording::entryLeavesNothingWhenStatementRefused_data()
 {
     QTest::addColumn<QString>("table");
     QTest::addColumn<QString>("event");
@@ -324,7 +324,7 @@ void TestVellArchiveRecording::entryLeavesNothingWhenStatementRefused_data()
                                        << "UPDATE";
 }
 
-void TestVellArchiveRecording::entryLeavesNothingWhenStatementRefused()
+void tst_VellArchiveRecording::entryLeavesNothingWhenStatementRefused()
 {
     QFETCH(QString, table);
     QFETCH(QString, event);
@@ -344,7 +344,7 @@ void TestVellArchiveRecording::entryLeavesNothingWhenStatementRefused()
         QStringLiteral("2009-03-01T14:02:00"));
 }
 
-void TestVellArchiveRecording::conversationTimeIsFirstEntryOrStart()
+void tst_VellArchiveRecording::conversationTimeIsFirstEntryOrStart()
 {
     const int talked = start({Bob});
     m_archive.module->addEntry(talked, Bob, QStringLiteral("first"), at(5), QString(), Message);
@@ -368,7 +368,7 @@ void TestVellArchiveRecording::conversationTimeIsFirstEntryOrStart()
     QVERIFY2(started >= before && started <= after, qPrintable(started.toString(Qt::ISODate)));
 }
 
-void TestVellArchiveRecording::recipientJoinsOnce()
+void tst_VellArchiveRecording::recipientJoinsOnce()
 {
     const int id = start({Bob});
     m_archive.module->addRecipient(id, Carol);
@@ -390,7 +390,7 @@ void TestVellArchiveRecording::recipientJoinsOnce()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Users")), 3);
 }
 
-void TestVellArchiveRecording::recipientLeavesNothingWhenStatementRefused()
+void tst_VellArchiveRecording::recipientLeavesNothingWhenStatementRefused()
 {
     const int id = start({Bob});
     QVERIFY(m_archive.probe->refuse(QStringLiteral("UserToChat")));
@@ -408,7 +408,7 @@ void TestVellArchiveRecording::recipientLeavesNothingWhenStatementRefused()
         2);
 }
 
-void TestVellArchiveRecording::finishThatCannotWriteTheTimeLeavesConversationOpen()
+void tst_VellArchiveRecording::finishThatCannotWriteTheTimeLeavesConversationOpen()
 {
     const int id = start({Bob});
     QVERIFY(m_archive.probe->refuse(QStringLiteral("Chats"), QStringLiteral("UPDATE")));
@@ -425,7 +425,7 @@ void TestVellArchiveRecording::finishThatCannotWriteTheTimeLeavesConversationOpe
     QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
 }
 
-void TestVellArchiveRecording::finishedConversationTakesNothingMore()
+void tst_VellArchiveRecording::finishedConversationTakesNothingMore()
 {
     const int id = start({Bob});
     m_archive.module->addEntry(id, Bob, QStringLiteral("bye"), at(1), QString(), Message);
@@ -446,5 +446,5 @@ void TestVellArchiveRecording::finishedConversationTakesNothingMore()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
 }
 
-QTEST_GUILESS_MAIN(TestVellArchiveRecording)
+QTEST_GUILESS_MAIN(tst_VellArchiveRecording)
 #include "tst_vellarchiverecording.moc"

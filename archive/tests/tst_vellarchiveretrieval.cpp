@@ -33,7 +33,7 @@ QList<int> idsOf(const QList<VellArchiveBackendConversation> &conversations)
 
 } // namespace
 
-class TestVellArchiveRetrieval : public QObject
+class tst_VellArchiveRetrieval : public QObject
 {
     Q_OBJECT
 
@@ -66,19 +66,19 @@ private:
     ArchiveFixture m_archive;
 };
 
-void TestVellArchiveRetrieval::init()
+void tst_VellArchiveRetrieval::init()
 {
     QVERIFY(m_archive.open());
 }
 
-void TestVellArchiveRetrieval::cleanup()
+void tst_VellArchiveRetrieval::cleanup()
 {
     m_archive.close();
 }
 
 // A finished conversation in which the owner and then each recipient in turn
 // say one of @p texts.
-int TestVellArchiveRetrieval::talk(const QStringList &recipients, const QStringList &texts,
+int tst_VellArchiveRetrieval::talk(const QStringList &recipients, const QStringList &texts,
     VellArchiveBackendConversation::Type type, const QString &owner, const QString &protocol)
 {
     const int id
@@ -92,7 +92,7 @@ int TestVellArchiveRetrieval::talk(const QStringList &recipients, const QStringL
     return id;
 }
 
-void TestVellArchiveRetrieval::conversationsComeNewestFirstWithGroupedRecipients()
+void tst_VellArchiveRetrieval::conversationsComeNewestFirstWithGroupedRecipients()
 {
     const int first = talk({Bob}, {"hi"});
     const int group = talk({Bob, Carol, Dave}, {"hello all"}, GroupChat);
@@ -113,7 +113,7 @@ void TestVellArchiveRetrieval::conversationsComeNewestFirstWithGroupedRecipients
     QVERIFY(all.at(0).getStartTime().isNull());
 }
 
-void TestVellArchiveRetrieval::entriesComeInRecordingOrderOnlyWhenAsked()
+void tst_VellArchiveRetrieval::entriesComeInRecordingOrderOnlyWhenAsked()
 {
     const int id = talk({Bob, Carol}, {"one", "two's", "three", "four"}, GroupChat);
     const int quiet = talk({Bob}, {});
@@ -138,7 +138,7 @@ void TestVellArchiveRetrieval::entriesComeInRecordingOrderOnlyWhenAsked()
     }
 }
 
-void TestVellArchiveRetrieval::conversationById()
+void tst_VellArchiveRetrieval::conversationById()
 {
     const int id = talk({Bob, Carol}, {"hello", "hi"});
     const int alone = talk({}, {"note"});
@@ -157,7 +157,7 @@ void TestVellArchiveRetrieval::conversationById()
     }
 }
 
-void TestVellArchiveRetrieval::conversationsByTypeProtocolAccountAndRecipients()
+void tst_VellArchiveRetrieval::conversationsByTypeProtocolAccountAndRecipients()
 {
     const int withBob = talk({Bob}, {"a"});
     const int group = talk({Bob, Carol}, {"b"}, GroupChat);
@@ -190,7 +190,7 @@ void TestVellArchiveRetrieval::conversationsByTypeProtocolAccountAndRecipients()
     QVERIFY(m_archive.module->getConversationsForRecipients(Jabber, Alice, {}, false).isEmpty());
 }
 
-void TestVellArchiveRetrieval::lastConversationForRecipient()
+void tst_VellArchiveRetrieval::lastConversationForRecipient()
 {
     const QString irish = QStringLiteral("o'brien");
     const int first = talk({Bob, irish}, {"one"});
@@ -218,7 +218,7 @@ void TestVellArchiveRetrieval::lastConversationForRecipient()
         0);
 }
 
-void TestVellArchiveRetrieval::damagedRowGivesEmptyResult()
+void tst_VellArchiveRetrieval::damagedRowGivesEmptyResult()
 {
     const int id = talk({Bob}, {"hello"});
     talk({Carol}, {"hi"});
@@ -234,7 +234,7 @@ void TestVellArchiveRetrieval::damagedRowGivesEmptyResult()
     QVERIFY(m_archive.module->getAllConversations(true).isEmpty()); // one entry unreadable: nothing
 }
 
-void TestVellArchiveRetrieval::removeConversationDeletesAndPrunes()
+void tst_VellArchiveRetrieval::removeConversationDeletesAndPrunes()
 {
     const int gone = talk({Bob, Carol}, {"farewell party", "hello there"});
     const int kept = talk({Carol}, {"hello again"});
@@ -272,7 +272,7 @@ void TestVellArchiveRetrieval::removeConversationDeletesAndPrunes()
         (QStringList {"party", "tonight"}));
 }
 
-void TestVellArchiveRetrieval::removeConversationSkipsOpenOne()
+void tst_VellArchiveRetrieval::removeConversationSkipsOpenOne()
 {
     const int finished = talk({Bob}, {"done"});
     m_archive.module->removeConversation(finished);
@@ -294,7 +294,7 @@ void TestVellArchiveRetrieval::removeConversationSkipsOpenOne()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Words")), 0);
 }
 
-void TestVellArchiveRetrieval::removeConversationRollsBackWhole()
+void tst_VellArchiveRetrieval::removeConversationRollsBackWhole()
 {
     const int id = talk({Bob}, {"keep everything"});
     const QString everything = QStringLiteral(
@@ -314,7 +314,7 @@ void TestVellArchiveRetrieval::removeConversationRollsBackWhole()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Users")), 2);
 }
 
-void TestVellArchiveRetrieval::smsIsStoredListedAndIndexed()
+void tst_VellArchiveRetrieval::smsIsStoredListedAndIndexed()
 {
     const QDateTime time = at(7);
     const int id = m_archive.module->addSMS(
@@ -358,7 +358,7 @@ void TestVellArchiveRetrieval::smsIsStoredListedAndIndexed()
     QCOMPARE(m_archive.module->getAllTextMessages(false).size(), 2);
 }
 
-void TestVellArchiveRetrieval::smsRecipientsAreDistinct()
+void tst_VellArchiveRetrieval::smsRecipientsAreDistinct()
 {
     QVERIFY(m_archive.module->getSMSRecipients().isEmpty());
     m_archive.module->addSMS(Alice, {"mum", "dad"}, QStringLiteral("one"), at(1));
@@ -368,7 +368,7 @@ void TestVellArchiveRetrieval::smsRecipientsAreDistinct()
     QCOMPARE(names, (QStringList {"d'arcy", "dad", "mum"}));
 }
 
-void TestVellArchiveRetrieval::smsLeavesNothingWhenStatementRefused_data()
+void tst_VellArchiveRetrieval::smsLeavesNothingWhenStatementRefused_data()
 {
     QTest::addColumn<QString>("table");
     QTest::newRow("SMS row") << "SMS";
@@ -378,7 +378,7 @@ void TestVellArchiveRetrieval::smsLeavesNothingWhenStatementRefused_data()
     QTest::newRow("recipient") << "SMS_Recipient";
 }
 
-void TestVellArchiveRetrieval::smsLeavesNothingWhenStatementRefused()
+void tst_VellArchiveRetrieval::smsLeavesNothingWhenStatementRefused()
 {
     QFETCH(QString, table);
     QVERIFY(m_archive.probe->refuse(table));
@@ -390,7 +390,7 @@ void TestVellArchiveRetrieval::smsLeavesNothingWhenStatementRefused()
     QVERIFY(m_archive.module->addSMS(Alice, {"mum"}, QStringLiteral("hello mum"), at(1)) > 0);
 }
 
-void TestVellArchiveRetrieval::removeSmsDeletesEveryRow()
+void tst_VellArchiveRetrieval::removeSmsDeletesEveryRow()
 {
     const int gone
         = m_archive.module->addSMS(Alice, {"mum", "dad"}, QStringLiteral("hello there"), at(1));
@@ -418,5 +418,5 @@ void TestVellArchiveRetrieval::removeSmsDeletesEveryRow()
     QCOMPARE(m_archive.probe->value(everything), QStringLiteral("1112"));
 }
 
-QTEST_GUILESS_MAIN(TestVellArchiveRetrieval)
+QTEST_GUILESS_MAIN(tst_VellArchiveRetrieval)
 #include "tst_vellarchiveretrieval.moc"

@@ -41,7 +41,7 @@ Q_DECLARE_METATYPE(Criteria)
  *  SMS 3 alice   -> dad, boss  "is it ok"                            3 Apr
  *  SMS 4 bob     -> boss       "Meeting moved to noon, don't wait"   4 Apr
  */
-class TestVellArchiveSearch : public QObject
+class tst_VellArchiveSearch : public QObject
 {
     Q_OBJECT
 
@@ -80,7 +80,7 @@ private:
     ArchiveFixture m_archive;
 };
 
-void TestVellArchiveSearch::initTestCase()
+void tst_VellArchiveSearch::initTestCase()
 {
     QVERIFY2(m_fixtureDir.isValid(), qPrintable(m_fixtureDir.errorString()));
     VellArchiveModule module(m_fixtureDir.filePath(QStringLiteral("fixture.db")));
@@ -123,18 +123,18 @@ void TestVellArchiveSearch::initTestCase()
     text("bob", {"boss"}, "Meeting moved to noon, don't wait", 4);
 }
 
-void TestVellArchiveSearch::init()
+void tst_VellArchiveSearch::init()
 {
     // Every test works on its own copy, so removals leave the fixture alone.
     QVERIFY(m_archive.open(m_fixtureDir.filePath(QStringLiteral("fixture.db"))));
 }
 
-void TestVellArchiveSearch::cleanup()
+void tst_VellArchiveSearch::cleanup()
 {
     m_archive.close();
 }
 
-Numbers TestVellArchiveSearch::conversationNumbers(
+Numbers tst_VellArchiveSearch::conversationNumbers(
     const QList<VellArchiveBackendConversation> &found) const
 {
     Numbers numbers;
@@ -144,7 +144,7 @@ Numbers TestVellArchiveSearch::conversationNumbers(
     return numbers;
 }
 
-Numbers TestVellArchiveSearch::smsNumbers(const QList<VellArchiveBackendSMS> &found) const
+Numbers tst_VellArchiveSearch::smsNumbers(const QList<VellArchiveBackendSMS> &found) const
 {
     Numbers numbers;
     for (const VellArchiveBackendSMS &sms : found) {
@@ -154,7 +154,7 @@ Numbers TestVellArchiveSearch::smsNumbers(const QList<VellArchiveBackendSMS> &fo
     return numbers;
 }
 
-Numbers TestVellArchiveSearch::storedConversations()
+Numbers tst_VellArchiveSearch::storedConversations()
 {
     Numbers numbers;
     for (const QString &id :
@@ -164,7 +164,7 @@ Numbers TestVellArchiveSearch::storedConversations()
     return numbers;
 }
 
-Numbers TestVellArchiveSearch::storedSms()
+Numbers tst_VellArchiveSearch::storedSms()
 {
     Numbers numbers;
     for (const QString &id :
@@ -174,7 +174,7 @@ Numbers TestVellArchiveSearch::storedSms()
     return numbers;
 }
 
-void TestVellArchiveSearch::searchConversations_data()
+void tst_VellArchiveSearch::searchConversations_data()
 {
     QTest::addColumn<Criteria>("criteria");
     QTest::addColumn<Numbers>("expected"); // newest first
@@ -232,7 +232,7 @@ void TestVellArchiveSearch::searchConversations_data()
     QTest::newRow("invalid modes without lists") << Criteria().to({}, 2).text({}, 5) << all;
 }
 
-void TestVellArchiveSearch::searchConversations()
+void tst_VellArchiveSearch::searchConversations()
 {
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, expected);
@@ -246,7 +246,7 @@ void TestVellArchiveSearch::searchConversations()
     QCOMPARE(m_archive.probe->value(QStringLiteral("SELECT 'a' LIKE 'A'")), QStringLiteral("1"));
 }
 
-void TestVellArchiveSearch::searchConversationsWithEntries()
+void tst_VellArchiveSearch::searchConversationsWithEntries()
 {
     const QList<VellArchiveBackendConversation> found
         = m_archive.module->searchForConversations(Criteria().text({"meeting"}, 0), true);
@@ -263,7 +263,7 @@ void TestVellArchiveSearch::searchConversationsWithEntries()
     QCOMPARE(meeting.getEntries().at(1).getText(), QStringLiteral("meeting at noon"));
 }
 
-void TestVellArchiveSearch::searchTextMessages_data()
+void tst_VellArchiveSearch::searchTextMessages_data()
 {
     QTest::addColumn<Criteria>("criteria");
     QTest::addColumn<Numbers>("expected"); // ascending
@@ -300,7 +300,7 @@ void TestVellArchiveSearch::searchTextMessages_data()
     QTest::newRow("invalid text mode") << Criteria().text({"hello"}, 5) << Numbers {};
 }
 
-void TestVellArchiveSearch::searchTextMessages()
+void tst_VellArchiveSearch::searchTextMessages()
 {
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, expected);
@@ -309,7 +309,7 @@ void TestVellArchiveSearch::searchTextMessages()
     QCOMPARE(smsNumbers(m_archive.module->searchForTextMessages(asked, false)), expected);
 }
 
-void TestVellArchiveSearch::searchTextMessagesWithoutBodyRow()
+void tst_VellArchiveSearch::searchTextMessagesWithoutBodyRow()
 {
     const QList<VellArchiveBackendSMS> withBody
         = m_archive.module->searchForTextMessages(Criteria().account(QString(), "o'brien"), true);
@@ -332,7 +332,7 @@ void TestVellArchiveSearch::searchTextMessagesWithoutBodyRow()
     QCOMPARE(bare.first().getRecipients(), (QStringList {"mum", "dad"}));
 }
 
-void TestVellArchiveSearch::removeConversationsByCriteria_data()
+void tst_VellArchiveSearch::removeConversationsByCriteria_data()
 {
     QTest::addColumn<Criteria>("criteria");
     QTest::addColumn<Numbers>("kept");
@@ -347,7 +347,7 @@ void TestVellArchiveSearch::removeConversationsByCriteria_data()
     QTest::newRow("invalid mode") << Criteria().text({"hello"}, 9) << Numbers {1, 2, 3, 4, 5, 6};
 }
 
-void TestVellArchiveSearch::removeConversationsByCriteria()
+void tst_VellArchiveSearch::removeConversationsByCriteria()
 {
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, kept);
@@ -378,7 +378,7 @@ void TestVellArchiveSearch::removeConversationsByCriteria()
         m_archive.probe->value(QStringLiteral("PRAGMA integrity_check")), QStringLiteral("ok"));
 }
 
-void TestVellArchiveSearch::removeConversationsPrunesButKeepsSmsWords()
+void tst_VellArchiveSearch::removeConversationsPrunesButKeepsSmsWords()
 {
     m_archive.module->removeConversations(Criteria().text({"meeting"}, 0));
     QCOMPARE(storedConversations(), (Numbers {1, 3, 4, 5, 6}));
@@ -393,7 +393,7 @@ void TestVellArchiveSearch::removeConversationsPrunesButKeepsSmsWords()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 6);
 }
 
-void TestVellArchiveSearch::removeConversationsSkipsOpenAndReloadsUsers()
+void tst_VellArchiveSearch::removeConversationsSkipsOpenAndReloadsUsers()
 {
     const int open = m_archive.module->startConversation(Chat, {"erin"}, "bob", "icq", QString());
     QVERIFY(open > 0);
@@ -428,7 +428,7 @@ void TestVellArchiveSearch::removeConversationsSkipsOpenAndReloadsUsers()
     QCOMPARE(m_archive.probe->count(QStringLiteral("Chats")), 1);
 }
 
-void TestVellArchiveSearch::removeConversationsRollsBackWhole()
+void tst_VellArchiveSearch::removeConversationsRollsBackWhole()
 {
     const QStringList tables {"Chats", "Messages", "UserToChat", "Users", "Words", "WordToMessage"};
     QStringList before;
@@ -454,7 +454,7 @@ void TestVellArchiveSearch::removeConversationsRollsBackWhole()
     QCOMPARE(storedConversations(), Numbers {4});
 }
 
-void TestVellArchiveSearch::removeSmsByCriteria_data()
+void tst_VellArchiveSearch::removeSmsByCriteria_data()
 {
     QTest::addColumn<Criteria>("criteria");
     QTest::addColumn<Numbers>("kept");
@@ -468,7 +468,7 @@ void TestVellArchiveSearch::removeSmsByCriteria_data()
     QTest::newRow("invalid mode") << Criteria().to({"mum"}, 3) << Numbers {1, 2, 3, 4};
 }
 
-void TestVellArchiveSearch::removeSmsByCriteria()
+void tst_VellArchiveSearch::removeSmsByCriteria()
 {
     QFETCH(Criteria, criteria);
     QFETCH(Numbers, kept);
@@ -484,7 +484,7 @@ void TestVellArchiveSearch::removeSmsByCriteria()
     QCOMPARE(storedConversations(), (Numbers {1, 2, 3, 4, 5, 6}));
 }
 
-void TestVellArchiveSearch::removeSmsRollsBackWhole()
+void tst_VellArchiveSearch::removeSmsRollsBackWhole()
 {
     QVERIFY(m_archive.probe->refuse(QStringLiteral("WordToSMS"), QStringLiteral("DELETE")));
     m_archive.module->removeSMS(Criteria().account(QString(), "alice"));
@@ -497,7 +497,7 @@ void TestVellArchiveSearch::removeSmsRollsBackWhole()
     QCOMPARE(storedSms(), (Numbers {1, 4}));
 }
 
-void TestVellArchiveSearch::rareWordSearchStartsFromDictionaryOfUnanalysedArchive()
+void tst_VellArchiveSearch::rareWordSearchStartsFromDictionaryOfUnanalysedArchive()
 {
     // An archive of 30,000 messages that was never analysed, its 300,000 word
     // links skewed as in chat (a few words in most messages, most words rare),
@@ -559,5 +559,5 @@ void TestVellArchiveSearch::rareWordSearchStartsFromDictionaryOfUnanalysedArchiv
     QVERIFY2(!shown.contains(QLatin1String("SCAN")), qPrintable(shown));
 }
 
-QTEST_GUILESS_MAIN(TestVellArchiveSearch)
+QTEST_GUILESS_MAIN(tst_VellArchiveSearch)
 #include "tst_vellarchivesearch.moc"

@@ -5,7 +5,7 @@
 
 using namespace VellArchive;
 
-class TestVellArchiveSets : public QObject
+class tst_VellArchiveSets : public QObject
 {
     Q_OBJECT
 
@@ -19,7 +19,7 @@ private Q_SLOTS:
     void chatTimeIsSetOnce();
 };
 
-void TestVellArchiveSets::usersAreFoundByKeyAndByIndex()
+void tst_VellArchiveSets::usersAreFoundByKeyAndByIndex()
 {
     VellArchiveUsersSet users;
     QVERIFY(users.addUser(1, QStringLiteral("alice"), QStringLiteral("jabber"), 0));
@@ -46,7 +46,7 @@ void TestVellArchiveSets::usersAreFoundByKeyAndByIndex()
     QVERIFY(!users.getUserData(3, &uid, nullptr, nullptr));
 }
 
-void TestVellArchiveSets::usersRefuseATakenKeyOrIndex()
+void tst_VellArchiveSets::usersRefuseATakenKeyOrIndex()
 {
     VellArchiveUsersSet users;
     QVERIFY(users.addUser(1, QStringLiteral("alice"), QStringLiteral("jabber"), 0));
@@ -61,7 +61,7 @@ void TestVellArchiveSets::usersRefuseATakenKeyOrIndex()
     QVERIFY(users.addUser(1, QStringLiteral("bob"), QStringLiteral("jabber"), 0));
 }
 
-void TestVellArchiveSets::usersKeysNeverCollide()
+void tst_VellArchiveSets::usersKeysNeverCollide()
 {
     // Joined without marks these pairs would share one key.
     VellArchiveUsersSet users;
@@ -75,7 +75,7 @@ void TestVellArchiveSets::usersKeysNeverCollide()
     QCOMPARE(users.getUserIndex(QStringLiteral("x"), QStringLiteral("p"), 12), 4);
 }
 
-void TestVellArchiveSets::usersAreRemovedByKeyAndByIndex()
+void tst_VellArchiveSets::usersAreRemovedByKeyAndByIndex()
 {
     VellArchiveUsersSet users;
     users.addUser(1, QStringLiteral("alice"), QStringLiteral("jabber"), 0);
@@ -92,7 +92,7 @@ void TestVellArchiveSets::usersAreRemovedByKeyAndByIndex()
     QVERIFY(users.addUser(5, QStringLiteral("bob"), QStringLiteral("jabber"), 1));
 }
 
-void TestVellArchiveSets::chatAnswersOwnerAndRecipients()
+void tst_VellArchiveSets::chatAnswersOwnerAndRecipients()
 {
     VellArchiveChatsSet chats;
     const QDateTime start(QDate(2009, 3, 1), QTime(14, 5));
@@ -120,7 +120,7 @@ void TestVellArchiveSets::chatAnswersOwnerAndRecipients()
     QVERIFY(!chats.isUserInChat(10, QStringLiteral("alice")));
 }
 
-void TestVellArchiveSets::chatsAnswerEmptyValuesForUnknownIds()
+void tst_VellArchiveSets::chatsAnswerEmptyValuesForUnknownIds()
 {
     VellArchiveChatsSet chats;
     chats.addChat(
@@ -138,7 +138,7 @@ void TestVellArchiveSets::chatsAnswerEmptyValuesForUnknownIds()
     QVERIFY(!chats.isChat(unknown));
 }
 
-void TestVellArchiveSets::chatTimeIsSetOnce()
+void tst_VellArchiveSets::chatTimeIsSetOnce()
 {
     VellArchiveChatsSet chats;
     chats.addChat(1, 1, QStringLiteral("alice"), QStringLiteral("jabber"), QDateTime());
@@ -155,5 +155,5 @@ void TestVellArchiveSets::chatTimeIsSetOnce()
     QVERIFY(chat.getOwnerID().isEmpty() && !chat.getOwnerID().isNull());
 }
 
-QTEST_GUILESS_MAIN(TestVellArchiveSets)
+QTEST_GUILESS_MAIN(tst_VellArchiveSets)
 #include "tst_vellarchivesets.moc"

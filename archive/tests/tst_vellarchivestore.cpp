@@ -53,7 +53,7 @@ const QString Rollback = QStringLiteral("ROLLBACK TRANSACTION");
 
 } // namespace
 
-class TestVellArchiveStore : public QObject
+class tst_VellArchiveStore : public QObject
 {
     Q_OBJECT
 
@@ -82,13 +82,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestVellArchiveStore::init()
+void tst_VellArchiveStore::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
 }
 
-void TestVellArchiveStore::createsTheSchemaAsWritten()
+void tst_VellArchiveStore::createsTheSchemaAsWritten()
 {
     VellArchiveModule module(databasePath());
     SqliteProbe probe(databasePath());
@@ -100,7 +100,7 @@ void TestVellArchiveStore::createsTheSchemaAsWritten()
     QCOMPARE(ArchiveSchema::snapshot(probe), before);
 }
 
-void TestVellArchiveStore::reopeningChangesNothing()
+void tst_VellArchiveStore::reopeningChangesNothing()
 {
     {
         VellArchiveModule module(databasePath());
@@ -127,7 +127,7 @@ void TestVellArchiveStore::reopeningChangesNothing()
     QCOMPARE(probe.count(QStringLiteral("Chats")), 2);
 }
 
-void TestVellArchiveStore::olderWordIndexGetsItsCoveringCompanion()
+void tst_VellArchiveStore::olderWordIndexGetsItsCoveringCompanion()
 {
     // An archive whose WordToMessageIndex1 holds Word_ID alone keeps it and
     // gains the index that answers a word's messages; opening it again adds nothing.
@@ -158,7 +158,7 @@ void TestVellArchiveStore::olderWordIndexGetsItsCoveringCompanion()
     }
 }
 
-void TestVellArchiveStore::loadsValidUsersAndStopsAtDamagedRow()
+void tst_VellArchiveStore::loadsValidUsersAndStopsAtDamagedRow()
 {
     {
         VellArchiveModule module(databasePath());
@@ -192,14 +192,14 @@ void TestVellArchiveStore::loadsValidUsersAndStopsAtDamagedRow()
     QCOMPARE(usersAfterStarting(QStringLiteral("erin")), 10);
 }
 
-void TestVellArchiveStore::withoutDatabaseEveryOperationIsEmpty_data()
+void tst_VellArchiveStore::withoutDatabaseEveryOperationIsEmpty_data()
 {
     QTest::addColumn<QString>("name");
     QTest::newRow("empty name") << QString();
     QTest::newRow("missing folder") << "missing/archive.db";
 }
 
-void TestVellArchiveStore::withoutDatabaseEveryOperationIsEmpty()
+void tst_VellArchiveStore::withoutDatabaseEveryOperationIsEmpty()
 {
     QFETCH(QString, name);
     VellArchiveModule module(name.isEmpty() ? name : m_dir->filePath(name));
@@ -226,7 +226,7 @@ void TestVellArchiveStore::withoutDatabaseEveryOperationIsEmpty()
     QVERIFY(!QFile::exists(m_dir->filePath(QStringLiteral("missing"))));
 }
 
-void TestVellArchiveStore::strToIntAcceptsDecimalIntegersOnly_data()
+void tst_VellArchiveStore::strToIntAcceptsDecimalIntegersOnly_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -243,7 +243,7 @@ void TestVellArchiveStore::strToIntAcceptsDecimalIntegersOnly_data()
     QTest::newRow("fraction") << "1.5" << false << 0;
 }
 
-void TestVellArchiveStore::strToIntAcceptsDecimalIntegersOnly()
+void tst_VellArchiveStore::strToIntAcceptsDecimalIntegersOnly()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
@@ -255,7 +255,7 @@ void TestVellArchiveStore::strToIntAcceptsDecimalIntegersOnly()
     }
 }
 
-void TestVellArchiveStore::maskApostropheDoublesApostrophes_data()
+void tst_VellArchiveStore::maskApostropheDoublesApostrophes_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("masked");
@@ -269,14 +269,14 @@ void TestVellArchiveStore::maskApostropheDoublesApostrophes_data()
                            << "";
 }
 
-void TestVellArchiveStore::maskApostropheDoublesApostrophes()
+void tst_VellArchiveStore::maskApostropheDoublesApostrophes()
 {
     QFETCH(QString, text);
     QFETCH(QString, masked);
     QCOMPARE(VellArchiveModule::maskApostrophe(text), masked);
 }
 
-void TestVellArchiveStore::guardRollsBackUnlessCommitted()
+void tst_VellArchiveStore::guardRollsBackUnlessCommitted()
 {
     RecordingConnection db(VellDatabase::VellDBModule::getDBConnection(databasePath(), false));
     db.exec(QStringLiteral("CREATE TABLE T(N INTEGER)"));
@@ -299,7 +299,7 @@ void TestVellArchiveStore::guardRollsBackUnlessCommitted()
     QCOMPARE(db.count(QStringLiteral("T")), 0);
 }
 
-void TestVellArchiveStore::guardSendsNothingAfterCommit()
+void tst_VellArchiveStore::guardSendsNothingAfterCommit()
 {
     RecordingConnection db(VellDatabase::VellDBModule::getDBConnection(databasePath(), false));
     db.exec(QStringLiteral("CREATE TABLE T(N INTEGER)"));
@@ -315,7 +315,7 @@ void TestVellArchiveStore::guardSendsNothingAfterCommit()
     QCOMPARE(probe.count(QStringLiteral("T")), 1);
 }
 
-void TestVellArchiveStore::guardWithoutBeginOrConnectionDoesNothing()
+void tst_VellArchiveStore::guardWithoutBeginOrConnectionDoesNothing()
 {
     {
         VellArchiveTransactionGuard guard(nullptr, true);
@@ -332,7 +332,7 @@ void TestVellArchiveStore::guardWithoutBeginOrConnectionDoesNothing()
     QVERIFY(db.sent.isEmpty());
 }
 
-void TestVellArchiveStore::guardRollsBackRefusedCommit()
+void tst_VellArchiveStore::guardRollsBackRefusedCommit()
 {
     // A deferred foreign key makes the database refuse the COMMIT itself.
     RecordingConnection db(VellDatabase::VellDBModule::getDBConnection(databasePath(), false));
@@ -352,5 +352,5 @@ void TestVellArchiveStore::guardRollsBackRefusedCommit()
     QCOMPARE(db.exec(Begin), 0); // no transaction was left open
 }
 
-QTEST_GUILESS_MAIN(TestVellArchiveStore)
+QTEST_GUILESS_MAIN(tst_VellArchiveStore)
 #include "tst_vellarchivestore.moc"

@@ -12,11 +12,11 @@
 
 Q_DECLARE_METATYPE(VellBuddy)
 
-class TestOnlineFilter : public QObject
+class tst_OnlineFilter : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void filter_data();
     void filter();
@@ -33,7 +33,7 @@ private:
     VellFilterPlugin *m_filter = nullptr;
 };
 
-void TestOnlineFilter::initTestCase()
+void tst_OnlineFilter::initTestCase()
 {
     QString error;
     QVERIFY2(m_loader.load(QStringLiteral(STATUSFILTER_PATH), &error), qPrintable(error));
@@ -42,7 +42,7 @@ void TestOnlineFilter::initTestCase()
     QVERIFY2(m_filter, "the plug-in object is not a roster filter");
 }
 
-void TestOnlineFilter::filter_data()
+void tst_OnlineFilter::filter_data()
 {
     QTest::addColumn<VellBuddy>("buddy");
     QTest::addColumn<bool>("shown");
@@ -73,7 +73,7 @@ void TestOnlineFilter::filter_data()
     }
 }
 
-void TestOnlineFilter::filter()
+void tst_OnlineFilter::filter()
 {
     QFETCH(VellBuddy, buddy);
     QFETCH(bool, shown);
@@ -81,7 +81,7 @@ void TestOnlineFilter::filter()
     QCOMPARE(m_filter->filter(buddy), shown);
 }
 
-void TestOnlineFilter::entryPointAlwaysGivesTheSameObject()
+void tst_OnlineFilter::entryPointAlwaysGivesTheSameObject()
 {
     const VellPluginHandleFunction entryPoint = m_loader.entryPoint();
     QVERIFY(entryPoint);
@@ -91,7 +91,7 @@ void TestOnlineFilter::entryPointAlwaysGivesTheSameObject()
     QCOMPARE(first, m_loader.plugin());
 }
 
-void TestOnlineFilter::iconIsEmptyButNotNull_data()
+void tst_OnlineFilter::iconIsEmptyButNotNull_data()
 {
     QTest::addColumn<int>("size");
     QTest::newRow("default size") << 0;
@@ -99,7 +99,7 @@ void TestOnlineFilter::iconIsEmptyButNotNull_data()
     QTest::newRow("64 pixels") << 64;
 }
 
-void TestOnlineFilter::iconIsEmptyButNotNull()
+void tst_OnlineFilter::iconIsEmptyButNotNull()
 {
     QFETCH(int, size);
 
@@ -108,7 +108,7 @@ void TestOnlineFilter::iconIsEmptyButNotNull()
     QVERIFY(!icon.isNull());
 }
 
-void TestOnlineFilter::offersOneFilterServiceWithDefaultAction()
+void tst_OnlineFilter::offersOneFilterServiceWithDefaultAction()
 {
     const QList<VellService> services = m_filter->getProvidedServices();
     QCOMPARE(services.size(), 1);
@@ -120,7 +120,7 @@ void TestOnlineFilter::offersOneFilterServiceWithDefaultAction()
     QVERIFY(!service.getAction().trigger());
 }
 
-void TestOnlineFilter::descriptiveData()
+void tst_OnlineFilter::descriptiveData()
 {
     QCOMPARE(m_filter->name(), QStringLiteral("OnlineFilter"));
     QCOMPARE(m_filter->friendlyName(), QStringLiteral("OnlineFilter"));
@@ -149,7 +149,7 @@ void TestOnlineFilter::descriptiveData()
     QVERIFY(!m_filter->lessThan(bob, anna));
 }
 
-void TestOnlineFilter::loadAndUnloadKeepNoState()
+void tst_OnlineFilter::loadAndUnloadKeepNoState()
 {
     const VellBuddyContact online(
         QStringLiteral("carol@example.org"), QString(), VellPresence(VellPresence::Away));
@@ -161,7 +161,7 @@ void TestOnlineFilter::loadAndUnloadKeepNoState()
     QCOMPARE(m_filter->name(), QStringLiteral("OnlineFilter"));
 }
 
-void TestOnlineFilter::textsComeFromTheInstalledCatalogue()
+void tst_OnlineFilter::textsComeFromTheInstalledCatalogue()
 {
     {
         QTranslator polish;
@@ -181,5 +181,5 @@ void TestOnlineFilter::textsComeFromTheInstalledCatalogue()
     QCOMPARE(m_filter->filterName(), QStringLiteral("show online"));
 }
 
-QTEST_GUILESS_MAIN(TestOnlineFilter)
+QTEST_GUILESS_MAIN(tst_OnlineFilter)
 #include "tst_onlinefilter.moc"

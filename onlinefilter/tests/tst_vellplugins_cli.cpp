@@ -14,11 +14,11 @@ struct Run
 
 } // namespace
 
-class TestVellPluginsCli : public QObject
+class tst_VellPluginsCli : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void infoPrintsTheDescriptiveData();
     void filterSaysYesOrNoForEveryEntry();
@@ -33,7 +33,7 @@ private:
     QTemporaryDir m_dir;
 };
 
-Run TestVellPluginsCli::run(const QStringList &arguments)
+Run tst_VellPluginsCli::run(const QStringList &arguments)
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -50,7 +50,7 @@ Run TestVellPluginsCli::run(const QStringList &arguments)
     return result;
 }
 
-QString TestVellPluginsCli::writeRoster(const QByteArray &text)
+QString tst_VellPluginsCli::writeRoster(const QByteArray &text)
 {
     const QString path = m_dir.filePath(QStringLiteral("roster.txt"));
     QFile file(path);
@@ -60,12 +60,12 @@ QString TestVellPluginsCli::writeRoster(const QByteArray &text)
     return path;
 }
 
-void TestVellPluginsCli::init()
+void tst_VellPluginsCli::init()
 {
     QVERIFY2(m_dir.isValid(), qPrintable(m_dir.errorString()));
 }
 
-void TestVellPluginsCli::infoPrintsTheDescriptiveData()
+void tst_VellPluginsCli::infoPrintsTheDescriptiveData()
 {
     const Run result = run({QStringLiteral("info"), QStringLiteral(STATUSFILTER_PATH)});
     QCOMPARE(result.exitCode, 0);
@@ -85,7 +85,7 @@ void TestVellPluginsCli::infoPrintsTheDescriptiveData()
     }
 }
 
-void TestVellPluginsCli::filterSaysYesOrNoForEveryEntry()
+void tst_VellPluginsCli::filterSaysYesOrNoForEveryEntry()
 {
     const QString roster = writeRoster("# kind  id  presence  name\n"
                                        "account   me@example.org     -        Me\n"
@@ -112,7 +112,7 @@ void TestVellPluginsCli::filterSaysYesOrNoForEveryEntry()
                        "\"show online\" shows 2 of 7 entries\n"));
 }
 
-void TestVellPluginsCli::translationOptionInstallsTheCatalogue()
+void tst_VellPluginsCli::translationOptionInstallsTheCatalogue()
 {
     const QString roster = writeRoster("contact ala@example.org away Ala\n");
     QVERIFY(!roster.isEmpty());
@@ -124,7 +124,7 @@ void TestVellPluginsCli::translationOptionInstallsTheCatalogue()
         qPrintable(result.out));
 }
 
-void TestVellPluginsCli::failures_data()
+void tst_VellPluginsCli::failures_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArray>("roster");
@@ -155,7 +155,7 @@ void TestVellPluginsCli::failures_data()
         << QByteArray() << 1 << QStringLiteral("Cannot read the roster file /nonexistent/roster");
 }
 
-void TestVellPluginsCli::failures()
+void tst_VellPluginsCli::failures()
 {
     QFETCH(QStringList, arguments);
     QFETCH(QByteArray, roster);
@@ -172,5 +172,5 @@ void TestVellPluginsCli::failures()
     QVERIFY2(result.err.contains(message), qPrintable(result.err));
 }
 
-QTEST_GUILESS_MAIN(TestVellPluginsCli)
+QTEST_GUILESS_MAIN(tst_VellPluginsCli)
 #include "tst_vellplugins_cli.moc"

@@ -40,16 +40,16 @@ struct Run
 Q_DECLARE_METATYPE(Setup)
 Q_DECLARE_METATYPE(Stream)
 
-class TestToolConventions : public QObject
+class tst_ToolConventions : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void conventions_data();
     void conventions();
 };
 
-void TestToolConventions::conventions_data()
+void tst_ToolConventions::conventions_data()
 {
     QTest::addColumn<QString>("program");
     QTest::addColumn<QStringList>("arguments");
@@ -193,7 +193,7 @@ void TestToolConventions::conventions_data()
         << Setup::UnreadableFolder << QStringLiteral("packages") << 1 << Stream::Err << unreadable;
 }
 
-void TestToolConventions::conventions()
+void tst_ToolConventions::conventions()
 {
     QFETCH(QString, program);
     QFETCH(QStringList, arguments);
@@ -283,5 +283,5 @@ void TestToolConventions::conventions()
     }
 }
 
-QTEST_GUILESS_MAIN(TestToolConventions)
+QTEST_GUILESS_MAIN(tst_ToolConventions)
 #include "tst_toolconventions.moc"

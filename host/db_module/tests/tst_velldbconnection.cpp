@@ -43,7 +43,7 @@ QStringList resultRows(VellDBResult *result)
 
 } // namespace
 
-class TestVellDBConnection : public QObject
+class tst_VellDBConnection : public QObject
 {
     Q_OBJECT
 
@@ -77,13 +77,13 @@ private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
 
-void TestVellDBConnection::init()
+void tst_VellDBConnection::init()
 {
     m_dir.reset(new QTemporaryDir);
     QVERIFY2(m_dir->isValid(), qPrintable(m_dir->errorString()));
 }
 
-Connection TestVellDBConnection::openFixture()
+Connection tst_VellDBConnection::openFixture()
 {
     Connection db(VellDBModule::getDBConnection(databasePath(), false));
     if (!db) {
@@ -95,7 +95,7 @@ Connection TestVellDBConnection::openFixture()
     return db;
 }
 
-void TestVellDBConnection::execCountsRowsOfThisStatementOnly()
+void tst_VellDBConnection::execCountsRowsOfThisStatementOnly()
 {
     Connection db(VellDBModule::getDBConnection(databasePath(), false));
     QVERIFY(db && db->isOpen());
@@ -120,7 +120,7 @@ void TestVellDBConnection::execCountsRowsOfThisStatementOnly()
         rawRows(databasePath(), QStringLiteral("SELECT count(*) FROM Log")), QStringList {"2"});
 }
 
-void TestVellDBConnection::queryReturnsEveryValueAsText()
+void tst_VellDBConnection::queryReturnsEveryValueAsText()
 {
     Connection db(VellDBModule::getDBConnection(QStringLiteral(":memory:"), false));
     QVERIFY(db);
@@ -148,7 +148,7 @@ void TestVellDBConnection::queryReturnsEveryValueAsText()
     QCOMPARE(none->rowCount(), 0);
 }
 
-void TestVellDBConnection::failedStatementsReportNothingButTheirResult()
+void tst_VellDBConnection::failedStatementsReportNothingButTheirResult()
 {
     Connection db = openFixture();
     QVERIFY(db);
@@ -167,7 +167,7 @@ void TestVellDBConnection::failedStatementsReportNothingButTheirResult()
     QVERIFY(db->lastError().isEmpty());
 }
 
-void TestVellDBConnection::lastInsertIdFollowsInserts()
+void tst_VellDBConnection::lastInsertIdFollowsInserts()
 {
     Connection db(VellDBModule::getDBConnection(databasePath(), false));
     QVERIFY(db);
@@ -184,7 +184,7 @@ void TestVellDBConnection::lastInsertIdFollowsInserts()
     QCOMPARE(db->lastInsertId(), 1); // the link table's own row ID
 }
 
-void TestVellDBConnection::answersLikeTheDatabaseItself_data()
+void tst_VellDBConnection::answersLikeTheDatabaseItself_data()
 {
     QTest::addColumn<QString>("sql");
     QTest::newRow("by text") << "SELECT ID, N FROM T WHERE Name = 'Beta'";
@@ -235,7 +235,7 @@ void TestVellDBConnection::answersLikeTheDatabaseItself_data()
            "SELECT x FROM c";
 }
 
-void TestVellDBConnection::answersLikeTheDatabaseItself()
+void tst_VellDBConnection::answersLikeTheDatabaseItself()
 {
     QFETCH(QString, sql);
     Connection db = openFixture();
@@ -246,7 +246,7 @@ void TestVellDBConnection::answersLikeTheDatabaseItself()
     QCOMPARE(resultRows(db->query(sql)), expected);
 }
 
-void TestVellDBConnection::likeFollowsEverySwitchOfCase()
+void tst_VellDBConnection::likeFollowsEverySwitchOfCase()
 {
     Connection db = openFixture();
     QVERIFY(db);
@@ -263,7 +263,7 @@ void TestVellDBConnection::likeFollowsEverySwitchOfCase()
     }
 }
 
-void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch_data()
+void tst_VellDBConnection::likeFollowsEverySpellingOfTheSwitch_data()
 {
     QTest::addColumn<QString>("pragma");
     QTest::addColumn<QStringList>("found");
@@ -284,7 +284,7 @@ void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch_data()
     QTest::newRow("after a comment") << "/* c */ PRAGMA case_sensitive_like = 1" << sensitive;
 }
 
-void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch()
+void tst_VellDBConnection::likeFollowsEverySpellingOfTheSwitch()
 {
     QFETCH(QString, pragma);
     QFETCH(QStringList, found);
@@ -302,7 +302,7 @@ void TestVellDBConnection::likeFollowsEverySpellingOfTheSwitch()
     QCOMPARE(resultRows(db->query(like)), sensitive ? QStringList {"Beta"} : QStringList());
 }
 
-void TestVellDBConnection::likeInTableDefinitionsFollowsTheSwitch_data()
+void tst_VellDBConnection::likeInTableDefinitionsFollowsTheSwitch_data()
 {
     QTest::addColumn<QString>("create");
     QTest::addColumn<QString>("check"); // must give "1" once LIKE is case-sensitive
@@ -312,7 +312,7 @@ void TestVellDBConnection::likeInTableDefinitionsFollowsTheSwitch_data()
                                       << "SELECT 1 - B FROM C";
 }
 
-void TestVellDBConnection::likeInTableDefinitionsFollowsTheSwitch()
+void tst_VellDBConnection::likeInTableDefinitionsFollowsTheSwitch()
 {
     // No statement shows LIKE: the table's definition evaluates it.
     QFETCH(QString, create);
@@ -326,7 +326,7 @@ void TestVellDBConnection::likeInTableDefinitionsFollowsTheSwitch()
     QCOMPARE(resultRows(db->query(check)), QStringList {"1"});
 }
 
-void TestVellDBConnection::likeInViewsFollowsTheSwitch()
+void tst_VellDBConnection::likeInViewsFollowsTheSwitch()
 {
     Connection db = openFixture();
     QVERIFY(db);
@@ -360,7 +360,7 @@ void TestVellDBConnection::likeInViewsFollowsTheSwitch()
     QCOMPARE(resultRows(db->query(named)), QStringList {"1"});
 }
 
-void TestVellDBConnection::statementsSurviveSwitchesOfLikeCase()
+void tst_VellDBConnection::statementsSurviveSwitchesOfLikeCase()
 {
     Connection db = openFixture();
     QVERIFY(db);
@@ -397,7 +397,7 @@ void TestVellDBConnection::statementsSurviveSwitchesOfLikeCase()
         QStringList {"5"});
 }
 
-void TestVellDBConnection::schemaStatementsRepeatFromCacheAfterChanges()
+void tst_VellDBConnection::schemaStatementsRepeatFromCacheAfterChanges()
 {
     Connection db = openFixture();
     QVERIFY(db);
@@ -419,7 +419,7 @@ void TestVellDBConnection::schemaStatementsRepeatFromCacheAfterChanges()
     QCOMPARE(db->exec(QStringLiteral("INSERT INTO Extra VALUES(1)")), 1);
 }
 
-void TestVellDBConnection::runsTextsOfSeveralStatements()
+void tst_VellDBConnection::runsTextsOfSeveralStatements()
 {
     Connection db = openFixture();
     QVERIFY(db);
@@ -433,7 +433,7 @@ void TestVellDBConnection::runsTextsOfSeveralStatements()
         QStringList {"1"});
 }
 
-void TestVellDBConnection::flagOpensReadOnly()
+void tst_VellDBConnection::flagOpensReadOnly()
 {
     QVERIFY(!Connection(VellDBModule::getDBConnection(databasePath(), true))); // no file yet
     QVERIFY(openFixture());
@@ -451,7 +451,7 @@ void TestVellDBConnection::flagOpensReadOnly()
         QStringList {"1"}); // NORMAL
 }
 
-void TestVellDBConnection::refusesWhatIsNoDatabase_data()
+void tst_VellDBConnection::refusesWhatIsNoDatabase_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content"); // written to the file first, if any
@@ -461,7 +461,7 @@ void TestVellDBConnection::refusesWhatIsNoDatabase_data()
     QTest::newRow("a folder") << "." << QByteArray();
 }
 
-void TestVellDBConnection::refusesWhatIsNoDatabase()
+void tst_VellDBConnection::refusesWhatIsNoDatabase()
 {
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
@@ -474,7 +474,7 @@ void TestVellDBConnection::refusesWhatIsNoDatabase()
     QVERIFY(!Connection(VellDBModule::getDBConnection(path, false)));
 }
 
-void TestVellDBConnection::committedDataSurvivesProcessCrash()
+void tst_VellDBConnection::committedDataSurvivesProcessCrash()
 {
     const pid_t child = fork();
     QVERIFY(child >= 0);
@@ -494,5 +494,5 @@ void TestVellDBConnection::committedDataSurvivesProcessCrash()
     QCOMPARE(rawRows(databasePath(), QStringLiteral("SELECT N FROM T")), QStringList {"1"});
 }
 
-QTEST_GUILESS_MAIN(TestVellDBConnection)
+QTEST_GUILESS_MAIN(tst_VellDBConnection)
 #include "tst_velldbconnection.moc"

@@ -4,7 +4,7 @@
 
 using VellDatabase::VellLiteralLifter;
 
-class TestVellLiteralLifter : public QObject
+class tst_VellLiteralLifter : public QObject
 {
     Q_OBJECT
 
@@ -15,7 +15,7 @@ private Q_SLOTS:
     void leavesTextAlone();
 };
 
-void TestVellLiteralLifter::liftsValues_data()
+void tst_VellLiteralLifter::liftsValues_data()
 {
     QTest::addColumn<QByteArray>("sql");
     QTest::addColumn<QByteArray>("statement");
@@ -67,7 +67,7 @@ void TestVellLiteralLifter::liftsValues_data()
                           << QStringList {QStringLiteral("t:zażółć")};
 }
 
-void TestVellLiteralLifter::liftsValues()
+void tst_VellLiteralLifter::liftsValues()
 {
     QFETCH(QByteArray, sql);
     QFETCH(QByteArray, statement);
@@ -86,7 +86,7 @@ void TestVellLiteralLifter::liftsValues()
     QCOMPARE(described, literals);
 }
 
-void TestVellLiteralLifter::leavesTextAlone_data()
+void tst_VellLiteralLifter::leavesTextAlone_data()
 {
     QTest::addColumn<QByteArray>("sql");
     QTest::newRow("schema") << QByteArray("CREATE TABLE t(a INTEGER DEFAULT 3)");
@@ -98,7 +98,7 @@ void TestVellLiteralLifter::leavesTextAlone_data()
     QTest::newRow("unclosed literal") << QByteArray("SELECT 'abc");
 }
 
-void TestVellLiteralLifter::leavesTextAlone()
+void tst_VellLiteralLifter::leavesTextAlone()
 {
     QFETCH(QByteArray, sql);
     QByteArray lifted;
@@ -106,5 +106,5 @@ void TestVellLiteralLifter::leavesTextAlone()
     QVERIFY(!VellLiteralLifter::lift(sql, &lifted, &values));
 }
 
-QTEST_GUILESS_MAIN(TestVellLiteralLifter)
+QTEST_GUILESS_MAIN(tst_VellLiteralLifter)
 #include "tst_vellliterallifter.moc"

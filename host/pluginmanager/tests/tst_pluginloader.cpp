@@ -13,11 +13,11 @@ QString fixture(const char *name)
 
 } // namespace
 
-class TestPluginLoader : public QObject
+class tst_PluginLoader : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void failures_data();
     void failures();
     void pluginWithoutFilterLoadsWithBaseDefaults();
@@ -25,7 +25,7 @@ private slots:
     void unloadAndReload();
 };
 
-void TestPluginLoader::failures_data()
+void tst_PluginLoader::failures_data()
 {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("message");
@@ -43,7 +43,7 @@ void TestPluginLoader::failures_data()
         << fixture("fixture_refuses") << QStringLiteral("refused to load");
 }
 
-void TestPluginLoader::failures()
+void tst_PluginLoader::failures()
 {
     QFETCH(QString, path);
     QFETCH(QString, message);
@@ -67,7 +67,7 @@ void TestPluginLoader::failures()
     QVERIFY(loader.fileName().isEmpty());
 }
 
-void TestPluginLoader::pluginWithoutFilterLoadsWithBaseDefaults()
+void tst_PluginLoader::pluginWithoutFilterLoadsWithBaseDefaults()
 {
     VellPluginLoader loader;
     QString error;
@@ -84,7 +84,7 @@ void TestPluginLoader::pluginWithoutFilterLoadsWithBaseDefaults()
     QVERIFY(plugin.getLicenseName().isNull());
 }
 
-void TestPluginLoader::failedLoadUnloadsTheEarlierPlugin()
+void tst_PluginLoader::failedLoadUnloadsTheEarlierPlugin()
 {
     VellPluginLoader loader;
     QVERIFY(loader.load(fixture("fixture_plain")));
@@ -93,7 +93,7 @@ void TestPluginLoader::failedLoadUnloadsTheEarlierPlugin()
     QVERIFY(!loader.plugin());
 }
 
-void TestPluginLoader::unloadAndReload()
+void tst_PluginLoader::unloadAndReload()
 {
     VellPluginLoader loader;
     QVERIFY(loader.load(fixture("fixture_plain")));
@@ -106,5 +106,5 @@ void TestPluginLoader::unloadAndReload()
     QCOMPARE(loader.entryPoint()(), loader.plugin());
 }
 
-QTEST_GUILESS_MAIN(TestPluginLoader)
+QTEST_GUILESS_MAIN(tst_PluginLoader)
 #include "tst_pluginloader.moc"

@@ -25,17 +25,17 @@ QString describe(const VellBuddy &buddy)
 
 } // namespace
 
-class TestRosterFile : public QObject
+class tst_RosterFile : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void parse_data();
     void parse();
     void readsUtf8FileAndNamesItInErrors();
 };
 
-void TestRosterFile::parse_data()
+void tst_RosterFile::parse_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("entries");
@@ -80,7 +80,7 @@ void TestRosterFile::parse_data()
                                          << QStringLiteral("1: a group entry has no presence");
 }
 
-void TestRosterFile::parse()
+void tst_RosterFile::parse()
 {
     QFETCH(QString, text);
     QFETCH(QStringList, entries);
@@ -105,7 +105,7 @@ void TestRosterFile::parse()
     }
 }
 
-void TestRosterFile::readsUtf8FileAndNamesItInErrors()
+void tst_RosterFile::readsUtf8FileAndNamesItInErrors()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
@@ -131,5 +131,5 @@ void TestRosterFile::readsUtf8FileAndNamesItInErrors()
     QVERIFY2(error.startsWith(QStringLiteral("Cannot read the roster file ")), qPrintable(error));
 }
 
-QTEST_GUILESS_MAIN(TestRosterFile)
+QTEST_GUILESS_MAIN(tst_RosterFile)
 #include "tst_rosterfile.moc"

@@ -27,7 +27,7 @@ QByteArray queryIn(const QByteArray &output)
 
 } // namespace
 
-class TestVellUpdateQuery : public QObject
+class tst_VellUpdateQuery : public QObject
 {
     Q_OBJECT
 
@@ -55,7 +55,7 @@ private:
     QString program;
 };
 
-void TestVellUpdateQuery::init()
+void tst_VellUpdateQuery::init()
 {
     // The program reads the registry beside itself: run a copy in a folder of our own.
     dir = std::make_unique<QTemporaryDir>();
@@ -64,7 +64,7 @@ void TestVellUpdateQuery::init()
     QVERIFY(QFile::copy(qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell", program));
 }
 
-Run TestVellUpdateQuery::run(const QStringList &arguments) const
+Run tst_VellUpdateQuery::run(const QStringList &arguments) const
 {
     QProcess process;
     // The plug-in folder's fragments come from this home, not the tester's.
@@ -81,7 +81,7 @@ Run TestVellUpdateQuery::run(const QStringList &arguments) const
     return result;
 }
 
-void TestVellUpdateQuery::printsTheQueryOfTheInstalledComponents()
+void tst_VellUpdateQuery::printsTheQueryOfTheInstalledComponents()
 {
     ComponentsFile registry;
     registry.addComponent(Component("vell", "statusfilter", "plugin", "1.2", "Filter <b>", "(c)",
@@ -104,7 +104,7 @@ void TestVellUpdateQuery::printsTheQueryOfTheInstalledComponents()
     QVERIFY(result.out.endsWith("</s>\nVell: end of update query\n"));
 }
 
-void TestVellUpdateQuery::queryOfAnEmptyRegistry()
+void tst_VellUpdateQuery::queryOfAnEmptyRegistry()
 {
     QVERIFY(ComponentsFile().save(dir->filePath(QStringLiteral("components.xml")).toStdString()));
     const Run result = run({QStringLiteral("-updatequery")});
@@ -112,7 +112,7 @@ void TestVellUpdateQuery::queryOfAnEmptyRegistry()
     QCOMPARE(queryIn(result.out), QByteArray("<s><update></update></s>"));
 }
 
-void TestVellUpdateQuery::unreadableRegistryIsReported_data()
+void tst_VellUpdateQuery::unreadableRegistryIsReported_data()
 {
     QTest::addColumn<QByteArray>("contents"); // empty: no registry at all
     QTest::newRow("missing") << QByteArray();
@@ -121,7 +121,7 @@ void TestVellUpdateQuery::unreadableRegistryIsReported_data()
     QTest::newRow("cut short") << QByteArray("<components>\n<component project='vell' name='c");
 }
 
-void TestVellUpdateQuery::unreadableRegistryIsReported()
+void tst_VellUpdateQuery::unreadableRegistryIsReported()
 {
     QFETCH(QByteArray, contents);
     if (!contents.isEmpty()) {
@@ -138,7 +138,7 @@ void TestVellUpdateQuery::unreadableRegistryIsReported()
     QVERIFY(queryIn(result.err).isEmpty()); // the updater finds no query in it
 }
 
-void TestVellUpdateQuery::otherArgumentsPrintUsage_data()
+void tst_VellUpdateQuery::otherArgumentsPrintUsage_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::newRow("none") << QStringList();
@@ -147,7 +147,7 @@ void TestVellUpdateQuery::otherArgumentsPrintUsage_data()
     QTest::newRow("double dash") << QStringList {"--updatequery"};
 }
 
-void TestVellUpdateQuery::otherArgumentsPrintUsage()
+void tst_VellUpdateQuery::otherArgumentsPrintUsage()
 {
     QFETCH(QStringList, arguments);
     QVERIFY(ComponentsFile().save(dir->filePath(QStringLiteral("components.xml")).toStdString()));
@@ -157,7 +157,7 @@ void TestVellUpdateQuery::otherArgumentsPrintUsage()
     QCOMPARE(result.err, QByteArray("usage: vell -updatequery\n"));
 }
 
-void TestVellUpdateQuery::sampleRegistryBesideTheBuiltProgramIsValid()
+void tst_VellUpdateQuery::sampleRegistryBesideTheBuiltProgramIsValid()
 {
     program = qEnvironmentVariable("VELL_BUILD_DIR") + "/bin/vell";
     const Run result = run({QStringLiteral("-updatequery")});
@@ -179,7 +179,7 @@ QByteArray requestFor(const char *name, const char *type, const char *version)
 }
 } // namespace
 
-void TestVellUpdateQuery::saveRegistry(const QString &path, const QList<Component> &components)
+void tst_VellUpdateQuery::saveRegistry(const QString &path, const QList<Component> &components)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     ComponentsFile registry;
@@ -189,7 +189,7 @@ void TestVellUpdateQuery::saveRegistry(const QString &path, const QList<Componen
     QVERIFY(registry.save(path.toStdString()));
 }
 
-void TestVellUpdateQuery::fragmentsReplaceRegistryEntries_data()
+void tst_VellUpdateQuery::fragmentsReplaceRegistryEntries_data()
 {
     QTest::addColumn<QByteArray>("besideProgram"); // a fragment's contents, empty for none
     QTest::addColumn<QByteArray>("inPluginFolder");
@@ -226,7 +226,7 @@ void TestVellUpdateQuery::fragmentsReplaceRegistryEntries_data()
                                               << QByteArray("it holds 2 components instead of one");
 }
 
-void TestVellUpdateQuery::fragmentsReplaceRegistryEntries()
+void tst_VellUpdateQuery::fragmentsReplaceRegistryEntries()
 {
     QFETCH(QByteArray, besideProgram);
     QFETCH(QByteArray, inPluginFolder);
@@ -261,14 +261,14 @@ void TestVellUpdateQuery::fragmentsReplaceRegistryEntries()
     }
 }
 
-void TestVellUpdateQuery::packageFragmentFollowsUpdateAndRollback_data()
+void tst_VellUpdateQuery::packageFragmentFollowsUpdateAndRollback_data()
 {
     QTest::addColumn<QString>("type");
     QTest::newRow("app, beside the program") << QStringLiteral("app");
     QTest::newRow("plugin, in the plug-in folder") << QStringLiteral("plugin");
 }
 
-void TestVellUpdateQuery::packageFragmentFollowsUpdateAndRollback()
+void tst_VellUpdateQuery::packageFragmentFollowsUpdateAndRollback()
 {
     QFETCH(QString, type);
     const QByteArray typeBytes = type.toLatin1();
@@ -317,5 +317,5 @@ void TestVellUpdateQuery::packageFragmentFollowsUpdateAndRollback()
     QVERIFY2(queryIn(result.out).contains(before), result.out.constData());
 }
 
-QTEST_GUILESS_MAIN(TestVellUpdateQuery)
+QTEST_GUILESS_MAIN(tst_VellUpdateQuery)
 #include "tst_vellupdatequery.moc"

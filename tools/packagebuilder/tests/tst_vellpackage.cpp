@@ -45,7 +45,7 @@ bool writeFile(const QString &path, const QByteArray &contents)
 
 } // namespace
 
-class TestVellPackage : public QObject
+class tst_VellPackage : public QObject
 {
     Q_OBJECT
 
@@ -65,7 +65,7 @@ private:
     std::unique_ptr<QTemporaryDir> dir;
 };
 
-void TestVellPackage::init()
+void tst_VellPackage::init()
 {
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
@@ -73,14 +73,14 @@ void TestVellPackage::init()
     QVERIFY(writeFile(dir->filePath("src/readme.txt"), "readme"));
 }
 
-QByteArray TestVellPackage::entry(const QString &archive, const QString &name) const
+QByteArray tst_VellPackage::entry(const QString &archive, const QString &name) const
 {
     QByteArray out;
     const Run run = runProgram("unzip", {"-p", archive, name}, &out);
     return run.exitCode == 0 ? out : QByteArray("<no entry>");
 }
 
-void TestVellPackage::writesFilesAndDescriptor()
+void tst_VellPackage::writesFilesAndDescriptor()
 {
     const QString archive = dir->filePath("core-2.0.zip");
     const Run run = runProgram(builder(),
@@ -107,7 +107,7 @@ void TestVellPackage::writesFilesAndDescriptor()
             "file:settings.ini|.|keep"}));
 }
 
-void TestVellPackage::addsTheWholeFolderByDefault()
+void tst_VellPackage::addsTheWholeFolderByDefault()
 {
     const QString archive = dir->filePath("all.zip");
     const Run run = runProgram(builder(),
@@ -120,7 +120,7 @@ void TestVellPackage::addsTheWholeFolderByDefault()
                 .contains("<file name=\"readme.txt\" path=\".\" action=\"add\"/>"));
 }
 
-void TestVellPackage::addsTheRegistryFragment()
+void tst_VellPackage::addsTheRegistryFragment()
 {
     const QString archive = dir->filePath("statusfilter-2.0.zip");
     const Run run = runProgram(builder(),
@@ -150,7 +150,7 @@ void TestVellPackage::addsTheRegistryFragment()
     QVERIFY(!QFileInfo::exists(dir->filePath("n.zip")));
 }
 
-void TestVellPackage::refusesBadInput_data()
+void tst_VellPackage::refusesBadInput_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("exitCode");
@@ -165,7 +165,7 @@ void TestVellPackage::refusesBadInput_data()
         "app", "--add", "Ωmega.txt"} << 1;
 }
 
-void TestVellPackage::refusesBadInput()
+void tst_VellPackage::refusesBadInput()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, exitCode);
@@ -185,7 +185,7 @@ void TestVellPackage::refusesBadInput()
     QVERIFY(!QFileInfo::exists(archive + ".part"));
 }
 
-void TestVellPackage::signsWithMinisign()
+void tst_VellPackage::signsWithMinisign()
 {
     MinisignTool minisign;
     QVERIFY2(minisign.generate(dir->path()), qPrintable(minisign.lastError));
@@ -215,7 +215,7 @@ void TestVellPackage::signsWithMinisign()
         0);
 }
 
-void TestVellPackage::reportsFailedSigning()
+void tst_VellPackage::reportsFailedSigning()
 {
     const QString archive = dir->filePath("core.zip");
     const Run run = runProgram(builder(),
@@ -226,5 +226,5 @@ void TestVellPackage::reportsFailedSigning()
     QVERIFY(!QFileInfo::exists(archive + ".minisig"));
 }
 
-QTEST_GUILESS_MAIN(TestVellPackage)
+QTEST_GUILESS_MAIN(tst_VellPackage)
 #include "tst_vellpackage.moc"

@@ -50,11 +50,11 @@ bool resetPeakResident()
 
 } // namespace
 
-class EngineDownloadTest : public QObject
+class tst_EngineDownload : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanupTestCase();
     void init();
@@ -91,7 +91,7 @@ private:
     std::vector<std::unique_ptr<ScopedEnvironment>> environment;
 };
 
-void EngineDownloadTest::initTestCase()
+void tst_EngineDownload::initTestCase()
 {
     QVERIFY2(qEnvironmentVariableIsSet("VELL_IN_NETNS"), "must run in a network namespace");
     QVERIFY2(serverRoot.isValid(), qPrintable(serverRoot.errorString()));
@@ -124,13 +124,13 @@ void EngineDownloadTest::initTestCase()
     QVERIFY(scripted.listen(QHostAddress(QStringLiteral("127.0.0.2"))));
 }
 
-void EngineDownloadTest::cleanupTestCase()
+void tst_EngineDownload::cleanupTestCase()
 {
     httpServer.kill();
     httpServer.waitForFinished(5000);
 }
 
-void EngineDownloadTest::init()
+void tst_EngineDownload::init()
 {
     dir.reset(new QTemporaryDir);
     QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
@@ -143,14 +143,14 @@ void EngineDownloadTest::init()
     scripted.answers.clear();
 }
 
-void EngineDownloadTest::cleanup()
+void tst_EngineDownload::cleanup()
 {
     environment.clear();
     dir.reset();
 }
 
 // An engine whose update list holds one update per link, named p0, p1, ...
-std::unique_ptr<VellUpdaterEngine> EngineDownloadTest::engineFor(const QStringList &links)
+std::unique_ptr<VellUpdaterEngine> tst_EngineDownload::engineFor(const QStringList &links)
 {
     QVector<CatalogueEntry> catalogue;
     QStringList installed;
@@ -181,7 +181,7 @@ std::unique_ptr<VellUpdaterEngine> EngineDownloadTest::engineFor(const QStringLi
 
 // Runs the event loop (without the pauses of QTest::qWait) until the
 // download has finished or failed.
-bool EngineDownloadTest::waitForEnd(const EngineSignalLog &log, int timeoutMs)
+bool tst_EngineDownload::waitForEnd(const EngineSignalLog &log, int timeoutMs)
 {
     QEventLoop loop;
     QTimer poll;
@@ -198,7 +198,7 @@ bool EngineDownloadTest::waitForEnd(const EngineSignalLog &log, int timeoutMs)
 
 // The requests python's server has logged since the last call, as "GET /path",
 // once at least expected of them have arrived (its log line follows the answer).
-QStringList EngineDownloadTest::httpRequests(int expected)
+QStringList tst_EngineDownload::httpRequests(int expected)
 {
     QStringList requests;
     QElapsedTimer waited;
@@ -223,7 +223,7 @@ QStringList EngineDownloadTest::httpRequests(int expected)
     return requests;
 }
 
-void EngineDownloadTest::progressRisesPackageByPackage()
+void tst_EngineDownload::progressRisesPackageByPackage()
 {
     auto engine = engineFor({QStringLiteral("http://%1/one.zip").arg(PackageHost),
         QStringLiteral("http://%1/two.zip").arg(PackageHost)});
@@ -262,7 +262,7 @@ void EngineDownloadTest::progressRisesPackageByPackage()
         (QStringList {"HEAD /one.zip", "HEAD /two.zip", "GET /one.zip", "GET /two.zip"}));
 }
 
-void EngineDownloadTest::fetchesPlainHttpFromPort80_data()
+void tst_EngineDownload::fetchesPlainHttpFromPort80_data()
 {
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("path");
@@ -276,7 +276,7 @@ void EngineDownloadTest::fetchesPlainHttpFromPort80_data()
         << "/sub/three.zip";
 }
 
-void EngineDownloadTest::fetchesPlainHttpFromPort80()
+void tst_EngineDownload::fetchesPlainHttpFromPort80()
 {
     QFETCH(QString, link);
     QFETCH(QString, path);
@@ -292,7 +292,7 @@ void EngineDownloadTest::fetchesPlainHttpFromPort80()
     QCOMPARE(readFile(engine->workDirectory() + path), readFile(serverRoot.path() + path));
 }
 
-void EngineDownloadTest::httpErrorStatusIsAnError_data()
+void tst_EngineDownload::httpErrorStatusIsAnError_data()
 {
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("expected");
@@ -305,7 +305,7 @@ void EngineDownloadTest::httpErrorStatusIsAnError_data()
                                      << "403 Forbidden";
 }
 
-void EngineDownloadTest::httpErrorStatusIsAnError()
+void tst_EngineDownload::httpErrorStatusIsAnError()
 {
     QFETCH(QString, link);
     QFETCH(QString, expected);
@@ -335,7 +335,7 @@ void EngineDownloadTest::httpErrorStatusIsAnError()
     QCOMPARE(warnings.containing(QStringLiteral("QNetworkReply")), QStringList());
 }
 
-void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80_data()
+void tst_EngineDownload::redirectOnlyToPlainHttpOnPort80_data()
 {
     QTest::addColumn<QByteArray>("location");
     QTest::addColumn<bool>("followed");
@@ -345,7 +345,7 @@ void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80_data()
     QTest::newRow("another port") << QByteArray("http://127.0.0.1:8080/one.zip") << false;
 }
 
-void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80()
+void tst_EngineDownload::redirectOnlyToPlainHttpOnPort80()
 {
     QFETCH(QByteArray, location);
     QFETCH(bool, followed);
@@ -374,7 +374,7 @@ void EngineDownloadTest::redirectOnlyToPlainHttpOnPort80()
 // and deletions; a failure found inside one of the reply's own signals (here
 // a full disk, met while the reply hands over its data) must not leave the
 // network code to go on with a reply deleted meanwhile.
-void EngineDownloadTest::errorInsideTheReplysSignalSurvivesAModalBox()
+void tst_EngineDownload::errorInsideTheReplysSignalSurvivesAModalBox()
 {
     const QByteArray body = pattern(256 * 1024, 'f');
     scripted.answers["/big.zip"]
@@ -401,7 +401,7 @@ void EngineDownloadTest::errorInsideTheReplysSignalSurvivesAModalBox()
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-void EngineDownloadTest::refusesPathOutsideWorkDirectory_data()
+void tst_EngineDownload::refusesPathOutsideWorkDirectory_data()
 {
     QTest::addColumn<QString>("link");
 
@@ -411,7 +411,7 @@ void EngineDownloadTest::refusesPathOutsideWorkDirectory_data()
     QTest::newRow("no file name") << "http://127.0.0.1/sub/";
 }
 
-void EngineDownloadTest::refusesPathOutsideWorkDirectory()
+void tst_EngineDownload::refusesPathOutsideWorkDirectory()
 {
     QFETCH(QString, link);
 
@@ -429,7 +429,7 @@ void EngineDownloadTest::refusesPathOutsideWorkDirectory()
     QCOMPARE(httpRequests(0), QStringList());
 }
 
-void EngineDownloadTest::countsPackagesWithoutContentLength()
+void tst_EngineDownload::countsPackagesWithoutContentLength()
 {
     // Bodies end when the connection closes; no size is announced.
     scripted.answers["/a.zip"] = {"HTTP/1.1 200 OK", pattern(500, 'x')};
@@ -450,7 +450,7 @@ void EngineDownloadTest::countsPackagesWithoutContentLength()
     QCOMPARE(readFile(engine->workDirectory() + "b.zip"), pattern(700, 'y'));
 }
 
-void EngineDownloadTest::stalledDownloadFails()
+void tst_EngineDownload::stalledDownloadFails()
 {
     scripted.answers["/stall.zip"]
         = {"HTTP/1.1 200 OK\r\nContent-Length: 1000", pattern(10, 's'), true};
@@ -469,7 +469,7 @@ void EngineDownloadTest::stalledDownloadFails()
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-void EngineDownloadTest::abortRaisesNoError()
+void tst_EngineDownload::abortRaisesNoError()
 {
     QFile big(serverRoot.filePath("big.zip"));
     QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(64 * 1024 * 1024));
@@ -496,7 +496,7 @@ void EngineDownloadTest::abortRaisesNoError()
     QFile::remove(big.fileName());
 }
 
-void EngineDownloadTest::largePackageKeepsMemoryFlat()
+void tst_EngineDownload::largePackageKeepsMemoryFlat()
 {
     const qint64 size = 48 * 1024 * 1024;
     QFile big(serverRoot.filePath("large.zip"));
@@ -518,5 +518,5 @@ void EngineDownloadTest::largePackageKeepsMemoryFlat()
     QFile::remove(big.fileName());
 }
 
-VELL_NETNS_TEST_MAIN(EngineDownloadTest, PackageHost)
+VELL_NETNS_TEST_MAIN(tst_EngineDownload, PackageHost)
 #include "tst_engine_download.moc"

@@ -12,11 +12,11 @@
 
 #include <sys/stat.h>
 
-class EngineHelpersTest : public QObject
+class tst_EngineHelpers : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void parsesServerAddress_data();
     void parsesServerAddress();
     void serverAddressFromEnvironment_data();
@@ -30,7 +30,7 @@ private slots:
     void removeDirDeletesFilesAndKeepsFolders();
 };
 
-void EngineHelpersTest::parsesServerAddress_data()
+void tst_EngineHelpers::parsesServerAddress_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
@@ -56,7 +56,7 @@ void EngineHelpersTest::parsesServerAddress_data()
     QTest::newRow("blank inside") << "updates vell:1" << false << QString() << 0;
 }
 
-void EngineHelpersTest::parsesServerAddress()
+void tst_EngineHelpers::parsesServerAddress()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
@@ -69,7 +69,7 @@ void EngineHelpersTest::parsesServerAddress()
     QCOMPARE(int(address.port()), valid ? port : 7);
 }
 
-void EngineHelpersTest::serverAddressFromEnvironment_data()
+void tst_EngineHelpers::serverAddressFromEnvironment_data()
 {
     QTest::addColumn<QByteArray>("value"); // null: the variable is unset
     QTest::addColumn<bool>("valid");
@@ -87,7 +87,7 @@ void EngineHelpersTest::serverAddressFromEnvironment_data()
     QTest::newRow("no host") << QByteArray(":9999") << false << QStringLiteral("unchanged") << 7;
 }
 
-void EngineHelpersTest::serverAddressFromEnvironment()
+void tst_EngineHelpers::serverAddressFromEnvironment()
 {
     QFETCH(QByteArray, value);
     QFETCH(bool, valid);
@@ -104,7 +104,7 @@ void EngineHelpersTest::serverAddressFromEnvironment()
     QCOMPARE(int(address.port()), port);
 }
 
-void EngineHelpersTest::createsPrivateWorkDirectory()
+void tst_EngineHelpers::createsPrivateWorkDirectory()
 {
     QTemporaryDir tmp;
     QVERIFY2(tmp.isValid(), qPrintable(tmp.errorString()));
@@ -129,7 +129,7 @@ void EngineHelpersTest::createsPrivateWorkDirectory()
     QVERIFY(QDir(nested).exists());
 }
 
-void EngineHelpersTest::replacesUnsafeWorkDirectory_data()
+void tst_EngineHelpers::replacesUnsafeWorkDirectory_data()
 {
     QTest::addColumn<QString>("kind");
     QTest::newRow("symbolic link to a folder") << "link";
@@ -137,7 +137,7 @@ void EngineHelpersTest::replacesUnsafeWorkDirectory_data()
     QTest::newRow("a plain file") << "file";
 }
 
-void EngineHelpersTest::replacesUnsafeWorkDirectory()
+void tst_EngineHelpers::replacesUnsafeWorkDirectory()
 {
     QFETCH(QString, kind);
 
@@ -170,7 +170,7 @@ void EngineHelpersTest::replacesUnsafeWorkDirectory()
     QVERIFY(QDir(target).isEmpty());
 }
 
-void EngineHelpersTest::engineWorksBelowTemporaryFolder()
+void tst_EngineHelpers::engineWorksBelowTemporaryFolder()
 {
     QTemporaryDir tmp;
     QVERIFY2(tmp.isValid(), qPrintable(tmp.errorString()));
@@ -194,7 +194,7 @@ void EngineHelpersTest::engineWorksBelowTemporaryFolder()
     QCOMPARE(engine.getClientProgram(), QCoreApplication::applicationDirPath() + "/vell");
 }
 
-void EngineHelpersTest::removeDirDeletesFilesAndKeepsFolders()
+void tst_EngineHelpers::removeDirDeletesFilesAndKeepsFolders()
 {
     QTemporaryDir tmp;
     QVERIFY2(tmp.isValid(), qPrintable(tmp.errorString()));
@@ -228,5 +228,5 @@ void EngineHelpersTest::removeDirDeletesFilesAndKeepsFolders()
     QCOMPARE(readFile(outside + "/keep.dat"), QByteArray("keep"));
 }
 
-QTEST_GUILESS_MAIN(EngineHelpersTest)
+QTEST_GUILESS_MAIN(tst_EngineHelpers)
 #include "tst_engine_helpers.moc"

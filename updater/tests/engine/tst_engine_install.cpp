@@ -17,11 +17,11 @@ const QStringList Names {QStringLiteral("one"), QStringLiteral("two"), QStringLi
 
 } // namespace
 
-class EngineInstallTest : public QObject
+class tst_EngineInstall : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 
@@ -40,32 +40,32 @@ private:
     std::unique_ptr<PluginUpdateScene> scene;
 };
 
-void EngineInstallTest::init()
+void tst_EngineInstall::init()
 {
     scene.reset(new PluginUpdateScene);
     QVERIFY(scene->setUp(Names));
 }
 
-void EngineInstallTest::cleanup()
+void tst_EngineInstall::cleanup()
 {
     scene.reset();
 }
 
 // Writes packages/<name>.zip, which the engine finds once placePackage() put it in place.
-bool EngineInstallTest::buildPackage(const TestPackage &package, const QString &name)
+bool tst_EngineInstall::buildPackage(const TestPackage &package, const QString &name)
 {
     return package.write(scene->packagePath(name));
 }
 
 // Puts a package where the download would have stored it.
-bool EngineInstallTest::placePackage(const QString &name, const VellUpdaterEngine &engine)
+bool tst_EngineInstall::placePackage(const QString &name, const VellUpdaterEngine &engine)
 {
     const QString target = engine.workDirectory() + name + QLatin1String(".zip");
     QFile::remove(target);
     return QFile::copy(scene->packagePath(name), target);
 }
 
-std::unique_ptr<VellUpdaterEngine> EngineInstallTest::checkedEngine(const QStringList &versions)
+std::unique_ptr<VellUpdaterEngine> tst_EngineInstall::checkedEngine(const QStringList &versions)
 {
     QStringList installed;
     for (int i = 0; i < Names.size(); ++i) {
@@ -83,7 +83,7 @@ std::unique_ptr<VellUpdaterEngine> EngineInstallTest::checkedEngine(const QStrin
     return engine;
 }
 
-void EngineInstallTest::installsEveryPackageAfterRetry()
+void tst_EngineInstall::installsEveryPackageAfterRetry()
 {
     auto engine = checkedEngine({"1.0", "1.0", "1.0"});
     QVERIFY(engine);
@@ -120,7 +120,7 @@ void EngineInstallTest::installsEveryPackageAfterRetry()
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-void EngineInstallTest::runThatCannotBeMadeDurableIsRolledBack()
+void tst_EngineInstall::runThatCannotBeMadeDurableIsRolledBack()
 {
     auto engine = checkedEngine({"1.0", "1.0", "1.0"});
     QVERIFY(engine);
@@ -151,7 +151,7 @@ void EngineInstallTest::runThatCannotBeMadeDurableIsRolledBack()
     QVERIFY(!QFileInfo(pluginFile("one")).isSymLink());
 }
 
-void EngineInstallTest::rollsBackAfterAbort()
+void tst_EngineInstall::rollsBackAfterAbort()
 {
     // The second package replaces its file, then fails: a file stands where
     // its next file needs a folder.
@@ -193,7 +193,7 @@ void EngineInstallTest::rollsBackAfterAbort()
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-void EngineInstallTest::failedRollbackTellsTheUserAndQuits()
+void tst_EngineInstall::failedRollbackTellsTheUserAndQuits()
 {
     auto engine = checkedEngine({"1.0", "1.0", "1.0"});
     QVERIFY(engine);
@@ -235,7 +235,7 @@ void EngineInstallTest::failedRollbackTellsTheUserAndQuits()
     QCOMPARE(readFile(pluginFile("one")), QByteArray("one-new"));
 }
 
-void EngineInstallTest::emptyListSucceedsAtOnce()
+void tst_EngineInstall::emptyListSucceedsAtOnce()
 {
     auto engine = checkedEngine({"2.0", "2.0", "2.0"});
     QVERIFY(engine);
@@ -254,5 +254,5 @@ void EngineInstallTest::emptyListSucceedsAtOnce()
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-QTEST_GUILESS_MAIN(EngineInstallTest)
+QTEST_GUILESS_MAIN(tst_EngineInstall)
 #include "tst_engine_install.moc"

@@ -53,11 +53,11 @@ VellUpdaterEngine::Limits expiringLimits()
 
 } // namespace
 
-class EngineQueryTest : public QObject
+class tst_EngineQuery : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void init();
     void cleanup();
 
@@ -92,7 +92,7 @@ private:
     ScriptedUserPrompt prompt;
 };
 
-void EngineQueryTest::init()
+void tst_EngineQuery::init()
 {
     dir.reset(new QTemporaryDir);
     QVERIFY2(dir->isValid(), qPrintable(dir->errorString()));
@@ -102,7 +102,7 @@ void EngineQueryTest::init()
     prompt = ScriptedUserPrompt();
 }
 
-void EngineQueryTest::cleanup()
+void tst_EngineQuery::cleanup()
 {
     serverAddress.reset();
     server.reset();
@@ -110,7 +110,7 @@ void EngineQueryTest::cleanup()
     dir.reset();
 }
 
-bool EngineQueryTest::startServer(
+bool tst_EngineQuery::startServer(
     const QVector<CatalogueEntry> &catalogue, const QStringList &options)
 {
     const QString folder = dir->filePath("catalogue");
@@ -127,14 +127,14 @@ bool EngineQueryTest::startServer(
 }
 
 // The server answers every query with these bytes, whatever it was asked.
-bool EngineQueryTest::startServerAnswering(const QByteArray &answer, const QStringList &options)
+bool tst_EngineQuery::startServerAnswering(const QByteArray &answer, const QStringList &options)
 {
     const QString file = dir->filePath("answer.xml");
     return writeFile(file, answer)
         && startServer({}, QStringList {QStringLiteral("--answer-file"), file} + options);
 }
 
-void EngineQueryTest::expectCommunicationFailure()
+void tst_EngineQuery::expectCommunicationFailure()
 {
     QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
     QCOMPARE(prompt.titles, QStringList {QStringLiteral("Check updates")});
@@ -143,7 +143,7 @@ void EngineQueryTest::expectCommunicationFailure()
                                     "server. Check your internet connection.")});
 }
 
-std::unique_ptr<VellUpdaterEngine> EngineQueryTest::makeEngine(const QByteArray &clientOutput)
+std::unique_ptr<VellUpdaterEngine> tst_EngineQuery::makeEngine(const QByteArray &clientOutput)
 {
     if (!writeStubClient(clientPath, clientOutput)) {
         return nullptr;
@@ -155,7 +155,7 @@ std::unique_ptr<VellUpdaterEngine> EngineQueryTest::makeEngine(const QByteArray 
     return engine;
 }
 
-void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag_data()
+void tst_EngineQuery::sendsQueryBetweenFirstOpenAndLastCloseTag_data()
 {
     QTest::addColumn<QByteArray>("output");
     QTest::addColumn<QByteArray>("expectedQuery");
@@ -176,7 +176,7 @@ void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag_data()
         << CoreQuery.left(20);
 }
 
-void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag()
+void tst_EngineQuery::sendsQueryBetweenFirstOpenAndLastCloseTag()
 {
     QFETCH(QByteArray, output);
     QFETCH(QByteArray, expectedQuery);
@@ -199,7 +199,7 @@ void EngineQueryTest::sendsQueryBetweenFirstOpenAndLastCloseTag()
     QCOMPARE(prompt.texts.size(), complete ? 0 : 1);
 }
 
-void EngineQueryTest::readsAnswerAcrossSegments_data()
+void tst_EngineQuery::readsAnswerAcrossSegments_data()
 {
     QTest::addColumn<QStringList>("serverOptions");
 
@@ -209,7 +209,7 @@ void EngineQueryTest::readsAnswerAcrossSegments_data()
     QTest::newRow("answer before the query") << QStringList {QStringLiteral("--early")};
 }
 
-void EngineQueryTest::readsAnswerAcrossSegments()
+void tst_EngineQuery::readsAnswerAcrossSegments()
 {
     QFETCH(QStringList, serverOptions);
 
@@ -233,7 +233,7 @@ void EngineQueryTest::readsAnswerAcrossSegments()
     QCOMPARE(core->getTimestamp(), 1767225600u);
 }
 
-void EngineQueryTest::reportsEveryComponentUpToDate()
+void tst_EngineQuery::reportsEveryComponentUpToDate()
 {
     QVERIFY(startServer(coreCatalogue(QStringLiteral("1.0"))));
     auto engine = makeEngine(
@@ -246,7 +246,7 @@ void EngineQueryTest::reportsEveryComponentUpToDate()
     QVERIFY(prompt.texts.isEmpty());
 }
 
-void EngineQueryTest::failsOnBrokenAnswer_data()
+void tst_EngineQuery::failsOnBrokenAnswer_data()
 {
     QTest::addColumn<QStringList>("serverOptions");
 
@@ -256,7 +256,7 @@ void EngineQueryTest::failsOnBrokenAnswer_data()
     QTest::newRow("answer without end") << QStringList {QStringLiteral("--flood")};
 }
 
-void EngineQueryTest::failsOnBrokenAnswer()
+void tst_EngineQuery::failsOnBrokenAnswer()
 {
     QFETCH(QStringList, serverOptions);
 
@@ -272,7 +272,7 @@ void EngineQueryTest::failsOnBrokenAnswer()
 
 // Answers that once crashed the updater, ate gigabytes or kept it waiting
 // for ever: each ends in the communication failure, with the default bounds.
-void EngineQueryTest::failsOnHostileAnswer_data()
+void tst_EngineQuery::failsOnHostileAnswer_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<QStringList>("serverOptions");
@@ -291,7 +291,7 @@ void EngineQueryTest::failsOnHostileAnswer_data()
                QStringLiteral("--segment-delay"), QStringLiteral("0.05")};
 }
 
-void EngineQueryTest::failsOnHostileAnswer()
+void tst_EngineQuery::failsOnHostileAnswer()
 {
     QFETCH(QByteArray, answer);
     QFETCH(QStringList, serverOptions);
@@ -309,7 +309,7 @@ void EngineQueryTest::failsOnHostileAnswer()
     expectCommunicationFailure();
 }
 
-void EngineQueryTest::readsLargeAnswerInSmallChunks()
+void tst_EngineQuery::readsLargeAnswerInSmallChunks()
 {
     const int size = 4 * 1024 * 1024;
     const QByteArray answer = TestAnswers::largeResponse(size);
@@ -332,7 +332,7 @@ void EngineQueryTest::readsLargeAnswerInSmallChunks()
     QCOMPARE(last->getChangelog(), QByteArray(" - fixed a fault\n").repeated(230).toStdString());
 }
 
-void EngineQueryTest::answerSizeBoundIsExact_data()
+void tst_EngineQuery::answerSizeBoundIsExact_data()
 {
     QTest::addColumn<int>("spare");
     QTest::addColumn<bool>("accepted");
@@ -342,7 +342,7 @@ void EngineQueryTest::answerSizeBoundIsExact_data()
 
 // Sent at once, the whole answer arrives in one read: the bound must hold
 // all the same.
-void EngineQueryTest::answerSizeBoundIsExact()
+void tst_EngineQuery::answerSizeBoundIsExact()
 {
     QFETCH(int, spare);
     QFETCH(bool, accepted);
@@ -362,7 +362,7 @@ void EngineQueryTest::answerSizeBoundIsExact()
     }
 }
 
-void EngineQueryTest::malformedServerAddressIsReported()
+void tst_EngineQuery::malformedServerAddressIsReported()
 {
     ScopedEnvironment environment(
         VellUpdateServerAddress::EnvironmentVariable, "updates.vell.example:port");
@@ -381,7 +381,7 @@ void EngineQueryTest::malformedServerAddressIsReported()
     QVERIFY(!QFileInfo::exists(clientPath + ".args"));
 }
 
-void EngineQueryTest::failsWithoutServer()
+void tst_EngineQuery::failsWithoutServer()
 {
     // A port that was just free: nobody listens there.
     QTcpServer probe;
@@ -402,7 +402,7 @@ void EngineQueryTest::failsWithoutServer()
             QStringLiteral("Couldn't connect to update server. Check your internet connection.")});
 }
 
-void EngineQueryTest::refillsUpdatesOnEachCheck()
+void tst_EngineQuery::refillsUpdatesOnEachCheck()
 {
     QVERIFY(startServer(coreCatalogue(QStringLiteral("2.0"))));
     auto engine = makeEngine(CoreQuery);
@@ -415,5 +415,5 @@ void EngineQueryTest::refillsUpdatesOnEachCheck()
     QVERIFY(!engine->updatesAvailable());
 }
 
-QTEST_GUILESS_MAIN(EngineQueryTest)
+QTEST_GUILESS_MAIN(tst_EngineQuery)
 #include "tst_engine_query.moc"

@@ -16,7 +16,7 @@ const QString restoredText = QStringLiteral(
 
 } // namespace
 
-class EngineRunGuardTest : public QObject
+class tst_EngineRunGuard : public QObject
 {
     Q_OBJECT
 
@@ -38,14 +38,14 @@ private:
     std::unique_ptr<QTemporaryDir> scratch;
 };
 
-void EngineRunGuardTest::init()
+void tst_EngineRunGuard::init()
 {
     scratch = std::make_unique<QTemporaryDir>();
     QVERIFY2(scratch->isValid(), qPrintable(scratch->errorString()));
     QVERIFY(QDir().mkpath(installDir()));
 }
 
-std::unique_ptr<VellRunGuard> EngineRunGuardTest::guardFor(
+std::unique_ptr<VellRunGuard> tst_EngineRunGuard::guardFor(
     ScriptedUserPrompt &prompt, bool quiet) const
 {
     auto guard = std::make_unique<VellRunGuard>(prompt, quiet);
@@ -54,14 +54,14 @@ std::unique_ptr<VellRunGuard> EngineRunGuardTest::guardFor(
     return guard;
 }
 
-void EngineRunGuardTest::secondUpdaterIsTurnedAway_data()
+void tst_EngineRunGuard::secondUpdaterIsTurnedAway_data()
 {
     QTest::addColumn<bool>("quiet");
     QTest::newRow("told") << false;
     QTest::newRow("quiet") << true;
 }
 
-void EngineRunGuardTest::secondUpdaterIsTurnedAway()
+void tst_EngineRunGuard::secondUpdaterIsTurnedAway()
 {
     QFETCH(bool, quiet);
     ScriptedUserPrompt firstUser;
@@ -83,7 +83,7 @@ void EngineRunGuardTest::secondUpdaterIsTurnedAway()
     QVERIFY(thirdUser.texts.isEmpty());
 }
 
-void EngineRunGuardTest::lockOfADeadUpdaterIsTakenOver()
+void tst_EngineRunGuard::lockOfADeadUpdaterIsTakenOver()
 {
     QVERIFY(QDir().mkpath(QFileInfo(lockPath()).absolutePath()));
     // Another process holds the lock, then dies without letting go of it.
@@ -99,14 +99,14 @@ void EngineRunGuardTest::lockOfADeadUpdaterIsTakenOver()
     QVERIFY(user.texts.isEmpty());
 }
 
-void EngineRunGuardTest::interruptedRunIsRolledBack_data()
+void tst_EngineRunGuard::interruptedRunIsRolledBack_data()
 {
     QTest::addColumn<bool>("quiet");
     QTest::newRow("told") << false;
     QTest::newRow("quiet") << true;
 }
 
-void EngineRunGuardTest::interruptedRunIsRolledBack()
+void tst_EngineRunGuard::interruptedRunIsRolledBack()
 {
     QFETCH(bool, quiet);
     // What an updater killed after it replaced old.txt and added new.txt left.
@@ -128,7 +128,7 @@ void EngineRunGuardTest::interruptedRunIsRolledBack()
     QVERIFY(nextUser.texts.isEmpty());
 }
 
-void EngineRunGuardTest::unrestorableFileIsNamedAndKept()
+void tst_EngineRunGuard::unrestorableFileIsNamedAndKept()
 {
     // The journal names a backup that is gone: the file cannot come back.
     QVERIFY(writeFile(installDir() + "/lib/core.so", "new"));
@@ -143,5 +143,5 @@ void EngineRunGuardTest::unrestorableFileIsNamedAndKept()
     }
 }
 
-QTEST_GUILESS_MAIN(EngineRunGuardTest)
+QTEST_GUILESS_MAIN(tst_EngineRunGuard)
 #include "tst_engine_runguard.moc"

@@ -29,11 +29,11 @@ const QStringList Names {QStringLiteral("one"), QStringLiteral("two")};
 
 } // namespace
 
-class EngineSignaturesTest : public QObject
+class tst_EngineSignatures : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void init();
     void cleanup();
@@ -59,7 +59,7 @@ private:
     std::unique_ptr<PluginUpdateScene> scene;
 };
 
-void EngineSignaturesTest::initTestCase()
+void tst_EngineSignatures::initTestCase()
 {
     QVERIFY2(qEnvironmentVariableIsSet("VELL_IN_NETNS"), "must run in a network namespace");
     QVERIFY2(keys.isValid(), qPrintable(keys.errorString()));
@@ -72,7 +72,7 @@ void EngineSignaturesTest::initTestCase()
     QVERIFY(http.listen());
 }
 
-void EngineSignaturesTest::init()
+void tst_EngineSignatures::init()
 {
     http.answers.clear();
     http.requests.clear();
@@ -83,12 +83,12 @@ void EngineSignaturesTest::init()
     }
 }
 
-void EngineSignaturesTest::cleanup()
+void tst_EngineSignatures::cleanup()
 {
     scene.reset();
 }
 
-bool EngineSignaturesTest::serveSignature(const QString &name, MinisignTool &signer,
+bool tst_EngineSignatures::serveSignature(const QString &name, MinisignTool &signer,
     const QByteArray &comment, MinisignTool::Format format)
 {
     const QString package = scene->packagePath(name);
@@ -100,7 +100,7 @@ bool EngineSignaturesTest::serveSignature(const QString &name, MinisignTool &sig
     return true;
 }
 
-std::unique_ptr<VellUpdaterEngine> EngineSignaturesTest::checkedEngine()
+std::unique_ptr<VellUpdaterEngine> tst_EngineSignatures::checkedEngine()
 {
     const QString client = scene->filePath("client/vell");
     if (!writeStubClient(client, queryFor({"vell one plugin 1.0", "vell two plugin 1.0"}))) {
@@ -115,7 +115,7 @@ std::unique_ptr<VellUpdaterEngine> EngineSignaturesTest::checkedEngine()
     return engine;
 }
 
-bool EngineSignaturesTest::download(VellUpdaterEngine &engine, EngineSignalLog &log)
+bool tst_EngineSignatures::download(VellUpdaterEngine &engine, EngineSignalLog &log)
 {
     engine.beginDownload();
     QElapsedTimer waited;
@@ -127,14 +127,14 @@ bool EngineSignaturesTest::download(VellUpdaterEngine &engine, EngineSignalLog &
     return !log.of("downloadFinished").isEmpty() && log.of("error").isEmpty();
 }
 
-void EngineSignaturesTest::installsSignedPackages_data()
+void tst_EngineSignatures::installsSignedPackages_data()
 {
     QTest::addColumn<MinisignTool::Format>("format");
     QTest::newRow("prehashed") << MinisignTool::Format::Prehashed;
     QTest::newRow("legacy") << MinisignTool::Format::Legacy;
 }
 
-void EngineSignaturesTest::installsSignedPackages()
+void tst_EngineSignatures::installsSignedPackages()
 {
     QFETCH(MinisignTool::Format, format);
     for (const QString &name : Names) {
@@ -163,7 +163,7 @@ void EngineSignaturesTest::installsSignedPackages()
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-void EngineSignaturesTest::refusedPackageLeavesEverythingUntouched_data()
+void tst_EngineSignatures::refusedPackageLeavesEverythingUntouched_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::addColumn<Verdict>("verdict");
@@ -176,7 +176,7 @@ void EngineSignaturesTest::refusedPackageLeavesEverythingUntouched_data()
     QTest::newRow("garbage signature") << "garbage" << Verdict::DamagedSignature;
 }
 
-void EngineSignaturesTest::refusedPackageLeavesEverythingUntouched()
+void tst_EngineSignatures::refusedPackageLeavesEverythingUntouched()
 {
     QFETCH(QString, damage);
     QFETCH(Verdict, verdict);
@@ -231,7 +231,7 @@ void EngineSignaturesTest::refusedPackageLeavesEverythingUntouched()
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
-void EngineSignaturesTest::withoutKeysInstallsUnsignedAsBefore()
+void tst_EngineSignatures::withoutKeysInstallsUnsignedAsBefore()
 {
     auto engine = checkedEngine();
     QVERIFY(engine);
@@ -251,7 +251,7 @@ void EngineSignaturesTest::withoutKeysInstallsUnsignedAsBefore()
     }
 }
 
-void EngineSignaturesTest::oversizedSignatureFailsDownload()
+void tst_EngineSignatures::oversizedSignatureFailsDownload()
 {
     QVERIFY(serveSignature(
         "one", trusted, VellTrustedComment::forComponent("vell", "one", "plugin", "2.0")));
@@ -267,5 +267,5 @@ void EngineSignaturesTest::oversizedSignatureFailsDownload()
     QVERIFY(!QFileInfo::exists(engine->workDirectory() + "one.zip.minisig"));
 }
 
-VELL_NETNS_TEST_MAIN(EngineSignaturesTest)
+VELL_NETNS_TEST_MAIN(tst_EngineSignatures)
 #include "tst_engine_signatures.moc"

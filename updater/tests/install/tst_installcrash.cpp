@@ -4,7 +4,7 @@
 #include "InstallTestSupport.h"
 #include "TestArchive.h"
 #include "TestFiles.h"
-#include "Update.h"
+#include "TestUpdates.h"
 #include "VellInstallRecovery.h"
 #include "VellInstallSteps_p.h"
 #include "VellUpdatePackage.h"
@@ -46,8 +46,7 @@ int installChild(const QString &installDir, const QString &workDir, int killAt)
 {
     killAtStep = killAt;
     VellInstallSteps::setHook(stopAtStep);
-    Update update(
-        "vell", "core", "app", "2.0", "", "", "", "", "", "", "http://u.example/p.zip", false, 0);
+    Update update = TestUpdates::make("core", "app", "http://u.example/p.zip");
     VellUpdatePackage package(&update, installDir);
     QString errorText;
     QStringList installed;
@@ -73,7 +72,7 @@ bool run(const QString &program, const QStringList &arguments, QProcess::ExitSta
 
 } // namespace
 
-class TestInstallCrash : public QObject
+class tst_InstallCrash : public QObject
 {
     Q_OBJECT
 
@@ -101,13 +100,13 @@ private:
     QList<QByteArray> steps;
 };
 
-bool TestInstallCrash::copyTemplate(const QString &to) const
+bool tst_InstallCrash::copyTemplate(const QString &to) const
 {
     QDir(to).removeRecursively();
     return QProcess::execute("cp", {"-a", templateDir(), to}) == 0;
 }
 
-void TestInstallCrash::initTestCase()
+void tst_InstallCrash::initTestCase()
 {
     QVERIFY2(base.isValid(), qPrintable(base.errorString()));
     const QString t = templateDir();
@@ -155,7 +154,7 @@ void TestInstallCrash::initTestCase()
     qInfo("%d steps", steps.size());
 }
 
-void TestInstallCrash::crashAtEveryStepIsRolledBack_data()
+void tst_InstallCrash::crashAtEveryStepIsRolledBack_data()
 {
     QTest::addColumn<int>("step");
     QTest::addColumn<bool>("runWasDone");
@@ -166,7 +165,7 @@ void TestInstallCrash::crashAtEveryStepIsRolledBack_data()
     }
 }
 
-void TestInstallCrash::crashAtEveryStepIsRolledBack()
+void tst_InstallCrash::crashAtEveryStepIsRolledBack()
 {
     QFETCH(int, step);
     QFETCH(bool, runWasDone);
@@ -188,7 +187,7 @@ void TestInstallCrash::crashAtEveryStepIsRolledBack()
     QVERIFY2(now == expected, treeDifference(now, expected).constData());
 }
 
-bool TestInstallCrash::recoverInChild(const QString &installDir, int killAt,
+bool tst_InstallCrash::recoverInChild(const QString &installDir, int killAt,
     QProcess::ExitStatus &status, QByteArray &output, int &exitCode)
 {
     QProcess recovery;
@@ -203,7 +202,7 @@ bool TestInstallCrash::recoverInChild(const QString &installDir, int killAt,
     return true;
 }
 
-bool TestInstallCrash::crashedInstallation(const QString &installDir)
+bool tst_InstallCrash::crashedInstallation(const QString &installDir)
 {
     const int lastBeforeDone = steps.indexOf("run done");
     QProcess::ExitStatus status;
@@ -214,7 +213,7 @@ bool TestInstallCrash::crashedInstallation(const QString &installDir)
         && status == QProcess::CrashExit;
 }
 
-void TestInstallCrash::crashDuringRecoveryIsRecoveredAgain_data()
+void tst_InstallCrash::crashDuringRecoveryIsRecoveredAgain_data()
 {
     QTest::addColumn<int>("step");
     const QString probe = base.filePath("recovery-probe");
@@ -232,7 +231,7 @@ void TestInstallCrash::crashDuringRecoveryIsRecoveredAgain_data()
     }
 }
 
-void TestInstallCrash::crashDuringRecoveryIsRecoveredAgain()
+void tst_InstallCrash::crashDuringRecoveryIsRecoveredAgain()
 {
     QFETCH(int, step);
     const QString installDir = base.filePath("install");
@@ -266,7 +265,7 @@ int main(int argc, char *argv[])
         }
         return int(outcome);
     }
-    TestInstallCrash test;
+    tst_InstallCrash test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }

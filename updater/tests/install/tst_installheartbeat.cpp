@@ -2,7 +2,7 @@
 // thread gets a turn many times while one large file is unpacked and copied.
 
 #include "TestArchive.h"
-#include "Update.h"
+#include "TestUpdates.h"
 #include "VellInstallHeartbeat.h"
 #include "VellUpdatePackage.h"
 
@@ -14,7 +14,7 @@ class tst_InstallHeartbeat : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void beatsThroughOneLargeFile();
     void scopesNestAndEnd();
 };
@@ -43,8 +43,7 @@ void tst_InstallHeartbeat::beatsThroughOneLargeFile()
              "  <file name='big.kwx' path='files' action='add'/>\n</package>\n"},
             {"files/big.kwx", contents}}));
 
-    Update update("vell", "big", "plugin", "2.0", "", "", "", "", "", "",
-        "http://packages.vell.example/big.zip", false, 0);
+    Update update = TestUpdates::make("big", "plugin", "http://packages.vell.example/big.zip");
     VellUpdatePackage package(&update, target);
     int beats = 0;
     QString errorText;

@@ -3,7 +3,7 @@
 #include "TestArchive.h"
 #include "TestFiles.h"
 #include "TestPackage.h"
-#include "Update.h"
+#include "TestUpdates.h"
 #include "VellInstallRecovery.h"
 #include "VellUpdatePackage.h"
 
@@ -35,7 +35,7 @@ constexpr char identity[] = "project='vell' name='core' type='app'";
 
 } // namespace
 
-class TestVellUpdatePackage : public QObject
+class tst_VellUpdatePackage : public QObject
 {
     Q_OBJECT
 
@@ -116,12 +116,12 @@ private:
     bool privateMounts = false;
 };
 
-void TestVellUpdatePackage::initTestCase()
+void tst_VellUpdatePackage::initTestCase()
 {
     privateMounts = TestMount::enterPrivateNamespace();
 }
 
-void TestVellUpdatePackage::init()
+void tst_VellUpdatePackage::init()
 {
     base = std::make_unique<QTemporaryDir>();
     QVERIFY2(base->isValid(), qPrintable(base->errorString()));
@@ -133,7 +133,7 @@ void TestVellUpdatePackage::init()
     outside = snapshot(base->path());
 }
 
-void TestVellUpdatePackage::cleanup()
+void tst_VellUpdatePackage::cleanup()
 {
     // Whatever a test did, nothing outside the installation and work
     // directories may have changed.
@@ -150,14 +150,14 @@ void TestVellUpdatePackage::cleanup()
     base.reset();
 }
 
-std::unique_ptr<Update> TestVellUpdatePackage::makeUpdate(
+std::unique_ptr<Update> tst_VellUpdatePackage::makeUpdate(
     const QByteArray &archive, const std::string &type, const std::string &name) const
 {
-    return std::make_unique<Update>("vell", name, type, "2.0", "", "", "", "", "", "",
-        "http://updates.example/" + archive.toStdString() + ".zip", false, 0);
+    return std::make_unique<Update>(
+        TestUpdates::make(name, type, "http://updates.example/" + archive.toStdString() + ".zip"));
 }
 
-bool TestVellUpdatePackage::buildPackage(const QByteArray &archive, const Files &added,
+bool tst_VellUpdatePackage::buildPackage(const QByteArray &archive, const Files &added,
     const QStringList &removed, const std::string &type)
 {
     TestPackage package(QStringLiteral("core"), QString::fromStdString(type));
@@ -175,13 +175,13 @@ bool TestVellUpdatePackage::buildPackage(const QByteArray &archive, const Files 
     return written;
 }
 
-bool TestVellUpdatePackage::installP(VellUpdatePackage &package, QString &errorText)
+bool tst_VellUpdatePackage::installP(VellUpdatePackage &package, QString &errorText)
 {
     QStringList installed;
     return package.install(workDir(), errorText, installed);
 }
 
-QString TestVellUpdatePackage::failsAndComesBack(const QString &expected, const Tree &before)
+QString tst_VellUpdatePackage::failsAndComesBack(const QString &expected, const Tree &before)
 {
     auto update = makeUpdate("p");
     VellUpdatePackage package(update.get(), installDir());
@@ -199,7 +199,7 @@ QString TestVellUpdatePackage::failsAndComesBack(const QString &expected, const 
     return after == before ? QString() : QString::fromUtf8(treeDifference(after, before));
 }
 
-void TestVellUpdatePackage::addOverNothing()
+void tst_VellUpdatePackage::addOverNothing()
 {
     QVERIFY(buildPackage("p", {{"a.txt", "A"}, {"lib/new.so", "library"}}, {}));
     auto update = makeUpdate("p");
@@ -224,7 +224,7 @@ void TestVellUpdatePackage::addOverNothing()
     QCOMPARE(snapshot(installDir()), Tree());
 }
 
-void TestVellUpdatePackage::addOverExistingFileIsUndone()
+void tst_VellUpdatePackage::addOverExistingFileIsUndone()
 {
     QVERIFY(writeFile(installDir() + "/bin/tool", "old tool"));
     QVERIFY(QFile::setPermissions(
@@ -244,7 +244,7 @@ void TestVellUpdatePackage::addOverExistingFileIsUndone()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::removedFileAndFolderComeBack()
+void tst_VellUpdatePackage::removedFileAndFolderComeBack()
 {
     QVERIFY(writeFile(installDir() + "/old/x.txt", "keep me"));
     const Tree before = snapshot(installDir());
@@ -261,7 +261,7 @@ void TestVellUpdatePackage::removedFileAndFolderComeBack()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::actionsAreCaseInsensitive_data()
+void tst_VellUpdatePackage::actionsAreCaseInsensitive_data()
 {
     QTest::addColumn<QByteArray>("action");
     QTest::addColumn<QByteArray>("result"); // contents of x.txt afterwards, empty when removed
@@ -273,7 +273,7 @@ void TestVellUpdatePackage::actionsAreCaseInsensitive_data()
     QTest::newRow("none: only backed up") << QByteArray() << QByteArray("old");
 }
 
-void TestVellUpdatePackage::actionsAreCaseInsensitive()
+void tst_VellUpdatePackage::actionsAreCaseInsensitive()
 {
     QFETCH(QByteArray, action);
     QFETCH(QByteArray, result);
@@ -293,7 +293,7 @@ void TestVellUpdatePackage::actionsAreCaseInsensitive()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::retryRecordsFoldersOnceAndFilesTwice()
+void tst_VellUpdatePackage::retryRecordsFoldersOnceAndFilesTwice()
 {
     QVERIFY(writeFile(installDir() + "/d/x.txt", "old"));
     const Tree before = snapshot(installDir());
@@ -314,7 +314,7 @@ void TestVellUpdatePackage::retryRecordsFoldersOnceAndFilesTwice()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::untouchedPackageUnwindsNothing()
+void tst_VellUpdatePackage::untouchedPackageUnwindsNothing()
 {
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
     const Tree before = snapshot(installDir());
@@ -324,7 +324,7 @@ void TestVellUpdatePackage::untouchedPackageUnwindsNothing()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
+void tst_VellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
 {
     QVERIFY(writeFile(installDir() + "/shared.txt", "original"));
     const Tree before = snapshot(installDir());
@@ -346,7 +346,7 @@ void TestVellUpdatePackage::packagesOfOneRunUnwindToTheStateBeforeIt()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::largeRunFinishesUnderATightDescriptorLimit()
+void tst_VellUpdatePackage::largeRunFinishesUnderATightDescriptorLimit()
 {
     // More files and folders than descriptors may be open, every file replaced, and a file
     // that the second package of the run removes again: finish() makes the
@@ -383,7 +383,7 @@ void TestVellUpdatePackage::largeRunFinishesUnderATightDescriptorLimit()
     QVERIFY(!QFileInfo::exists(installDir() + "/.vell-unwind"));
 }
 
-void TestVellUpdatePackage::runThatFailedToFinishIsNeverMarkedDone()
+void tst_VellUpdatePackage::runThatFailedToFinishIsNeverMarkedDone()
 {
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
     const Tree before = snapshot(installDir());
@@ -407,7 +407,7 @@ void TestVellUpdatePackage::runThatFailedToFinishIsNeverMarkedDone()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::interruptedEarlierRunIsUndoneFirst()
+void tst_VellUpdatePackage::interruptedEarlierRunIsUndoneFirst()
 {
     // What a run that was killed after adding stray.txt left behind.
     QVERIFY(writeFile(installDir() + "/.vell-unwind/journal", "run 1 boot\nabsent stray.txt\n"));
@@ -428,7 +428,7 @@ void TestVellUpdatePackage::interruptedEarlierRunIsUndoneFirst()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::appAndPluginBackupsStayApart()
+void tst_VellUpdatePackage::appAndPluginBackupsStayApart()
 {
     const QString pluginDir = base->filePath(QStringLiteral("vell/plugins"));
     QVERIFY(writeFile(installDir() + "/x.txt", "app original"));
@@ -451,7 +451,7 @@ void TestVellUpdatePackage::appAndPluginBackupsStayApart()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::installDirectoryFollowsTheType()
+void tst_VellUpdatePackage::installDirectoryFollowsTheType()
 {
     auto app = makeUpdate("p", "app");
     auto plugin = makeUpdate("p", "plugin");
@@ -460,7 +460,7 @@ void TestVellUpdatePackage::installDirectoryFollowsTheType()
         VellUpdatePackage(plugin.get()).getInstallDir(), QDir::homePath() + "/.Vellnet/plugins/");
 }
 
-void TestVellUpdatePackage::firstPluginGetsUserFilePermissions()
+void tst_VellUpdatePackage::firstPluginGetsUserFilePermissions()
 {
     const QByteArray home = qgetenv("HOME");
     const QString fakeHome = base->filePath(QStringLiteral("vell/home"));
@@ -484,7 +484,7 @@ void TestVellUpdatePackage::firstPluginGetsUserFilePermissions()
     QVERIFY(!QFileInfo::exists(plugin));
 }
 
-void TestVellUpdatePackage::unknownTypeTouchesNothing()
+void tst_VellUpdatePackage::unknownTypeTouchesNothing()
 {
     QVERIFY(buildPackage("p", {{"x.txt", "x"}}, {}, "theme"));
     const Tree before = snapshot(base->path());
@@ -499,7 +499,7 @@ void TestVellUpdatePackage::unknownTypeTouchesNothing()
     QCOMPARE(snapshot(base->path()), before);
 }
 
-void TestVellUpdatePackage::missingDescriptorFails()
+void tst_VellUpdatePackage::missingDescriptorFails()
 {
     QVERIFY(TestPackage(QStringLiteral("core"), QStringLiteral("app"))
                 .add(QStringLiteral("x.txt"), "x")
@@ -515,7 +515,7 @@ void TestVellUpdatePackage::missingDescriptorFails()
     QCOMPARE(snapshot(installDir()), Tree());
 }
 
-void TestVellUpdatePackage::identityMismatchFailsWithoutText_data()
+void tst_VellUpdatePackage::identityMismatchFailsWithoutText_data()
 {
     QTest::addColumn<QByteArray>("package");
     QTest::newRow("project") << QByteArray("project='other' name='core' type='app'");
@@ -523,7 +523,7 @@ void TestVellUpdatePackage::identityMismatchFailsWithoutText_data()
     QTest::newRow("type") << QByteArray("project='vell' name='core' type='plugin'");
 }
 
-void TestVellUpdatePackage::identityMismatchFailsWithoutText()
+void tst_VellUpdatePackage::identityMismatchFailsWithoutText()
 {
     QFETCH(QByteArray, package);
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
@@ -545,7 +545,7 @@ void TestVellUpdatePackage::identityMismatchFailsWithoutText()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::malformedDescriptorFailsAndUnwinds()
+void tst_VellUpdatePackage::malformedDescriptorFailsAndUnwinds()
 {
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
     const Tree before = snapshot(installDir());
@@ -563,7 +563,7 @@ void TestVellUpdatePackage::malformedDescriptorFailsAndUnwinds()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::descriptorWithDocumentTypeIsRefused_data()
+void tst_VellUpdatePackage::descriptorWithDocumentTypeIsRefused_data()
 {
     QTest::addColumn<QByteArray>("document");
     QFile expansion(QStringLiteral(":/fixtures/entity-expansion.xml"));
@@ -576,7 +576,7 @@ void TestVellUpdatePackage::descriptorWithDocumentTypeIsRefused_data()
 
 // A descriptor has no use for a document type; its entities could make a few
 // bytes ask for any number of instructions. Nothing is installed.
-void TestVellUpdatePackage::descriptorWithDocumentTypeIsRefused()
+void tst_VellUpdatePackage::descriptorWithDocumentTypeIsRefused()
 {
     QFETCH(QByteArray, document);
     QVERIFY(TestArchive::write(workDir() + "/p.zip", {{"p.xml", document}, {"x.txt", "new"}}));
@@ -591,7 +591,7 @@ void TestVellUpdatePackage::descriptorWithDocumentTypeIsRefused()
     QCOMPARE(snapshot(installDir()), Tree());
 }
 
-void TestVellUpdatePackage::damagedArchivesFail_data()
+void tst_VellUpdatePackage::damagedArchivesFail_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::newRow("not a ZIP") << "text";
@@ -600,7 +600,7 @@ void TestVellUpdatePackage::damagedArchivesFail_data()
     QTest::newRow("no archive") << "missing";
 }
 
-void TestVellUpdatePackage::damagedArchivesFail()
+void tst_VellUpdatePackage::damagedArchivesFail()
 {
     QFETCH(QString, damage);
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
@@ -634,7 +634,7 @@ void TestVellUpdatePackage::damagedArchivesFail()
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
-void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped_data()
+void tst_VellUpdatePackage::descriptorPathsOutsideAreSkipped_data()
 {
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QByteArray>("action");
@@ -655,7 +655,7 @@ void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped_data()
         << QByteArray("lib/../.vell-unwind/saved") << QByteArray("add");
 }
 
-void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped()
+void tst_VellUpdatePackage::descriptorPathsOutsideAreSkipped()
 {
     QFETCH(QByteArray, path);
     QFETCH(QByteArray, action);
@@ -678,7 +678,7 @@ void TestVellUpdatePackage::descriptorPathsOutsideAreSkipped()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::hostileEntryNamesAreRefused_data()
+void tst_VellUpdatePackage::hostileEntryNamesAreRefused_data()
 {
     QTest::addColumn<QByteArray>("entry");
     QTest::newRow("climbing") << QByteArray("../sentinel/x.txt");
@@ -688,7 +688,7 @@ void TestVellUpdatePackage::hostileEntryNamesAreRefused_data()
     QTest::newRow("300 bytes in folders") << QByteArray("dir/") + QByteArray(296, 'n');
 }
 
-void TestVellUpdatePackage::hostileEntryNamesAreRefused()
+void tst_VellUpdatePackage::hostileEntryNamesAreRefused()
 {
     QFETCH(QByteArray, entry);
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
@@ -709,7 +709,7 @@ void TestVellUpdatePackage::hostileEntryNamesAreRefused()
     QCOMPARE(snapshot(workDir()), work); // nothing was unpacked
 }
 
-void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte_data()
+void tst_VellUpdatePackage::failureAtEachStepIsUndoneByteForByte_data()
 {
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("step");
@@ -721,7 +721,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte_data()
     }
 }
 
-void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
+void tst_VellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
 {
     QFETCH(QString, fault);
     QFETCH(int, step);
@@ -773,7 +773,7 @@ void TestVellUpdatePackage::failureAtEachStepIsUndoneByteForByte()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::unnamedEntriesAreNotUnpacked()
+void tst_VellUpdatePackage::unnamedEntriesAreNotUnpacked()
 {
     QVERIFY(TestArchive::write(workDir() + "/p.zip",
         {{"p.xml", descriptor(identity, fileElement(".", "x.txt", "add"))}, {"x.txt", "new"},
@@ -790,7 +790,7 @@ void TestVellUpdatePackage::unnamedEntriesAreNotUnpacked()
     QCOMPARE(snapshot(installDir()).keys(), QStringList {"x.txt"}); // no backups left
 }
 
-void TestVellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks_data()
+void tst_VellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks_data()
 {
     QTest::addColumn<QString>("linkTarget");
     QTest::addColumn<QByteArray>("action");
@@ -802,7 +802,7 @@ void TestVellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks_data()
     QTest::newRow("to a file inside") << QString("real.txt") << QByteArray("add");
 }
 
-void TestVellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks()
+void tst_VellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks()
 {
     QFETCH(QString, linkTarget);
     QFETCH(QByteArray, action);
@@ -824,7 +824,7 @@ void TestVellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::setuidFileComesBackWithItsMode()
+void tst_VellUpdatePackage::setuidFileComesBackWithItsMode()
 {
     QVERIFY(writeFile(installDir() + "/bin/helper", "old helper"));
     QVERIFY(writeFile(installDir() + "/bin/gone", "old gone"));
@@ -843,7 +843,7 @@ void TestVellUpdatePackage::setuidFileComesBackWithItsMode()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::fileTurnedIntoFolderComesBack()
+void tst_VellUpdatePackage::fileTurnedIntoFolderComesBack()
 {
     QVERIFY(writeFile(installDir() + "/plugins", "a file where a folder will be"));
     const Tree before = snapshot(installDir());
@@ -862,7 +862,7 @@ void TestVellUpdatePackage::fileTurnedIntoFolderComesBack()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::runningProgramIsReplaced()
+void tst_VellUpdatePackage::runningProgramIsReplaced()
 {
     // A program replaces itself: the running one keeps its old inode and goes on.
     const QString program = installDir() + "/updater";
@@ -886,7 +886,7 @@ void TestVellUpdatePackage::runningProgramIsReplaced()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::secondRunInTheSameDirectoryIsRefused()
+void tst_VellUpdatePackage::secondRunInTheSameDirectoryIsRefused()
 {
     QVERIFY(writeFile(installDir() + "/x.txt", "old"));
     const Tree before = snapshot(installDir());
@@ -905,14 +905,14 @@ void TestVellUpdatePackage::secondRunInTheSameDirectoryIsRefused()
     QCOMPARE(snapshot(installDir()), before);
 }
 
-void TestVellUpdatePackage::readOnlyInstallationEndsCleanly_data()
+void tst_VellUpdatePackage::readOnlyInstallationEndsCleanly_data()
 {
     QTest::addColumn<QString>("readOnly"); // relative to the installation directory
     QTest::newRow("the whole directory") << QString(".");
     QTest::newRow("one sub-folder") << QString("lib");
 }
 
-void TestVellUpdatePackage::readOnlyInstallationEndsCleanly()
+void tst_VellUpdatePackage::readOnlyInstallationEndsCleanly()
 {
     QFETCH(QString, readOnly);
     if (!privateMounts) {
@@ -929,7 +929,7 @@ void TestVellUpdatePackage::readOnlyInstallationEndsCleanly()
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
-void TestVellUpdatePackage::fullFileSystemEndsCleanly_data()
+void tst_VellUpdatePackage::fullFileSystemEndsCleanly_data()
 {
     QTest::addColumn<QString>("full"); // "install" or "work"
     QTest::addColumn<QString>("expected");
@@ -938,7 +938,7 @@ void TestVellUpdatePackage::fullFileSystemEndsCleanly_data()
     QTest::newRow("work directory") << "work" << QString::fromLocal8Bit(strerror(ENOSPC));
 }
 
-void TestVellUpdatePackage::fullFileSystemEndsCleanly()
+void tst_VellUpdatePackage::fullFileSystemEndsCleanly()
 {
     QFETCH(QString, full);
     QFETCH(QString, expected);
@@ -961,14 +961,14 @@ void TestVellUpdatePackage::fullFileSystemEndsCleanly()
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
-void TestVellUpdatePackage::installationOnOtherFileSystems_data()
+void tst_VellUpdatePackage::installationOnOtherFileSystems_data()
 {
     QTest::addColumn<QString>("mounted"); // relative to the installation directory
     QTest::newRow("the installation directory") << QString(".");
     QTest::newRow("one of its sub-folders") << QString("lib");
 }
 
-void TestVellUpdatePackage::installationOnOtherFileSystems()
+void tst_VellUpdatePackage::installationOnOtherFileSystems()
 {
     QFETCH(QString, mounted);
     if (!privateMounts) {
@@ -1011,7 +1011,7 @@ int main(int argc, char *argv[])
         return int(
             VellInstallRecovery::recoverInterruptedRuns({QFile::decodeName(argv[2])}, unrestored));
     }
-    TestVellUpdatePackage test;
+    tst_VellUpdatePackage test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }

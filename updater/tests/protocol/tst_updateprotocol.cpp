@@ -46,7 +46,7 @@ using ComponentList = std::vector<Component>;
 Q_DECLARE_METATYPE(ComponentList)
 Q_DECLARE_METATYPE(std::string)
 
-class TestUpdateProtocol : public QObject
+class tst_UpdateProtocol : public QObject
 {
     Q_OBJECT
 
@@ -69,7 +69,7 @@ private Q_SLOTS:
     void resultKeepsTheAddedUpdates();
 };
 
-void TestUpdateProtocol::registryIsSavedByteForByte_data()
+void tst_UpdateProtocol::registryIsSavedByteForByte_data()
 {
     QTest::addColumn<ComponentList>("components");
     QTest::addColumn<QByteArray>("expected");
@@ -93,7 +93,7 @@ void TestUpdateProtocol::registryIsSavedByteForByte_data()
                           .c_str());
 }
 
-void TestUpdateProtocol::registryIsSavedByteForByte()
+void tst_UpdateProtocol::registryIsSavedByteForByte()
 {
     QFETCH(ComponentList, components);
     QFETCH(QByteArray, expected);
@@ -112,7 +112,7 @@ void TestUpdateProtocol::registryIsSavedByteForByte()
     QCOMPARE(readAll(path), QByteArray("<components>\n</components>"));
 }
 
-void TestUpdateProtocol::readerReadsBackWhatSaveWrote_data()
+void tst_UpdateProtocol::readerReadsBackWhatSaveWrote_data()
 {
     QTest::addColumn<ComponentList>("components");
     QTest::newRow("empty") << ComponentList();
@@ -125,7 +125,7 @@ void TestUpdateProtocol::readerReadsBackWhatSaveWrote_data()
     QTest::newRow("empty fields") << ComponentList {Component("", "n", "", "", "", "", "", "", "")};
 }
 
-void TestUpdateProtocol::readerReadsBackWhatSaveWrote()
+void tst_UpdateProtocol::readerReadsBackWhatSaveWrote()
 {
     QFETCH(ComponentList, components);
     QTemporaryDir dir;
@@ -159,7 +159,7 @@ void TestUpdateProtocol::readerReadsBackWhatSaveWrote()
     }
 }
 
-void TestUpdateProtocol::readerRejectsOtherTexts_data()
+void tst_UpdateProtocol::readerRejectsOtherTexts_data()
 {
     QTest::addColumn<std::string>("text");
     std::string const one = componentText("p", "n", "app", "1", "d");
@@ -181,7 +181,7 @@ void TestUpdateProtocol::readerRejectsOtherTexts_data()
     QTest::newRow("unclosed registry") << "<components>\n" + one;
 }
 
-void TestUpdateProtocol::readerRejectsOtherTexts()
+void tst_UpdateProtocol::readerRejectsOtherTexts()
 {
     QFETCH(std::string, text);
     ComponentsFile registry;
@@ -192,7 +192,7 @@ void TestUpdateProtocol::readerRejectsOtherTexts()
     QCOMPARE(registry.getComponents().size(), std::size_t(1));
 }
 
-void TestUpdateProtocol::removeUsesTheIdentifier()
+void tst_UpdateProtocol::removeUsesTheIdentifier()
 {
     ComponentsFile registry;
     registry.addComponent(component("ab", "c", "app", "1"));
@@ -208,7 +208,7 @@ void TestUpdateProtocol::removeUsesTheIdentifier()
     QCOMPARE(registry.getComponents().at("abcapp").getVersion(), std::string("2"));
 }
 
-void TestUpdateProtocol::saveReportsPathsItCannotWrite()
+void tst_UpdateProtocol::saveReportsPathsItCannotWrite()
 {
     QTemporaryDir dir;
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
@@ -218,7 +218,7 @@ void TestUpdateProtocol::saveReportsPathsItCannotWrite()
     QVERIFY(QFileInfo(dir.path()).isDir());
 }
 
-void TestUpdateProtocol::queryIsBuiltFromRequests()
+void tst_UpdateProtocol::queryIsBuiltFromRequests()
 {
     KwUpdaterClient client;
     QCOMPARE(client.getQuery(), std::string("<s><update></update></s>"));
@@ -235,7 +235,7 @@ void TestUpdateProtocol::queryIsBuiltFromRequests()
                     "</update></s>"));
 }
 
-void TestUpdateProtocol::queryEscapesValuesAndStaysWellFormed()
+void tst_UpdateProtocol::queryEscapesValuesAndStaysWellFormed()
 {
     KwUpdaterClient client;
     client.addRequest("o'neil", "a<b>c", "x&y", "\"1\"");
@@ -257,7 +257,7 @@ void TestUpdateProtocol::queryEscapesValuesAndStaysWellFormed()
     QCOMPARE(name, QStringLiteral("a<b>c"));
 }
 
-void TestUpdateProtocol::queryFromRegistryUsesKeyOrder()
+void tst_UpdateProtocol::queryFromRegistryUsesKeyOrder()
 {
     ComponentsFile registry;
     registry.addComponent(component("vell", "z", "app", "3"));
@@ -272,7 +272,7 @@ void TestUpdateProtocol::queryFromRegistryUsesKeyOrder()
                     "</update></s>"));
 }
 
-void TestUpdateProtocol::stringToUINT_data()
+void tst_UpdateProtocol::stringToUINT_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("ok");
@@ -298,7 +298,7 @@ void TestUpdateProtocol::stringToUINT_data()
     QTest::newRow("minus inside") << QByteArray("1-2") << false << 0u;
 }
 
-void TestUpdateProtocol::stringToUINT()
+void tst_UpdateProtocol::stringToUINT()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, ok);
@@ -309,7 +309,7 @@ void TestUpdateProtocol::stringToUINT()
     QVERIFY(!Util::stringToUINT(nullptr, &result));
 }
 
-void TestUpdateProtocol::resultKeepsTheAddedUpdates()
+void tst_UpdateProtocol::resultKeepsTheAddedUpdates()
 {
     const Request request("vell", "core", "app", "1");
     const Update first(
@@ -325,5 +325,5 @@ void TestUpdateProtocol::resultKeepsTheAddedUpdates()
         Util::generateComponentID("ab", "c", "app"), Util::generateComponentID("a", "bc", "app"));
 }
 
-QTEST_GUILESS_MAIN(TestUpdateProtocol)
+QTEST_GUILESS_MAIN(tst_UpdateProtocol)
 #include "tst_updateprotocol.moc"

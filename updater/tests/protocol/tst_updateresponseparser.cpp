@@ -65,7 +65,7 @@ int fillerSize(const QByteArray &answer)
 
 } // namespace
 
-class TestUpdateResponseParser : public QObject
+class tst_UpdateResponseParser : public QObject
 {
     Q_OBJECT
 
@@ -89,7 +89,7 @@ private Q_SLOTS:
     void chunkingChangesNothing();
 };
 
-void TestUpdateResponseParser::requestsYieldUpdates_data()
+void tst_UpdateResponseParser::requestsYieldUpdates_data()
 {
     QTest::addColumn<QByteArray>("document");
     QTest::addColumn<QStringList>("names");
@@ -116,7 +116,7 @@ void TestUpdateResponseParser::requestsYieldUpdates_data()
         << QStringList {"b"};
 }
 
-void TestUpdateResponseParser::requestsYieldUpdates()
+void tst_UpdateResponseParser::requestsYieldUpdates()
 {
     QFETCH(QByteArray, document);
     QFETCH(QStringList, names);
@@ -130,7 +130,7 @@ void TestUpdateResponseParser::requestsYieldUpdates()
     QCOMPARE(found, names);
 }
 
-void TestUpdateResponseParser::fieldsAreTakenFromTheirPlaces()
+void tst_UpdateResponseParser::fieldsAreTakenFromTheirPlaces()
 {
     const QByteArray document = "<?xml version='1.0'?>\n<response>"
         + request("project='vell' name='core' type='app' version='9' link='http://attr/x.zip'",
@@ -165,7 +165,7 @@ void TestUpdateResponseParser::fieldsAreTakenFromTheirPlaces()
     QCOMPARE(updates.size(), std::size_t(2));
 }
 
-void TestUpdateResponseParser::criticalAndTimestamp_data()
+void tst_UpdateResponseParser::criticalAndTimestamp_data()
 {
     QTest::addColumn<QByteArray>("children");
     QTest::addColumn<bool>("critical");
@@ -189,7 +189,7 @@ void TestUpdateResponseParser::criticalAndTimestamp_data()
         << false << 1u;
 }
 
-void TestUpdateResponseParser::criticalAndTimestamp()
+void tst_UpdateResponseParser::criticalAndTimestamp()
 {
     QFETCH(QByteArray, children);
     QFETCH(bool, critical);
@@ -201,7 +201,7 @@ void TestUpdateResponseParser::criticalAndTimestamp()
     QCOMPARE(updates.front().getTimestamp(), timestamp);
 }
 
-void TestUpdateResponseParser::textIsStoredAsUtf8_data()
+void tst_UpdateResponseParser::textIsStoredAsUtf8_data()
 {
     QTest::addColumn<QByteArray>("document");
     const QString text = QStringLiteral("Łódź – nowa wersja");
@@ -218,7 +218,7 @@ void TestUpdateResponseParser::textIsStoredAsUtf8_data()
             + "</description></request></r>";
 }
 
-void TestUpdateResponseParser::textIsStoredAsUtf8()
+void tst_UpdateResponseParser::textIsStoredAsUtf8()
 {
     QFETCH(QByteArray, document);
     std::vector<Update> updates;
@@ -229,7 +229,7 @@ void TestUpdateResponseParser::textIsStoredAsUtf8()
     QCOMPARE(QString::fromStdString(updates.front().getDescription()), name);
 }
 
-void TestUpdateResponseParser::incompleteDocumentsAreNotParsed_data()
+void tst_UpdateResponseParser::incompleteDocumentsAreNotParsed_data()
 {
     QTest::addColumn<QByteArray>("document");
     QTest::newRow("empty") << QByteArray();
@@ -238,7 +238,7 @@ void TestUpdateResponseParser::incompleteDocumentsAreNotParsed_data()
     QTest::newRow("bytes after the root") << QByteArray("<r/>junk");
 }
 
-void TestUpdateResponseParser::incompleteDocumentsAreNotParsed()
+void tst_UpdateResponseParser::incompleteDocumentsAreNotParsed()
 {
     QFETCH(QByteArray, document);
     std::vector<Update> updates;
@@ -248,7 +248,7 @@ void TestUpdateResponseParser::incompleteDocumentsAreNotParsed()
     QVERIFY(updates.empty());
 }
 
-void TestUpdateResponseParser::hostileAnswersAreRefused_data()
+void tst_UpdateResponseParser::hostileAnswersAreRefused_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<qint64>("maxBytes");
@@ -273,7 +273,7 @@ void TestUpdateResponseParser::hostileAnswersAreRefused_data()
 }
 
 // Each ends at once in a refusal, without waiting for more data.
-void TestUpdateResponseParser::hostileAnswersAreRefused()
+void tst_UpdateResponseParser::hostileAnswersAreRefused()
 {
     QFETCH(QByteArray, answer);
     QFETCH(qint64, maxBytes);
@@ -286,7 +286,7 @@ void TestUpdateResponseParser::hostileAnswersAreRefused()
     QVERIFY(parse.updates.empty());
 }
 
-void TestUpdateResponseParser::largeAnswersInSmallChunks_data()
+void tst_UpdateResponseParser::largeAnswersInSmallChunks_data()
 {
     QTest::addColumn<QByteArray>("answer");
     QTest::addColumn<int>("updates");
@@ -309,7 +309,7 @@ void TestUpdateResponseParser::largeAnswersInSmallChunks_data()
 
 // Each chunk is read once: a section longer than many chunks is not read
 // again from its start with every chunk (the benchmark shows the time).
-void TestUpdateResponseParser::largeAnswersInSmallChunks()
+void tst_UpdateResponseParser::largeAnswersInSmallChunks()
 {
     QFETCH(QByteArray, answer);
     QFETCH(int, updates);
@@ -322,7 +322,7 @@ void TestUpdateResponseParser::largeAnswersInSmallChunks()
     QCOMPARE(int(parse.updates.front().getChangelog().size()), firstChangelogSize);
 }
 
-void TestUpdateResponseParser::sizeBoundIsExact_data()
+void tst_UpdateResponseParser::sizeBoundIsExact_data()
 {
     QTest::addColumn<int>("chunkBytes");
     QTest::addColumn<int>("spare");
@@ -336,7 +336,7 @@ void TestUpdateResponseParser::sizeBoundIsExact_data()
     }
 }
 
-void TestUpdateResponseParser::sizeBoundIsExact()
+void tst_UpdateResponseParser::sizeBoundIsExact()
 {
     QFETCH(int, chunkBytes);
     QFETCH(int, spare);
@@ -348,7 +348,7 @@ void TestUpdateResponseParser::sizeBoundIsExact()
     QCOMPARE(parseInChunks(answer, chunkBytes, bounds).status, status);
 }
 
-void TestUpdateResponseParser::chunkingChangesNothing_data()
+void tst_UpdateResponseParser::chunkingChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("answer");
 
@@ -383,7 +383,7 @@ void TestUpdateResponseParser::chunkingChangesNothing_data()
 }
 
 // However the answer is cut into chunks, it gives the same updates.
-void TestUpdateResponseParser::chunkingChangesNothing()
+void tst_UpdateResponseParser::chunkingChangesNothing()
 {
     QFETCH(QByteArray, answer);
 
@@ -398,5 +398,5 @@ void TestUpdateResponseParser::chunkingChangesNothing()
     }
 }
 
-QTEST_GUILESS_MAIN(TestUpdateResponseParser)
+QTEST_GUILESS_MAIN(tst_UpdateResponseParser)
 #include "tst_updateresponseparser.moc"

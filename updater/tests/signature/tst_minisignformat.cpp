@@ -27,11 +27,11 @@ QByteArray replaceLine(const QByteArray &text, int index, const QByteArray &line
 
 } // namespace
 
-class MinisignFormatTest : public QObject
+class tst_MinisignFormat : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
 
     void readsKeyFileOfMinisign();
@@ -57,7 +57,7 @@ private:
 
 const QByteArray Comment("vell-package project=vell name=core type=app version=2.0");
 
-void MinisignFormatTest::initTestCase()
+void tst_MinisignFormat::initTestCase()
 {
     QVERIFY2(dir.isValid(), qPrintable(dir.errorString()));
     QVERIFY2(minisign.generate(dir.path()), qPrintable(minisign.lastError));
@@ -74,7 +74,7 @@ void MinisignFormatTest::initTestCase()
     QVERIFY(!keyText.isEmpty() && !prehashedText.isEmpty() && !legacyText.isEmpty());
 }
 
-void MinisignFormatTest::readsKeyFileOfMinisign()
+void tst_MinisignFormat::readsKeyFileOfMinisign()
 {
     VellMinisignPublicKey key;
     QVERIFY(VellMinisignPublicKey::parse(keyText, key));
@@ -87,7 +87,7 @@ void MinisignFormatTest::readsKeyFileOfMinisign()
     QVERIFY2(ok, keyText.constData());
 }
 
-void MinisignFormatTest::readsSignatureFilesOfMinisign_data()
+void tst_MinisignFormat::readsSignatureFilesOfMinisign_data()
 {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("legacy");
@@ -98,7 +98,7 @@ void MinisignFormatTest::readsSignatureFilesOfMinisign_data()
     QTest::newRow("no final line end") << prehashedText.trimmed() << false;
 }
 
-void MinisignFormatTest::readsSignatureFilesOfMinisign()
+void tst_MinisignFormat::readsSignatureFilesOfMinisign()
 {
     QFETCH(QByteArray, text);
     QFETCH(bool, legacy);
@@ -116,7 +116,7 @@ void MinisignFormatTest::readsSignatureFilesOfMinisign()
     QCOMPARE(signature.globallySignedBytes(), signature.fileSignature() + Comment);
 }
 
-void MinisignFormatTest::refusesDamagedSignatureFiles_data()
+void tst_MinisignFormat::refusesDamagedSignatureFiles_data()
 {
     QTest::addColumn<QByteArray>("text");
     const QList<QByteArray> lines = prehashedText.split('\n');
@@ -139,7 +139,7 @@ void MinisignFormatTest::refusesDamagedSignatureFiles_data()
         "untrusted comment: " + QByteArray(VellMinisignSignature::MaxFileBytes, 'x'));
 }
 
-void MinisignFormatTest::refusesDamagedSignatureFiles()
+void tst_MinisignFormat::refusesDamagedSignatureFiles()
 {
     QFETCH(QByteArray, text);
     VellMinisignSignature signature;
@@ -147,7 +147,7 @@ void MinisignFormatTest::refusesDamagedSignatureFiles()
     QVERIFY(signature.keyId().isEmpty());
 }
 
-void MinisignFormatTest::refusesDamagedKeyFiles_data()
+void tst_MinisignFormat::refusesDamagedKeyFiles_data()
 {
     QTest::addColumn<QByteArray>("text");
     const QList<QByteArray> lines = keyText.split('\n');
@@ -161,7 +161,7 @@ void MinisignFormatTest::refusesDamagedKeyFiles_data()
     QTest::newRow("a signature file") << prehashedText;
 }
 
-void MinisignFormatTest::refusesDamagedKeyFiles()
+void tst_MinisignFormat::refusesDamagedKeyFiles()
 {
     QFETCH(QByteArray, text);
     VellMinisignPublicKey key;
@@ -169,7 +169,7 @@ void MinisignFormatTest::refusesDamagedKeyFiles()
     QVERIFY(key.keyBytes().isEmpty());
 }
 
-void MinisignFormatTest::percentEncodingRoundTripsEveryByte()
+void tst_MinisignFormat::percentEncodingRoundTripsEveryByte()
 {
     QByteArray everyByte;
     for (int byte = 0; byte < 256; ++byte) {
@@ -186,14 +186,14 @@ void MinisignFormatTest::percentEncodingRoundTripsEveryByte()
     QCOMPARE(VellTrustedComment::percentEncode("a b=c%\xc5\x82"), QByteArray("a%20b%3Dc%25%C5%82"));
 }
 
-void MinisignFormatTest::composesCommentForComponent()
+void tst_MinisignFormat::composesCommentForComponent()
 {
     QCOMPARE(VellTrustedComment::forComponent("vell", "core", "app", "2.0"), Comment);
     QCOMPARE(VellTrustedComment::forComponent("", "my core", "app", "1.0+b"),
         QByteArray("vell-package project= name=my%20core type=app version=1.0%2Bb"));
 }
 
-void MinisignFormatTest::readsValuesOfComment_data()
+void tst_MinisignFormat::readsValuesOfComment_data()
 {
     QTest::addColumn<QByteArray>("comment");
     QTest::addColumn<bool>("found");
@@ -213,7 +213,7 @@ void MinisignFormatTest::readsValuesOfComment_data()
     QTest::newRow("percent with non-hex") << QByteArray("version=%zz") << false << QByteArray();
 }
 
-void MinisignFormatTest::readsValuesOfComment()
+void tst_MinisignFormat::readsValuesOfComment()
 {
     QFETCH(QByteArray, comment);
     QFETCH(bool, found);
@@ -223,5 +223,5 @@ void MinisignFormatTest::readsValuesOfComment()
     QCOMPARE(value, found ? version : QByteArray("untouched"));
 }
 
-QTEST_GUILESS_MAIN(MinisignFormatTest)
+QTEST_GUILESS_MAIN(tst_MinisignFormat)
 #include "tst_minisignformat.moc"

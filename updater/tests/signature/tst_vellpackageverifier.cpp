@@ -47,11 +47,11 @@ QByteArray randomBytes(int size)
 
 } // namespace
 
-class PackageVerifierTest : public QObject
+class tst_VellPackageVerifier : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void init();
 
@@ -75,7 +75,7 @@ private:
     MinisignTool stranger;
 };
 
-void PackageVerifierTest::initTestCase()
+void tst_VellPackageVerifier::initTestCase()
 {
     QVERIFY2(keys.isValid(), qPrintable(keys.errorString()));
     for (const char *folder : {"trusted", "other", "update-keys"}) {
@@ -86,19 +86,19 @@ void PackageVerifierTest::initTestCase()
     QVERIFY(QFile::copy(trusted.publicKeyPath(), keys.filePath("update-keys/minisign.pub")));
 }
 
-void PackageVerifierTest::init()
+void tst_VellPackageVerifier::init()
 {
     QVERIFY2(work.isValid(), qPrintable(work.errorString()));
     QFile::remove(signaturePath());
     QVERIFY(writeBytes(packagePath(), randomBytes(300 * 1024)));
 }
 
-VellPackageVerifier PackageVerifierTest::trustingFolder() const
+VellPackageVerifier tst_VellPackageVerifier::trustingFolder() const
 {
     return VellPackageVerifier(VellTrustedKeys::fromFolder(keys.filePath("update-keys")));
 }
 
-void PackageVerifierTest::acceptsValidSignatures_data()
+void tst_VellPackageVerifier::acceptsValidSignatures_data()
 {
     QTest::addColumn<MinisignTool::Format>("format");
     QTest::addColumn<QByteArray>("name");
@@ -115,7 +115,7 @@ void PackageVerifierTest::acceptsValidSignatures_data()
         << QByteArray("built by ci version=2.0 type=app name=core project=vell date=today");
 }
 
-void PackageVerifierTest::acceptsValidSignatures()
+void tst_VellPackageVerifier::acceptsValidSignatures()
 {
     QFETCH(MinisignTool::Format, format);
     QFETCH(QByteArray, name);
@@ -126,7 +126,7 @@ void PackageVerifierTest::acceptsValidSignatures()
         Verdict::Accepted);
 }
 
-void PackageVerifierTest::refusesPackages_data()
+void tst_VellPackageVerifier::refusesPackages_data()
 {
     QTest::addColumn<QString>("damage");
     QTest::addColumn<Verdict>("verdict");
@@ -146,7 +146,7 @@ void PackageVerifierTest::refusesPackages_data()
     QTest::newRow("package missing") << "no package" << Verdict::UnreadablePackage;
 }
 
-void PackageVerifierTest::refusesPackages()
+void tst_VellPackageVerifier::refusesPackages()
 {
     QFETCH(QString, damage);
     QFETCH(Verdict, verdict);
@@ -193,7 +193,7 @@ void PackageVerifierTest::refusesPackages()
         trustingFolder().verify(packagePath(), signaturePath(), component("core", "2.0")), verdict);
 }
 
-void PackageVerifierTest::withoutKeysEveryPackagePasses()
+void tst_VellPackageVerifier::withoutKeysEveryPackagePasses()
 {
     QVERIFY(QDir(work.path()).mkpath("empty"));
     for (const QString &folder : {work.filePath("absent"), work.filePath("empty")}) {
@@ -205,7 +205,7 @@ void PackageVerifierTest::withoutKeysEveryPackagePasses()
     }
 }
 
-void PackageVerifierTest::readsEveryKeyOfFolder()
+void tst_VellPackageVerifier::readsEveryKeyOfFolder()
 {
     QTemporaryDir folder;
     QVERIFY2(folder.isValid(), qPrintable(folder.errorString()));
@@ -222,7 +222,7 @@ void PackageVerifierTest::readsEveryKeyOfFolder()
     }
 }
 
-void PackageVerifierTest::damagedKeyFileStillRequiresSignatures()
+void tst_VellPackageVerifier::damagedKeyFileStillRequiresSignatures()
 {
     QTemporaryDir folder;
     QVERIFY2(folder.isValid(), qPrintable(folder.errorString()));
@@ -245,7 +245,7 @@ void PackageVerifierTest::damagedKeyFileStillRequiresSignatures()
         Verdict::NoSignature);
 }
 
-void PackageVerifierTest::refusalTextNamesPackage()
+void tst_VellPackageVerifier::refusalTextNamesPackage()
 {
     for (const Verdict verdict : {Verdict::NoSignature, Verdict::DamagedSignature,
              Verdict::UnknownKey, Verdict::FileMismatch, Verdict::CommentMismatch,
@@ -255,5 +255,5 @@ void PackageVerifierTest::refusalTextNamesPackage()
     QVERIFY(VellPackageVerifier::refusalText(Verdict::Accepted, "core").isEmpty());
 }
 
-QTEST_GUILESS_MAIN(PackageVerifierTest)
+QTEST_GUILESS_MAIN(tst_VellPackageVerifier)
 #include "tst_vellpackageverifier.moc"

@@ -54,7 +54,7 @@ class tst_UpdaterInstallPaint : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void windowIsPaintedBetweenPackages();
 

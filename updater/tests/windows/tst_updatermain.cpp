@@ -28,7 +28,7 @@ class tst_UpdaterMain : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanup();
 

@@ -109,7 +109,7 @@ class tst_UpdaterTranslations : public QObject
 {
     Q_OBJECT
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void everyTextHasAFinishedPolishTranslation();
     void translationsKeepThePlaceholders();

@@ -48,7 +48,7 @@ public:
         , whyNotIsolated(whyNot)
     { }
 
-private slots:
+private Q_SLOTS:
     void initTestCase();
     void cleanup();
 
