@@ -264,6 +264,11 @@ int syncTogether(const std::vector<std::pair<QString, FileDescriptor>> &open, in
             }
         }
     };
+    // The one place a deliverable starts threads. It may: they only call
+    // fsync() on descriptors opened before they start, touch no Qt object
+    // (the paths stay with the caller), and are joined before this function
+    // returns, so install() never leaves one running. One file needs none:
+    // the loop starts no helper and this thread syncs it alone.
     std::vector<std::thread> helpers;
     for (size_t i = 1; i < std::min(workers, open.size()); ++i) {
         try {

@@ -31,6 +31,89 @@ QString decoded(const QByteArray &field)
     return QFile::decodeName(QByteArray::fromPercentEncoding(field));
 }
 
+/**
+ * Why the field @p field of a journal is not a name this run could have
+ * written: a clean path relative to the installation, outside the unwind
+ * area. Empty when it is one. The field is decoded once, as it was encoded;
+ * what comes out is a name, never decoded again.
+ */
+QString nameFault(const QByteArray &field, QString &relative)
+{
+    const QByteArray raw = QByteArray::fromPercentEncoding(field);
+    relative = QFile::decodeName(raw);
+    if (raw.isEmpty()) {
+        return VellText::tr(
+            "an empty name", "why the journal of an interrupted update is not used");
+    }
+    if (raw.contains('\0') || raw.contains('\\')) {
+        return VellText::tr("a name with a NUL or backslash character",
+            "why the journal of an interrupted update is not used");
+    }
+    if (raw.startsWith('/')) {
+        return VellText::tr(
+            "an absolute name", "why the journal of an interrupted update is not used");
+    }
+    const QList<QByteArray> components = raw.split('/');
+    for (const QByteArray &component : components) {
+        if (component.isEmpty() || component == "." || component == "..") {
+            return VellText::tr("a name with an empty, \".\" or \"..\" component",
+                "why the journal of an interrupted update is not used");
+        }
+    }
+    if (components.first() == native(VellUnwindJournal::folderName())) {
+        return VellText::tr("a name inside the journal's own folder",
+            "why the journal of an interrupted update is not used");
+    }
+    return QString();
+}
+
+/// A backup is saved/<n>: a plain decimal number, nothing else.
+bool isBackupNumber(const QByteArray &field)
+{
+    return !field.isEmpty() && field.size() <= 9
+        && std::all_of(field.begin(), field.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+/**
+ * Why @p name inside @p parent (a descriptor of a folder already checked) is
+ * not a folder of this user's own, mode 0700, reached without a link. Empty
+ * when it is one, or when it does not exist and @p mayBeMissing.
+ */
+QString areaFault(int parent, const char *name, bool mayBeMissing, FileDescriptor &opened)
+{
+    opened
+        = FileDescriptor(::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info;
+    if (!opened.isValid()) {
+        const int error = errno;
+        if (error == ENOENT && mayBeMissing) {
+            return QString();
+        }
+        if ((error == ELOOP || error == ENOTDIR)
+            && ::fstatat(parent, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
+            return VellText::tr(
+                "it is a symbolic link", "why the journal of an interrupted update is not used");
+        }
+        return withReason(VellText::tr("it is not a folder that can be opened",
+                              "why the journal of an interrupted update is not used"),
+            error);
+    }
+    if (::fstat(opened.get(), &info) != 0) {
+        return withReason(VellText::tr("it cannot be examined",
+                              "why the journal of an interrupted update is not used"),
+            errno);
+    }
+    if (info.st_uid != ::geteuid()) {
+        return VellText::tr(
+            "it belongs to another user", "why the journal of an interrupted update is not used");
+    }
+    if ((info.st_mode & 07777) != S_IRWXU) {
+        return VellText::tr("others may change it (its mode is not 0700)",
+            "why the journal of an interrupted update is not used");
+    }
+    return QString();
+}
+
 QByteArray bootId()
 {
     QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
@@ -120,6 +203,13 @@ int restoreSaved(const QString &target, const QString &backup, SyncBatch &folder
 
 } // namespace
 
+QString VellUnwindJournal::invalidJournal(const QString &folder, const QString &reason)
+{
+    return VellText::tr("The journal in %1 is invalid and was left untouched: %2",
+        "why the journal of an interrupted update is not used")
+        .arg(folder, reason);
+}
+
 QString VellUnwindJournal::folderName()
 {
     return QStringLiteral(".vell-unwind");
@@ -176,6 +266,9 @@ bool VellUnwindJournal::open(QString &errorText)
             errno);
         return false;
     }
+    if (!checkArea(installDir, &errorText)) {
+        return false;
+    }
     int error = 0;
     if (!lock(unwindFolder, lockFile, error)) {
         errorText = error == EWOULDBLOCK
@@ -188,7 +281,13 @@ bool VellUnwindJournal::open(QString &errorText)
     }
     // Records of a run whose process died: that run is undone before this one starts.
     bool done = false;
-    const QVector<Record> stale = readRecords(unwindFolder, done);
+    QVector<Record> stale;
+    QString invalid;
+    if (!readRecords(unwindFolder, stale, done, &invalid)) {
+        errorText = invalidJournal(unwindFolder, invalid);
+        lockFile.close();
+        return false;
+    }
     QStringList unrestored;
     if (!done && !rollBack(installDir, unwindFolder, stale, unrestored)) {
         errorText = VellText::tr("An interrupted earlier update could not be rolled back: %1",
@@ -348,29 +447,109 @@ bool VellUnwindJournal::flush(QString &errorText)
     return true;
 }
 
-QVector<VellUnwindJournal::Record> VellUnwindJournal::readRecords(const QString &folder, bool &done)
+bool VellUnwindJournal::readRecords(
+    const QString &folder, QVector<Record> &found, bool &done, QString *errorText)
 {
-    QVector<Record> found;
+    found.clear();
     done = false;
+    const auto invalid = [&](const QString &reason) {
+        if (errorText) {
+            *errorText = reason;
+        }
+        found.clear();
+        return false;
+    };
     QFile file(folder + QLatin1String("/journal"));
-    if (!file.open(QIODevice::ReadOnly)) {
-        return found;
+    FileDescriptor fd(
+        ::open(native(file.fileName()).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!fd.isValid()) {
+        return errno == ENOENT
+            ? true
+            : invalid(withReason(VellText::tr("the journal cannot be opened",
+                                     "why the journal of an interrupted update is not used"),
+                errno));
     }
-    QList<QByteArray> lines = file.readAll().split('\n');
+    struct stat info;
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)
+        || !file.open(fd.get(), QIODevice::ReadOnly)) {
+        return invalid(VellText::tr("the journal is not a regular file",
+            "why the journal of an interrupted update is not used"));
+    }
+    const QByteArray content = file.readAll();
+    if (file.error() != QFileDevice::NoError || content.size() != info.st_size) {
+        return invalid(VellText::tr("the journal cannot be read whole",
+            "why the journal of an interrupted update is not used"));
+    }
+    QList<QByteArray> lines = content.split('\n');
     lines.removeLast(); // empty, or a line cut short by a crash: its change never began
-    for (const QByteArray &line : qAsConst(lines)) {
-        const QList<QByteArray> fields = line.split(' ');
-        if (fields.at(0) == "done") {
+    for (int i = 0; i < lines.size(); ++i) {
+        const QList<QByteArray> fields = lines.at(i).split(' ');
+        const QByteArray &kind = fields.at(0);
+        QString relative;
+        QString fault;
+        if (i == 0 ? kind != "run" || fields.size() != 3 : kind == "run") {
+            fault = VellText::tr("a line it cannot understand",
+                "why the journal of an interrupted update is not used");
+        } else if (i == 0) {
+            continue;
+        } else if (kind == "done" && fields.size() == 1) {
             done = true;
-        } else if (fields.at(0) == "saved" && fields.size() == 3) {
-            found.append({Kind::Saved, decoded(fields.at(1)), QString::fromLatin1(fields.at(2))});
-        } else if (fields.at(0) == "absent" && fields.size() == 2) {
-            found.append({Kind::Absent, decoded(fields.at(1)), QString()});
-        } else if (fields.at(0) == "dir" && fields.size() == 2) {
-            found.append({Kind::CreatedFolder, decoded(fields.at(1)), QString()});
+        } else if (kind == "saved" && fields.size() == 3) {
+            fault = nameFault(fields.at(1), relative);
+            if (fault.isEmpty() && !isBackupNumber(fields.at(2))) {
+                fault = VellText::tr("a backup that is not a number inside saved/",
+                    "why the journal of an interrupted update is not used");
+            }
+            found.append({Kind::Saved, relative, QString::fromLatin1(fields.at(2))});
+        } else if ((kind == "absent" || kind == "dir") && fields.size() == 2) {
+            fault = nameFault(fields.at(1), relative);
+            found.append({kind == "dir" ? Kind::CreatedFolder : Kind::Absent, relative, QString()});
+        } else {
+            fault = VellText::tr("a line it cannot understand",
+                "why the journal of an interrupted update is not used");
+        }
+        if (!fault.isEmpty()) {
+            return invalid(VellText::tr(
+                "line %1 holds %2", "why the journal of an interrupted update is not used")
+                               .arg(i + 1)
+                               .arg(fault));
         }
     }
-    return found;
+    return true;
+}
+
+bool VellUnwindJournal::checkArea(const QString &installDir, QString *errorText)
+{
+    // The installation folder itself may be reached through links; below
+    // it, nothing of the unwind area may be one, nor belong to someone else.
+    const FileDescriptor root(
+        ::open(native(installDir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    QString fault;
+    QString where = installDir + QLatin1Char('/') + folderName();
+    FileDescriptor area;
+    if (!root.isValid()) {
+        fault = withReason(VellText::tr("it cannot be opened",
+                               "why the journal of an interrupted update is not used"),
+            errno);
+    } else {
+        fault = areaFault(root.get(), native(folderName()).constData(), false, area);
+    }
+    for (const char *inner : {"saved", "new"}) {
+        if (!fault.isEmpty()) {
+            break;
+        }
+        FileDescriptor sub;
+        fault = areaFault(area.get(), inner, true, sub);
+        if (!fault.isEmpty()) {
+            where += QLatin1Char('/') + QLatin1String(inner);
+        }
+    }
+    if (!fault.isEmpty() && errorText) {
+        *errorText = VellText::tr("The backup folder %1 is not used: %2",
+            "why the journal of an interrupted update is not used")
+                         .arg(where, fault);
+    }
+    return fault.isEmpty();
 }
 
 bool VellUnwindJournal::rollBack(const QString &installDir, const QString &folder,
@@ -503,8 +682,14 @@ VellUnwindJournal::Recovery VellUnwindJournal::recover(
     const QString &installDir, QStringList &unrestored)
 {
     const QString folder = installDir + QLatin1Char('/') + folderName();
-    if (!QFileInfo(folder).isDir()) {
+    struct stat info;
+    if (::lstat(native(folder).constData(), &info) != 0 && errno == ENOENT) {
         return Recovery::Nothing;
+    }
+    QString fault;
+    if (!checkArea(installDir, &fault)) {
+        unrestored << fault;
+        return Recovery::Failed;
     }
     FileDescriptor held;
     int error = 0;
@@ -516,7 +701,11 @@ VellUnwindJournal::Recovery VellUnwindJournal::recover(
         return Recovery::Failed;
     }
     bool done = false;
-    const QVector<Record> records = readRecords(folder, done);
+    QVector<Record> records;
+    if (!readRecords(folder, records, done, &fault)) {
+        unrestored << invalidJournal(folder, fault); // kept, untouched, for a person to look at
+        return Recovery::Failed;
+    }
     if (!done && !rollBack(installDir, folder, records, unrestored)) {
         return Recovery::Failed;
     }

@@ -34,7 +34,11 @@
  * in one batch, then writes "done". So the disk is flushed once per file and
  * the journal commits a handful of times per run, whatever its size.
  *
- * Names are percent-encoded relative paths. The first record of a name in a
+ * Names are percent-encoded relative paths, decoded once on reading; each
+ * must then be clean (not empty nor absolute, no "." or ".." component, no
+ * NUL or backslash, not inside .vell-unwind), and a backup a plain number.
+ * A journal with anything else, or one that cannot be read whole, is left
+ * alone and reported: it was not written by this class. The first record of a name in a
  * run wins, so every package of the run that touches it restores one state.
  * Not installed.
  */
@@ -107,7 +111,14 @@ private:
     };
 
     static bool lock(const QString &folder, VellFileSystem::FileDescriptor &fd, int &error);
-    static QVector<Record> readRecords(const QString &folder, bool &done);
+    /// False when the journal cannot be read whole or holds anything this
+    /// class never writes (a name that is not clean, a backup outside saved/).
+    static bool readRecords(
+        const QString &folder, QVector<Record> &found, bool &done, QString *errorText = nullptr);
+    /// False unless the unwind area, saved/ and new/ are folders of the
+    /// effective user's own, mode 0700, none of them a link.
+    static bool checkArea(const QString &installDir, QString *errorText = nullptr);
+    static QString invalidJournal(const QString &folder, const QString &reason);
     static bool rollBack(const QString &installDir, const QString &folder,
         const QVector<Record> &records, QStringList &unrestored);
     static void drop(const QString &installDir, const QString &folder, Durability durability);

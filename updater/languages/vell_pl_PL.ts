@@ -526,5 +526,100 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <comment>HTTP status</comment>
         <translation>Przekroczono czas oczekiwania bramy</translation>
     </message>
+    <message>
+        <source>an empty name</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>pusta nazwa</translation>
+    </message>
+    <message>
+        <source>a name with a NUL or backslash character</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nazwa ze znakiem NUL lub ukośnikiem wstecznym</translation>
+    </message>
+    <message>
+        <source>an absolute name</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nazwa bezwzględna</translation>
+    </message>
+    <message>
+        <source>a name with an empty, &quot;.&quot; or &quot;..&quot; component</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nazwa z pustym członem, „.” lub „..”</translation>
+    </message>
+    <message>
+        <source>a name inside the journal's own folder</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nazwa wewnątrz folderu samego dziennika</translation>
+    </message>
+    <message>
+        <source>it is a symbolic link</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>jest dowiązaniem symbolicznym</translation>
+    </message>
+    <message>
+        <source>it is not a folder that can be opened</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nie jest folderem, który da się otworzyć</translation>
+    </message>
+    <message>
+        <source>it cannot be examined</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nie da się go sprawdzić</translation>
+    </message>
+    <message>
+        <source>it belongs to another user</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>należy do innego użytkownika</translation>
+    </message>
+    <message>
+        <source>others may change it (its mode is not 0700)</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>inni mogą go zmieniać (jego uprawnienia to nie 0700)</translation>
+    </message>
+    <message>
+        <source>the journal cannot be opened</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nie można otworzyć dziennika</translation>
+    </message>
+    <message>
+        <source>the journal is not a regular file</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>dziennik nie jest zwykłym plikiem</translation>
+    </message>
+    <message>
+        <source>the journal cannot be read whole</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nie można odczytać całego dziennika</translation>
+    </message>
+    <message>
+        <source>a line it cannot understand</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>wiersz, którego nie rozumie</translation>
+    </message>
+    <message>
+        <source>a backup that is not a number inside saved/</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>kopię zapasową, która nie jest numerem w saved/</translation>
+    </message>
+    <message>
+        <source>line %1 holds %2</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>wiersz %1 zawiera %2</translation>
+    </message>
+    <message>
+        <source>it cannot be opened</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>nie można go otworzyć</translation>
+    </message>
+    <message>
+        <source>The backup folder %1 is not used: %2</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>Folder kopii zapasowej %1 nie zostanie użyty: %2</translation>
+    </message>
+    <message>
+        <source>The journal in %1 is invalid and was left untouched: %2</source>
+        <comment>why the journal of an interrupted update is not used</comment>
+        <translation>Dziennik w %1 jest nieprawidłowy i pozostawiono go nietkniętym: %2</translation>
+    </message>
 </context>
 </TS>

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -55,6 +56,12 @@ private Q_SLOTS:
     void interruptedEarlierRunIsUndoneFirst();
     void largeRunFinishesUnderATightDescriptorLimit();
     void runThatFailedToFinishIsNeverMarkedDone();
+    void craftedJournalsTouchNothing_data();
+    void craftedJournalsTouchNothing();
+    void percentSignsInNamesStayLiteral();
+    void unwindAreaThatIsNotWhatItClaimsIsRefused_data();
+    void unwindAreaThatIsNotWhatItClaimsIsRefused();
+    void rootLeavesAUsersJournalAlone();
     void appAndPluginBackupsStayApart();
     void installDirectoryFollowsTheType();
     void firstPluginGetsUserFilePermissions();
@@ -104,6 +111,11 @@ private:
     QString workDir() const { return base->filePath(QStringLiteral("work")); }
     QString sentinelDir() const { return base->filePath(QStringLiteral("sentinel")); }
     QString siblingDir() const { return base->filePath(QStringLiteral("vell-evil")); }
+
+    /// Lays out an unwind area as a run of this user's would: 0700 folders, saved/0 a backup.
+    bool writeUnwindArea(const QByteArray &journal);
+    /// Recovers installDir() in process; @p unrestored gets what the box would list.
+    VellInstallRecovery::Outcome recoverHere(QStringList &unrestored);
 
     std::unique_ptr<Update> makeUpdate(const QByteArray &archive, const std::string &type = "app",
         const std::string &name = "core") const;
@@ -410,12 +422,15 @@ void tst_VellUpdatePackage::runThatFailedToFinishIsNeverMarkedDone()
 void tst_VellUpdatePackage::interruptedEarlierRunIsUndoneFirst()
 {
     // What a run that was killed after adding stray.txt left behind.
-    QVERIFY(writeFile(installDir() + "/.vell-unwind/journal", "run 1 boot\nabsent stray.txt\n"));
+    QVERIFY(writeUnwindArea("run 1 boot\nabsent stray.txt\n"));
     QVERIFY(writeFile(installDir() + "/stray.txt", "from the killed run"));
     QVERIFY(writeFile(installDir() + "/x.txt", "current"));
     Tree before = snapshot(installDir());
     before.remove(".vell-unwind");
     before.remove(".vell-unwind/journal");
+    before.remove(".vell-unwind/lock");
+    before.remove(".vell-unwind/saved");
+    before.remove(".vell-unwind/saved/0");
     before.remove("stray.txt");
     QVERIFY(buildPackage("p", {{"x.txt", "new"}}, {}));
     auto update = makeUpdate("p");
@@ -425,6 +440,195 @@ void tst_VellUpdatePackage::interruptedEarlierRunIsUndoneFirst()
     QVERIFY2(package.install(workDir(), errorText, installed), qPrintable(errorText));
     QVERIFY(!QFileInfo::exists(installDir() + "/stray.txt"));
     QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+bool tst_VellUpdatePackage::writeUnwindArea(const QByteArray &journal)
+{
+    const QString area = installDir() + "/.vell-unwind";
+    // The lock stays behind as well when a run dies.
+    return writeFile(area + "/journal", journal) && writeFile(area + "/lock", QByteArray())
+        && writeFile(area + "/saved/0", "backup")
+        && ::chmod(QFile::encodeName(area).constData(), 0700) == 0
+        && ::chmod(QFile::encodeName(area + "/saved").constData(), 0700) == 0;
+}
+
+VellInstallRecovery::Outcome tst_VellUpdatePackage::recoverHere(QStringList &unrestored)
+{
+    return VellInstallRecovery::recoverInterruptedRuns({installDir()}, unrestored);
+}
+
+void tst_VellUpdatePackage::craftedJournalsTouchNothing_data()
+{
+    QTest::addColumn<QByteArray>("records");
+    QTest::addColumn<QString>("reason");
+    const QString name = "a name with an empty, \".\" or \"..\" component";
+    // Names are written encoded: "/" is %2F.
+    QTest::newRow("parent") << QByteArray("absent ../sentinel/x.txt\n") << name;
+    QTest::newRow("far parent") << QByteArray("absent ../../../outside/x\n") << name;
+    QTest::newRow("encoded parent") << QByteArray("absent %2E%2E/sentinel/x.txt\n") << name;
+    QTest::newRow("encoded slash") << QByteArray("absent ..%2Fsentinel%2Fx.txt\n") << name;
+    QTest::newRow("parent deeper") << QByteArray("dir lib/../../sentinel\n") << name;
+    QTest::newRow("dot") << QByteArray("absent ./x.txt\n") << name;
+    QTest::newRow("double slash") << QByteArray("absent lib//x.txt\n") << name;
+    QTest::newRow("trailing slash") << QByteArray("absent lib/\n") << name;
+    QTest::newRow("absolute") << QByteArray("absent %2Fetc%2Fpasswd\n") << "an absolute name";
+    QTest::newRow("empty") << QByteArray("absent \n") << "an empty name";
+    QTest::newRow("backslash") << QByteArray("absent ..\\sentinel\\x.txt\n")
+                               << "a name with a NUL or backslash character";
+    QTest::newRow("NUL") << QByteArray("absent x.txt%00.so\n")
+                         << "a name with a NUL or backslash character";
+    QTest::newRow("own folder") << QByteArray("absent .vell-unwind/lock\n")
+                                << "a name inside the journal's own folder";
+    QTest::newRow("backup outside") << QByteArray("saved x.txt ../../sentinel/x.txt\n")
+                                    << "a backup that is not a number inside saved/";
+    QTest::newRow("backup signed")
+        << QByteArray("saved x.txt -0\n") << "a backup that is not a number inside saved/";
+    QTest::newRow("backup encoded")
+        << QByteArray("saved x.txt %30\n") << "a backup that is not a number inside saved/";
+    QTest::newRow("unknown record")
+        << QByteArray("chmod sentinel 0777\n") << "a line it cannot understand";
+    QTest::newRow("extra field") << QByteArray("absent x.txt more\n")
+                                 << "a line it cannot understand";
+    QTest::newRow("empty line") << QByteArray("\nabsent x.txt\n") << "a line it cannot understand";
+}
+
+void tst_VellUpdatePackage::craftedJournalsTouchNothing()
+{
+    QFETCH(QByteArray, records);
+    QFETCH(QString, reason);
+    // A valid record first: an invalid journal is refused whole, never in part.
+    const QByteArray journal = "run 1 boot\nabsent x.txt\n" + records;
+    QVERIFY(writeFile(installDir() + "/x.txt", "current"));
+    QVERIFY(writeUnwindArea(journal));
+    const Tree before = snapshot(installDir());
+    QStringList unrestored;
+    QCOMPARE(recoverHere(unrestored), VellInstallRecovery::Outcome::Failed);
+    QCOMPARE(unrestored.size(), 1);
+    QVERIFY2(unrestored.first().contains(installDir() + "/.vell-unwind"),
+        qPrintable(unrestored.first()));
+    QVERIFY2(unrestored.first().contains("is invalid and was left untouched"),
+        qPrintable(unrestored.first()));
+    QVERIFY2(unrestored.first().contains(reason), qPrintable(unrestored.first()));
+    QVERIFY2(snapshot(installDir()) == before,
+        treeDifference(snapshot(installDir()), before).constData());
+    QCOMPARE(readFile(installDir() + "/.vell-unwind/journal"), journal);
+
+    // An installation finds the same journal and refuses to start.
+    QVERIFY(buildPackage("p", {{"y.txt", "new"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY(!installP(package, errorText));
+    QVERIFY2(errorText.contains(reason), qPrintable(errorText));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void tst_VellUpdatePackage::percentSignsInNamesStayLiteral()
+{
+    // "%252E%252E" is the journal's way to write the name "%2E%2E": one
+    // decoding, never a second that would make it "..".
+    QVERIFY(writeFile(installDir() + "/%2E%2E", "from the killed run"));
+    QVERIFY(writeUnwindArea("run 1 boot\nabsent %252E%252E\n"));
+    QStringList unrestored;
+    QCOMPARE(recoverHere(unrestored), VellInstallRecovery::Outcome::Restored);
+    QVERIFY(!QFileInfo::exists(installDir() + "/%2E%2E"));
+    QVERIFY(!QFileInfo::exists(installDir() + "/.vell-unwind"));
+}
+
+void tst_VellUpdatePackage::unwindAreaThatIsNotWhatItClaimsIsRefused_data()
+{
+    QTest::addColumn<QString>("replaced");
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("area a link") << ".vell-unwind"
+                                 << "link"
+                                 << "it is a symbolic link";
+    QTest::newRow("saved a link") << ".vell-unwind/saved"
+                                  << "link"
+                                  << "it is a symbolic link";
+    QTest::newRow("new a link") << ".vell-unwind/new"
+                                << "link"
+                                << "it is a symbolic link";
+    QTest::newRow("area a file") << ".vell-unwind"
+                                 << "file"
+                                 << "it is not a folder";
+    QTest::newRow("saved a file") << ".vell-unwind/saved"
+                                  << "file"
+                                  << "it is not a folder";
+    QTest::newRow("area open to others") << ".vell-unwind"
+                                         << "0777"
+                                         << "others may change it (its mode is not 0700)";
+    QTest::newRow("saved open to others") << ".vell-unwind/saved"
+                                          << "0755"
+                                          << "others may change it (its mode is not 0700)";
+}
+
+void tst_VellUpdatePackage::unwindAreaThatIsNotWhatItClaimsIsRefused()
+{
+    QFETCH(QString, replaced);
+    QFETCH(QString, how);
+    QFETCH(QString, reason);
+    QVERIFY(writeFile(installDir() + "/x.txt", "current"));
+    QVERIFY(writeUnwindArea("run 1 boot\nabsent x.txt\n"));
+    const QByteArray path = QFile::encodeName(installDir() + '/' + replaced);
+    if (how == "link") {
+        // The link leads to a folder outside, which must keep what it holds.
+        QVERIFY(QDir(installDir() + '/' + replaced).removeRecursively());
+        QVERIFY(::symlink(QFile::encodeName(sentinelDir()).constData(), path.constData()) == 0);
+    } else if (how == "file") {
+        QVERIFY(QDir(installDir() + '/' + replaced).removeRecursively());
+        QVERIFY(writeFile(installDir() + '/' + replaced, "a file"));
+    } else {
+        QVERIFY(::chmod(path.constData(), how.toUInt(nullptr, 8)) == 0);
+    }
+    const Tree before = snapshot(installDir());
+    QStringList unrestored;
+    QCOMPARE(recoverHere(unrestored), VellInstallRecovery::Outcome::Failed);
+    QCOMPARE(unrestored.size(), 1);
+    QVERIFY2(unrestored.first().contains(installDir() + '/' + replaced + ' ')
+            && unrestored.first().contains(reason),
+        qPrintable(unrestored.first()));
+    QCOMPARE(snapshot(installDir()), before);
+
+    QVERIFY(buildPackage("p", {{"y.txt", "new"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY(!installP(package, errorText));
+    QVERIFY2(errorText.contains(reason), qPrintable(errorText));
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void tst_VellUpdatePackage::rootLeavesAUsersJournalAlone()
+{
+    // Root run under a user's HOME (sudo -E): the area is the user's, so
+    // nothing in it is trusted, however innocent the journal looks.
+    if (::geteuid() != 0) {
+        QSKIP("needs root, as the test's private namespace gives");
+    }
+    const QByteArray rootFile = QFile::encodeName(installDir() + "/root-owned.txt");
+    QVERIFY(writeFile(installDir() + "/root-owned.txt", "root's"));
+    QVERIFY(::chmod(rootFile.constData(), 0600) == 0);
+    QVERIFY(writeUnwindArea("run 1 boot\nsaved root-owned.txt 0\n"));
+    const QString area = installDir() + "/.vell-unwind";
+    for (const QString &path :
+        QStringList {area, area + "/journal", area + "/saved", area + "/saved/0"}) {
+        QVERIFY(::lchown(QFile::encodeName(path).constData(), 65534, 65534) == 0);
+    }
+    QVERIFY(::chmod(QFile::encodeName(area + "/saved/0").constData(), 0666) == 0);
+    const Tree before = snapshot(installDir());
+    QStringList unrestored;
+    QCOMPARE(recoverHere(unrestored), VellInstallRecovery::Outcome::Failed);
+    QVERIFY2(unrestored.value(0).contains("it belongs to another user"),
+        qPrintable(unrestored.value(0)));
+    struct stat info;
+    QVERIFY(::lstat(rootFile.constData(), &info) == 0);
+    QCOMPARE(int(info.st_uid), 0);
+    QCOMPARE(int(info.st_mode & 07777), 0600);
+    QCOMPARE(readFile(installDir() + "/root-owned.txt"), QByteArray("root's"));
     QCOMPARE(snapshot(installDir()), before);
 }
 

@@ -388,6 +388,8 @@ void tst_UpdaterMain::run_rollsBackAnInterruptedUpdateFirst()
     const QString plugins = scratch.filePath(QStringLiteral(".Vellnet/plugins"));
     QVERIFY(writeFile(plugins + "/stray.kwx", "half-installed"));
     QVERIFY(writeFile(plugins + "/.vell-unwind/journal", "run 1 boot\nabsent stray.kwx\n"));
+    QVERIFY(QFile::setPermissions(plugins + "/.vell-unwind",
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     FakeQueryServer server(queryAnswer({{"alpha", ""}}));
     QVERIFY(server.startListening());
     qputenv("VELL_UPDATE_SERVER", server.address());
