@@ -566,5 +566,15 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <comment>signature check: %1 is the offered version, %2 the installed one</comment>
         <translation>Wersja %1 nie jest nowsza od zainstalowanej wersji %2.</translation>
     </message>
+    <message>
+        <source>The update cannot start: its lock file %1 cannot be used (%2).</source>
+        <comment>program update: %1 is the lock file, %2 the reason</comment>
+        <translation>Aktualizacja nie może się rozpocząć: nie można użyć jej pliku blokady %1 (%2).</translation>
+    </message>
+    <message>
+        <source>not a regular file of this user&apos;s</source>
+        <comment>program update: why the lock file cannot be used</comment>
+        <translation>nie jest to zwykły plik tego użytkownika</translation>
+    </message>
 </context>
 </TS>
