@@ -1,6 +1,7 @@
 #include "VellRunGuard.h"
 
 #include "VellInstallRecovery.h"
+#include "VellSystemError.h"
 #include "VellText.h"
 #include "VellUpdatePackage.h"
 #include "VellUserPrompt.h"
@@ -51,47 +52,75 @@ VellRunGuard::~VellRunGuard()
 
 bool VellRunGuard::claim()
 {
-    if (!takeLock()) {
+    switch (takeLock()) {
+    case Lock::Taken:
+        recoverInterruptedRuns();
+        return true;
+    case Lock::Busy:
         if (!quiet) {
             prompt.tellInformation(title(), anotherUpdateRuns());
         }
         return false;
+    case Lock::Refused:
+        if (!quiet) {
+            prompt.tellError(title(), refusal);
+        }
+        return false;
     }
-    recoverInterruptedRuns();
-    return true;
+    return false;
 }
 
-bool VellRunGuard::takeLock()
+VellRunGuard::Lock VellRunGuard::takeLock()
 {
     QDir().mkpath(QFileInfo(lockPath).absolutePath());
     const QByteArray path = QFile::encodeName(lockPath);
+    const QString shownPath = QDir::toNativeSeparators(lockPath);
+    const auto refuse = [this, &shownPath](const QString &reason) {
+        if (lockFd >= 0) {
+            ::close(lockFd);
+            lockFd = -1;
+        }
+        refusal = VellText::tr("The update cannot start: its lock file %1 cannot be used (%2).",
+            "program update: %1 is the lock file, %2 the reason")
+                      .arg(shownPath, reason);
+        return Lock::Refused;
+    };
     // The lock file goes with the updater that held it (so that nothing is
     // left behind); one that took the lock on a file removed meanwhile tries
-    // again on the new one.
+    // again on the new one. Without the lock nothing runs: a link, a folder or
+    // someone else's file in its place must not let a second updater past.
     for (int attempt = 0; attempt < 10; ++attempt) {
-        lockFd = ::open(
-            path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+        lockFd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK,
+            S_IRUSR | S_IWUSR);
         if (lockFd < 0) {
-            return true; // no lock to be had (an unwritable folder): each run's journal still
-                         // guards
+            return refuse(VellSystemError::text(errno));
+        }
+        struct stat locked;
+        if (::fstat(lockFd, &locked) != 0) {
+            return refuse(VellSystemError::text(errno));
+        }
+        if (!S_ISREG(locked.st_mode) || locked.st_uid != ::geteuid()) {
+            return refuse(VellText::tr("not a regular file of this user's",
+                "program update: why the lock file cannot be used"));
         }
         // flock() goes with the process: the lock of one that died is free again.
         if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
-            const bool held = errno == EWOULDBLOCK;
+            if (errno != EWOULDBLOCK) {
+                return refuse(VellSystemError::text(errno));
+            }
             ::close(lockFd);
             lockFd = -1;
-            return !held;
+            return Lock::Busy;
         }
-        struct stat locked;
         struct stat named;
-        if (::fstat(lockFd, &locked) == 0 && ::stat(path.constData(), &named) == 0
-            && locked.st_ino == named.st_ino && locked.st_dev == named.st_dev) {
-            return true;
+        if (::lstat(path.constData(), &named) == 0 && locked.st_ino == named.st_ino
+            && locked.st_dev == named.st_dev) {
+            return Lock::Taken;
         }
         ::close(lockFd);
         lockFd = -1;
     }
-    return false;
+    return Lock::Busy;
 }
 
 void VellRunGuard::recoverInterruptedRuns()

@@ -28,12 +28,20 @@ public:
 
     /**
      * Takes the lock and recovers interrupted runs. False when another
-     * updater is running: the user has been told, and the program ends.
+     * updater is running or the lock cannot be taken at all (lockRefused()):
+     * the user has been told, and the program ends.
      */
     bool claim();
+    /**
+     * True after a claim that failed because the lock file cannot be used (a
+     * link, a folder, another user's file, one that cannot be opened): no
+     * updater may run without the lock, and the program ends with an error.
+     */
+    bool lockRefused() const { return !refusal.isEmpty(); }
 
 private:
-    bool takeLock();
+    enum class Lock { Taken, Busy, Refused };
+    Lock takeLock();
     void recoverInterruptedRuns();
 
     VellUserPrompt &prompt;
@@ -41,6 +49,7 @@ private:
     QString lockPath;
     QStringList installDirs;
     int lockFd = -1;
+    QString refusal;
 };
 
 #endif // VELLRUNGUARD_H

@@ -620,6 +620,54 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>The journal in %1 is invalid and was left untouched: %2</source>
         <comment>why the journal of an interrupted update is not used</comment>
         <translation>Dziennik w %1 jest nieprawidłowy i pozostawiono go nietkniętym: %2</translation>
+        <source>The trusted keys folder %1 is not a folder.</source>
+        <comment>signature check: keys folder</comment>
+        <translation>Folder zaufanych kluczy %1 nie jest folderem.</translation>
+    </message>
+    <message>
+        <source>The trusted keys folder %1 cannot be read.</source>
+        <comment>signature check: keys folder</comment>
+        <translation>Nie można odczytać folderu zaufanych kluczy %1.</translation>
+    </message>
+    <message>
+        <source>The trusted keys folder %1 holds no valid key.</source>
+        <comment>signature check: keys folder</comment>
+        <translation>Folder zaufanych kluczy %1 nie zawiera żadnego prawidłowego klucza.</translation>
+    </message>
+    <message>
+        <source>The package %1 is refused: the trusted keys cannot be read.</source>
+        <comment>signature check</comment>
+        <translation>Pakiet %1 został odrzucony: nie można odczytać zaufanych kluczy.</translation>
+    </message>
+    <message>
+        <source>The package %1 is refused: it would not update the installed version.</source>
+        <comment>signature check</comment>
+        <translation>Pakiet %1 został odrzucony: nie zaktualizowałby zainstalowanej wersji.</translation>
+    </message>
+    <message>
+        <source>The package %1 is refused: its signature has expired.</source>
+        <comment>signature check</comment>
+        <translation>Pakiet %1 został odrzucony: jego podpis wygasł.</translation>
+    </message>
+    <message>
+        <source>The signature expired on %1 (UTC).</source>
+        <comment>signature check: %1 is the expiry time, as 2026-12-31T23:59:59Z</comment>
+        <translation>Podpis wygasł %1 (UTC).</translation>
+    </message>
+    <message>
+        <source>The version %1 is not newer than the installed %2.</source>
+        <comment>signature check: %1 is the offered version, %2 the installed one</comment>
+        <translation>Wersja %1 nie jest nowsza od zainstalowanej wersji %2.</translation>
+    </message>
+    <message>
+        <source>The update cannot start: its lock file %1 cannot be used (%2).</source>
+        <comment>program update: %1 is the lock file, %2 the reason</comment>
+        <translation>Aktualizacja nie może się rozpocząć: nie można użyć jej pliku blokady %1 (%2).</translation>
+    </message>
+    <message>
+        <source>not a regular file of this user&apos;s</source>
+        <comment>program update: why the lock file cannot be used</comment>
+        <translation>nie jest to zwykły plik tego użytkownika</translation>
     </message>
 </context>
 </TS>

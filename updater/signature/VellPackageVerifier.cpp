@@ -1,5 +1,7 @@
 #include "VellPackageVerifier.h"
 
+#include "Component.h"
+#include "VellDebianVersion.h"
 #include "VellMinisignSignature.h"
 #include "VellText.h"
 #include "VellTrustedComment.h"
@@ -75,8 +77,9 @@ VellPackageVerifier::VellPackageVerifier(const VellTrustedKeys &keys)
     : keys(keys)
 { }
 
-VellPackageVerifier::Verdict VellPackageVerifier::verify(
-    const QString &packagePath, const QString &signaturePath, const Component &component) const
+VellPackageVerifier::Verdict VellPackageVerifier::verify(const QString &packagePath,
+    const QString &signaturePath, const Component &component, const QByteArray &installedVersion,
+    QString *detail) const
 {
     if (!keys.signaturesRequired()) {
         return Verdict::Accepted;
@@ -86,15 +89,23 @@ VellPackageVerifier::Verdict VellPackageVerifier::verify(
         return Verdict::NoSignature;
     }
     // One byte more than a signature may have tells an oversized file apart.
-    return verifyWithSignature(
-        packagePath, signatureFile.read(VellMinisignSignature::MaxFileBytes + 1), component);
+    return verifyWithSignature(packagePath,
+        signatureFile.read(VellMinisignSignature::MaxFileBytes + 1), component, installedVersion,
+        detail);
 }
 
-VellPackageVerifier::Verdict VellPackageVerifier::verifyWithSignature(
-    const QString &packagePath, const QByteArray &signatureText, const Component &component) const
+VellPackageVerifier::Verdict VellPackageVerifier::verifyWithSignature(const QString &packagePath,
+    const QByteArray &signatureText, const Component &component, const QByteArray &installedVersion,
+    QString *detail) const
 {
     if (!keys.signaturesRequired()) {
         return Verdict::Accepted;
+    }
+    if (!keys.problem().isEmpty()) {
+        if (detail) {
+            *detail = keys.problem();
+        }
+        return Verdict::UnusableKeys;
     }
     VellMinisignSignature signature;
     if (!VellMinisignSignature::parse(signatureText, signature)) {
@@ -133,10 +144,49 @@ VellPackageVerifier::Verdict VellPackageVerifier::verifyWithSignature(
     if (!VellTrustedComment(signature.trustedComment()).describes(component)) {
         return Verdict::OtherComponent;
     }
+    const std::string &offered = component.getVersion();
+    return checkFreshness(signature.trustedComment(),
+        QByteArray(offered.data(), int(offered.size())), installedVersion, detail);
+}
+
+VellPackageVerifier::Verdict VellPackageVerifier::checkFreshness(const QByteArray &trustedComment,
+    const QByteArray &offeredVersion, const QByteArray &installedVersion, QString *detail) const
+{
+    const VellTrustedComment comment(trustedComment);
+    const VellTrustedComment::Expiry expiry = comment.expiry();
+    if (!expiry.valid) {
+        return Verdict::CommentMismatch;
+    }
+    const QDateTime now = fixedNow.isValid() ? fixedNow : QDateTime::currentDateTimeUtc();
+    if (expiry.at.isValid() && now > expiry.at) {
+        if (detail) {
+            *detail = VellText::tr("The signature expired on %1 (UTC).",
+                "signature check: %1 is the expiry time, as 2026-12-31T23:59:59Z")
+                          .arg(expiry.at.toString(Qt::ISODate));
+        }
+        return Verdict::Expired;
+    }
+    if (installedVersion.isEmpty() || comment.allowsDowngrade()) {
+        return Verdict::Accepted;
+    }
+    VellDebianVersion offered;
+    VellDebianVersion installed;
+    const bool newer = VellDebianVersion::parse(offeredVersion, offered)
+        && VellDebianVersion::parse(installedVersion, installed) && offered.compare(installed) > 0;
+    if (!newer) {
+        if (detail) {
+            *detail
+                = VellText::tr("The version %1 is not newer than the installed %2.",
+                    "signature check: %1 is the offered version, %2 the installed one")
+                      .arg(QString::fromUtf8(offeredVersion), QString::fromUtf8(installedVersion));
+        }
+        return Verdict::NotNewer;
+    }
     return Verdict::Accepted;
 }
 
-QString VellPackageVerifier::refusalText(Verdict verdict, const QString &packageName)
+QString VellPackageVerifier::refusalText(
+    Verdict verdict, const QString &packageName, const QString &detail)
 {
     QString text;
     switch (verdict) {
@@ -167,6 +217,22 @@ QString VellPackageVerifier::refusalText(Verdict verdict, const QString &package
     case Verdict::UnreadablePackage:
         text = VellText::tr("The package %1 cannot be read.", "signature check");
         break;
+    case Verdict::UnusableKeys:
+        text = VellText::tr(
+            "The package %1 is refused: the trusted keys cannot be read.", "signature check");
+        break;
+    case Verdict::NotNewer:
+        text = VellText::tr("The package %1 is refused: it would not update the installed version.",
+            "signature check");
+        break;
+    case Verdict::Expired:
+        text = VellText::tr(
+            "The package %1 is refused: its signature has expired.", "signature check");
+        break;
     }
-    return text.isEmpty() ? text : text.arg(packageName);
+    if (text.isEmpty()) {
+        return text;
+    }
+    text = text.arg(packageName);
+    return detail.isEmpty() ? text : text + QLatin1Char(' ') + detail;
 }

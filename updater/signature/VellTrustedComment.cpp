@@ -120,3 +120,35 @@ bool VellTrustedComment::describes(const Component &component) const
     }
     return true;
 }
+
+VellTrustedComment::Expiry VellTrustedComment::expiry() const
+{
+    Expiry expiry;
+    int pairs = 0;
+    for (const QByteArray &word : words) {
+        pairs += word.startsWith("expires=");
+    }
+    if (pairs == 0) {
+        return expiry;
+    }
+    QByteArray text;
+    // Exactly the one form the signing tool writes; anything else is no expiry one can trust.
+    static const QByteArray Shape("dddd-dd-ddTdd:dd:ddZ");
+    bool shaped = value("expires", text) && text.size() == Shape.size();
+    for (int i = 0; shaped && i < Shape.size(); ++i) {
+        shaped = Shape.at(i) == 'd' ? (text.at(i) >= '0' && text.at(i) <= '9')
+                                    : text.at(i) == Shape.at(i);
+    }
+    if (shaped) {
+        expiry.at = QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate);
+        expiry.at.setTimeSpec(Qt::UTC);
+    }
+    expiry.valid = shaped && expiry.at.isValid();
+    return expiry;
+}
+
+bool VellTrustedComment::allowsDowngrade() const
+{
+    QByteArray allowed;
+    return value("downgrade", allowed) && allowed == "allowed";
+}

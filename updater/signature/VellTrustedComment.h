@@ -2,6 +2,7 @@
 #define VELLTRUSTEDCOMMENT_H
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QList>
 
 class Component;
@@ -13,6 +14,10 @@ class Component;
  * outside RFC 3986's unreserved characters written as %XX), for example
  *
  *     vell-package project=vell name=core type=app version=2.0
+ *
+ * Two pairs limit what a genuine package may still do: downgrade=allowed lets
+ * it replace a newer installed version (a vendor rolling a release back), and
+ * expires=YYYY-MM-DDTHH:MM:SSZ (UTC) ends its validity.
  *
  * Other words and pairs are ignored, so the comment can grow.
  */
@@ -40,6 +45,18 @@ public:
      * decoded, equal the component's byte for byte.
      */
     bool describes(const Component &component) const;
+
+    /** The signed expiry: valid is false for a malformed or repeated pair; at is null without one.
+     */
+    struct Expiry
+    {
+        bool valid = true;
+        QDateTime at;
+    };
+    Expiry expiry() const;
+
+    /** True when the signer allows this package to replace a newer version. */
+    bool allowsDowngrade() const;
 
 private:
     QList<QByteArray> words;

@@ -10,14 +10,15 @@
  * The keys whose signatures the updater accepts: the minisign public key
  * files in one folder ("update-keys" beside the updater).
  *
- * Signatures are required as soon as the folder holds any file that is not
- * hidden, even one that is not a valid key: a damaged key file must never
- * switch the check off.
+ * Only a folder that does not exist at all switches signatures off. Anything
+ * else in its place (a file, a dangling link, a folder that cannot be read or
+ * holds no valid key) requires signatures and trusts no key, so that every
+ * package is refused: a damaged key folder must never switch the check off.
  */
 class VellTrustedKeys
 {
 public:
-    /** The folder's keys; an absent or empty folder gives no keys and no requirement. */
+    /** The folder's keys; an absent folder gives no keys and no requirement. */
     static VellTrustedKeys fromFolder(const QString &folder);
     /** Keys given directly (tests, tools). */
     explicit VellTrustedKeys(const QVector<VellMinisignPublicKey> &keys = {});
@@ -26,10 +27,16 @@ public:
     bool signaturesRequired() const { return required; }
     /** The key with that ID, or null. */
     const VellMinisignPublicKey *find(const QByteArray &keyId) const;
+    /**
+     * Why the keys folder cannot be used, naming it (translated); empty when it
+     * can, or when there is none.
+     */
+    QString problem() const { return folderProblem; }
 
 private:
     QVector<VellMinisignPublicKey> keys;
     bool required = false;
+    QString folderProblem;
 };
 
 #endif // VELLTRUSTEDKEYS_H

@@ -23,7 +23,7 @@ int VellUpdaterProgram::run(bool quiet)
         // Held until the program ends: one updater at a time.
         VellRunGuard guard(boxes, quiet);
         if (!guard.claim()) {
-            return 0;
+            return guard.lockRefused() ? 1 : 0;
         }
         VellUpdaterEngine engine;
         engine.setUserPrompt(&boxes);

@@ -8,6 +8,10 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 const QString busyText = QStringLiteral("Another update is already running.");
@@ -26,6 +30,8 @@ private Q_SLOTS:
     void secondUpdaterIsTurnedAway_data();
     void secondUpdaterIsTurnedAway();
     void lockOfADeadUpdaterIsTakenOver();
+    void unusableLockStopsTheUpdater_data();
+    void unusableLockStopsTheUpdater();
     void interruptedRunIsRolledBack_data();
     void interruptedRunIsRolledBack();
     void unrestorableFileIsNamedAndKept();
@@ -99,6 +105,83 @@ void tst_EngineRunGuard::lockOfADeadUpdaterIsTakenOver()
     QVERIFY(user.texts.isEmpty());
 }
 
+void tst_EngineRunGuard::unusableLockStopsTheUpdater_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<bool>("quiet");
+    QTest::addColumn<QString>("reason");
+    for (const bool quiet : {false, true}) {
+        const char *mode = quiet ? "quiet" : "told";
+        QTest::addRow("symbolic link, %s", mode) << "link" << quiet << "Too many levels";
+        QTest::addRow("directory, %s", mode) << "directory" << quiet << "directory";
+        QTest::addRow("another user's file, %s", mode) << "foreign" << quiet << "regular file";
+        QTest::addRow("named pipe, %s", mode) << "fifo" << quiet << "regular file";
+        QTest::addRow("unopenable file, %s", mode) << "unopenable" << quiet << "ermission";
+    }
+}
+
+void tst_EngineRunGuard::unusableLockStopsTheUpdater()
+{
+    QFETCH(QString, setup);
+    QFETCH(bool, quiet);
+    QFETCH(QString, reason);
+    const QByteArray path = QFile::encodeName(lockPath());
+    QVERIFY(QDir().mkpath(QFileInfo(lockPath()).absolutePath()));
+    const QString target = scratch->filePath("target");
+    QVERIFY(writeFile(target, "mine"));
+    if (setup == "link") {
+        QVERIFY(QFile::link(target, lockPath()));
+    } else if (setup == "directory") {
+        QVERIFY(QDir().mkdir(lockPath()));
+    } else if (setup == "fifo") {
+        QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+    } else {
+        QVERIFY(writeFile(lockPath(), ""));
+        QCOMPARE(::chown(path.constData(), 65534, 65534), 0);
+        QCOMPARE(::chmod(path.constData(), setup == "unopenable" ? 0 : 0600), 0);
+    }
+
+    // The unopenable file is its owner's own: root opens any file, uid 65534 not this one.
+    if (setup == "unopenable") {
+        QVERIFY(::geteuid() == 0);
+        QCOMPARE(::chmod(QFile::encodeName(scratch->path()).constData(), 0755), 0);
+        QCOMPARE(::chown(QFile::encodeName(QFileInfo(lockPath()).absolutePath()).constData(), 65534,
+                     65534),
+            0);
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const bool dropped
+                = ::setresgid(65534, 65534, 65534) == 0 && ::setresuid(65534, 65534, 65534) == 0;
+            ScriptedUserPrompt user;
+            auto guard = guardFor(user, quiet);
+            const bool refused = !guard->claim() && guard->lockRefused();
+            const bool told = quiet
+                ? user.texts.isEmpty()
+                : user.kinds == QStringList {"tellError"} && user.texts.value(0).contains(reason);
+            ::_exit(dropped && refused && told ? 0 : 1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0,
+            "as uid 65534 an unopenable lock file did not stop the updater with its reason");
+        return;
+    }
+
+    ScriptedUserPrompt user;
+    auto guard = guardFor(user, quiet);
+    QVERIFY(!guard->claim());
+    QVERIFY(guard->lockRefused());
+    if (quiet) {
+        QVERIFY(user.texts.isEmpty());
+    } else {
+        QCOMPARE(user.kinds, QStringList {"tellError"});
+        QVERIFY2(user.texts.value(0).contains(lockPath()) && user.texts.value(0).contains(reason),
+            qPrintable(user.texts.value(0)));
+    }
+    QCOMPARE(readFile(target), QByteArray("mine"));
+}
+
 void tst_EngineRunGuard::interruptedRunIsRolledBack_data()
 {
     QTest::addColumn<bool>("quiet");
@@ -115,10 +198,6 @@ void tst_EngineRunGuard::interruptedRunIsRolledBack()
     QVERIFY(writeFile(installDir() + "/new.txt", "added"));
     QVERIFY(writeFile(
         installDir() + "/.vell-unwind/journal", "run 1 boot\nsaved old.txt 0\nabsent new.txt\n"));
-    for (const char *area : {"/.vell-unwind", "/.vell-unwind/saved"}) {
-        QVERIFY(QFile::setPermissions(installDir() + area,
-            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
-    }
 
     ScriptedUserPrompt user;
     QVERIFY(guardFor(user, quiet)->claim());
@@ -137,8 +216,6 @@ void tst_EngineRunGuard::unrestorableFileIsNamedAndKept()
     // The journal names a backup that is gone: the file cannot come back.
     QVERIFY(writeFile(installDir() + "/lib/core.so", "new"));
     QVERIFY(writeFile(installDir() + "/.vell-unwind/journal", "run 1 boot\nsaved lib/core.so 0\n"));
-    QVERIFY(QFile::setPermissions(installDir() + "/.vell-unwind",
-        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     for (const bool quiet : {false, true}) {
         ScriptedUserPrompt user;
         QVERIFY(guardFor(user, quiet)->claim());

@@ -12,6 +12,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 using Verdict = VellPackageVerifier::Verdict;
 Q_DECLARE_METATYPE(VellPackageVerifier::Verdict)
 Q_DECLARE_METATYPE(MinisignTool::Format)
@@ -61,8 +64,12 @@ private Q_SLOTS:
     void refusesPackages();
     void withoutKeysEveryPackagePasses();
     void readsEveryKeyOfFolder();
-    void damagedKeyFileStillRequiresSignatures();
     void refusalTextNamesPackage();
+    void keysFolderFailsClosed_data();
+    void keysFolderFailsClosed();
+    void refusesOldOrExpired_data();
+    void refusesOldOrExpired();
+    void refusesSignedDowngrade();
 
 private:
     QString packagePath() const { return work.filePath("core-2.0.zip"); }
@@ -195,8 +202,7 @@ void tst_VellPackageVerifier::refusesPackages()
 
 void tst_VellPackageVerifier::withoutKeysEveryPackagePasses()
 {
-    QVERIFY(QDir(work.path()).mkpath("empty"));
-    for (const QString &folder : {work.filePath("absent"), work.filePath("empty")}) {
+    for (const QString &folder : {work.filePath("absent"), QString()}) {
         const VellTrustedKeys none = VellTrustedKeys::fromFolder(folder);
         QVERIFY(!none.signaturesRequired());
         QCOMPARE(VellPackageVerifier(none).verify(
@@ -222,37 +228,186 @@ void tst_VellPackageVerifier::readsEveryKeyOfFolder()
     }
 }
 
-void tst_VellPackageVerifier::damagedKeyFileStillRequiresSignatures()
-{
-    QTemporaryDir folder;
-    QVERIFY2(folder.isValid(), qPrintable(folder.errorString()));
-    QByteArray key = readBytes(trusted.publicKeyPath());
-    key.chop(10);
-    QVERIFY(writeBytes(folder.filePath("minisign.pub"), key));
-    QVERIFY(writeBytes(folder.filePath(".hidden.pub"), readBytes(trusted.publicKeyPath())));
-    const VellTrustedKeys keys = VellTrustedKeys::fromFolder(folder.path());
-    QVERIFY(keys.signaturesRequired());
-
-    QVERIFY2(
-        trusted.sign(packagePath(), VellTrustedComment::forComponent("vell", "core", "app", "2.0")),
-        qPrintable(trusted.lastError));
-    QCOMPARE(
-        VellPackageVerifier(keys).verify(packagePath(), signaturePath(), component("core", "2.0")),
-        Verdict::UnknownKey);
-    QFile::remove(signaturePath());
-    QCOMPARE(
-        VellPackageVerifier(keys).verify(packagePath(), signaturePath(), component("core", "2.0")),
-        Verdict::NoSignature);
-}
-
 void tst_VellPackageVerifier::refusalTextNamesPackage()
 {
     for (const Verdict verdict : {Verdict::NoSignature, Verdict::DamagedSignature,
              Verdict::UnknownKey, Verdict::FileMismatch, Verdict::CommentMismatch,
-             Verdict::OtherComponent, Verdict::UnreadablePackage}) {
+             Verdict::OtherComponent, Verdict::UnreadablePackage, Verdict::UnusableKeys,
+             Verdict::NotNewer, Verdict::Expired}) {
         QVERIFY(VellPackageVerifier::refusalText(verdict, "core 2.0").contains("core 2.0"));
     }
     QVERIFY(VellPackageVerifier::refusalText(Verdict::Accepted, "core").isEmpty());
+}
+
+void tst_VellPackageVerifier::keysFolderFailsClosed_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("file in its place") << "file"
+                                       << "is not a folder";
+    QTest::newRow("dangling link in its place") << "dangling"
+                                                << "is not a folder";
+    QTest::newRow("empty folder") << "empty"
+                                  << "holds no valid key";
+    QTest::newRow("only a dangling link") << "inner-dangling"
+                                          << "holds no valid key";
+    QTest::newRow("only a hidden key") << "hidden"
+                                       << "holds no valid key";
+    QTest::newRow("only a sub-folder") << "subfolder"
+                                       << "holds no valid key";
+    QTest::newRow("unreadable folder") << "unreadable"
+                                       << "cannot be read";
+}
+
+void tst_VellPackageVerifier::keysFolderFailsClosed()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, reason);
+    QTemporaryDir scene;
+    QVERIFY2(scene.isValid(), qPrintable(scene.errorString()));
+    const QString folder = scene.filePath("update-keys");
+    const QByteArray key = readBytes(trusted.publicKeyPath());
+    if (setup == "file") {
+        QVERIFY(writeBytes(folder, key));
+    } else if (setup == "dangling") {
+        QVERIFY(QFile::link(scene.filePath("gone"), folder));
+    } else {
+        QVERIFY(QDir(scene.path()).mkdir("update-keys"));
+        if (setup == "inner-dangling") {
+            QVERIFY(QFile::link(scene.filePath("gone"), folder + "/minisign.pub"));
+        } else if (setup == "damaged") {
+            QVERIFY(writeBytes(folder + "/minisign.pub", key.left(key.size() - 10)));
+        } else if (setup == "hidden") {
+            QVERIFY(writeBytes(folder + "/.minisign.pub", key));
+        } else if (setup == "subfolder") {
+            QVERIFY(QDir(folder).mkdir("minisign.pub"));
+        } else if (setup == "unreadable") {
+            QVERIFY(writeBytes(folder + "/minisign.pub", key));
+            QVERIFY(QFile::setPermissions(
+                folder, QFileDevice::ReadOwner | QFileDevice::ExeOwner | QFileDevice::WriteOwner));
+        }
+    }
+    QVERIFY2(
+        trusted.sign(packagePath(), VellTrustedComment::forComponent("vell", "core", "app", "2.0")),
+        qPrintable(trusted.lastError));
+
+    // Root reads every folder: the unreadable case is judged by another user.
+    const bool asOtherUser = setup == "unreadable" && ::geteuid() == 0;
+    if (asOtherUser) {
+        QVERIFY(QFile::setPermissions(scene.path(),
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+                | QFileDevice::ExeOther | QFileDevice::ReadOther));
+        const pid_t child = ::fork();
+        QVERIFY(child >= 0);
+        if (child == 0) {
+            const bool dropped
+                = ::setresgid(65534, 65534, 65534) == 0 && ::setresuid(65534, 65534, 65534) == 0;
+            const VellTrustedKeys keys = VellTrustedKeys::fromFolder(folder);
+            ::_exit(dropped && keys.signaturesRequired() && keys.problem().contains(reason)
+                        && keys.problem().contains(folder)
+                    ? 0
+                    : 1);
+        }
+        int status = 0;
+        QCOMPARE(::waitpid(child, &status, 0), child);
+        QVERIFY2(WIFEXITED(status) && WEXITSTATUS(status) == 0,
+            "as uid 65534 the unreadable folder did not require signatures with its reason");
+        return;
+    }
+
+    const VellTrustedKeys keys = VellTrustedKeys::fromFolder(folder);
+    QVERIFY(keys.signaturesRequired());
+    QVERIFY2(keys.problem().contains(reason) && keys.problem().contains(folder),
+        qPrintable(keys.problem()));
+    QString detail;
+    const Verdict verdict = VellPackageVerifier(keys).verify(
+        packagePath(), signaturePath(), component("core", "2.0"), QByteArray(), &detail);
+    QCOMPARE(verdict, Verdict::UnusableKeys);
+    QVERIFY(VellPackageVerifier::refusalText(verdict, "core 2.0", detail).contains(folder));
+}
+
+void tst_VellPackageVerifier::refusesOldOrExpired_data()
+{
+    QTest::addColumn<QByteArray>("extra");
+    QTest::addColumn<QByteArray>("offered");
+    QTest::addColumn<QByteArray>("installed");
+    QTest::addColumn<Verdict>("verdict");
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("newer") << QByteArray() << QByteArray("2.1") << QByteArray("2.0")
+                           << Verdict::Accepted << QString();
+    QTest::newRow("not installed")
+        << QByteArray() << QByteArray("1.0") << QByteArray() << Verdict::Accepted << QString();
+    QTest::newRow("older") << QByteArray() << QByteArray("1.0") << QByteArray("2.0")
+                           << Verdict::NotNewer
+                           << "The version 1.0 is not newer than the installed 2.0.";
+    QTest::newRow("same again") << QByteArray() << QByteArray("2.0") << QByteArray("2.0")
+                                << Verdict::NotNewer
+                                << "The version 2.0 is not newer than the installed 2.0.";
+    QTest::newRow("release candidate of the installed")
+        << QByteArray() << QByteArray("2.0~rc1") << QByteArray("2.0") << Verdict::NotNewer
+        << "The version 2.0~rc1 is not newer than the installed 2.0.";
+    QTest::newRow("installed version no version")
+        << QByteArray() << QByteArray("2.0") << QByteArray("a:b") << Verdict::NotNewer
+        << "The version 2.0 is not newer than the installed a:b.";
+    QTest::newRow("downgrade allowed") << QByteArray(" downgrade=allowed") << QByteArray("1.0")
+                                       << QByteArray("2.0") << Verdict::Accepted << QString();
+    QTest::newRow("downgrade something else")
+        << QByteArray(" downgrade=yes") << QByteArray("1.0") << QByteArray("2.0")
+        << Verdict::NotNewer << "The version 1.0 is not newer than the installed 2.0.";
+    QTest::newRow("before expiry")
+        << QByteArray(" expires=2026-06-01T12:00:01Z") << QByteArray("2.1") << QByteArray("2.0")
+        << Verdict::Accepted << QString();
+    QTest::newRow("past expiry") << QByteArray(" expires=2026-06-01T11:59:59Z") << QByteArray("2.1")
+                                 << QByteArray("2.0") << Verdict::Expired
+                                 << "The signature expired on 2026-06-01T11:59:59Z (UTC).";
+    QTest::newRow("expired downgrade allowed")
+        << QByteArray(" downgrade=allowed expires=2026-01-01T00:00:00Z") << QByteArray("1.0")
+        << QByteArray("2.0") << Verdict::Expired
+        << "The signature expired on 2026-01-01T00:00:00Z (UTC).";
+    QTest::newRow("expiry without zone")
+        << QByteArray(" expires=2027-06-01T12:00:00") << QByteArray("2.1") << QByteArray("2.0")
+        << Verdict::CommentMismatch << QString();
+    QTest::newRow("expiry twice") << QByteArray(
+        " expires=2027-06-01T12:00:00Z expires=2025-06-01T12:00:00Z")
+                                  << QByteArray("2.1") << QByteArray("2.0")
+                                  << Verdict::CommentMismatch << QString();
+    QTest::newRow("expiry not a date")
+        << QByteArray(" expires=2027-13-01T12:00:00Z") << QByteArray("2.1") << QByteArray("2.0")
+        << Verdict::CommentMismatch << QString();
+}
+
+void tst_VellPackageVerifier::refusesOldOrExpired()
+{
+    QFETCH(QByteArray, extra);
+    QFETCH(QByteArray, offered);
+    QFETCH(QByteArray, installed);
+    QFETCH(Verdict, verdict);
+    QFETCH(QString, detail);
+    VellPackageVerifier verifier {VellTrustedKeys()};
+    verifier.setNow(QDateTime(QDate(2026, 6, 1), QTime(12, 0), Qt::UTC));
+    QString said;
+    const QByteArray comment
+        = VellTrustedComment::forComponent("vell", "core", "app", offered) + extra;
+    QCOMPARE(verifier.checkFreshness(comment, offered, installed, &said), verdict);
+    QCOMPARE(said, detail);
+}
+
+// The whole way: a genuine signed earlier release offered over a later one.
+void tst_VellPackageVerifier::refusesSignedDowngrade()
+{
+    QVERIFY2(
+        trusted.sign(packagePath(), VellTrustedComment::forComponent("vell", "core", "app", "1.0")),
+        qPrintable(trusted.lastError));
+    QString detail;
+    const Verdict verdict = trustingFolder().verify(
+        packagePath(), signaturePath(), component("core", "1.0"), "2.0", &detail);
+    QCOMPARE(verdict, Verdict::NotNewer);
+    QCOMPARE(VellPackageVerifier::refusalText(verdict, "core 1.0", detail),
+        QString("The package core 1.0 is refused: it would not update the installed version. "
+                "The version 1.0 is not newer than the installed 2.0."));
+    QCOMPARE(trustingFolder().verify(packagePath(), signaturePath(), component("core", "1.0")),
+        Verdict::Accepted);
 }
 
 QTEST_GUILESS_MAIN(tst_VellPackageVerifier)
