@@ -207,6 +207,8 @@ void TestVellInstallCheck::ownerFromSetting_data()
 
     QTest::newRow("no setting") << QByteArray() << QString();
     QTest::newRow("dpkg") << QByteArray("[installation]\nmanaged-by=dpkg\n") << "dpkg";
+    QTest::newRow("as the build writes it")
+        << QByteArray("; the package manager's\n[installation]\nmanaged-by=dpkg\n") << "dpkg";
     QTest::newRow("another manager") << QByteArray("[installation]\nmanaged-by = rpm\n") << "rpm";
     QTest::newRow("empty value") << QByteArray("[installation]\nmanaged-by=\n") << QString();
     QTest::newRow("another group") << QByteArray("[other]\nmanaged-by=dpkg\n") << QString();
