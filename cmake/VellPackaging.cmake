@@ -68,6 +68,11 @@ install(FILES ${_vell_package_dir}/copyright ${CMAKE_CURRENT_BINARY_DIR}/debian/
         DESTINATION ${_vell_doc_dir}
         PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
         COMPONENT ${VELL_DEBIAN_COMPONENT} EXCLUDE_FROM_ALL)
+# The package's files are dpkg's: the updater must not replace the program's.
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/debian/updater.conf
+        DESTINATION ${VELL_INSTALL_BINDIR}
+        PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ
+        COMPONENT ${VELL_DEBIAN_COMPONENT} EXCLUDE_FROM_ALL)
 
 # `cpack` installs from a finished build: without this, its "preinstall" step
 # walks make over the whole tree again (half a minute) before every package.

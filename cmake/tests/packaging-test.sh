@@ -12,7 +12,8 @@
 #   consumer          a project finds the installed libraries through
 #                     find_package(VellCompanions) and through pkg-config,
 #                     builds and runs
-#   deb               `cpack -G DEB`: contents, computed dependencies,
+#   deb               `cpack -G DEB`: contents (with updater.conf saying
+#                     managed-by=dpkg), computed dependencies,
 #                     stripped binaries, the -dbgsym package and lintian
 set -euo pipefail
 
@@ -176,9 +177,13 @@ deb)
     # The default install below /opt/vell, plus the Debian documents.
     { sed 's|^|opt/vell/|' "$here/default-install.txt"
       printf '%s\n' usr/share/doc/vell-companions/changelog.gz usr/share/doc/vell-companions/copyright
+      printf '%s\n' opt/vell/updater.conf
     } | LC_ALL=C sort >"$out/expected.txt"
     list_tree "$out/root" >"$out/files.txt"
     compare_lists "$out/expected.txt" "$out/files.txt" deb-contents
+    # The package tells the updater that dpkg keeps the program folder.
+    managed=$(sed -n 's/^managed-by=//p' "$out/root/opt/vell/updater.conf" 2>/dev/null || true)
+    [ "$managed" = dpkg ] || fail "opt/vell/updater.conf: managed-by=[$managed], expected dpkg"
     # The run paths stay the client's; the binaries lost their symbols.
     check_installed_runpaths "$out/root/opt/vell"
     while read -r file; do

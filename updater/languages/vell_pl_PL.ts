@@ -668,6 +668,54 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>not a regular file of this user&apos;s</source>
         <comment>program update: why the lock file cannot be used</comment>
         <translation>nie jest to zwykły plik tego użytkownika</translation>
+        <source>Some updates are not installed here</source>
+        <comment>title of the box before the change log</comment>
+        <translation>Niektóre aktualizacje nie zostaną tu zainstalowane</translation>
+    </message>
+    <message>
+        <source>These updates are not downloaded:</source>
+        <comment>first line of the box before the change log</comment>
+        <translation>Te aktualizacje nie zostaną pobrane:</translation>
+    </message>
+    <message>
+        <source>The other updates are downloaded and installed as usual.</source>
+        <comment>last line of the box before the change log</comment>
+        <translation>Pozostałe aktualizacje zostaną pobrane i zainstalowane jak zwykle.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be updated. %2 Ask your administrator to install this update.</source>
+        <comment>an update that cannot be installed; %1 component, %2 why (names the folder)</comment>
+        <translation>Nie można zaktualizować %1. %2 Poproś administratora o zainstalowanie tej aktualizacji.</translation>
+    </message>
+    <message>
+        <source>The folder %1 cannot be made here (%2).</source>
+        <comment>why an update cannot be installed; %1 folder, %2 system reason</comment>
+        <translation>Nie można utworzyć folderu %1 (%2).</translation>
+    </message>
+    <message>
+        <source>You may not change the folder %1 (%2).</source>
+        <comment>why an update cannot be installed; %1 folder, %2 system reason</comment>
+        <translation>Nie masz uprawnień do zmiany folderu %1 (%2).</translation>
+    </message>
+    <message>
+        <source>The folder %1 lies on a read-only file system.</source>
+        <comment>why an update cannot be installed; %1 folder</comment>
+        <translation>Folder %1 znajduje się w systemie plików tylko do odczytu.</translation>
+    </message>
+    <message>
+        <source>The backup folder %1 cannot be used (%2).</source>
+        <comment>why an update cannot be installed; %1 folder, %2 system reason</comment>
+        <translation>Nie można użyć folderu kopii zapasowej %1 (%2).</translation>
+    </message>
+    <message>
+        <source>Version %1 of %2 is available. This installation (%3) is updated through the system's package manager (%4).</source>
+        <comment>a program update in a package manager's installation; %1 version, %2 component, %3 folder, %4 package manager</comment>
+        <translation>Dostępna jest wersja %1 składnika %2. Ta instalacja (%3) jest aktualizowana przez systemowy menedżer pakietów (%4).</translation>
+    </message>
+    <message>
+        <source>The package manager's records list the files of %1, so the updater leaves them alone.</source>
+        <comment>why a program folder counts as the package manager's; %1 folder</comment>
+        <translation>Pliki folderu %1 są zapisane w rejestrze menedżera pakietów, więc program aktualizujący ich nie zmienia.</translation>
     </message>
 </context>
 </TS>
