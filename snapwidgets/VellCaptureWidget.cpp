@@ -16,6 +16,7 @@
 #include <QTimer>
 
 QImage *VellCaptureWidget::region = nullptr;
+QString VellCaptureWidget::error;
 
 namespace {
 // Gives the window system time to settle before the widget covers the screen.
@@ -30,10 +31,17 @@ int primaryScreenIndex()
 
 VellCaptureWidget::VellCaptureWidget(QWidget *parent)
     : QWidget(parent)
-    , desktop(std::make_unique<VellFrozenDesktop>(VellFrozenDesktop::grab()))
+    , desktop(std::make_unique<VellFrozenDesktop>(VellFrozenDesktop::grab(&error)))
     , ownScreen(primaryScreenIndex())
 {
     region = nullptr;
+    if (desktop->isEmpty()) {
+        qWarning("VellCaptureWidget: no picture of the desktop: %s", qUtf8Printable(error));
+        // Closed before it is ever shown: a cancel without a black picture.
+        QTimer::singleShot(0, this, &QWidget::close);
+        return;
+    }
+    error.clear();
     const QVector<VellDesktopLayout::Screen> &screens = desktop->layout().screens();
     if (ownScreen < screens.size()) {
         setGeometry(screens.at(ownScreen).logical);
@@ -52,6 +60,11 @@ VellCaptureWidget::~VellCaptureWidget() = default;
 QImage *VellCaptureWidget::getSelectedRegion()
 {
     return region;
+}
+
+QString VellCaptureWidget::lastError()
+{
+    return error;
 }
 
 void VellCaptureWidget::init()
@@ -130,6 +143,9 @@ void VellCaptureWidget::mouseReleaseEvent(QMouseEvent *)
 
 void VellCaptureWidget::paintEvent(QPaintEvent *)
 {
+    if (desktop->isEmpty()) {
+        return;
+    }
     QPainter painter(this);
     paintScreen(painter, ownScreen);
 }

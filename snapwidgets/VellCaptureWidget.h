@@ -5,6 +5,7 @@
 
 #include <QPoint>
 #include <QRect>
+#include <QString>
 #include <QWidget>
 
 #include <memory>
@@ -29,6 +30,13 @@ class VellScreenCover;
 // on; pixels that no monitor shows are black. Its devicePixelRatio() is the
 // ratio of the monitors it spans when they share one (so it shows at its
 // logical size there), and 1 when it spans monitors of different ratios.
+//
+// In a Wayland session the picture comes from the desktop's screenshot
+// portal (org.freedesktop.portal.Screenshot), natively or through Xwayland;
+// the region is then in the compositor's device pixels. When no picture can
+// be had (no portal, permission refused, no answer within 10 s, an
+// unreadable file) the widget never shows, getSelectedRegion() is null as
+// for a cancel, and lastError() says why; it is also logged once.
 class VELL_SNAPWIDGETS_EXPORT VellCaptureWidget : public QWidget
 {
     Q_OBJECT
@@ -40,6 +48,9 @@ public:
     // The image taken by the last capture since the last capture widget was
     // constructed, or null. The caller owns the image and deletes it.
     static QImage *getSelectedRegion();
+    // Why the last capture since the last widget was constructed got no
+    // picture of the desktop; empty when it got one (also after a cancel).
+    static QString lastError();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
@@ -78,6 +89,7 @@ private:
     QPoint crosshair;
 
     static QImage *region;
+    static QString error;
 };
 
 #endif // VELLCAPTUREWIDGET_H

@@ -1,5 +1,7 @@
 #include "VellFrozenDesktop.h"
 
+#include "VellPortalScreenshot.h"
+
 #include <QGuiApplication>
 #include <QPainter>
 #include <QScreen>
@@ -10,8 +12,24 @@ VellFrozenDesktop::VellFrozenDesktop(
     , pictures(pictures)
 { }
 
-VellFrozenDesktop VellFrozenDesktop::grab()
+VellFrozenDesktop VellFrozenDesktop::grab(QString *errorText)
 {
+    if (VellPortalScreenshot::isWaylandSession()) {
+        // Neither a native Wayland client nor an X client of Xwayland can
+        // read the pixels of other programs' windows itself.
+        QVector<VellDesktopLayout::Screen> screens;
+        for (QScreen *screen : QGuiApplication::screens()) {
+            screens.append({screen->geometry(), QRect(), screen->devicePixelRatio()});
+        }
+        const QImage whole = VellPortalScreenshot::take(false, errorText);
+        if (whole.isNull() || screens.isEmpty()) {
+            if (!whole.isNull() && errorText) {
+                *errorText = QStringLiteral("no monitors");
+            }
+            return VellFrozenDesktop(VellDesktopLayout(), {});
+        }
+        return ofDesktopPicture(whole, screens);
+    }
     QVector<VellDesktopLayout::Screen> screens;
     QVector<QPixmap> pictures;
     for (QScreen *screen : QGuiApplication::screens()) {
@@ -25,6 +43,45 @@ VellFrozenDesktop VellFrozenDesktop::grab()
         pictures.append(picture);
     }
     return VellFrozenDesktop(VellDesktopLayout(screens), pictures);
+}
+
+VellFrozenDesktop VellFrozenDesktop::ofDesktopPicture(
+    const QImage &whole, const QVector<VellDesktopLayout::Screen> &screens)
+{
+    QRect bounds;
+    for (const VellDesktopLayout::Screen &screen : screens) {
+        bounds |= screen.logical;
+    }
+    if (whole.isNull() || bounds.isEmpty()) {
+        return VellFrozenDesktop(VellDesktopLayout(), {});
+    }
+    const qreal scaleX = qreal(whole.width()) / bounds.width();
+    const qreal scaleY = qreal(whole.height()) / bounds.height();
+    QVector<VellDesktopLayout::Screen> placed;
+    QVector<QPixmap> pictures;
+    for (const VellDesktopLayout::Screen &screen : screens) {
+        const QRect logical = screen.logical.translated(-bounds.topLeft());
+        const QRect source(qRound(logical.x() * scaleX), qRound(logical.y() * scaleY),
+            qRound(logical.width() * scaleX), qRound(logical.height() * scaleY));
+        const QSize own(
+            qRound(logical.width() * screen.ratio), qRound(logical.height() * screen.ratio));
+        QImage part = whole.copy(source).convertToFormat(QImage::Format_RGB32);
+        if (part.size() != own) {
+            // A monitor of a smaller scale than the largest one.
+            part = part.scaled(own, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        }
+        QPixmap picture = QPixmap::fromImage(part);
+        picture.setDevicePixelRatio(screen.ratio);
+        // Placed where the whole picture has it, so that monitors of
+        // different scales never overlap in device pixels (a smaller one
+        // leaves a gap that shows black).
+        placed.append({screen.logical,
+            QRect(QPoint(qRound(screen.logical.x() * scaleX), qRound(screen.logical.y() * scaleY)),
+                own),
+            screen.ratio});
+        pictures.append(picture);
+    }
+    return VellFrozenDesktop(VellDesktopLayout(placed), pictures);
 }
 
 QImage VellFrozenDesktop::copy(const QRect &device) const

@@ -6,6 +6,7 @@
 
 #include <QImage>
 #include <QPixmap>
+#include <QString>
 #include <QVector>
 
 // A picture of every monitor, taken at one moment, each at its own device
@@ -16,8 +17,20 @@ public:
     // `pictures` holds one picture per monitor of `layout`, in device pixels.
     VellFrozenDesktop(const VellDesktopLayout &layout, const QVector<QPixmap> &pictures);
 
-    // Takes the picture of every monitor Qt knows.
-    static VellFrozenDesktop grab();
+    // Takes the picture of every monitor Qt knows: from the X root window,
+    // or in a Wayland session from the desktop's screenshot portal. When no
+    // picture can be had the result has no monitors and `errorText` says why.
+    static VellFrozenDesktop grab(QString *errorText = nullptr);
+
+    // Cuts a picture of the whole desktop, such as the portal gives, into
+    // one picture per monitor. Only the logical rectangles and ratios of
+    // `screens` are read. The picture spans the monitors' logical bounds at
+    // one scale (the compositor's largest); each monitor's part is brought
+    // to that monitor's own device pixels.
+    static VellFrozenDesktop ofDesktopPicture(
+        const QImage &whole, const QVector<VellDesktopLayout::Screen> &screens);
+
+    bool isEmpty() const { return pictures.isEmpty(); }
 
     const VellDesktopLayout &layout() const { return desktopLayout; }
     // The picture of one monitor, with that monitor's device pixel ratio.

@@ -1,6 +1,7 @@
 #include "VellGrabWindow.h"
 
 #include "VellDesktopLayout.h"
+#include "VellPortalScreenshot.h"
 #include "VellXServerGrab.h"
 
 #include <QGuiApplication>
@@ -52,10 +53,21 @@ QScreen *screenAt(const QPoint &device)
 }
 } // namespace
 
-QPixmap grabWindow(const QPoint &)
+QPixmap grabWindow(const QPoint &point)
 {
+    return grabWindow(point, nullptr);
+}
+
+QPixmap grabWindow(const QPoint &, QString *errorText)
+{
+    if (VellPortalScreenshot::isWaylandSession()) {
+        return QPixmap::fromImage(VellPortalScreenshot::take(true, errorText));
+    }
     Display *display = QX11Info::isPlatformX11() ? QX11Info::display() : nullptr;
     if (!display || !QGuiApplication::primaryScreen()) {
+        if (errorText) {
+            *errorText = QStringLiteral("no X11 display and no Wayland session");
+        }
         return QPixmap();
     }
     const UnderPointer under = topLevelUnderPointer(display);

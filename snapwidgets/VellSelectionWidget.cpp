@@ -1,6 +1,7 @@
 #include "VellSelectionWidget.h"
 
 #include "VellGrabWindow.h"
+#include "VellPortalScreenshot.h"
 
 #include <QCursor>
 #include <QImage>
@@ -8,6 +9,7 @@
 #include <QPainter>
 
 QImage *VellSelectionWidget::region = nullptr;
+QString VellSelectionWidget::error;
 
 namespace {
 // The centre of the target in cursor.png.
@@ -21,6 +23,7 @@ VellSelectionWidget::VellSelectionWidget(QWidget *parent)
     , cursorPixmap(QStringLiteral(":/res/cursor.png"))
 {
     region = nullptr;
+    error.clear();
 }
 
 VellSelectionWidget::~VellSelectionWidget() = default;
@@ -28,6 +31,11 @@ VellSelectionWidget::~VellSelectionWidget() = default;
 QImage *VellSelectionWidget::getSelectedRegion()
 {
     return region;
+}
+
+QString VellSelectionWidget::lastError()
+{
+    return error;
 }
 
 void VellSelectionWidget::mousePressEvent(QMouseEvent *)
@@ -42,7 +50,14 @@ void VellSelectionWidget::mouseReleaseEvent(QMouseEvent *event)
 {
     releaseMouse();
     // Taken before the host's dialog closes, so releasing over it captures it.
-    region = new QImage(grabWindow(event->globalPos()).toImage());
+    error.clear();
+    const QPixmap picture = grabWindow(event->globalPos(), &error);
+    if (picture.isNull() && VellPortalScreenshot::isWaylandSession()) {
+        qWarning("VellSelectionWidget: no picture of the window: %s", qUtf8Printable(error));
+    } else {
+        // On X11 as ever: a null image rather than none.
+        region = new QImage(picture.toImage());
+    }
     if (QWidget *window = nativeParentWidget()) {
         window->close();
     }
