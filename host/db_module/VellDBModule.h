@@ -18,18 +18,15 @@ class VellDBConnection;
  * transaction (the log is in the operating system's hands once written); only
  * a power failure may drop the last transactions, never corrupting the file.
  * This is several times faster than the rollback journal with synchronous=FULL
- * for the archive's many small transactions. The log is copied back into the
- * database once it holds 16 MiB, before the next statement outside a
- * transaction, and when the last connection closes.
+ * for the archive's many small transactions. SQLite copies the log back into
+ * the database by its own default policy.
  *
  * Where the log cannot be used (another process reads a database in rollback
  * mode, the folder takes no new file, the disk is full) the connection keeps
  * the database's journal mode; where the file cannot be written at all it is
  * opened for reading only, and every changing statement fails.
  *
- * A statement waits up to 5 s for a lock that another process holds; once a
- * lock outlasted that, the following statements fail at once until one gets
- * through, so a locked database stalls the caller once, not per statement.
+ * A statement waits up to 5 s for a lock that another process holds.
  */
 class DB_MODULE_EXPORT VellDBModule
 {
