@@ -526,5 +526,32 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <comment>HTTP status</comment>
         <translation>Przekroczono czas oczekiwania bramy</translation>
     </message>
+    <message>
+        <source>unknown argument: %1</source>
+        <comment>updater command line</comment>
+        <translation>nieznany argument: %1</translation>
+    </message>
+    <message>
+        <source>usage: updater [-q] [--help] [--version]
+Checks for updates of the client and its plug-ins and installs them.
+  -q         quiet: start with the download window, and say nothing when no update is available
+  --help     show this text and exit
+  --version  show the updater&apos;s version and exit
+</source>
+        <comment>updater command line: --help</comment>
+        <translation>użycie: updater [-q] [--help] [--version]
+Sprawdza, czy są aktualizacje klienta i jego wtyczek, i je instaluje.
+  -q         tryb cichy: zaczyna od okna pobierania i nic nie mówi, gdy nie ma aktualizacji
+  --help     pokazuje ten tekst i kończy działanie
+  --version  pokazuje wersję programu aktualizującego i kończy działanie
+</translation>
+    </message>
+    <message>
+        <source>updater %1
+</source>
+        <comment>updater command line: --version</comment>
+        <translation>updater %1
+</translation>
+    </message>
 </context>
 </TS>
