@@ -177,8 +177,10 @@ void TestVellPackage::refusesBadInput_data()
         return arguments;
     };
     QTest::newRow("no project") << without("--project") << 2 << QString("--project");
-    QTest::newRow("no archive") << QStringList(valid.mid(0, valid.size() - 1)) << 2 << QString("one archive");
-    QTest::newRow("two archives") << QStringList(valid + QStringList {"%OUT%"}) << 2 << QString("one archive");
+    QTest::newRow("no archive") << QStringList(valid.mid(0, valid.size() - 1)) << 2
+                                << QString("one archive");
+    QTest::newRow("two archives") << QStringList(valid + QStringList {"%OUT%"}) << 2
+                                  << QString("one archive");
     QTest::newRow("unknown option") << valid + QStringList {"--bogus"} << 2 << QString("bogus");
     // The current folder only when asked for by name: it may hold the signing key.
     QTest::newRow("no --files") << without("--files") << 2 << QString("--files .");

@@ -74,6 +74,7 @@ if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
             --out) out=$2; shift 2 ;;
             --demo) mode=demo; shift ;;
             --tour) mode=tour; shift ;;
+            -h|--help) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]"; exit 0 ;;
             *) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]" >&2; exit 2 ;;
         esac
     done
