@@ -15,6 +15,11 @@
 # Everything lands below the build folder's "demo" folder, HOME included, so
 # your own ~/.Vellnet is never touched.
 set -eu
+case "${1:-}" in
+    -h|--help) echo "usage: scripts/demo.sh   (VELL_BUILD=DIR picks the build folder; default build/)"; exit 0 ;;
+    "") ;;
+    *) echo "usage: scripts/demo.sh   (VELL_BUILD=DIR picks the build folder; default build/)" >&2; exit 2 ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${VELL_BUILD:-$root/build}
 

@@ -1,4 +1,5 @@
 #include "VellLanguageChoice.h"
+#include "VellUpdaterCommandLine.h"
 #include "VellUpdaterProgram.h"
 
 #include <QApplication>
@@ -6,22 +7,40 @@
 #include <QLocale>
 #include <QTranslator>
 
-int main(int argc, char *argv[])
-{
-    QApplication app(argc, argv);
-    Q_INIT_RESOURCE(updater);
+namespace {
 
-    // Installed before the engine exists, so that every text it shows is translated.
-    QTranslator translator;
-    QTranslator qtTranslator;
+/// Qt's own texts (the message boxes' standard buttons) follow ours, never alone.
+void installTranslation(QTranslator &translator, QTranslator &qtTranslator)
+{
     const VellLanguageChoice language(
         VellLanguageChoice::clientSettingsFile(), QLocale::system().name());
-    // Qt's own texts (the message boxes' standard buttons) follow ours, never alone.
     if (language.install(translator, QCoreApplication::applicationDirPath())) {
         language.installQtCatalogue(
             qtTranslator, QLibraryInfo::location(QLibraryInfo::TranslationsPath));
     }
+}
 
-    const bool quiet = VellUpdaterProgram::isQuiet(QApplication::arguments().mid(1));
-    return VellUpdaterProgram::run(quiet);
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments << QString::fromLocal8Bit(argv[i]);
+    }
+    const VellUpdaterCommandLine commandLine(arguments);
+    QTranslator translator;
+    QTranslator qtTranslator;
+    // Help, version and usage errors need no display and open no window.
+    if (commandLine.action() != VellUpdaterCommandLine::Action::Run) {
+        QCoreApplication app(argc, argv);
+        installTranslation(translator, qtTranslator);
+        return commandLine.answer();
+    }
+
+    QApplication app(argc, argv);
+    Q_INIT_RESOURCE(updater);
+    // Installed before the engine exists, so that every text it shows is translated.
+    installTranslation(translator, qtTranslator);
+    return VellUpdaterProgram::run(commandLine.quiet());
 }

@@ -18,6 +18,9 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
+case "${1:-}" in
+    -h|--help) echo "usage: packaging-test.sh CHECK --build BUILD_DIR --out OUT_DIR"; exit 0 ;;
+esac
 check=${1:-}
 shift || true
 build="" out=""

@@ -2,6 +2,7 @@
 
 #include "VellTrustedComment.h"
 
+#include <QDateTime>
 #include <QProcess>
 #include <QRegularExpression>
 
@@ -12,10 +13,28 @@ VellPackageSigner::VellPackageSigner(const QString &secretKeyPath)
 QStringList VellPackageSigner::arguments(const QString &archivePath, const QString &project,
     const QString &name, const QString &type, const QString &version) const
 {
-    const QByteArray comment = VellTrustedComment::forComponent(
+    QByteArray comment = VellTrustedComment::forComponent(
         project.toUtf8(), name.toUtf8(), type.toUtf8(), version.toUtf8());
+    if (!expiry.isEmpty()) {
+        comment += " expires=" + VellTrustedComment::percentEncode(expiry.toLatin1());
+    }
     return {QStringLiteral("-S"), QStringLiteral("-s"), secretKeyPath, QStringLiteral("-m"),
         archivePath, QStringLiteral("-t"), QString::fromLatin1(comment)};
+}
+
+bool VellPackageSigner::setExpiry(const QString &utc, QString *errorText)
+{
+    // Exactly the one form the updater reads, so a typo cannot pass as a time it ignores.
+    static const QRegularExpression form(
+        QStringLiteral("^[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9]{2}:[0-9]{2}:[0-9]{2}Z$"));
+    if (!form.match(utc).hasMatch() || !QDateTime::fromString(utc, Qt::ISODate).isValid()) {
+        if (errorText) {
+            *errorText = QStringLiteral("\"%1\" is not a time YYYY-MM-DDTHH:MM:SSZ (UTC)").arg(utc);
+        }
+        return false;
+    }
+    expiry = utc;
+    return true;
 }
 
 QString VellPackageSigner::commandLine(const QStringList &arguments) const

@@ -17,6 +17,12 @@ public:
 
     /** The minisign program to run; "minisign" from PATH by default. */
     void setProgram(const QString &program) { this->program = program; }
+    /**
+     * Adds the pair expires=YYYY-MM-DDTHH:MM:SSZ (UTC) to the trusted comment:
+     * past it, an updater refuses the package. False, with the reason, when
+     * the text is not such a time.
+     */
+    bool setExpiry(const QString &utc, QString *errorText = nullptr);
 
     /** The arguments of "minisign -S" that sign archivePath into archivePath + ".minisig". */
     QStringList arguments(const QString &archivePath, const QString &project, const QString &name,
@@ -34,6 +40,7 @@ public:
 private:
     QString secretKeyPath;
     QString program = QStringLiteral("minisign");
+    QString expiry;
 };
 
 #endif // VELLPACKAGESIGNER_H

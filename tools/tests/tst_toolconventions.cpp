@@ -64,7 +64,8 @@ void tst_ToolConventions::conventions_data()
     const QStringList missing {QStringLiteral("%FILE%"), enoent};
     const QStringList unreadable {QStringLiteral("%FILE%"), eacces};
     const QStringList package {QStringLiteral("--project"), QStringLiteral("vell"),
-        QStringLiteral("--name"), QStringLiteral("core")};
+        QStringLiteral("--name"), QStringLiteral("core"), QStringLiteral("--version"),
+        QStringLiteral("1.0")};
     const QString plugin = QStringLiteral(STATUSFILTER_PATH);
 
     // The stand-in client runs from a copy in %DIR%: it reads components.xml beside itself.

@@ -716,6 +716,31 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>The package manager's records list the files of %1, so the updater leaves them alone.</source>
         <comment>why a program folder counts as the package manager's; %1 folder</comment>
         <translation>Pliki folderu %1 są zapisane w rejestrze menedżera pakietów, więc program aktualizujący ich nie zmienia.</translation>
+        <source>unknown argument: %1</source>
+        <comment>updater command line</comment>
+        <translation>nieznany argument: %1</translation>
+    </message>
+    <message>
+        <source>usage: updater [-q] [--help] [--version]
+Checks for updates of the client and its plug-ins and installs them.
+  -q         quiet: start with the download window, and say nothing when no update is available
+  --help     show this text and exit
+  --version  show the updater&apos;s version and exit
+</source>
+        <comment>updater command line: --help</comment>
+        <translation>użycie: updater [-q] [--help] [--version]
+Sprawdza, czy są aktualizacje klienta i jego wtyczek, i je instaluje.
+  -q         tryb cichy: zaczyna od okna pobierania i nic nie mówi, gdy nie ma aktualizacji
+  --help     pokazuje ten tekst i kończy działanie
+  --version  pokazuje wersję programu aktualizującego i kończy działanie
+</translation>
+    </message>
+    <message>
+        <source>updater %1
+</source>
+        <comment>updater command line: --version</comment>
+        <translation>updater %1
+</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,7 @@
 #include "VellDebianVersion.h"
 
+#include <QRegularExpression>
+
 #include <limits>
 
 namespace {
@@ -123,4 +125,22 @@ int VellDebianVersion::compare(const VellDebianVersion &other) const
     }
     const int upstreamOrder = comparePart(upstream, other.upstream);
     return upstreamOrder ? upstreamOrder : comparePart(revision, other.revision);
+}
+
+bool VellDebianVersion::isWellFormed(const QString &version, QString *errorText)
+{
+    // A hyphen in the upstream part needs a revision after it; a colon needs an epoch.
+    static const QRegularExpression syntax(
+        QStringLiteral("^(?:[0-9]+:)?[0-9][A-Za-z0-9.+~]*(?:-[A-Za-z0-9.+~-]*[A-Za-z0-9.+~])?$"));
+    if (syntax.match(version).hasMatch()) {
+        return true;
+    }
+    if (errorText) {
+        *errorText = version.isEmpty()
+            ? QStringLiteral("the version is empty")
+            : QStringLiteral("\"%1\" is not a version: [epoch:]upstream[-revision], the "
+                             "upstream part starting with a digit")
+                  .arg(version);
+    }
+    return false;
 }

@@ -2,6 +2,7 @@
 #define VELLDEBIANVERSION_H
 
 #include <QByteArray>
+#include <QString>
 
 /**
  * A version ordered as Debian orders package versions: [epoch:]upstream[-revision].
@@ -18,6 +19,14 @@ public:
      * revision after "-". Such a version is never newer than anything.
      */
     static bool parse(const QByteArray &text, VellDebianVersion &version);
+
+    /**
+     * The stricter syntax a release must follow, as dpkg writes it: the epoch
+     * digits, the upstream part starting with a digit and holding letters,
+     * digits and ". + ~ -", the revision (after the last hyphen) letters,
+     * digits and ". + ~". False, with the reason in errorText, otherwise.
+     */
+    static bool isWellFormed(const QString &version, QString *errorText = nullptr);
 
     /** Negative, zero or positive as this version is older, equal or newer than other. */
     int compare(const VellDebianVersion &other) const;

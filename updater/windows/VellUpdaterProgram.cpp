@@ -11,11 +11,6 @@
 
 #include <exception>
 
-bool VellUpdaterProgram::isQuiet(const QStringList &arguments)
-{
-    return arguments.contains(QStringLiteral("-q"));
-}
-
 int VellUpdaterProgram::run(bool quiet)
 {
     return guarded([quiet] {

@@ -13,12 +13,6 @@ class VellUpdaterProgram
 {
 public:
     /**
-     * True when the arguments after the program name hold "-q" (exactly; an
-     * argument that merely begins with it does not count).
-     */
-    static bool isQuiet(const QStringList &arguments);
-
-    /**
      * Makes sure no other updater runs and rolls back an interrupted
      * installation (VellRunGuard), then checks for updates and runs the
      * windows. Returns the program's exit status: 0 when another updater

@@ -74,6 +74,7 @@ if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
             --out) out=$2; shift 2 ;;
             --demo) mode=demo; shift ;;
             --tour) mode=tour; shift ;;
+            -h|--help) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]"; exit 0 ;;
             *) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]" >&2; exit 2 ;;
         esac
     done
@@ -173,13 +174,13 @@ build_packages() {
     # summary, and the next run starts the new program.
     strip --strip-debug -o "$files/core/updater" "$bin/updater"
     local key=$scratch/keys/minisign.sec
-    # Each brings its registry fragment, so the client then reports 2.0.
+    # Each brings its registry fragment (the default), so the client then reports 2.0.
     "$bin/vell-package" --project vell --name core --type app --version 2.0 \
-        --registry-fragment --files "$files/core" --sign "$key" "$www/core-2.0.zip"
+        --files "$files/core" --sign "$key" "$www/core-2.0.zip"
     "$bin/vell-package" --project vell --name statusfilter --type plugin --version 2.0 \
-        --registry-fragment --files "$files/statusfilter" --sign "$key" "$www/statusfilter-2.0.zip"
+        --files "$files/statusfilter" --sign "$key" "$www/statusfilter-2.0.zip"
     "$bin/vell-package" --project vell --name statusfilter --type app --version 2.0 \
-        --files "$files/statusfilter" "$www/statusfilter-broken.zip"
+        --no-registry-fragment --files "$files/statusfilter" "$www/statusfilter-broken.zip"
     minisign -S -s "$key" -m "$www/statusfilter-broken.zip" \
         -t "vell-package project=vell name=statusfilter type=plugin version=2.0"
     cp "$www/statusfilter-2.0.zip" "$www/statusfilter-tampered.zip"

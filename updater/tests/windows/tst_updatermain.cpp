@@ -12,6 +12,7 @@
 #include "VellLanguageChoice.h"
 #include "VellMessageBoxPrompt.h"
 #include "VellRunGuard.h"
+#include "VellUpdaterCommandLine.h"
 #include "VellUpdaterProgram.h"
 
 #include <QApplication>
@@ -23,6 +24,8 @@
 #include <QtTest>
 
 #include <stdexcept>
+
+Q_DECLARE_METATYPE(VellUpdaterCommandLine::Action)
 
 class tst_UpdaterMain : public QObject
 {
@@ -37,8 +40,10 @@ private Q_SLOTS:
     void catalogueBesideProgramWins();
     void englishNeedsNoCatalogue();
 
-    void quietSwitch_data();
-    void quietSwitch();
+    void commandLine_data();
+    void commandLine();
+    void program_answersWithoutARun_data();
+    void program_answersWithoutARun();
 
     void run_data();
     void run();
@@ -178,25 +183,81 @@ void tst_UpdaterMain::englishNeedsNoCatalogue()
     QVERIFY(translator.isEmpty());
 }
 
-void tst_UpdaterMain::quietSwitch_data()
+void tst_UpdaterMain::commandLine_data()
 {
+    using Action = VellUpdaterCommandLine::Action;
     QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<Action>("action");
     QTest::addColumn<bool>("quiet");
 
-    QTest::newRow("none") << QStringList() << false;
-    QTest::newRow("-q") << QStringList {QStringLiteral("-q")} << true;
-    QTest::newRow("-q among others, twice")
-        << QStringList {QStringLiteral("x"), QStringLiteral("-q"), QStringLiteral("-q")} << true;
-    QTest::newRow("only begins with -q") << QStringList {QStringLiteral("-quiet")} << false;
-    QTest::newRow("--q") << QStringList {QStringLiteral("--q")} << false;
-    QTest::newRow("-Q") << QStringList {QStringLiteral("-Q")} << false;
+    QTest::newRow("none") << QStringList() << Action::Run << false;
+    QTest::newRow("-q") << QStringList {"-q"} << Action::Run << true;
+    QTest::newRow("-q twice") << QStringList {"-q", "-q"} << Action::Run << true;
+    QTest::newRow("--help") << QStringList {"--help"} << Action::Help << false;
+    QTest::newRow("-h with -q") << QStringList {"-q", "-h"} << Action::Help << true;
+    QTest::newRow("--version") << QStringList {"--version"} << Action::Version << false;
+    QTest::newRow("--version, then --help")
+        << QStringList {"--version", "--help"} << Action::Help << false;
+    QTest::newRow("only begins with -q") << QStringList {"-quiet"} << Action::UsageError << false;
+    QTest::newRow("--q") << QStringList {"--q"} << Action::UsageError << false;
+    QTest::newRow("-Q") << QStringList {"-Q"} << Action::UsageError << false;
+    QTest::newRow("a word") << QStringList {"x", "-q"} << Action::UsageError << false;
+    QTest::newRow("unknown after --help")
+        << QStringList {"--help", "--bogus"} << Action::UsageError << false;
 }
 
-void tst_UpdaterMain::quietSwitch()
+void tst_UpdaterMain::commandLine()
 {
     QFETCH(QStringList, arguments);
+    QFETCH(VellUpdaterCommandLine::Action, action);
     QFETCH(bool, quiet);
-    QCOMPARE(VellUpdaterProgram::isQuiet(arguments), quiet);
+    const VellUpdaterCommandLine commandLine(arguments);
+    QCOMPARE(commandLine.action(), action);
+    QCOMPARE(commandLine.quiet(), quiet);
+}
+
+void tst_UpdaterMain::program_answersWithoutARun_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QByteArray>("out");
+    QTest::addColumn<QByteArray>("err");
+
+    QTest::newRow("--help") << QStringList {"--help"} << 0 << QByteArray("usage: updater [-q]")
+                            << QByteArray();
+    QTest::newRow("--version") << QStringList {"--version"} << 0 << QByteArray("updater 1.")
+                               << QByteArray();
+    QTest::newRow("unknown option")
+        << QStringList {"--bogus"} << 2 << QByteArray()
+        << QByteArray("updater: unknown argument: --bogus\nusage: updater [-q]");
+}
+
+void tst_UpdaterMain::program_answersWithoutARun()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, exitCode);
+    QFETCH(QByteArray, out);
+    QFETCH(QByteArray, err);
+    // Any query would reach this server; any window would need the display there is none of.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QProcess updater;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VELL_UPDATE_SERVER"),
+        QStringLiteral("127.0.0.1:%1").arg(server.serverPort()));
+    environment.remove(QStringLiteral("DISPLAY"));
+    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    updater.setProcessEnvironment(environment);
+    updater.start(QStringLiteral(UPDATER_PROGRAM), arguments);
+    QVERIFY2(updater.waitForFinished(20000), "the updater did not end by itself");
+    QCOMPARE(updater.exitStatus(), QProcess::NormalExit);
+    const QByteArray stdOut = updater.readAllStandardOutput();
+    const QByteArray stdErr = updater.readAllStandardError();
+    QVERIFY2(updater.exitCode() == exitCode, stdErr.constData());
+    QVERIFY2(out.isEmpty() ? stdOut.isEmpty() : stdOut.startsWith(out), stdOut.constData());
+    QVERIFY2(err.isEmpty() ? stdErr.isEmpty() : stdErr.startsWith(err), stdErr.constData());
+    QVERIFY(!server.waitForNewConnection(100));
 }
 
 void tst_UpdaterMain::run_data()
