@@ -147,6 +147,19 @@ QString VellUpdaterEngine::getLog() const
     return installRun.log();
 }
 
+void VellUpdaterEngine::keepOnlyUpdates(const QVector<Update *> &kept)
+{
+    QVector<Update *> remaining;
+    for (Update *update : qAsConst(updates)) {
+        if (kept.contains(update)) {
+            remaining.append(update);
+        } else {
+            delete update;
+        }
+    }
+    updates = remaining;
+}
+
 void VellUpdaterEngine::clearUpdates()
 {
     qDeleteAll(updates);

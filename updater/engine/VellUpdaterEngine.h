@@ -71,6 +71,12 @@ public:
     bool updatesAvailable() const;
     /** The run's updates in answer order; the engine keeps ownership. */
     QVector<Update *> getUpdates() const;
+    /**
+     * Leaves only @p kept, a part of getUpdates(), for the download and the
+     * installation, in the answer's order; the other updates are deleted.
+     * For the start-up, before beginDownload().
+     */
+    void keepOnlyUpdates(const QVector<Update *> &kept);
     /** The installation log shown by the summary window. */
     QString getLog() const;
 

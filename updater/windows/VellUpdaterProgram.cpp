@@ -2,9 +2,12 @@
 
 #include "VellChangelogDialog.h"
 #include "VellDownloadDialog.h"
+#include "VellInstallNotice.h"
 #include "VellMessageBoxPrompt.h"
 #include "VellRunGuard.h"
 #include "VellText.h"
+#include "VellUpdatePackage.h"
+#include "VellUpdateScreening.h"
 #include "VellUpdaterEngine.h"
 
 #include <QApplication>
@@ -25,6 +28,18 @@ int VellUpdaterProgram::run(bool quiet)
         if (!engine.checkUpdates()) {
             return 0;
         }
+        // Before anything is downloaded: updates this process cannot install,
+        // and program updates that a package manager owns, are left alone.
+        const VellUpdateScreening::Result screening = VellUpdateScreening::screen(
+            engine.getUpdates(), VellUpdatePackage::installDirFor("app"),
+            VellUpdatePackage::installDirFor("plugin"));
+        if (!screening.paragraphs.isEmpty()) {
+            engine.keepOnlyUpdates(screening.toInstall);
+            if (!quiet) {
+                boxes.tellInformation(
+                    VellInstallNotice::title(), VellInstallNotice::text(screening.paragraphs));
+            }
+        }
         if (engine.updatesAvailable()) {
             // The windows delete themselves and their controllers when they close.
             if (quiet) {
@@ -34,7 +49,8 @@ int VellUpdaterProgram::run(bool quiet)
             }
             return QApplication::exec();
         }
-        if (!quiet) {
+        // The box above has already said why nothing is left to install.
+        if (!quiet && screening.paragraphs.isEmpty()) {
             boxes.tellInformation(VellText::tr("Update", "program update"),
                 VellText::tr("No updates available.", "nc"));
         }

@@ -19,6 +19,8 @@
 #   box-recovery-failed     the next start cannot undo that run either
 #   box-recovery-restored   once the folder is writable again it can
 #   box-another-update      a second updater while the first one runs
+#   box-updates-left-alone  the plug-in folder is read-only before the start:
+#                           the plug-in is left alone, the core goes on
 
 tour_mounts=()
 
@@ -65,6 +67,7 @@ in_language() {
     case "$1" in
         Update) echo "Aktualizuj" ;;
         "Check updates") echo "Sprawdzanie aktualizacji" ;;
+        "Some updates are not installed here") echo "Niektóre aktualizacje nie zostaną tu zainstalowane" ;;
         *) fail "no Polish title known for \"$1\"" ;;
     esac
 }
@@ -101,9 +104,14 @@ tour_box_run() {
 
 # Starts the updater and downloads from its change log, whose id it leaves
 # in tour_changelog.
+# tour_download [DIR]: DIR turns read-only once the change log is open, after
+# the start-up found it writable, so that the installation itself meets it.
 tour_download() {
     run_updater
     tour_changelog=$(wait_window form)
+    if [ -n "${1:-}" ]; then
+        read_only "$1"
+    fi
     focus "$tour_changelog"
     keys Return # "Download now"
 }
@@ -116,6 +124,23 @@ tour_server_boxes() {
     VELL_UPDATE_SERVER=127.0.0.1:9 tour_box_run box-connection-failure "Check updates"
     # The HTTP server answers the query with an error page, not XML.
     VELL_UPDATE_SERVER=127.0.0.1:80 tour_box_run box-communication-failure "Check updates"
+}
+
+# Found before any download: the plug-in cannot be installed, the core can.
+tour_left_alone() {
+    local box changelog
+    tour_prepare statusfilter-2.0.zip
+    read_only "$plugins"
+    run_updater
+    box=$(wait_window box)
+    tour_shot box-updates-left-alone "$box" "Some updates are not installed here"
+    focus "$box"
+    keys Return
+    changelog=$(wait_window form)
+    focus "$changelog"
+    keys Escape
+    wait_updater
+    same_as_prepared "leaving the plug-in alone"
 }
 
 tour_download_error() {
@@ -161,8 +186,7 @@ tour_signature_refusal() {
 tour_retry_and_rollback() {
     local installing box summary
     tour_prepare statusfilter-2.0.zip
-    read_only "$plugins"
-    tour_download
+    tour_download "$plugins"
     box=$(wait_window box)
     tour_shot box-install-retry "$box"
     # The installation window waits behind the box; the box steps aside.
@@ -187,8 +211,7 @@ tour_retry_and_rollback() {
 tour_rollback_error_and_recovery() {
     local box first second
     tour_prepare statusfilter-2.0.zip
-    read_only "$plugins"
-    tour_download
+    tour_download "$plugins"
     box=$(wait_window box)
     read_only "$install"
     focus "$box"
@@ -264,6 +287,7 @@ tour() {
     shots=$out/screenshots/$tour_lang
     mkdir -p "$shots"
     tour_server_boxes
+    tour_left_alone
     tour_download_error
     tour_disk_full
     tour_signature_refusal
