@@ -620,6 +620,8 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>The journal in %1 is invalid and was left untouched: %2</source>
         <comment>why the journal of an interrupted update is not used</comment>
         <translation>Dziennik w %1 jest nieprawidłowy i pozostawiono go nietkniętym: %2</translation>
+    </message>
+    <message>
         <source>The trusted keys folder %1 is not a folder.</source>
         <comment>signature check: keys folder</comment>
         <translation>Folder zaufanych kluczy %1 nie jest folderem.</translation>
@@ -668,6 +670,8 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>not a regular file of this user&apos;s</source>
         <comment>program update: why the lock file cannot be used</comment>
         <translation>nie jest to zwykły plik tego użytkownika</translation>
+    </message>
+    <message>
         <source>Some updates are not installed here</source>
         <comment>title of the box before the change log</comment>
         <translation>Niektóre aktualizacje nie zostaną tu zainstalowane</translation>
@@ -716,6 +720,8 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>The package manager's records list the files of %1, so the updater leaves them alone.</source>
         <comment>why a program folder counts as the package manager's; %1 folder</comment>
         <translation>Pliki folderu %1 są zapisane w rejestrze menedżera pakietów, więc program aktualizujący ich nie zmienia.</translation>
+    </message>
+    <message>
         <source>unknown argument: %1</source>
         <comment>updater command line</comment>
         <translation>nieznany argument: %1</translation>

@@ -198,6 +198,10 @@ void tst_EngineRunGuard::interruptedRunIsRolledBack()
     QVERIFY(writeFile(installDir() + "/new.txt", "added"));
     QVERIFY(writeFile(
         installDir() + "/.vell-unwind/journal", "run 1 boot\nsaved old.txt 0\nabsent new.txt\n"));
+    for (const char *area : {"/.vell-unwind", "/.vell-unwind/saved"}) {
+        QVERIFY(QFile::setPermissions(installDir() + area,
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    }
 
     ScriptedUserPrompt user;
     QVERIFY(guardFor(user, quiet)->claim());
@@ -216,6 +220,8 @@ void tst_EngineRunGuard::unrestorableFileIsNamedAndKept()
     // The journal names a backup that is gone: the file cannot come back.
     QVERIFY(writeFile(installDir() + "/lib/core.so", "new"));
     QVERIFY(writeFile(installDir() + "/.vell-unwind/journal", "run 1 boot\nsaved lib/core.so 0\n"));
+    QVERIFY(QFile::setPermissions(installDir() + "/.vell-unwind",
+        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
     for (const bool quiet : {false, true}) {
         ScriptedUserPrompt user;
         QVERIFY(guardFor(user, quiet)->claim());
