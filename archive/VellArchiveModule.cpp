@@ -7,12 +7,16 @@
 #include "VellDBModule.h"
 #include "VellDBResult.h"
 
+#include <QFile>
 #include <QLatin1String>
 #include <QRegExp>
 #include <QSet>
 
 #include <algorithm>
 #include <memory>
+
+#include <cerrno>
+#include <sys/stat.h>
 
 namespace VellArchive {
 
@@ -43,6 +47,24 @@ VellArchiveBackendConversation emptyConversation()
     return VellArchiveBackendConversation();
 }
 
+// Whether the archive file may be handed to the database module: a regular
+// file, or nothing yet (the module creates it). Opening a FIFO would block
+// the client's GUI thread for ever inside the open, and a socket, a device, a
+// folder or a dangling link is no archive either, so they are not opened at
+// all and the module works as on a file it cannot read.
+bool mayOpenArchiveFile(const QString &databaseName)
+{
+    const QByteArray path = QFile::encodeName(databaseName);
+    struct stat entry;
+    if (::lstat(path.constData(), &entry) != 0) {
+        return errno == ENOENT;
+    }
+    if (S_ISLNK(entry.st_mode) && ::stat(path.constData(), &entry) != 0) {
+        return false; // a link that leads nowhere
+    }
+    return S_ISREG(entry.st_mode);
+}
+
 } // namespace
 
 VellArchiveCastException::~VellArchiveCastException() = default;
@@ -50,7 +72,9 @@ VellArchiveCastException::~VellArchiveCastException() = default;
 const QString VellArchiveModule::ARCHIVE_ID = QStringLiteral("VellArchiveSQLite");
 
 VellArchiveModule::VellArchiveModule(const QString &databaseName)
-    : connection(VellDatabase::VellDBModule::getDBConnection(databaseName, false))
+    : connection(mayOpenArchiveFile(databaseName)
+            ? VellDatabase::VellDBModule::getDBConnection(databaseName, false)
+            : nullptr)
 {
     if (connection && connection->isOpen() && createTables()) {
         readAllUsersFromDB();

@@ -6,6 +6,9 @@
 #include <QProcess>
 #include <QtTest>
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using namespace VellArchive;
@@ -79,6 +82,8 @@ private Q_SLOTS:
     void rollbackArchiveReadElsewhereKeepsItsJournalMode();
     void unwritableArchiveOpensForReading_data();
     void unwritableArchiveOpensForReading();
+    void archiveThatIsNoFileIsNotOpened_data();
+    void archiveThatIsNoFileIsNotOpened();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -176,6 +181,62 @@ void tst_VellArchiveAccess::unwritableArchiveOpensForReading()
     QCOMPARE(lines.value(2), QStringLiteral("unchanged 1"));
     if (sameFile) {
         QCOMPARE(snapshotOf(path), before);
+    }
+}
+
+void tst_VellArchiveAccess::archiveThatIsNoFileIsNotOpened_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("named pipe") << "fifo";
+    QTest::newRow("socket") << "socket";
+    QTest::newRow("link to a device") << "device";
+    QTest::newRow("folder") << "folder";
+    QTest::newRow("dangling link") << "dangling";
+}
+
+// Without the check a named pipe blocks the constructor for ever: the test's
+// time limit catches that.
+void tst_VellArchiveAccess::archiveThatIsNoFileIsNotOpened()
+{
+    QFETCH(QString, kind);
+    const QString path = m_dir->filePath(QStringLiteral("archive.db"));
+    const QByteArray name = QFile::encodeName(path);
+    int listener = -1;
+    if (kind == "fifo") {
+        QVERIFY(::mkfifo(name.constData(), 0600) == 0);
+    } else if (kind == "socket") {
+        listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        QVERIFY(size_t(name.size()) < sizeof address.sun_path);
+        qstrcpy(address.sun_path, name.constData());
+        QVERIFY(::bind(listener, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0);
+    } else if (kind == "device") {
+        QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkdir(path));
+    } else {
+        QVERIFY(QFile::link(m_dir->filePath(QStringLiteral("gone.db")), path));
+    }
+    struct stat before;
+    QVERIFY(::lstat(name.constData(), &before) == 0);
+
+    {
+        VellArchiveModule module(path);
+        QVERIFY(module.startConversation(
+                    VellArchiveBackendConversation::Chat, {"bob"}, Alice, Jabber, QString())
+            <= 0);
+        QCOMPARE(
+            module.addSMS("+48600", {"+48500111"}, "see you", QDateTime::currentDateTime()), 0);
+    }
+
+    struct stat after;
+    QVERIFY(::lstat(name.constData(), &after) == 0);
+    QCOMPARE(after.st_mode, before.st_mode);
+    QCOMPARE(after.st_ino, before.st_ino);
+    QVERIFY(!QFileInfo::exists(m_dir->filePath(QStringLiteral("gone.db"))));
+    if (listener != -1) {
+        ::close(listener);
     }
 }
 
