@@ -5,6 +5,7 @@
 #include "VellPackageVerifier.h"
 #include "VellText.h"
 #include "VellTrustedKeys.h"
+#include "VellUpdateFields_p.h"
 #include "VellUpdatePackage.h"
 #include "VellUserPrompt.h"
 #include "VellWorkDirectory.h"
@@ -12,24 +13,7 @@
 #include <QCoreApplication>
 #include <QUrl>
 
-namespace {
-
-QString fromLatin1(const std::string &bytes)
-{
-    return QString::fromLatin1(bytes.data(), int(bytes.size()));
-}
-
-QString nameOf(const Update *update)
-{
-    return fromLatin1(update->getName());
-}
-
-QUrl linkOf(const Update *update)
-{
-    return QUrl(fromLatin1(update->getLink()));
-}
-
-} // namespace
+using namespace VellUpdateFields;
 
 void VellInstallRun::run(const QVector<Update *> &updates, const QString &workDir,
     const QString &trustedKeysFolder, VellUserPrompt &userPrompt)

@@ -4,6 +4,7 @@
 #include "VellMinisignSignature.h"
 #include "VellSystemError.h"
 #include "VellText.h"
+#include "VellUpdateFields_p.h"
 
 #include <QDir>
 #include <QNetworkReply>
@@ -14,26 +15,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace VellUpdateFields;
+
 namespace {
 
 // Small enough to keep memory flat, large enough for few system calls.
 constexpr qint64 ChunkSize = 1024 * 1024;
 constexpr int HttpPort = 80;
-
-QString fromLatin1(const std::string &bytes)
-{
-    return QString::fromLatin1(bytes.data(), int(bytes.size()));
-}
-
-QString nameOf(const Update *update)
-{
-    return fromLatin1(update->getName());
-}
-
-QUrl linkOf(const Update *update)
-{
-    return QUrl(fromLatin1(update->getLink()));
-}
 
 QUrl signatureLinkOf(const QUrl &packageLink)
 {
