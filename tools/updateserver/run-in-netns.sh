@@ -93,10 +93,29 @@ ip link set lo up
 # X servers started inside get a socket folder of their own: across process
 # namespaces a display's lock file cannot tell a live server from a stale one,
 # so a server outside may use the same display number.
+# The display the command was started on stays reachable: its socket is
+# bound into the new folder (an abstract socket cannot cross the network
+# namespace, a socket file can).
+scratch=$(mktemp -d)
+outer_display=""
+case "${DISPLAY:-}" in
+    :[0-9]*) outer_display=X${DISPLAY#:}; outer_display=${outer_display%%.*} ;;
+esac
+if [ -n "$outer_display" ] && [ -S "/tmp/.X11-unix/$outer_display" ]; then
+    mkdir "$scratch/outer-x11"
+    mount --bind /tmp/.X11-unix "$scratch/outer-x11"
+else
+    outer_display=""
+fi
 mkdir -p /tmp/.X11-unix
 mount -t tmpfs -o mode=1777 tmpfs /tmp/.X11-unix
+if [ -n "$outer_display" ]; then
+    touch "/tmp/.X11-unix/$outer_display"
+    mount --bind "$scratch/outer-x11/$outer_display" "/tmp/.X11-unix/$outer_display"
+    umount "$scratch/outer-x11"
+    rmdir "$scratch/outer-x11"
+fi
 
-scratch=$(mktemp -d)
 http_pid=""
 cleanup() {
     if [ -n "$http_pid" ]; then
