@@ -116,11 +116,13 @@ QStringList VellInstallRun::refusedPackages(const QString &trustedKeysFolder) co
     QStringList refusals;
     for (const Update *update : updates) {
         const QString package = QStringLiteral("%1/%2").arg(workDir, linkOf(update).path());
-        const VellPackageVerifier::Verdict verdict = verifier.verify(
-            package, package + QLatin1String(VellMinisignSignature::FileSuffix), *update);
+        QString detail;
+        const VellPackageVerifier::Verdict verdict
+            = verifier.verify(package, package + QLatin1String(VellMinisignSignature::FileSuffix),
+                *update, installedVersions.versionOf(*update), &detail);
         if (verdict != VellPackageVerifier::Verdict::Accepted) {
-            refusals << VellPackageVerifier::refusalText(
-                verdict, nameOf(update) + QLatin1Char(' ') + fromLatin1(update->getVersion()));
+            refusals << VellPackageVerifier::refusalText(verdict,
+                nameOf(update) + QLatin1Char(' ') + fromLatin1(update->getVersion()), detail);
         }
     }
     return refusals;

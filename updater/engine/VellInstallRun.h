@@ -1,6 +1,8 @@
 #ifndef VELLINSTALLRUN_H
 #define VELLINSTALLRUN_H
 
+#include "VellInstalledVersions.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -38,6 +40,15 @@ public:
     void run(const QVector<Update *> &updates, const QString &workDir,
         const QString &trustedKeysFolder, VellUserPrompt &userPrompt);
 
+    /**
+     * The installed versions the next runs judge downgrades against (the
+     * client's query); without them no component counts as installed.
+     */
+    void setInstalledVersions(const VellInstalledVersions &versions)
+    {
+        installedVersions = versions;
+    }
+
     /** The installed files, a refusal or the failure, for the summary window. */
     QString log() const { return runLog; }
     /** True once the last run installed and finished every package. */
@@ -58,6 +69,7 @@ private:
     void rollback(const std::vector<std::unique_ptr<VellUpdatePackage>> &packages);
 
     QVector<Update *> updates;
+    VellInstalledVersions installedVersions;
     QString workDir;
     VellUserPrompt *prompt = nullptr;
     QString runLog;

@@ -108,6 +108,8 @@ bool VellUpdaterEngine::checkUpdates()
         return false;
     }
     const QByteArray query = readClientQuery();
+    // The query names what is installed: the install run refuses downgrades against it.
+    installRun.setInstalledVersions(VellInstalledVersions::fromQuery(query));
 
     VellQueryExchange exchange(querySocket, limits);
     const VellQueryExchange::Outcome outcome = exchange.run(server, query);

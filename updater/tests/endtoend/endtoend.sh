@@ -47,8 +47,14 @@ fail() {
     echo "endtoend: FAIL: $*" >&2
     # Inside, on a display: what the screen and the updater showed.
     if [ "${VELL_E2E_STAGE:-}" = inside ] && [ -n "${DISPLAY:-}" ]; then
-        "$VELL_E2E_BIN/e2e-xhelper" screenshot "$VELL_E2E_OUT/screenshots/failure.png" 2>/dev/null || true
-        echo "endtoend: screen at the failure: $VELL_E2E_OUT/screenshots/failure.png" >&2
+        local picture=$VELL_E2E_OUT/screenshots/failure.png why
+        # Named only when it exists: a busy X server may refuse the grab.
+        mkdir -p "${picture%/*}"
+        if why=$(timeout 20 "$VELL_E2E_BIN/e2e-xhelper" screenshot "$picture" 2>&1) && [ -s "$picture" ]; then
+            echo "endtoend: screen at the failure: $picture" >&2
+        else
+            echo "endtoend: no screenshot of the failure could be taken: ${why:-timed out}" >&2
+        fi
         sed 's/^/  updater: /' "$VELL_E2E_OUT/updater.log" >&2 || true
     fi
     exit 1
@@ -259,12 +265,35 @@ window_type() {
     xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | sed -n 's/^[^=]*= _NET_WM_WINDOW_TYPE_\([A-Z]*\).*/\1/p'
 }
 
+# updater_cpu_ticks: the CPU time the running updater has used so far (clock
+# ticks), or nothing once it is gone.
+updater_cpu_ticks() {
+    local pid stat
+    for pid in $(pgrep -P "${updater_pid:-0}" 2>/dev/null || true); do
+        stat=$(cat "/proc/$pid/stat" 2>/dev/null) || continue
+        # Fields 14 and 15 (user, system) counted after the command's ")".
+        stat=${stat##*) }
+        read -r _ _ _ _ _ _ _ _ _ _ _ utime stime _ <<<"$stat"
+        echo $((utime + stime))
+        return 0
+    done
+}
+
 # wait_window KIND [IDS TO SKIP...]: prints the id of a visible window of that
-# kind ("form", "summary" or "box") that is none of the given ones.
+# kind ("form", "summary" or "box") that is none of the given ones. On a
+# loaded machine the updater may need long for its first window: the wait
+# goes on while it keeps using CPU time, and gives up after 60 s without any
+# progress or VELL_E2E_WINDOW_CAP seconds (default 240) in all.
 wait_window() {
-    local kind=$1 deadline=$((SECONDS + 60)) id width
+    local kind=$1 cap=${VELL_E2E_WINDOW_CAP:-240} id width ticks last_ticks=""
+    local stall_deadline=$((SECONDS + 60)) deadline=$((SECONDS + ${VELL_E2E_WINDOW_CAP:-240}))
     shift
-    while [ $SECONDS -lt $deadline ]; do
+    while [ $SECONDS -lt $deadline ] && [ $SECONDS -lt $stall_deadline ]; do
+        ticks=$(updater_cpu_ticks)
+        if [ -n "$ticks" ] && [ "$ticks" != "$last_ticks" ]; then
+            last_ticks=$ticks
+            stall_deadline=$((SECONDS + 60))
+        fi
         for id in $(xdotool search --onlyvisible --class '^updater$' 2>/dev/null || true); do
             case " $* " in *" $id "*) continue ;; esac
             width=$(window_width "$id")
@@ -279,7 +308,12 @@ wait_window() {
             || fail "the updater ended (status $(updater_status)) while waiting for a $kind window"
         sleep 0.1
     done
-    fail "waited 60 s in vain for a $kind window of the updater"
+    echo "endtoend: processes while waiting for a $kind window:" >&2
+    ps -eo pid,ppid,etime,time,stat,args >&2 || true
+    if [ $SECONDS -ge $deadline ]; then
+        fail "waited $cap s in vain for a $kind window of the updater (it was still working)"
+    fi
+    fail "waited 60 s in vain for a $kind window of the updater (no progress: ${last_ticks:-no} CPU ticks)"
 }
 
 keys() {

@@ -2,9 +2,11 @@
 // decide between an installed run and a rolled back one, and what the log says.
 
 #include "EngineTestSupport.h"
+#include "MinisignTool.h"
 #include "ScriptedUserPrompt.h"
 #include "TestFiles.h"
 #include "VellInstallRun.h"
+#include "VellTrustedComment.h"
 #include "VellUpdaterEngine.h"
 
 #include <QSignalSpy>
@@ -23,6 +25,8 @@ class tst_VellInstallRun : public QObject
 private slots:
     void answersDecideTheOutcome_data();
     void answersDecideTheOutcome();
+    void refusesDowngradeOfInstalledComponent_data();
+    void refusesDowngradeOfInstalledComponent();
 };
 
 void tst_VellInstallRun::answersDecideTheOutcome_data()
@@ -82,6 +86,66 @@ void tst_VellInstallRun::answersDecideTheOutcome()
         QCOMPARE(run.log(), QStringLiteral("An error occured while installing updates"));
     }
     QCOMPARE(filesBelow(workDir), QStringList());
+}
+
+void tst_VellInstallRun::refusesDowngradeOfInstalledComponent_data()
+{
+    QTest::addColumn<QString>("installed"); ///< the client's query line
+    QTest::addColumn<QByteArray>("extra"); ///< added to the signed comment
+    QTest::addColumn<QString>("refusal"); ///< empty: installs
+
+    QTest::newRow("newer") << "vell one plugin 1.0" << QByteArray() << QString();
+    QTest::newRow("equal") << "vell one plugin 2.0" << QByteArray()
+                           << "The version 2.0 is not newer than the installed 2.0.";
+    QTest::newRow("older") << "vell one plugin 3.0" << QByteArray()
+                           << "The version 2.0 is not newer than the installed 3.0.";
+    QTest::newRow("older, downgrade allowed")
+        << "vell one plugin 3.0" << QByteArray(" downgrade=allowed") << QString();
+    QTest::newRow("component not installed")
+        << "vell other plugin 9.0" << QByteArray() << QString();
+}
+
+// The offered version is always 2.0; the query says what is installed.
+void tst_VellInstallRun::refusesDowngradeOfInstalledComponent()
+{
+    QFETCH(QString, installed);
+    QFETCH(QByteArray, extra);
+    QFETCH(QString, refusal);
+
+    PluginUpdateScene scene;
+    QVERIFY(scene.setUp({QStringLiteral("one")}));
+    QVERIFY(QDir(scene.filePath(".")).mkpath("update-keys"));
+    MinisignTool signer;
+    QVERIFY2(signer.generate(scene.filePath(".")), qPrintable(signer.lastError));
+    QVERIFY(QFile::copy(signer.publicKeyPath(), scene.filePath("update-keys/minisign.pub")));
+    const QString package = scene.packagePath("one");
+    QVERIFY2(signer.sign(
+                 package, VellTrustedComment::forComponent("vell", "one", "plugin", "2.0") + extra),
+        qPrintable(signer.lastError));
+
+    const QString client = scene.filePath("client/vell");
+    // The server offers 2.0 only over 1.0; the run is told the installed version itself.
+    QVERIFY(writeStubClient(client, queryFor({QStringLiteral("vell one plugin 1.0")})));
+    VellUpdaterEngine engine; // only for the update list and the work directory
+    engine.setClientProgram(client);
+    QVERIFY(engine.checkUpdates());
+    QCOMPARE(engine.getUpdates().size(), 1);
+    const QString workDir = engine.workDirectory();
+    QVERIFY(QFile::copy(package, workDir + QLatin1String("one.zip")));
+    QVERIFY(QFile::copy(package + ".minisig", workDir + QLatin1String("one.zip.minisig")));
+
+    ScriptedUserPrompt prompt {QVector<ScriptedUserPrompt::Answer>()};
+    VellInstallRun run;
+    run.setInstalledVersions(VellInstalledVersions::fromQuery(queryFor({installed})));
+    run.run(engine.getUpdates(), workDir, scene.filePath("update-keys"), prompt);
+
+    QCOMPARE(run.succeeded(), refusal.isEmpty());
+    QCOMPARE(
+        readFile(scene.pluginFile("one")), QByteArray(refusal.isEmpty() ? "one-new" : "one-old"));
+    if (!refusal.isEmpty()) {
+        QVERIFY2(run.log().contains(refusal), qPrintable(run.log()));
+        QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_VellInstallRun)
