@@ -1,6 +1,7 @@
 #include "VellArchiveModule.h"
 
 #include "VellArchiveCastException.h"
+#include "VellArchiveSearchQuery.h"
 #include "VellArchiveStatements_p.h"
 #include "VellArchiveTransactionGuard.h"
 #include "VellDBConnection.h"
@@ -460,222 +461,93 @@ bool VellArchiveModule::writeWordsToDB(const QString &text, int ownerId, WordLin
 }
 
 // --- Query builders ------------------------------------------------------------
-// Conversations and SMS are searched alike: one builder per kind of condition,
-// given the statement texts of the kind (Statements::ChatSearch or SmsSearch).
+// Conversations and SMS are searched alike: one builder, given the statement
+// texts of the kind (Statements::ChatSearch or SmsSearch) and of its word
+// conditions. The searches themselves run VellArchiveSearchQuery's own form.
 
 namespace {
 
-// The pieces that @p piece makes of each item, with @p joiner between them.
-template<typename Item, typename Piece>
-QString joined(const QList<Item> &items, QLatin1String joiner, Piece piece)
+VellArchiveSearchQuery chatBuilder()
 {
-    QString text;
-    for (int i = 0; i < items.size(); ++i) {
-        if (i > 0) {
-            text += joiner;
-        }
-        text += piece(items.at(i));
-    }
-    return text;
+    return VellArchiveSearchQuery(Sql::ChatSearch, Sql::ChatWords);
 }
 
-// One template per value of @p values, masked, with @p joiner between them.
-QString eachMasked(const QStringList &values, const char *statement, QLatin1String joiner)
+VellArchiveSearchQuery smsBuilder()
 {
-    return joined(values, joiner,
-        [&](const QString &value) { return QLatin1String(statement).arg(masked(value)); });
-}
-
-QString recipientsAny(const Sql::SearchTexts &kind, const QStringList &names)
-{
-    return QLatin1String(kind.recipientsAny)
-        .arg(eachMasked(names, Sql::ListItem.data(), Sql::ListComma));
-}
-
-QString recipientsAll(const Sql::SearchTexts &kind, const QStringList &names)
-{
-    return eachMasked(names, kind.recipientAll, Sql::Intersect);
-}
-
-QString wordsAny(const Sql::SearchTexts &kind, const QStringList &words, bool wholeWords)
-{
-    return eachMasked(words, wholeWords ? kind.wordAny : kind.wordPartAny, Sql::Union);
-}
-
-QString wordsAll(const Sql::SearchTexts &kind, const QStringList &words, bool wholeWords)
-{
-    return eachMasked(words, wholeWords ? kind.wordAll : kind.wordPartAll, Sql::Intersect);
-}
-
-// The sub-query that selects by recipients; empty for an unknown mode.
-QString recipientsQuery(const Sql::SearchTexts &kind, const QStringList &names, int mode)
-{
-    switch (mode) {
-    case 0:
-        return recipientsAny(kind, names);
-    case 1:
-        return recipientsAll(kind, names);
-    default:
-        return QString();
-    }
-}
-
-QString textsQuery(const Sql::SearchTexts &kind, const QStringList &texts, int mode,
-    QString (*phrases)(const QStringList &))
-{
-    switch (mode) {
-    case 0:
-        return wordsAny(kind, texts, true);
-    case 1:
-        return wordsAll(kind, texts, true);
-    case 2:
-        return phrases(texts);
-    case 3:
-        return wordsAny(kind, texts, false);
-    case 4:
-        return wordsAll(kind, texts, false);
-    default:
-        return QString();
-    }
-}
-
-// Appends @p condition filled with @p value when the kind has such a condition.
-void addCondition(QString &sql, const char *condition, const QString &value)
-{
-    if (condition) {
-        sql += QLatin1String(condition).arg(value);
-    }
-}
-
-// The ID query of @p kind for @p criteria; empty when a mode is unknown.
-QString searchQuery(const Sql::SearchTexts &kind, const VellArchiveBackendSearchCriteria &criteria,
-    QString (*phrases)(const QStringList &))
-{
-    const bool byAccount = !criteria.protocol.isEmpty() || !criteria.ownerUid.isEmpty();
-    QString sql = QLatin1String(byAccount ? kind.allOfAccounts : kind.all);
-    const auto addOwner = [&] {
-        if (!criteria.ownerUid.isEmpty()) {
-            const bool joinedByProtocol = kind.protocol && !criteria.protocol.isEmpty();
-            addCondition(
-                sql, joinedByProtocol ? kind.ownerJoined : kind.owner, masked(criteria.ownerUid));
-        }
-    };
-    if (kind.ownerLeads) {
-        addOwner();
-    }
-    if (criteria.timeFrom.isValid()) {
-        addCondition(sql, kind.from, timeText(criteria.timeFrom));
-    }
-    if (criteria.timeTo.isValid()) {
-        addCondition(sql, kind.to, timeText(criteria.timeTo));
-    }
-    if (!criteria.types.isEmpty()) {
-        addCondition(
-            sql, kind.types, VellArchiveModule::createQuerySearchChatsTypes(criteria.types));
-    }
-    if (!criteria.protocol.isEmpty()) {
-        addCondition(sql, kind.protocol, masked(criteria.protocol));
-    }
-    if (!kind.ownerLeads) {
-        addOwner();
-    }
-    if (!criteria.recipients.isEmpty()) {
-        const QString recipients
-            = recipientsQuery(kind, criteria.recipients, criteria.recipientsMode);
-        if (recipients.isEmpty()) {
-            return QString();
-        }
-        addCondition(sql, kind.idIn, recipients);
-    }
-    if (!criteria.texts.isEmpty()) {
-        const QString texts = textsQuery(kind, criteria.texts, criteria.textMode, phrases);
-        if (texts.isEmpty()) {
-            return QString();
-        }
-        addCondition(sql, kind.idIn, texts);
-    }
-    return sql;
+    return VellArchiveSearchQuery(Sql::SmsSearch, Sql::SmsWords);
 }
 
 } // namespace
 
 QString VellArchiveModule::createQuerySearchChats(const VellArchiveBackendSearchCriteria &criteria)
 {
-    return searchQuery(Sql::ChatSearch, criteria, &createQuerySearchChatsPhrases);
+    return chatBuilder().matching(criteria);
 }
 
 QString VellArchiveModule::createQuerySearchChatsTypes(
     const QList<VellArchiveBackendConversation::Type> &types)
 {
-    return joined(types, Sql::Or, [](VellArchiveBackendConversation::Type type) {
-        return Sql::ChatType.arg(number(int(type)));
-    });
+    return VellArchiveSearchQuery::types(types);
 }
 
 QString VellArchiveModule::createQuerySearchChatsRecipientsAny(const QStringList &uids)
 {
-    return recipientsAny(Sql::ChatSearch, uids);
+    return chatBuilder().recipientsAny(uids);
 }
 
 QString VellArchiveModule::createQuerySearchChatsRecipientsAll(const QStringList &uids)
 {
-    return recipientsAll(Sql::ChatSearch, uids);
+    return chatBuilder().recipientsAll(uids);
 }
 
 QString VellArchiveModule::createQuerySearchChatsWordsAny(const QStringList &words, bool wholeWords)
 {
-    return wordsAny(Sql::ChatSearch, words, wholeWords);
+    return chatBuilder().wordsAny(words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchChatsWordsAll(const QStringList &words, bool wholeWords)
 {
-    return wordsAll(Sql::ChatSearch, words, wholeWords);
+    return chatBuilder().wordsAll(words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchMessagesWithAllWords(const QStringList &words)
 {
-    return eachMasked(words, Sql::MessagesWithWord.data(), Sql::Intersect);
+    return chatBuilder().messagesWithAllWords(words);
 }
 
 QString VellArchiveModule::createQuerySearchChatsPhrases(const QStringList &phrases)
 {
-    // The word index narrows the messages to those holding every indexed word
-    // of the phrase; only those are matched against the phrase itself. A
-    // phrase without index words gives "IN ()", which matches nothing.
-    return joined(phrases, Sql::Intersect, [](const QString &phrase) {
-        return QLatin1String(Sql::ChatSearch.phrase)
-            .arg(createQuerySearchMessagesWithAllWords(splitMessage(phrase)), masked(phrase));
-    });
+    return chatBuilder().phrases(phrases);
 }
 
 QString VellArchiveModule::createQuerySearchSMS(const VellArchiveBackendSearchCriteria &criteria)
 {
-    return searchQuery(Sql::SmsSearch, criteria, &createQuerySearchSMSPhrases);
+    return smsBuilder().matching(criteria);
 }
 
 QString VellArchiveModule::createQuerySearchSMSRecipientsAny(const QStringList &names)
 {
-    return recipientsAny(Sql::SmsSearch, names);
+    return smsBuilder().recipientsAny(names);
 }
 
 QString VellArchiveModule::createQuerySearchSMSRecipientsAll(const QStringList &names)
 {
-    return recipientsAll(Sql::SmsSearch, names);
+    return smsBuilder().recipientsAll(names);
 }
 
 QString VellArchiveModule::createQuerySearchSMSWordsAny(const QStringList &words, bool wholeWords)
 {
-    return wordsAny(Sql::SmsSearch, words, wholeWords);
+    return smsBuilder().wordsAny(words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchSMSWordsAll(const QStringList &words, bool wholeWords)
 {
-    return wordsAll(Sql::SmsSearch, words, wholeWords);
+    return smsBuilder().wordsAll(words, wholeWords);
 }
 
 QString VellArchiveModule::createQuerySearchSMSPhrases(const QStringList &phrases)
 {
-    return eachMasked(phrases, Sql::SmsSearch.phrase, Sql::Intersect);
+    return smsBuilder().phrases(phrases);
 }
 
 // --- Conversation retrieval and removal ----------------------------------------------
@@ -790,7 +662,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::getAllConversations(boo
     if (!connection) {
         return {};
     }
-    return readChatsFromDB(createQuerySearchChats(noCriteria()), withEntries, true);
+    return readChatsFromDB(VellArchiveSearchQuery::conversations(noCriteria()), withEntries, true);
 }
 
 VellArchiveBackendConversation VellArchiveModule::getConversation(int id, bool withEntries) const
@@ -811,7 +683,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForProt
     }
     VellArchiveBackendSearchCriteria criteria = noCriteria();
     criteria.protocol = protocol;
-    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
+    return readChatsFromDB(VellArchiveSearchQuery::conversations(criteria), withEntries, true);
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForAccount(
@@ -823,7 +695,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForAcco
     VellArchiveBackendSearchCriteria criteria = noCriteria();
     criteria.protocol = protocol;
     criteria.ownerUid = ownerUid;
-    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
+    return readChatsFromDB(VellArchiveSearchQuery::conversations(criteria), withEntries, true);
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForRecipients(
@@ -838,7 +710,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForReci
     criteria.ownerUid = ownerUid;
     criteria.recipients = recipients;
     criteria.recipientsMode = 1; // every listed recipient
-    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
+    return readChatsFromDB(VellArchiveSearchQuery::conversations(criteria), withEntries, true);
 }
 
 QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForType(
@@ -849,7 +721,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::getConversationsForType
     }
     VellArchiveBackendSearchCriteria criteria = noCriteria();
     criteria.types = {type};
-    return readChatsFromDB(createQuerySearchChats(criteria), withEntries, true);
+    return readChatsFromDB(VellArchiveSearchQuery::conversations(criteria), withEntries, true);
 }
 
 VellArchiveBackendConversation VellArchiveModule::getLastConversationForRecipient(
@@ -885,7 +757,7 @@ QList<VellArchiveBackendConversation> VellArchiveModule::searchForConversations(
     if (!connection) {
         return {};
     }
-    const QString idQuery = createQuerySearchChats(criteria);
+    const QString idQuery = VellArchiveSearchQuery::conversations(criteria);
     if (idQuery.isEmpty()) {
         return {};
     }
@@ -897,7 +769,7 @@ void VellArchiveModule::removeConversations(const VellArchiveBackendSearchCriter
     if (!connection) {
         return;
     }
-    const QString idQuery = createQuerySearchChats(criteria);
+    const QString idQuery = VellArchiveSearchQuery::conversations(criteria);
     if (idQuery.isEmpty()) {
         return;
     }
@@ -919,7 +791,7 @@ QList<VellArchiveBackendSMS> VellArchiveModule::searchForTextMessages(
     if (!connection) {
         return {};
     }
-    const QString idQuery = createQuerySearchSMS(criteria);
+    const QString idQuery = VellArchiveSearchQuery::textMessages(criteria);
     if (idQuery.isEmpty()) {
         return {};
     }
@@ -932,7 +804,7 @@ void VellArchiveModule::removeSMS(const VellArchiveBackendSearchCriteria &criter
     if (!connection) {
         return;
     }
-    const QString idQuery = createQuerySearchSMS(criteria);
+    const QString idQuery = VellArchiveSearchQuery::textMessages(criteria);
     if (idQuery.isEmpty()) {
         return;
     }

@@ -159,15 +159,67 @@ const QLatin1String Or(R"( OR )");
 const QLatin1String Intersect(R"( INTERSECT )");
 const QLatin1String Union(R"( UNION )");
 
+// A group of terms of a longer compound SELECT, standing as one term of it.
+const QLatin1String CompoundGroup(R"(SELECT * FROM (%1))");
+
 // conversation type
 const QLatin1String ChatType(R"(c.Type = %1)");
-// messages holding a word: word
-const QLatin1String MessagesWithWord(R"(SELECT wtm.Message_ID FROM   Words w, WordToMessage wtm WHERE  w.Word LIKE '%1' AND w.ID   = wtm.Word_ID)");
 
 /**
- * The texts of one kind of ID query (conversations or SMS), each a template
- * of one value: the search builders are the same for both kinds and take the
- * kind's table.
+ * The word conditions of one kind of ID query, each a template of one word
+ * or word part: matching entries of the Words dictionary and their links.
+ */
+struct WordTexts
+{
+    const char *wordAny; // one word, R"( UNION )"-joined
+    const char *wordAll; // one word, R"( INTERSECT )"-joined
+    const char *wordPartAny;
+    const char *wordPartAll;
+    const char *messagesWithWord; // messages holding a word (conversations only)
+};
+
+// The word conditions as the query builders give them. They leave the join
+// order to SQLite, which on an archive without statistics starts a word-part
+// search from a scan of every word link.
+const WordTexts ChatWords {
+    R"(SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID         AND wtm.Message_ID = m.ID)",
+    R"(SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages m WHERE  w.Word LIKE '%1' AND w.ID   = wtm.Word_ID       AND wtm.Message_ID = m.ID)",
+    R"(SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID           AND wtm.Message_ID = m.ID)",
+    R"(SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages m WHERE  w.Word LIKE '%%1%' AND w.ID   = wtm.Word_ID         AND wtm.Message_ID = m.ID)",
+    R"(SELECT wtm.Message_ID FROM   Words w, WordToMessage wtm WHERE  w.Word LIKE '%1' AND w.ID   = wtm.Word_ID)",
+};
+const WordTexts SmsWords {
+    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
+    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
+    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
+    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
+    nullptr,
+};
+
+// The same joins as the searches run them: SQLite never moves the left table
+// of a CROSS JOIN inward, so the dictionary is read first (through its index
+// for a whole word, whole for a word part: some ten thousand short rows) and
+// only the matching words' links are followed through their Word_ID index,
+// never a scan of the link table. The rows are the same as above.
+const WordTexts ChatWordsFirst {
+    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
+    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
+    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
+    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
+    R"(SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID)",
+};
+const WordTexts SmsWordsFirst {
+    R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
+    R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
+    R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
+    R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
+    nullptr,
+};
+
+/**
+ * The texts of one kind of ID query (conversations or SMS) apart from its
+ * word conditions, each a template of one value: the search builders are the
+ * same for both kinds and take the kind's texts.
  */
 struct SearchTexts
 {
@@ -182,11 +234,9 @@ struct SearchTexts
     const char *idIn; // a sub-query that the IDs must be in
     const char *recipientsAny; // R"(, )"-joined quoted names
     const char *recipientAll; // one name, R"( INTERSECT )"-joined
-    const char *wordAny; // one word, R"( UNION )"-joined
-    const char *wordAll; // one word, R"( INTERSECT )"-joined
-    const char *wordPartAny;
-    const char *wordPartAll;
-    const char *phrase; // one phrase; for conversations also the messages of its words
+    // One phrase; for conversations (narrowed through the messages holding
+    // each of its index words) the messages' sub-query comes first.
+    const char *phrase;
     bool ownerLeads; // the owner's condition comes first, else after the protocol's
 };
 
@@ -202,11 +252,6 @@ const SearchTexts ChatSearch {
     R"( AND c.ID IN (%1))",
     R"(SELECT utc.Chat_ID FROM   Users u, UserToChat utc WHERE u.UID IN (%1) AND u.ID = utc.User_ID)",
     R"(SELECT utc.Chat_ID FROM Users u, UserToChat utc WHERE u.UID = '%1' AND u.ID  = utc.User_ID)",
-    R"(SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID         AND wtm.Message_ID = m.ID)",
-    R"(SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages m WHERE  w.Word LIKE '%1' AND w.ID   = wtm.Word_ID       AND wtm.Message_ID = m.ID)",
-    R"(SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID           AND wtm.Message_ID = m.ID)",
-    R"(SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages m WHERE  w.Word LIKE '%%1%' AND w.ID   = wtm.Word_ID         AND wtm.Message_ID = m.ID)",
-    // the messages holding every index word of the phrase, the phrase
     R"(SELECT Chat_ID FROM   Messages WHERE  ID IN (%1) AND Text LIKE '%%2%')",
     false,
 };
@@ -225,10 +270,6 @@ const SearchTexts SmsSearch {
     R"( AND ID IN (%1))",
     R"(SELECT SMS_ID FROM SMS_Recipient WHERE Name IN (%1))",
     R"(SELECT SMS_ID FROM SMS_Recipient WHERE Name = '%1')",
-    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
-    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
-    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
-    R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
     R"(SELECT SMS_ID FROM   SMS_Message WHERE  Body LIKE '%%1%')",
     true,
 };
