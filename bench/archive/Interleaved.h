@@ -51,4 +51,36 @@ struct Interleaved
     double medianRatio() const { return median(ratios); }
 };
 
+/**
+ * Any number of variants measured in turn, A B C A B C ..., one round after
+ * another; ratios are taken within each round.
+ */
+struct Rounds
+{
+    std::vector<std::vector<double>> figures; // per variant, one figure per round
+
+    Rounds(const std::vector<std::function<double()>> &measures, int rounds)
+        : figures(measures.size())
+    {
+        for (int round = 0; round < rounds; ++round) {
+            for (std::size_t variant = 0; variant < measures.size(); ++variant) {
+                figures[variant].push_back(measures[variant]());
+            }
+        }
+    }
+
+    double medianOf(std::size_t variant) const { return median(figures.at(variant)); }
+
+    /// The median over the rounds of variant @p a's figure over variant @p b's.
+    double medianRatio(std::size_t a, std::size_t b) const
+    {
+        std::vector<double> ratios;
+        for (std::size_t round = 0; round < figures.at(a).size(); ++round) {
+            const double base = figures.at(b).at(round);
+            ratios.push_back(base > 0 ? figures.at(a).at(round) / base : 0);
+        }
+        return median(ratios);
+    }
+};
+
 #endif // INTERLEAVED_H

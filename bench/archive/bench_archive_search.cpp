@@ -12,16 +12,19 @@
 // files: a kept archive loses a few thousand conversations and some hundred
 // SMS per run.
 //
-// Each question is asked several times; the median is printed for the whole
-// module operation (reading the conversations included), and for its ID query
-// alone on a connection of the database module interleaved with FTS5 (A B A B,
-// the ratio taken per pair, its median printed). FTS5 runs in the module's
-// journal mode and synchronous level (WAL, NORMAL), so removals compare at
-// equal durability. The query plan of each ID query follows.
+// Each question is asked in several rounds, each round taking in turn the
+// whole module operation (reading the conversations included), the ID query
+// that it runs, the query builders' ID query for the same criteria (both on a
+// connection of the database module) and the FTS5 query; medians are printed,
+// and the ID query's ratios to FTS5 and to the builders' query taken within
+// each round. Both ID queries must give the same IDs. FTS5 runs in the
+// module's journal mode and synchronous level (WAL, NORMAL), so removals
+// compare at equal durability. The query plan of each ID query follows.
 
 #include "Interleaved.h"
 #include "PseudoWords.h"
 #include "VellArchiveModule.h"
+#include "VellArchiveSearchQuery.h"
 #include "VellDBConnection.h"
 #include "VellDBModule.h"
 #include "VellDBResult.h"
@@ -370,34 +373,41 @@ void build(const QString &archivePath, const QString &ftsPath, int messages, int
 
 // --- Measuring ------------------------------------------------------------------------
 
-double medianMs(const std::function<void()> &run, int repeats = Repeats)
-{
-    std::vector<double> times;
-    for (int i = 0; i < repeats; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        run();
-        times.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
 struct Row
 {
     QString mode;
     double module = 0; // whole operation
-    double idQuery = 0;
+    double idQuery = 0; // the ID query the operation runs
+    double builders = 0; // the query builders' ID query for the same criteria
     double fts = 0;
+    double toFts = 0; // median ratio of idQuery to fts within a round
+    double toBuilders = 0; // median ratio of idQuery to builders within a round
     int found = 0;
+    bool sameIds = true; // the two ID queries gave the same IDs
     QString plan;
 };
 
-void printRow(const Row &row, double ratio)
+void printHeading(const char *kind)
 {
-    const bool missed = row.idQuery > 50 || row.module > 50 || (row.fts > 0 && ratio > 2);
-    std::printf("%-34s %7d %11.3f %11.3f %11.3f %7.2f%s\n", qPrintable(row.mode), row.found,
-        row.module, row.idQuery, row.fts, ratio, missed ? "  <- misses target" : "");
+    std::printf("%-34s %7s %10s %10s %10s %10s %8s %8s\n", kind, "found", "operation", "ID query",
+        "builders'", "FTS5", "/FTS5", "/builders");
+}
+
+void printRow(const Row &row)
+{
+    const bool wordPart = row.mode.contains(QLatin1String("word part"));
+    const bool missed = (wordPart && (row.idQuery > 50 || row.module > 50)) || !row.sameIds;
+    const auto cell = [](double value) {
+        return value > 0 ? QString::number(value, 'f', 3) : QStringLiteral("-");
+    };
+    std::printf("%-34s %7d %10s %10s %10s %10s %8s %8s%s\n", qPrintable(row.mode), row.found,
+        qPrintable(cell(row.module)), qPrintable(cell(row.idQuery)), qPrintable(cell(row.builders)),
+        qPrintable(cell(row.fts)),
+        qPrintable(row.fts > 0 ? QString::number(row.toFts, 'f', 2) : QStringLiteral("-")),
+        qPrintable(QString::number(row.toBuilders, 'f', 3)),
+        !row.sameIds ? "  <- other IDs than the builders'"
+            : missed ? "  <- misses 50 ms"
+                     : "");
 }
 
 int countRows(Database &db, const QString &sql)
@@ -411,21 +421,41 @@ int countRows(Database &db, const QString &sql)
     return rows;
 }
 
-// Times the ID query on @p connection and, when there is one, the FTS5 query
-// in turn; fills the medians into @p row and answers the median ratio.
-double compareWithFts(Row &row, VellDatabase::VellDBConnection *connection, const QString &idQuery,
-    Database &fts, const QString &ftsQuery)
+// The operation, the ID query it runs and the builders' ID query on
+// @p connection, and the FTS5 query when there is one, in turn, round after
+// round; fills the medians and the ratios within a round into @p row.
+void measure(Row &row, const std::function<void()> &operation,
+    VellDatabase::VellDBConnection *connection, const QString &idQuery,
+    const QString &buildersQuery, Database &fts, const QString &ftsQuery)
 {
-    const auto ours = [&] { return timedMs([&] { delete connection->query(idQuery); }); };
-    if (ftsQuery.isEmpty()) {
-        row.idQuery = medianMs([&] { delete connection->query(idQuery); });
-        return 0;
+    std::vector<std::function<double()>> variants {
+        [&] { return timedMs(operation); },
+        [&] { return timedMs([&] { delete connection->query(idQuery); }); },
+        [&] { return timedMs([&] { delete connection->query(buildersQuery); }); },
+    };
+    if (!ftsQuery.isEmpty()) {
+        variants.push_back([&] { return timedMs([&] { countRows(fts, ftsQuery); }); });
     }
-    const Interleaved pairs(
-        ours, [&] { return timedMs([&] { countRows(fts, ftsQuery); }); }, Repeats);
-    row.idQuery = pairs.medianA();
-    row.fts = pairs.medianB();
-    return pairs.medianRatio();
+    const Rounds rounds(variants, Repeats);
+    row.module = rounds.medianOf(0);
+    row.idQuery = rounds.medianOf(1);
+    row.builders = rounds.medianOf(2);
+    row.toBuilders = rounds.medianRatio(1, 2);
+    if (!ftsQuery.isEmpty()) {
+        row.fts = rounds.medianOf(3);
+        row.toFts = rounds.medianRatio(1, 3);
+    }
+}
+
+// The IDs that @p sql answers, in order.
+QStringList ids(VellDatabase::VellDBConnection *connection, const QString &sql)
+{
+    QStringList values;
+    const std::unique_ptr<VellDatabase::VellDBResult> result(connection->query(sql));
+    for (int row = 0; result && row < result->rowCount(); ++row) {
+        values.append(result->value(row, 0));
+    }
+    return values;
 }
 
 } // namespace
@@ -483,8 +513,10 @@ int main(int argc, char **argv)
         qPrintable(questions.rare), qPrintable(questions.medium), qPrintable(questions.allFirst),
         qPrintable(questions.allSecond), qPrintable(questions.phrase),
         qPrintable(questions.commonPart), qPrintable(questions.rarePart));
-    std::printf("%-34s %7s %11s %11s %11s %7s\n", "conversations", "found", "operation", "ID query",
-        "FTS5", "ratio");
+    std::printf("operation: the module's search; ID query: the one it runs; builders': the query "
+                "builders' ID query\nfor the same criteria; the ratios are those of the ID query "
+                "within one round (all columns taken in turn)\n\n");
+    printHeading("conversations");
 
     using Criteria = VellArchiveBackendSearchCriteria;
     auto word = [](const QStringList &texts, int mode) {
@@ -518,9 +550,17 @@ int main(int argc, char **argv)
             chatsFts("MessageTrigram", QLatin1Char('"') + questions.commonPart + QLatin1Char('"'))},
         {"word part, 5 letters (trigram)", word({questions.rarePart}, 3),
             chatsFts("MessageTrigram", QLatin1Char('"') + questions.rarePart + QLatin1Char('"'))},
+        {"any of two words", word({questions.allFirst, questions.allSecond}, 0),
+            chatsFts(
+                "MessageText", questions.allFirst + QLatin1String(" OR ") + questions.allSecond)},
         {"all of two words", word({questions.allFirst, questions.allSecond}, 1),
             chatsFts("MessageText", questions.allFirst) + QStringLiteral(" INTERSECT ")
                 + chatsFts("MessageText", questions.allSecond)},
+        {"all of two word parts", word({questions.commonPart, questions.rarePart}, 4),
+            chatsFts("MessageTrigram", QLatin1Char('"') + questions.commonPart + QLatin1Char('"'))
+                + QStringLiteral(" INTERSECT ")
+                + chatsFts(
+                    "MessageTrigram", QLatin1Char('"') + questions.rarePart + QLatin1Char('"'))},
         {"phrase", word({questions.phrase}, 2), chatsFts("MessageText", quotedPhrase)},
         {"recipient", byRecipient, QString()},
         {"time range, one day", byTime, QString()},
@@ -529,43 +569,70 @@ int main(int argc, char **argv)
     for (const Question &question : chatQuestions) {
         Row row;
         row.mode = QLatin1String(question.mode);
-        const QString idQuery = VellArchiveModule::createQuerySearchChats(question.criteria);
-        row.module = medianMs(
-            [&] { row.found = module.searchForConversations(question.criteria, false).size(); });
+        const QString idQuery
+            = VellArchive::VellArchiveSearchQuery::conversations(question.criteria);
+        const QString buildersQuery = VellArchiveModule::createQuerySearchChats(question.criteria);
         connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
-        printRow(row, compareWithFts(row, connection.get(), idQuery, fts, question.ftsQuery));
+        row.sameIds = ids(connection.get(), idQuery) == ids(connection.get(), buildersQuery);
         connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
+        measure(
+            row,
+            [&] {
+                row.found = module.searchForConversations(question.criteria, false).size();
+                // The search leaves LIKE case-insensitive: the ID queries
+                // alone run as the search runs them.
+                connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
+            },
+            connection.get(), idQuery, buildersQuery, fts, question.ftsQuery);
+        connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
+        printRow(row);
         raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
         row.plan = raw.plan(idQuery).join(QStringLiteral("\n      "));
         raw.exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
         plans << row;
     }
 
-    std::printf("\n%-34s %7s %11s %11s %11s %7s\n", "SMS", "found", "operation", "ID query", "FTS5",
-        "ratio");
+    std::printf("\n");
+    printHeading("SMS");
     Criteria bySender;
     bySender.ownerUid = QStringLiteral("+48600000017");
+    Criteria bySmsRecipient;
+    bySmsRecipient.recipients = QStringList {QStringLiteral("+48500000017")};
+    Criteria bySmsTime;
+    bySmsTime.timeFrom = Epoch.addSecs(qint64(smsCount / 2) * 600);
+    bySmsTime.timeTo = bySmsTime.timeFrom.addDays(1);
+    const auto smsFts = [](const QString &table, const QString &match) {
+        return QStringLiteral("SELECT rowid FROM %1 WHERE %1 MATCH '%2'").arg(table, match);
+    };
+    const auto quoted
+        = [](const QString &text) -> QString { return QLatin1Char('"') + text + QLatin1Char('"'); };
     const QList<Question> smsQuestions {
-        {"whole word, rare", word({questions.rare}, 0),
-            QStringLiteral("SELECT rowid FROM SmsText WHERE SmsText MATCH '%1'")
-                .arg(questions.rare)},
+        {"whole word, rare", word({questions.rare}, 0), smsFts("SmsText", questions.rare)},
         {"word part, 3 letters (trigram)", word({questions.commonPart}, 3),
-            QStringLiteral("SELECT rowid FROM SmsTrigram WHERE SmsTrigram MATCH '\"%1\"'")
-                .arg(questions.commonPart)},
+            smsFts("SmsTrigram", quoted(questions.commonPart))},
         {"word part, 5 letters (trigram)", word({questions.rarePart}, 3),
-            QStringLiteral("SELECT rowid FROM SmsTrigram WHERE SmsTrigram MATCH '\"%1\"'")
-                .arg(questions.rarePart)},
-        {"phrase", word({questions.phrase}, 2),
-            QStringLiteral("SELECT rowid FROM SmsText WHERE SmsText MATCH '%1'").arg(quotedPhrase)},
+            smsFts("SmsTrigram", quoted(questions.rarePart))},
+        {"all of two words", word({questions.allFirst, questions.allSecond}, 1),
+            smsFts("SmsText", questions.allFirst + QLatin1Char(' ') + questions.allSecond)},
+        {"all of two word parts", word({questions.commonPart, questions.rarePart}, 4),
+            smsFts("SmsTrigram",
+                quoted(questions.commonPart) + QLatin1Char(' ') + quoted(questions.rarePart))},
+        {"phrase", word({questions.phrase}, 2), smsFts("SmsText", quotedPhrase)},
         {"sender", bySender, QString()},
+        {"recipient", bySmsRecipient, QString()},
+        {"time range, one day", bySmsTime, QString()},
     };
     for (const Question &question : smsQuestions) {
         Row row;
         row.mode = QLatin1String(question.mode);
-        const QString idQuery = VellArchiveModule::createQuerySearchSMS(question.criteria);
-        row.module = medianMs(
-            [&] { row.found = module.searchForTextMessages(question.criteria, true).size(); });
-        printRow(row, compareWithFts(row, connection.get(), idQuery, fts, question.ftsQuery));
+        const QString idQuery
+            = VellArchive::VellArchiveSearchQuery::textMessages(question.criteria);
+        const QString buildersQuery = VellArchiveModule::createQuerySearchSMS(question.criteria);
+        row.sameIds = ids(connection.get(), idQuery) == ids(connection.get(), buildersQuery);
+        measure(
+            row, [&] { row.found = module.searchForTextMessages(question.criteria, true).size(); },
+            connection.get(), idQuery, buildersQuery, fts, question.ftsQuery);
+        printRow(row);
         row.mode = QStringLiteral("SMS ") + row.mode;
         row.plan = raw.plan(idQuery).join(QStringLiteral("\n      "));
         plans << row;
