@@ -110,7 +110,8 @@ public:
     // empty text when the criteria are invalid (an unknown recipientsMode or
     // textMode with a list to apply it to). Every text value is written with
     // its apostrophes doubled; '%' and '_' in words and phrases keep their
-    // LIKE meaning.
+    // LIKE meaning. The searches and removals run VellArchiveSearchQuery's
+    // form of the same queries, which selects the same IDs.
 
     /// Conversations matching every field of @p criteria that is set.
     static QString createQuerySearchChats(const VellArchiveBackendSearchCriteria &criteria);
