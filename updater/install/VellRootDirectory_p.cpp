@@ -78,7 +78,6 @@ bool VellRootDirectory::isFenced(int folder) const
 
 FileDescriptor VellRootDirectory::openFolder(const QString &relative, int &error) const
 {
-    error = 0;
     if (!root.isValid()) {
         error = rootError;
         return FileDescriptor();
@@ -94,6 +93,9 @@ FileDescriptor VellRootDirectory::openFolder(const QString &relative, int &error
     if (folder.isValid() && isFenced(folder.get())) {
         error = LeadsOut;
         return FileDescriptor();
+    }
+    if (folder.isValid()) {
+        error = 0; // the walk may have met a link on the way
     }
     return folder;
 }
@@ -154,6 +156,7 @@ FileDescriptor VellRootDirectory::walk(const QByteArray &path, int &error) const
             opened.push_back(std::move(next));
             continue;
         }
+        // A link refuses O_DIRECTORY with O_NOFOLLOW: it is read and followed here.
         error = errno;
         struct stat info;
         if ((error != ENOTDIR && error != ELOOP)
