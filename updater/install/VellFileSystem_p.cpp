@@ -70,10 +70,16 @@ bool statName(const QString &path, struct stat &info)
     return ::lstat(native(path).constData(), &info) == 0;
 }
 
-bool nameExists(const QString &path)
+bool statAt(int folder, const QByteArray &name, struct stat &info)
 {
-    struct stat info;
-    return statName(path, info);
+    return ::fstatat(folder, name.constData(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+}
+
+QByteArray linkTargetAt(int folder, const QByteArray &name)
+{
+    std::array<char, 4096> buffer;
+    const ssize_t size = ::readlinkat(folder, name.constData(), buffer.data(), buffer.size());
+    return size < 0 ? QByteArray() : QByteArray(buffer.data(), int(size));
 }
 
 qint64 freeBytes(const QString &path)
@@ -140,23 +146,34 @@ int copyBytes(int in, int out)
     }
 }
 
-bool sameBytes(const QString &a, const QString &b)
+bool sameBytes(const NameAt &a, const NameAt &b)
 {
-    QFile first(a);
-    QFile second(b);
-    if (!first.open(QIODevice::ReadOnly) || !second.open(QIODevice::ReadOnly)) {
+    const FileDescriptor first(
+        ::openat(a.folder, a.name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const FileDescriptor second(
+        ::openat(b.folder, b.name.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    if (!first.isValid() || !second.isValid()) {
         return false;
     }
     std::array<char, 64 * 1024> one;
     std::array<char, 64 * 1024> two;
     for (;;) {
-        const qint64 left = first.read(one.data(), qint64(one.size()));
-        const qint64 right = second.read(two.data(), qint64(two.size()));
-        if (left != right || left < 0) {
+        const ssize_t left = ::read(first.get(), one.data(), one.size());
+        if (left < 0) {
             return false;
         }
+        // Regular files give what they hold in full until the end.
+        size_t right = 0;
+        while (right < size_t(left)) {
+            const ssize_t more = ::read(second.get(), two.data() + right, size_t(left) - right);
+            if (more <= 0) {
+                return false;
+            }
+            right += size_t(more);
+        }
         if (left == 0) {
-            return true;
+            char extra;
+            return ::read(second.get(), &extra, 1) == 0;
         }
         if (std::memcmp(one.data(), two.data(), size_t(left)) != 0) {
             return false;
@@ -164,23 +181,18 @@ bool sameBytes(const QString &a, const QString &b)
     }
 }
 
-QByteArray linkTarget(const QString &path)
-{
-    std::array<char, 4096> buffer;
-    const ssize_t size = ::readlink(native(path).constData(), buffer.data(), buffer.size());
-    return size < 0 ? QByteArray() : QByteArray(buffer.data(), int(size));
-}
-
 } // namespace
 
-int copyFaithfully(const QString &source, const QString &target)
+int copyFaithfully(
+    int sourceFolder, const QByteArray &source, int targetFolder, const QByteArray &target)
 {
-    FileDescriptor in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor in(
+        ::openat(sourceFolder, source.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info;
     if (!in.isValid() || ::fstat(in.get(), &info) != 0) {
         return errno;
     }
-    FileDescriptor out(::open(native(target).constData(),
+    FileDescriptor out(::openat(targetFolder, target.constData(),
         O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR));
     if (!out.isValid()) {
         return errno;
@@ -200,33 +212,34 @@ int copyFaithfully(const QString &source, const QString &target)
         error = out.close();
     }
     if (error != 0) {
-        ::unlink(native(target).constData());
+        ::unlinkat(targetFolder, target.constData(), 0);
     }
     return error;
 }
 
-bool sameState(const QString &current, const struct stat &currentInfo, const QString &saved,
-    const struct stat &savedInfo)
+bool sameState(const NameAt &current, const NameAt &saved)
 {
-    if (currentInfo.st_dev == savedInfo.st_dev && currentInfo.st_ino == savedInfo.st_ino) {
+    const struct stat &now = current.info;
+    const struct stat &then = saved.info;
+    if (now.st_dev == then.st_dev && now.st_ino == then.st_ino) {
         return true;
     }
-    if ((currentInfo.st_mode & S_IFMT) != (savedInfo.st_mode & S_IFMT)) {
+    if ((now.st_mode & S_IFMT) != (then.st_mode & S_IFMT)) {
         return false;
     }
-    if (S_ISLNK(currentInfo.st_mode)) {
-        return linkTarget(current) == linkTarget(saved);
+    if (S_ISLNK(now.st_mode)) {
+        return linkTargetAt(current.folder, current.name) == linkTargetAt(saved.folder, saved.name);
     }
-    if ((currentInfo.st_mode & 07777) != (savedInfo.st_mode & 07777)
-        || currentInfo.st_uid != savedInfo.st_uid || currentInfo.st_gid != savedInfo.st_gid) {
+    if ((now.st_mode & 07777) != (then.st_mode & 07777) || now.st_uid != then.st_uid
+        || now.st_gid != then.st_gid) {
         return false;
     }
-    if (S_ISDIR(currentInfo.st_mode)) {
+    if (S_ISDIR(now.st_mode)) {
         return true;
     }
-    return S_ISREG(currentInfo.st_mode) && currentInfo.st_size == savedInfo.st_size
-        && currentInfo.st_mtim.tv_sec == savedInfo.st_mtim.tv_sec
-        && currentInfo.st_mtim.tv_nsec == savedInfo.st_mtim.tv_nsec && sameBytes(current, saved);
+    return S_ISREG(now.st_mode) && now.st_size == then.st_size
+        && now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec
+        && sameBytes(current, saved);
 }
 
 void SyncBatch::addFolder(const QString &path)

@@ -48,7 +48,10 @@ QString withReason(const QString &text, int error);
 
 /// lstat(): the name itself, a symbolic link not followed. False when it does not exist.
 bool statName(const QString &path, struct stat &info);
-bool nameExists(const QString &path);
+/// fstatat() of @p name in @p folder, a symbolic link not followed.
+bool statAt(int folder, const QByteArray &name, struct stat &info);
+/// The target of the symbolic link @p name in @p folder; empty when it is none.
+QByteArray linkTargetAt(int folder, const QByteArray &name);
 
 /// Bytes that an unprivileged writer may still use on the file system of @p path; -1 unknown.
 qint64 freeBytes(const QString &path);
@@ -60,20 +63,29 @@ int writeAll(int fd, const char *data, qint64 size);
 mode_t modeOf(int qtPermissions);
 
 /**
- * Copies the regular file @p source to @p target, which must not exist,
- * keeping its permission bits (set-user-ID and the like included), owner where
- * allowed and times. Returns 0 or the errno of the failing step; a partial
- * target is removed.
+ * Copies the regular file @p source of @p sourceFolder to @p target of
+ * @p targetFolder, which must not exist, keeping its permission bits
+ * (set-user-ID and the like included), owner where allowed and times.
+ * Neither name is followed if it is a link. Returns 0 or the errno of the
+ * failing step; a partial target is removed.
  */
-int copyFaithfully(const QString &source, const QString &target);
+int copyFaithfully(
+    int sourceFolder, const QByteArray &source, int targetFolder, const QByteArray &target);
+
+/// A name in an open folder, for comparing it with another.
+struct NameAt
+{
+    int folder;
+    QByteArray name;
+    struct stat info;
+};
 
 /**
- * True when the names @p current and @p saved are the same thing: the same
- * inode, or the same kind with the same permission bits, owner and contents
- * (bytes, times and size for files, the target for symbolic links).
+ * True when @p current and @p saved are the same thing: the same inode, or
+ * the same kind with the same permission bits, owner and contents (bytes,
+ * times and size for files, the target for symbolic links).
  */
-bool sameState(const QString &current, const struct stat &currentInfo, const QString &saved,
-    const struct stat &savedInfo);
+bool sameState(const NameAt &current, const NameAt &saved);
 
 /**
  * Files and folders to flush to disk together: writeback of every file is

@@ -1,43 +1,8 @@
 #include "VellInstallPaths_p.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 namespace VellInstallPaths {
-
-QString resolved(const QString &path)
-{
-    QFileInfo info(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
-    QString missing;
-    while (!info.exists()) {
-        if (info.isSymLink()) {
-            return QString();
-        }
-        if (info.isRoot()) {
-            return info.absoluteFilePath() + missing;
-        }
-        missing.prepend(QLatin1Char('/') + info.fileName());
-        info = QFileInfo(info.absolutePath());
-    }
-    const QString existing = info.canonicalFilePath();
-    if (existing == QLatin1String("/")) {
-        return missing.isEmpty() ? existing : missing;
-    }
-    return existing + missing;
-}
-
-bool liesInside(const QString &dir, const QString &path)
-{
-    QString base = resolved(dir);
-    const QString target = resolved(path);
-    if (base.isEmpty() || target.isEmpty()) {
-        return false;
-    }
-    if (!base.endsWith(QLatin1Char('/'))) {
-        base += QLatin1Char('/');
-    }
-    return target.startsWith(base) && target.size() > base.size();
-}
 
 QString cleanRelative(const QString &relative)
 {

@@ -1,24 +1,19 @@
 #include "VellInstallRoot_p.h"
 
-#include "VellFileSystem_p.h"
 #include "VellInstallPaths_p.h"
+#include "VellRootDirectory_p.h"
 #include "VellUnwindJournal_p.h"
 
-#include <QFileInfo>
+#include <cerrno>
 
-VellInstallRoot::VellInstallRoot(const QString &installDir)
-    : installDir(installDir)
-    , resolvedRoot(VellInstallPaths::resolved(installDir))
-{
-    if (!resolvedRoot.isEmpty() && !resolvedRoot.endsWith(QLatin1Char('/'))) {
-        resolvedRoot += QLatin1Char('/');
-    }
-}
+VellInstallRoot::VellInstallRoot(const VellRootDirectory &root)
+    : root(root)
+{ }
 
 QString VellInstallRoot::relativeTarget(const QString &path, const QString &name)
 {
     const QString relative = VellInstallPaths::cleanRelative(path + QLatin1Char('/') + name);
-    if (relative.isEmpty() || resolvedRoot.isEmpty()) {
+    if (relative.isEmpty() || !root.isOpen()) {
         return QString();
     }
     const QString unwind = VellUnwindJournal::folderName();
@@ -37,23 +32,12 @@ bool VellInstallRoot::folderLiesInside(const QString &relativeFolder)
     if (checkedFolders.contains(relativeFolder)) {
         return true;
     }
-    const int lastSlash = relativeFolder.lastIndexOf(QLatin1Char('/'));
-    if (lastSlash > 0 && !folderLiesInside(relativeFolder.left(lastSlash))) {
+    int error = 0;
+    // Real folders, missing ones (made by the run) and files (which fail
+    // later) are inside; a link on the way counts by where it leads.
+    if (!root.openFolder(relativeFolder, error).isValid() && error != ENOENT && error != ENOTDIR) {
         return false;
     }
-    const QString folder = installDir + QLatin1Char('/') + relativeFolder;
-    struct stat info;
-    if (VellFileSystem::statName(folder, info) && S_ISLNK(info.st_mode)) {
-        // A link on the way counts by where it leads: inside, but not into the backups.
-        const QString resolved = VellInstallPaths::resolved(folder);
-        const QString unwind = resolvedRoot + VellUnwindJournal::folderName();
-        if (resolved.isEmpty() || !QString(resolved + QLatin1Char('/')).startsWith(resolvedRoot)
-            || resolved + QLatin1Char('/') == resolvedRoot || resolved == unwind
-            || resolved.startsWith(unwind + QLatin1Char('/'))) {
-            return false;
-        }
-    }
-    // Real folders, missing ones (made by the run) and files (which fail later) are inside.
     checkedFolders.insert(relativeFolder);
     return true;
 }

@@ -4,18 +4,21 @@
 #include <QSet>
 #include <QString>
 
+class VellRootDirectory;
+
 /**
- * Decides whether a descriptor's target lies inside the installation
- * directory. The directory is resolved once; each folder on the way to a
- * target is looked at once per run and remembered, so that a thousand
- * targets in twenty folders cost twenty checks. The target's own last
- * segment is never followed: it is replaced by rename, so a symbolic link
- * there is replaced as a link, not written through. Not installed.
+ * Decides, when a package's instructions are planned, which targets lie
+ * inside the installation directory; the others are skipped. Each folder on
+ * the way to a target is resolved once per plan and remembered, so that a
+ * thousand targets in twenty folders cost twenty resolutions. Every change
+ * resolves its folder again from the directory's descriptor, so a folder
+ * swapped for a link after the plan is refused there. Not installed.
  */
 class VellInstallRoot
 {
 public:
-    explicit VellInstallRoot(const QString &installDir);
+    /// @p root must outlive this object.
+    explicit VellInstallRoot(const VellRootDirectory &root);
 
     /**
      * The target's name relative to the installation directory, cleaned; empty
@@ -27,8 +30,7 @@ public:
 private:
     bool folderLiesInside(const QString &relativeFolder);
 
-    QString installDir;
-    QString resolvedRoot; ///< with a trailing slash
+    const VellRootDirectory &root;
     QSet<QString> checkedFolders;
 };
 

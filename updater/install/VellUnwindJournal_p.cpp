@@ -126,77 +126,100 @@ int syncFolder(const QString &path)
     return fd.isValid() && ::fsync(fd.get()) == 0 ? 0 : errno;
 }
 
-QString parentOf(const QString &path)
+QString folderOf(const QString &relative)
 {
-    return QFileInfo(path).absolutePath();
+    const int slash = relative.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : relative.left(slash);
 }
 
-QByteArray linkTarget(const QString &path)
+/// Gives the folder @p name in @p parent the owner and mode of @p saved; 0 or the errno.
+int takeOverFolder(int parent, const QByteArray &name, const struct stat &saved)
 {
-    std::array<char, 4096> buffer;
-    const ssize_t size = ::readlink(native(path).constData(), buffer.data(), buffer.size());
-    return size < 0 ? QByteArray() : QByteArray(buffer.data(), int(size));
-}
-
-/// Puts the saved state @p backup back at @p target; 0 or the errno.
-int restoreSaved(const QString &target, const QString &backup, SyncBatch &folders)
-{
-    struct stat saved;
-    if (!statName(backup, saved)) {
+    // Through a descriptor of the folder itself: a link put in its place is not followed.
+    const FileDescriptor folder(
+        ::openat(parent, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.isValid()) {
         return errno;
     }
-    struct stat current;
-    const bool exists = statName(target, current);
-    if (exists && sameState(target, current, backup, saved)) {
+    if (::fchown(folder.get(), saved.st_uid, saved.st_gid) != 0) {
+        errno = 0; // only root may give a folder away; its mode still counts
+    }
+    return ::fchmod(folder.get(), saved.st_mode & 07777) == 0 ? 0 : errno;
+}
+
+/**
+ * Puts the saved state @p backup of @p savedFolder back at @p relative
+ * below @p root; 0 or the errno (VellRootDirectory::LeadsOut when a link
+ * on the way leads out).
+ */
+int restoreSaved(const VellRootDirectory &root, const QString &relative, int savedFolder,
+    const QByteArray &backup, SyncBatch &folders)
+{
+    NameAt saved {savedFolder, backup, {}};
+    if (!statAt(savedFolder, backup, saved.info)) {
+        return errno;
+    }
+    VellRootDirectory::Entry place;
+    int error = 0;
+    if (!root.entry(relative, place, error)) {
+        QSet<QString> known;
+        QString failed;
+        if ((error != ENOENT && error != ENOTDIR)
+            || !root.makeFolders(
+                folderOf(relative), known, [](const QString &) {}, failed, error)
+            || !root.entry(relative, place, error)) {
+            return error;
+        }
+    }
+    folders.addFolder(root.pathOf(folderOf(relative)));
+    NameAt current {place.folder.get(), place.name, {}};
+    const bool exists = statAt(current.folder, current.name, current.info);
+    if (exists && sameState(current, saved)) {
         return 0; // never changed: left alone
     }
-    const QString parent = parentOf(target);
-    if (!QDir().mkpath(parent)) {
-        return errno ? errno : EIO;
-    }
-    folders.addFolder(parent);
-    const QByteArray nativeTarget = native(target);
-    if (S_ISDIR(saved.st_mode)) {
-        if (exists && !S_ISDIR(current.st_mode) && ::unlink(nativeTarget.constData()) != 0) {
+    const int parent = place.folder.get();
+    const bool isFolder = exists && S_ISDIR(current.info.st_mode);
+    if (S_ISDIR(saved.info.st_mode)) {
+        if (exists && !isFolder && ::unlinkat(parent, place.name.constData(), 0) != 0) {
             return errno;
         }
-        if ((!exists || !S_ISDIR(current.st_mode))
-            && ::mkdir(nativeTarget.constData(), saved.st_mode & 07777) != 0) {
+        if (!isFolder
+            && ::mkdirat(parent, place.name.constData(), saved.info.st_mode & 07777) != 0) {
             return errno;
         }
-        ::lchown(nativeTarget.constData(), saved.st_uid, saved.st_gid);
-        return ::chmod(nativeTarget.constData(), saved.st_mode & 07777) == 0 ? 0 : errno;
+        return takeOverFolder(parent, place.name, saved.info);
     }
     // The saved state comes in under a temporary name beside the target and
     // replaces it in one rename: the target is never missing.
-    const QString temporary
-        = parent + QLatin1String("/.vell-unwind-restore.") + QFileInfo(target).fileName();
-    const QByteArray nativeTemporary = native(temporary);
-    ::unlink(nativeTemporary.constData()); // left by an interrupted earlier attempt
-    int error = 0;
-    if (S_ISLNK(saved.st_mode)) {
-        if (::symlink(linkTarget(backup).constData(), nativeTemporary.constData()) != 0) {
+    const QByteArray temporary = ".vell-unwind-restore." + place.name;
+    ::unlinkat(parent, temporary.constData(), 0); // left by an interrupted earlier attempt
+    if (S_ISLNK(saved.info.st_mode)) {
+        if (::symlinkat(
+                linkTargetAt(savedFolder, backup).constData(), parent, temporary.constData())
+            != 0) {
             return errno;
         }
-        ::lchown(nativeTemporary.constData(), saved.st_uid, saved.st_gid);
-    } else if (::link(native(backup).constData(), nativeTemporary.constData()) != 0) {
-        error = copyFaithfully(backup, temporary);
+        ::fchownat(parent, temporary.constData(), saved.info.st_uid, saved.info.st_gid,
+            AT_SYMLINK_NOFOLLOW);
+    } else if (::linkat(savedFolder, backup.constData(), parent, temporary.constData(), 0) != 0) {
+        error = copyFaithfully(savedFolder, backup, parent, temporary);
         if (error == 0) {
             SyncBatch copy;
             QString failed;
-            copy.addFile(temporary);
+            copy.addFile(
+                root.pathOf(folderOf(relative)) + QLatin1Char('/') + QFile::decodeName(temporary));
             copy.run(failed, error);
         }
     }
-    if (error == 0 && exists && S_ISDIR(current.st_mode)
-        && ::rmdir(nativeTarget.constData()) != 0) {
+    if (error == 0 && isFolder && ::unlinkat(parent, place.name.constData(), AT_REMOVEDIR) != 0) {
         error = errno;
     }
-    if (error == 0 && ::rename(nativeTemporary.constData(), nativeTarget.constData()) != 0) {
+    if (error == 0
+        && ::renameat(parent, temporary.constData(), parent, place.name.constData()) != 0) {
         error = errno;
     }
     if (error != 0) {
-        ::unlink(nativeTemporary.constData());
+        ::unlinkat(parent, temporary.constData(), 0);
     }
     return error;
 }
@@ -230,16 +253,17 @@ std::shared_ptr<VellUnwindJournal> VellUnwindJournal::forRun(const QString &inst
 VellUnwindJournal::VellUnwindJournal(const QString &installDir)
     : installDir(installDir)
     , unwindFolder(installDir + QLatin1Char('/') + folderName())
+    , root(installDir)
 { }
 
 // Without finish() or unwind() the records stay on disk: the next start
 // rolls the run back.
 VellUnwindJournal::~VellUnwindJournal() = default;
 
-bool VellUnwindJournal::lock(const QString &folder, FileDescriptor &fd, int &error)
+bool VellUnwindJournal::lock(int area, FileDescriptor &fd, int &error)
 {
-    fd = FileDescriptor(::open(native(folder + QLatin1String("/lock")).constData(),
-        O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR));
+    fd = FileDescriptor(
+        ::openat(area, "lock", O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR));
     if (!fd.isValid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
         error = errno;
         fd.close();
@@ -257,20 +281,31 @@ bool VellUnwindJournal::open(QString &errorText)
         errorText = finishError;
         return false;
     }
-    const QByteArray nativeFolder = native(unwindFolder);
-    if (!QDir().mkpath(installDir)
-        || (::mkdir(nativeFolder.constData(), S_IRWXU) != 0 && errno != EEXIST)) {
+    const auto unprepared = [&](int error) {
         errorText = withReason(VellText::tr("Could not prepare the backup folder %1",
                                    "error while installing a package")
                                    .arg(unwindFolder),
-            errno);
+            error);
+        lockFile.close();
         return false;
+    };
+    // The installation folder itself may be made through links (an /opt/vell
+    // that is one); everything below it is reached from its descriptor.
+    if (!QDir().mkpath(installDir)) {
+        return unprepared(errno ? errno : EIO);
     }
-    if (!checkArea(installDir, &errorText)) {
+    root = VellRootDirectory(installDir);
+    const QByteArray areaName = native(folderName());
+    if (!root.isOpen()
+        || (::mkdirat(root.fd(), areaName.constData(), S_IRWXU) != 0 && errno != EEXIST)) {
+        return unprepared(root.isOpen() ? errno : root.openError());
+    }
+    Area area;
+    if (!checkArea(root, area, &errorText)) {
         return false;
     }
     int error = 0;
-    if (!lock(unwindFolder, lockFile, error)) {
+    if (!lock(area.area.get(), lockFile, error)) {
         errorText = error == EWOULDBLOCK
             ? VellText::tr("Another update is already running.", "error while installing a package")
             : withReason(VellText::tr("Could not prepare the backup folder %1",
@@ -289,7 +324,7 @@ bool VellUnwindJournal::open(QString &errorText)
         return false;
     }
     QStringList unrestored;
-    if (!done && !rollBack(installDir, unwindFolder, stale, unrestored)) {
+    if (!done && !rollBack(root, area.saved.get(), stale, unrestored)) {
         errorText = VellText::tr("An interrupted earlier update could not be rolled back: %1",
             "error while installing a package")
                         .arg(unrestored.join(QLatin1String(", ")));
@@ -299,16 +334,22 @@ bool VellUnwindJournal::open(QString &errorText)
     QDir(unwindFolder + QLatin1String("/saved")).removeRecursively();
     QDir(unwindFolder + QLatin1String("/new")).removeRecursively();
     const QString journalPath = unwindFolder + QLatin1String("/journal");
-    journal = FileDescriptor(::open(native(journalPath).constData(),
+    journal = FileDescriptor(::openat(area.area.get(), "journal",
         O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR));
-    if (!journal.isValid() || ::mkdir(native(unwindFolder + "/saved").constData(), S_IRWXU) != 0
-        || ::mkdir(native(unwindFolder + "/new").constData(), S_IRWXU) != 0) {
-        errorText = withReason(VellText::tr("Could not prepare the backup folder %1",
-                                   "error while installing a package")
-                                   .arg(unwindFolder),
-            errno);
-        lockFile.close();
-        return false;
+    if (!journal.isValid() || ::mkdirat(area.area.get(), "saved", S_IRWXU) != 0
+        || ::mkdirat(area.area.get(), "new", S_IRWXU) != 0) {
+        return unprepared(errno);
+    }
+    saved = FileDescriptor(
+        ::openat(area.area.get(), "saved", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    staging = FileDescriptor(
+        ::openat(area.area.get(), "new", O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!saved.isValid() || !staging.isValid()) {
+        return unprepared(errno);
+    }
+    // No link of the installation may lead a change into the backups.
+    for (const FileDescriptor *fenced : {&area.area, &saved, &staging}) {
+        root.fence(fenced->get());
     }
     const QByteArray header
         = "run " + QByteArray::number(qint64(::getpid())) + ' ' + bootId() + '\n';
@@ -349,45 +390,48 @@ bool VellUnwindJournal::append(const QByteArray &lines, QString &errorText)
 
 bool VellUnwindJournal::keepSaved(const QString &relative, QString &errorText)
 {
-    const QString target = installDir + QLatin1Char('/') + relative;
-    const QString backupName = QString::number(nextNumber++);
-    const QString backup = unwindFolder + QLatin1String("/saved/") + backupName;
-    const QByteArray nativeTarget = native(target);
-    const QByteArray nativeBackup = native(backup);
+    const QString target = root.pathOf(relative);
+    const QByteArray backupName = QByteArray::number(nextNumber++);
+    const int backups = saved.get();
+    VellRootDirectory::Entry place;
     struct stat info;
     int error = 0;
-    if (!statName(target, info)) {
-        error = errno;
+    if (!root.entry(relative, place, error) || !statAt(place.folder.get(), place.name, info)) {
+        error = error != 0 ? error : errno;
     } else if (S_ISLNK(info.st_mode)) {
-        if (::symlink(linkTarget(target).constData(), nativeBackup.constData()) != 0) {
+        if (::symlinkat(linkTargetAt(place.folder.get(), place.name).constData(), backups,
+                backupName.constData())
+            != 0) {
             error = errno;
         } else {
-            ::lchown(nativeBackup.constData(), info.st_uid, info.st_gid);
+            ::fchownat(
+                backups, backupName.constData(), info.st_uid, info.st_gid, AT_SYMLINK_NOFOLLOW);
         }
     } else if (S_ISDIR(info.st_mode)) {
-        if (::mkdir(nativeBackup.constData(), S_IRWXU) != 0) {
+        if (::mkdirat(backups, backupName.constData(), S_IRWXU) != 0) {
             error = errno;
         } else {
-            ::lchown(nativeBackup.constData(), info.st_uid, info.st_gid);
-            ::chmod(nativeBackup.constData(), info.st_mode & 07777);
+            error = takeOverFolder(backups, backupName, info);
         }
     } else if (!S_ISREG(info.st_mode)) {
         error = EINVAL;
-    } else if (::link(nativeTarget.constData(), nativeBackup.constData()) != 0) {
+    } else if (::linkat(
+                   place.folder.get(), place.name.constData(), backups, backupName.constData(), 0)
+        != 0) {
         // Another file system (a mount inside the installation), or links not allowed.
-        error = copyFaithfully(target, backup);
+        error = copyFaithfully(place.folder.get(), place.name, backups, backupName);
         if (error == 0) {
-            backups.addFile(backup);
+            this->backups.addFile(unwindFolder + QLatin1String("/saved/") + backupName);
         }
     }
     if (error != 0) {
-        errorText = withReason(
+        errorText = root.withReason(
             VellText::tr("Could not back up %1", "error while installing a package").arg(target),
             error);
         return false;
     }
     VellInstallSteps::reached("backup made");
-    pending.append({Kind::Saved, relative, backupName});
+    pending.append({Kind::Saved, relative, QString::fromLatin1(backupName)});
     known.insert(relative, FirstState::Saved);
     return true;
 }
@@ -403,9 +447,14 @@ void VellUnwindJournal::keepCreatedFolder(const QString &relative)
     pending.append({Kind::CreatedFolder, relative, QString()});
 }
 
-QString VellUnwindJournal::stagingPath()
+QByteArray VellUnwindJournal::stagingName()
 {
-    return unwindFolder + QLatin1String("/new/") + QString::number(nextNumber++);
+    return QByteArray::number(nextNumber++);
+}
+
+QString VellUnwindJournal::stagingPath(const QByteArray &name) const
+{
+    return unwindFolder + QLatin1String("/new/") + QString::fromLatin1(name);
 }
 
 bool VellUnwindJournal::flush(QString &errorText)
@@ -518,30 +567,28 @@ bool VellUnwindJournal::readRecords(
     return true;
 }
 
-bool VellUnwindJournal::checkArea(const QString &installDir, QString *errorText)
+bool VellUnwindJournal::checkArea(const VellRootDirectory &root, Area &opened, QString *errorText)
 {
     // The installation folder itself may be reached through links; below
     // it, nothing of the unwind area may be one, nor belong to someone else.
-    const FileDescriptor root(
-        ::open(native(installDir).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     QString fault;
-    QString where = installDir + QLatin1Char('/') + folderName();
-    FileDescriptor area;
-    if (!root.isValid()) {
+    QString where = root.pathOf(folderName());
+    if (!root.isOpen()) {
         fault = withReason(VellText::tr("it cannot be opened",
                                "why the journal of an interrupted update is not used"),
-            errno);
+            root.openError());
     } else {
-        fault = areaFault(root.get(), native(folderName()).constData(), false, area);
+        fault = areaFault(root.fd(), native(folderName()).constData(), false, opened.area);
     }
-    for (const char *inner : {"saved", "new"}) {
+    const std::array<std::pair<const char *, FileDescriptor *>, 2> inner {
+        {{"saved", &opened.saved}, {"new", &opened.staging}}};
+    for (const auto &sub : inner) {
         if (!fault.isEmpty()) {
             break;
         }
-        FileDescriptor sub;
-        fault = areaFault(area.get(), inner, true, sub);
+        fault = areaFault(opened.area.get(), sub.first, true, *sub.second);
         if (!fault.isEmpty()) {
-            where += QLatin1Char('/') + QLatin1String(inner);
+            where += QLatin1Char('/') + QLatin1String(sub.first);
         }
     }
     if (!fault.isEmpty() && errorText) {
@@ -552,26 +599,37 @@ bool VellUnwindJournal::checkArea(const QString &installDir, QString *errorText)
     return fault.isEmpty();
 }
 
-bool VellUnwindJournal::rollBack(const QString &installDir, const QString &folder,
+bool VellUnwindJournal::rollBack(const VellRootDirectory &root, int savedFolder,
     const QVector<Record> &records, QStringList &unrestored)
 {
     SyncBatch folders;
-    const auto pathOf = [&](const Record &record) -> QString {
-        return installDir + QLatin1Char('/') + record.relative;
-    };
+    // The name of @p record, resolved now; false when there is nothing to
+    // undo there (its folder is gone) or, with the reason noted, when it
+    // cannot be reached beneath the root.
+    const auto reach
+        = [&](const Record &record, VellRootDirectory::Entry &place, struct stat &info) {
+              int error = 0;
+              if (!root.entry(record.relative, place, error)) {
+                  if (error != ENOENT && error != ENOTDIR) {
+                      unrestored << root.withReason(root.pathOf(record.relative), error);
+                  }
+                  return false;
+              }
+              return statAt(place.folder.get(), place.name, info);
+          };
     // New names first, then the folders made for them, deepest first, so that
     // a file that a folder replaced can come back.
     for (int i = records.size() - 1; i >= 0; --i) {
         const Record &record = records.at(i);
+        VellRootDirectory::Entry place;
         struct stat info;
-        if (record.kind != Kind::Absent || !statName(pathOf(record), info)
-            || S_ISDIR(info.st_mode)) {
+        if (record.kind != Kind::Absent || !reach(record, place, info) || S_ISDIR(info.st_mode)) {
             continue;
         }
-        if (::unlink(native(pathOf(record)).constData()) != 0 && errno != ENOENT) {
-            unrestored << withReason(pathOf(record), errno);
+        if (::unlinkat(place.folder.get(), place.name.constData(), 0) != 0 && errno != ENOENT) {
+            unrestored << withReason(root.pathOf(record.relative), errno);
         }
-        folders.addFolder(parentOf(pathOf(record)));
+        folders.addFolder(root.pathOf(folderOf(record.relative)));
         VellInstallSteps::reached("new file removed");
     }
     QVector<Record> created;
@@ -581,11 +639,12 @@ bool VellUnwindJournal::rollBack(const QString &installDir, const QString &folde
         return a.relative.count(QLatin1Char('/')) > b.relative.count(QLatin1Char('/'));
     });
     for (const Record &record : qAsConst(created)) {
+        VellRootDirectory::Entry place;
         struct stat info;
         // Only once empty: whatever else lies there was not the run's.
-        if (statName(pathOf(record), info) && S_ISDIR(info.st_mode)
-            && ::rmdir(native(pathOf(record)).constData()) == 0) {
-            folders.addFolder(parentOf(pathOf(record)));
+        if (reach(record, place, info) && S_ISDIR(info.st_mode)
+            && ::unlinkat(place.folder.get(), place.name.constData(), AT_REMOVEDIR) == 0) {
+            folders.addFolder(root.pathOf(folderOf(record.relative)));
             VellInstallSteps::reached("new folder removed");
         }
     }
@@ -593,10 +652,10 @@ bool VellUnwindJournal::rollBack(const QString &installDir, const QString &folde
         if (record.kind != Kind::Saved) {
             continue;
         }
-        const int error = restoreSaved(
-            pathOf(record), folder + QLatin1String("/saved/") + record.backup, folders);
+        const int error
+            = restoreSaved(root, record.relative, savedFolder, record.backup.toLatin1(), folders);
         if (error != 0) {
-            unrestored << withReason(pathOf(record), error);
+            unrestored << root.withReason(root.pathOf(record.relative), error);
         }
         VellInstallSteps::reached("file restored");
     }
@@ -638,7 +697,7 @@ bool VellUnwindJournal::unwind(QStringList &unrestored)
     if (state != State::Open && state != State::Unfinished) {
         return true;
     }
-    if (!rollBack(installDir, unwindFolder, records, unrestored)) {
+    if (!rollBack(root, saved.get(), records, unrestored)) {
         end(); // the records stay for the next start
         return false;
     }
@@ -682,18 +741,21 @@ VellUnwindJournal::Recovery VellUnwindJournal::recover(
     const QString &installDir, QStringList &unrestored)
 {
     const QString folder = installDir + QLatin1Char('/') + folderName();
+    VellRootDirectory root(installDir);
     struct stat info;
-    if (::lstat(native(folder).constData(), &info) != 0 && errno == ENOENT) {
+    if ((!root.isOpen() && root.openError() == ENOENT)
+        || (root.isOpen() && !statAt(root.fd(), native(folderName()), info) && errno == ENOENT)) {
         return Recovery::Nothing;
     }
     QString fault;
-    if (!checkArea(installDir, &fault)) {
+    Area area;
+    if (!checkArea(root, area, &fault)) {
         unrestored << fault;
         return Recovery::Failed;
     }
     FileDescriptor held;
     int error = 0;
-    if (!lock(folder, held, error)) {
+    if (!lock(area.area.get(), held, error)) {
         if (error == EWOULDBLOCK) {
             return Recovery::Busy;
         }
@@ -706,7 +768,12 @@ VellUnwindJournal::Recovery VellUnwindJournal::recover(
         unrestored << invalidJournal(folder, fault); // kept, untouched, for a person to look at
         return Recovery::Failed;
     }
-    if (!done && !rollBack(installDir, folder, records, unrestored)) {
+    for (const FileDescriptor *fenced : {&area.area, &area.saved, &area.staging}) {
+        if (fenced->isValid()) {
+            root.fence(fenced->get());
+        }
+    }
+    if (!done && !rollBack(root, area.saved.get(), records, unrestored)) {
         return Recovery::Failed;
     }
     drop(installDir, folder, done ? Durability::Lazy : Durability::Synced);

@@ -2,6 +2,7 @@
 #define VELLUNWINDJOURNAL_P_H
 
 #include "VellFileSystem_p.h"
+#include "VellRootDirectory_p.h"
 
 #include <QHash>
 #include <QString>
@@ -78,8 +79,14 @@ public:
     bool keepSaved(const QString &relative, QString &errorText);
     void keepAbsent(const QString &relative);
     void keepCreatedFolder(const QString &relative);
-    /// A fresh name below new/ for a staged file.
-    QString stagingPath();
+    /// The installation directory, held open since open(); every change goes through it.
+    const VellRootDirectory &rootDirectory() const { return root; }
+    /// new/, held open since open(): staged files are made in it.
+    int stagingFolder() const { return staging.get(); }
+    /// A fresh name in stagingFolder() for a staged file.
+    QByteArray stagingName();
+    /// The full path of the staged file @p name, for messages.
+    QString stagingPath(const QByteArray &name) const;
     /// A folder of the installation whose entries the run changed; finish() syncs it.
     void touched(const QString &folder) { installed.addFolder(folder); }
     /// A file the run put in place, in @p folder; finish() syncs both.
@@ -110,16 +117,24 @@ private:
         QString backup;
     };
 
-    static bool lock(const QString &folder, VellFileSystem::FileDescriptor &fd, int &error);
+    static bool lock(int area, VellFileSystem::FileDescriptor &fd, int &error);
     /// False when the journal cannot be read whole or holds anything this
     /// class never writes (a name that is not clean, a backup outside saved/).
     static bool readRecords(
         const QString &folder, QVector<Record> &found, bool &done, QString *errorText = nullptr);
+    /// The unwind area's folders, opened once checked.
+    struct Area
+    {
+        VellFileSystem::FileDescriptor area;
+        VellFileSystem::FileDescriptor saved; ///< invalid while it does not exist
+        VellFileSystem::FileDescriptor staging; ///< new/; invalid while it does not exist
+    };
     /// False unless the unwind area, saved/ and new/ are folders of the
     /// effective user's own, mode 0700, none of them a link.
-    static bool checkArea(const QString &installDir, QString *errorText = nullptr);
+    static bool checkArea(
+        const VellRootDirectory &root, Area &opened, QString *errorText = nullptr);
     static QString invalidJournal(const QString &folder, const QString &reason);
-    static bool rollBack(const QString &installDir, const QString &folder,
+    static bool rollBack(const VellRootDirectory &root, int savedFolder,
         const QVector<Record> &records, QStringList &unrestored);
     static void drop(const QString &installDir, const QString &folder, Durability durability);
     bool append(const QByteArray &lines, QString &errorText);
@@ -127,6 +142,9 @@ private:
 
     QString installDir;
     QString unwindFolder;
+    VellRootDirectory root;
+    VellFileSystem::FileDescriptor saved;
+    VellFileSystem::FileDescriptor staging;
     State state = State::Closed;
     QString finishError; ///< why the run is Unfinished
     VellFileSystem::FileDescriptor lockFile;

@@ -6,6 +6,7 @@
 #include "VellInstallRoot_p.h"
 #include "VellInstallSteps_p.h"
 #include "VellPackageArchive_p.h"
+#include "VellRootDirectory_p.h"
 #include "VellText.h"
 #include "VellUnwindJournal_p.h"
 
@@ -66,7 +67,7 @@ struct VellUpdatePackage::Change
     Action action = Action::KeepOnly;
     QString relative; ///< empty: the target lies outside, the instruction is skipped
     int entry = -1; ///< for Add: the archive entry, -1 when the package lacks it
-    QString staged; ///< for Add: the new content, ready to be renamed into place
+    QByteArray staged; ///< for Add: the new content in new/, ready to be renamed into place
 };
 
 VellUpdatePackage::VellUpdatePackage(Update *update)
@@ -195,7 +196,7 @@ QVector<VellUpdatePackage::Change> VellUpdatePackage::planChanges(
     const QVector<VellPackageDescriptor::File> &instructions,
     const VellPackageArchive &archive) const
 {
-    VellInstallRoot root(installDir);
+    VellInstallRoot root(journal->rootDirectory());
     QVector<Change> changes;
     changes.reserve(instructions.size());
     for (const VellPackageDescriptor::File &file : instructions) {
@@ -244,13 +245,13 @@ bool VellUpdatePackage::stageNewFiles(
         if (change.action != Change::Action::Add || change.entry < 0 || change.relative.isEmpty()) {
             continue;
         }
-        change.staged = journal->stagingPath();
-        FileDescriptor fd(::open(native(change.staged).constData(),
+        change.staged = journal->stagingName();
+        FileDescriptor fd(::openat(journal->stagingFolder(), change.staged.constData(),
             O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, mode));
         if (!fd.isValid()) {
             errorText
                 = withReason(VellText::tr("Could not unpack %1", "error while installing a package")
-                                 .arg(change.staged),
+                                 .arg(journal->stagingPath(change.staged)),
                     errno);
             return false;
         }
@@ -267,7 +268,7 @@ bool VellUpdatePackage::stageNewFiles(
         if (error != 0) {
             errorText
                 = withReason(VellText::tr("Could not unpack %1", "error while installing a package")
-                                 .arg(change.staged),
+                                 .arg(journal->stagingPath(change.staged)),
                     error);
             return false;
         }
@@ -278,6 +279,7 @@ bool VellUpdatePackage::stageNewFiles(
 
 bool VellUpdatePackage::keepPreviousState(const QVector<Change> &changes, QString &errorText)
 {
+    const VellRootDirectory &root = journal->rootDirectory();
     QSet<QString> plannedFolders;
     for (const Change &change : changes) {
         if (change.relative.isEmpty()) {
@@ -287,10 +289,8 @@ bool VellUpdatePackage::keepPreviousState(const QVector<Change> &changes, QStrin
             // Folders this run may have to make; one that is a file now may
             // become a folder after an earlier instruction removed the file.
             for (const QString &folder : foldersOnTheWay(change.relative)) {
-                struct stat info;
-                if (!plannedFolders.contains(folder)
-                    && !(statName(installDir + QLatin1Char('/') + folder, info)
-                        && S_ISDIR(info.st_mode))) {
+                int error = 0;
+                if (!plannedFolders.contains(folder) && !root.openFolder(folder, error).isValid()) {
                     journal->keepCreatedFolder(folder);
                 }
                 plannedFolders.insert(folder);
@@ -298,7 +298,18 @@ bool VellUpdatePackage::keepPreviousState(const QVector<Change> &changes, QStrin
         }
         VellUnwindJournal::FirstState state = journal->firstState(change.relative);
         if (state == VellUnwindJournal::FirstState::Unknown) {
-            if (nameExists(installDir + QLatin1Char('/') + change.relative)) {
+            VellRootDirectory::Entry place;
+            struct stat info;
+            int error = 0;
+            const bool reached = root.entry(change.relative, place, error);
+            if (!reached && error != ENOENT && error != ENOTDIR) {
+                errorText = root.withReason(
+                    VellText::tr("Could not back up %1", "error while installing a package")
+                        .arg(root.pathOf(change.relative)),
+                    error);
+                return false;
+            }
+            if (reached && statAt(place.folder.get(), place.name, info)) {
                 if (!journal->keepSaved(change.relative, errorText)) {
                     return false;
                 }
@@ -325,21 +336,27 @@ bool VellUpdatePackage::keepPreviousState(const QVector<Change> &changes, QStrin
 
 bool VellUpdatePackage::applyChanges(const QVector<Change> &changes, QString &errorText)
 {
+    const VellRootDirectory &root = journal->rootDirectory();
     QSet<QString> knownFolders;
     for (const Change &change : changes) {
         if (change.relative.isEmpty()) {
             continue;
         }
-        const QString target = installDir + QLatin1Char('/') + change.relative;
+        const QString target = root.pathOf(change.relative);
         if (change.action == Change::Action::Remove) {
-            if (::unlink(native(target).constData()) != 0 && errno != ENOENT) {
-                errorText = withReason(
+            VellRootDirectory::Entry place;
+            int error = 0;
+            if (root.entry(change.relative, place, error)) {
+                error = ::unlinkat(place.folder.get(), place.name.constData(), 0) == 0 ? 0 : errno;
+            }
+            if (error != 0 && error != ENOENT && error != ENOTDIR) {
+                errorText = root.withReason(
                     VellText::tr("Could not remove %1", "error while installing a package")
                         .arg(target),
-                    errno);
+                    error);
                 return false;
             }
-            journal->touched(QFileInfo(target).absolutePath());
+            journal->touched(root.pathOf(folderOf(change.relative)));
             VellInstallSteps::reached("file removed");
         } else if (change.action == Change::Action::Add) {
             if (change.entry < 0) {
@@ -360,72 +377,67 @@ bool VellUpdatePackage::applyChanges(const QVector<Change> &changes, QString &er
 bool VellUpdatePackage::createFolders(
     const QString &relative, QSet<QString> &knownFolders, QString &errorText)
 {
-    for (const QString &folder : foldersOnTheWay(relative)) {
-        if (knownFolders.contains(folder)) {
-            continue;
-        }
-        const QString path = installDir + QLatin1Char('/') + folder;
-        if (::mkdir(native(path).constData(), 0777) == 0) {
-            journal->touched(QFileInfo(path).absolutePath());
-            knownFolders.insert(folder);
-            VellInstallSteps::reached("folder created");
-            continue;
-        }
-        const int error = errno;
-        struct stat info;
-        if (error != EEXIST || ::stat(native(path).constData(), &info) != 0
-            || !S_ISDIR(info.st_mode)) {
-            errorText = withReason(
-                VellText::tr("Could not create the folder %1", "error while installing a package")
-                    .arg(path),
-                error == EEXIST ? ENOTDIR : error);
-            return false;
-        }
-        knownFolders.insert(folder);
+    const VellRootDirectory &root = journal->rootDirectory();
+    const QString folder = folderOf(relative);
+    QString failed;
+    int error = 0;
+    const auto made = [&](const QString &created) {
+        journal->touched(root.pathOf(folderOf(created)));
+        VellInstallSteps::reached("folder created");
+    };
+    if (folder.isEmpty() || root.makeFolders(folder, knownFolders, made, failed, error)) {
+        return true;
     }
-    return true;
+    errorText = root.withReason(
+        VellText::tr("Could not create the folder %1", "error while installing a package")
+            .arg(failed),
+        error);
+    return false;
 }
 
 bool VellUpdatePackage::putInPlace(const Change &change, QString &errorText)
 {
-    const QString target = installDir + QLatin1Char('/') + change.relative;
-    const QString folder = QFileInfo(target).absolutePath();
-    const int renamed
-        = ::rename(native(change.staged).constData(), native(target).constData()) == 0 ? 0 : errno;
-    if (renamed == EXDEV) {
+    const VellRootDirectory &root = journal->rootDirectory();
+    const QString target = root.pathOf(change.relative);
+    const auto failed = [&](int error) {
+        errorText = root.withReason(
+            VellText::tr("Could not put %1 in place", "error while installing a package")
+                .arg(target),
+            error);
+        return false;
+    };
+    VellRootDirectory::Entry place;
+    int error = 0;
+    if (!root.entry(change.relative, place, error)) {
+        return failed(error);
+    }
+    const int folder = place.folder.get();
+    const int staging = journal->stagingFolder();
+    if (::renameat(staging, change.staged.constData(), folder, place.name.constData()) != 0) {
+        if (errno != EXDEV) {
+            return failed(errno);
+        }
         // The target's folder is another file system (a mount inside the
         // installation): the new file is copied in beside the target first,
         // under a recorded name, so that the rename stays atomic.
-        const QString beside = folderOf(change.relative) + QLatin1String("/.vell-new.")
-            + QFileInfo(target).fileName();
-        const QString besideRelative = VellInstallPaths::cleanRelative(beside);
-        const QString source = installDir + QLatin1Char('/') + besideRelative;
-        ::unlink(native(source).constData());
+        const QByteArray beside = ".vell-new." + place.name;
+        const QString besideRelative = VellInstallPaths::cleanRelative(
+            folderOf(change.relative) + QLatin1Char('/') + QFile::decodeName(beside));
+        ::unlinkat(folder, beside.constData(), 0);
         if (journal->firstState(besideRelative) == VellUnwindJournal::FirstState::Unknown) {
             journal->keepAbsent(besideRelative);
         }
         if (!journal->flush(errorText)) {
             return false;
         }
-        int error = 0;
-        if ((error = copyFaithfully(change.staged, source)) != 0
-            || ::rename(native(source).constData(), native(target).constData()) != 0) {
+        if ((error = copyFaithfully(staging, change.staged, folder, beside)) != 0
+            || ::renameat(folder, beside.constData(), folder, place.name.constData()) != 0) {
             error = error ? error : errno;
-            ::unlink(native(source).constData());
-            errorText = withReason(
-                VellText::tr("Could not put %1 in place", "error while installing a package")
-                    .arg(target),
-                error);
-            return false;
+            ::unlinkat(folder, beside.constData(), 0);
+            return failed(error);
         }
-    } else if (renamed != 0) {
-        errorText = withReason(
-            VellText::tr("Could not put %1 in place", "error while installing a package")
-                .arg(target),
-            renamed);
-        return false;
     }
-    journal->placed(target, folder);
+    journal->placed(target, root.pathOf(folderOf(change.relative)));
     VellInstallSteps::reached("file replaced");
     return true;
 }

@@ -5,6 +5,8 @@
 #include "TestPackage.h"
 #include "TestUpdates.h"
 #include "VellInstallRecovery.h"
+#include "VellInstallSteps_p.h"
+#include "VellRootDirectory_p.h"
 #include "VellUpdatePackage.h"
 
 #include <QProcess>
@@ -13,6 +15,7 @@
 
 #include <sys/resource.h>
 
+#include <array>
 #include <memory>
 
 #include <sys/stat.h>
@@ -33,6 +36,70 @@ QByteArray fileElement(const QByteArray &path, const QByteArray &name, const QBy
 }
 
 constexpr char identity[] = "project='vell' name='core' type='app'";
+
+/// Resolves every name with the walk while it lives, as on a kernel without openat2.
+class WalkForced
+{
+public:
+    explicit WalkForced(bool forced) { VellRootDirectory::forceWalk(forced); }
+    ~WalkForced() { VellRootDirectory::forceWalk(false); }
+    WalkForced(const WalkForced &) = delete;
+    WalkForced &operator=(const WalkForced &) = delete;
+};
+
+/**
+ * Another process, as the installer sees it: at the chosen occurrence of a
+ * step, the folder share/ of the installation is moved aside and a link
+ * share -> ../sentinel put in its place. Undone by swapBack().
+ */
+class FolderSwap
+{
+public:
+    FolderSwap(const QString &installDir, const char *step, int occurrence)
+    {
+        current = this;
+        folder = QFile::encodeName(installDir + "/share");
+        aside = QFile::encodeName(installDir + "/share.aside");
+        swapStep = step;
+        left = occurrence;
+        VellInstallSteps::setHook(&FolderSwap::reached);
+    }
+    ~FolderSwap()
+    {
+        VellInstallSteps::setHook(nullptr);
+        current = nullptr;
+    }
+    FolderSwap(const FolderSwap &) = delete;
+    FolderSwap &operator=(const FolderSwap &) = delete;
+
+    bool happened() const { return swapped; }
+    bool swapBack() const
+    {
+        return !swapped
+            || (::unlink(folder.constData()) == 0
+                && ::rename(aside.constData(), folder.constData()) == 0);
+    }
+
+private:
+    static void reached(const char *step)
+    {
+        FolderSwap &swap = *current;
+        if (swap.swapped || qstrcmp(step, swap.swapStep) != 0 || --swap.left > 0) {
+            return;
+        }
+        swap.swapped = ::rename(swap.folder.constData(), swap.aside.constData()) == 0
+            && ::symlink("../sentinel", swap.folder.constData()) == 0;
+    }
+
+    static FolderSwap *current;
+    QByteArray folder;
+    QByteArray aside;
+    const char *swapStep = nullptr;
+    int left = 0;
+    bool swapped = false;
+};
+
+FolderSwap *FolderSwap::current = nullptr;
 
 } // namespace
 
@@ -85,6 +152,10 @@ private Q_SLOTS:
     void unnamedEntriesAreNotUnpacked();
     void symbolicLinkTargetsAreReplacedAsLinks_data();
     void symbolicLinkTargetsAreReplacedAsLinks();
+    void folderSwappedForALinkOutIsRefused_data();
+    void folderSwappedForALinkOutIsRefused();
+    void linkThatStaysInsideIsFollowed_data();
+    void linkThatStaysInsideIsFollowed();
     void setuidFileComesBackWithItsMode();
     void fileTurnedIntoFolderComesBack();
     void runningProgramIsReplaced();
@@ -840,30 +911,44 @@ void tst_VellUpdatePackage::damagedArchivesFail()
 
 void tst_VellUpdatePackage::descriptorPathsOutsideAreSkipped_data()
 {
+    QTest::addColumn<bool>("walk");
     QTest::addColumn<QByteArray>("path");
     QTest::addColumn<QByteArray>("action");
-    QTest::newRow("climbing to a sibling folder") << QByteArray("../sentinel") << QByteArray("add");
-    QTest::newRow("removing from a sibling folder")
-        << QByteArray("../sentinel") << QByteArray("remove");
-    QTest::newRow("a sibling that begins with the same name")
-        << QByteArray("../vell-evil") << QByteArray("add");
-    QTest::newRow("climbing from inside")
-        << QByteArray("lib/../../sentinel") << QByteArray("remove");
-    QTest::newRow("climbing back in through a parent")
-        << QByteArray("../../" + QFileInfo(QDir::tempPath()).fileName().toUtf8())
-        << QByteArray("add");
-    QTest::newRow("through a symbolic link") << QByteArray("out") << QByteArray("add");
-    QTest::newRow("removing through a symbolic link") << QByteArray("out") << QByteArray("remove");
-    QTest::newRow("into the backup folder") << QByteArray(".vell-unwind") << QByteArray("add");
-    QTest::newRow("into the backup folder from inside")
-        << QByteArray("lib/../.vell-unwind/saved") << QByteArray("add");
+    const QVector<std::array<QByteArray, 3>> rows {
+        {"climbing to a sibling folder", "../sentinel", "add"},
+        {"removing from a sibling folder", "../sentinel", "remove"},
+        {"a sibling that begins with the same name", "../vell-evil", "add"},
+        {"climbing from inside", "lib/../../sentinel", "remove"},
+        {"climbing back in through a parent",
+            "../../" + QFileInfo(QDir::tempPath()).fileName().toUtf8(), "add"},
+        {"through an absolute symbolic link", "out", "add"},
+        {"removing through a symbolic link", "out", "remove"},
+        {"through a relative symbolic link", "up", "add"},
+        {"through a link inside that leads out", "inner/up", "add"},
+        {"into the backup folder", ".vell-unwind", "add"},
+        {"into the backup folder from inside", "lib/../.vell-unwind/saved", "add"},
+        {"into the backup folder through a link", "backups", "add"},
+        {"into the staging folder through a link", "staging", "add"}};
+    for (const bool walk : {false, true}) {
+        for (const auto &row : rows) {
+            QTest::addRow("%s, %s", walk ? "walk" : "openat2", row[0].constData())
+                << walk << row[1] << row[2];
+        }
+    }
 }
 
 void tst_VellUpdatePackage::descriptorPathsOutsideAreSkipped()
 {
+    QFETCH(bool, walk);
     QFETCH(QByteArray, path);
     QFETCH(QByteArray, action);
+    const WalkForced resolution(walk);
     QVERIFY(QFile::link(sentinelDir(), installDir() + "/out"));
+    QVERIFY(QFile::link("../sentinel", installDir() + "/up"));
+    QVERIFY(QDir().mkpath(installDir() + "/inner"));
+    QVERIFY(QFile::link("../up", installDir() + "/inner/up"));
+    QVERIFY(QFile::link(".vell-unwind/saved", installDir() + "/backups"));
+    QVERIFY(QFile::link(".vell-unwind/new", installDir() + "/staging"));
     QVERIFY(QFile::link(sentinelDir() + "/x.txt", installDir() + "/x.txt"));
     const Tree before = snapshot(installDir());
     QVERIFY(TestArchive::write(workDir() + "/p.zip",
@@ -1024,6 +1109,98 @@ void tst_VellUpdatePackage::symbolicLinkTargetsAreReplacedAsLinks()
         action == "add" ? QByteArray("file") : QByteArray());
     QCOMPARE(readFile(installDir() + "/real.txt"), QByteArray("real"));
     QCOMPARE(package.getRestoreFiles(), QStringList {"x.txt"});
+    QVERIFY(package.unwind(workDir()));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void tst_VellUpdatePackage::folderSwappedForALinkOutIsRefused_data()
+{
+    QTest::addColumn<bool>("walk");
+    QTest::addColumn<QByteArray>("step");
+    QTest::addColumn<int>("occurrence");
+    // The steps of the run below in their order: top.txt comes first, then
+    // the files of share/, so each swap falls between two changes.
+    const QVector<QPair<QByteArray, int>> steps {{"file staged", 1}, {"file staged", 3},
+        {"backup made", 1}, {"backups synced", 1}, {"journal written", 1}, {"file replaced", 1},
+        {"file replaced", 2}, {"folder created", 1}};
+    for (const bool walk : {false, true}) {
+        for (const auto &step : steps) {
+            QTest::addRow(
+                "%s, after %s %d", walk ? "walk" : "openat2", step.first.constData(), step.second)
+                << walk << step.first << step.second;
+        }
+    }
+}
+
+void tst_VellUpdatePackage::folderSwappedForALinkOutIsRefused()
+{
+    QFETCH(bool, walk);
+    QFETCH(QByteArray, step);
+    QFETCH(int, occurrence);
+    const WalkForced resolution(walk);
+    QVERIFY(writeFile(installDir() + "/top.txt", "old top"));
+    QVERIFY(writeFile(installDir() + "/share/a.txt", "old a"));
+    QVERIFY(writeFile(sentinelDir() + "/a.txt", "sentinel a"));
+    outside = snapshot(base->path()); // cleanup() compares with this
+    const Tree before = snapshot(installDir());
+    const Tree sentinel = snapshot(sentinelDir());
+    QVERIFY(buildPackage("p",
+        {{"top.txt", "new top"}, {"share/a.txt", "new a"}, {"share/b.txt", "new b"},
+            {"share/sub/c.txt", "new c"}},
+        {}));
+
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    {
+        FolderSwap swap(installDir(), step.constData(), occurrence);
+        const bool installed = installP(package, errorText);
+        QVERIFY(swap.happened());
+        QVERIFY2(!installed, "the installation went on through the link");
+        QVERIFY2(errorText.contains(installDir() + "/share"), qPrintable(errorText));
+        QCOMPARE(snapshot(sentinelDir()), sentinel);
+        // The rollback cannot reach share/ through the link either: what it
+        // cannot put back stays recorded for the next start.
+        package.unwind(workDir());
+        QCOMPARE(snapshot(sentinelDir()), sentinel);
+        QVERIFY(swap.swapBack());
+    }
+    QStringList unrestored;
+    QVERIFY(recoverHere(unrestored) != VellInstallRecovery::Outcome::Failed);
+    QVERIFY2(unrestored.isEmpty(), qPrintable(unrestored.join('\n')));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void tst_VellUpdatePackage::linkThatStaysInsideIsFollowed_data()
+{
+    QTest::addColumn<bool>("walk");
+    QTest::addColumn<QString>("linkTarget");
+    for (const bool walk : {false, true}) {
+        const char *how = walk ? "walk" : "openat2";
+        QTest::addRow("%s, a sibling", how) << walk << QString("share-2");
+        QTest::addRow("%s, through a folder and back", how) << walk << QString("lib/../share-2");
+        QTest::addRow("%s, a link to a link", how) << walk << QString("lib/again");
+    }
+}
+
+void tst_VellUpdatePackage::linkThatStaysInsideIsFollowed()
+{
+    QFETCH(bool, walk);
+    QFETCH(QString, linkTarget);
+    const WalkForced resolution(walk);
+    QVERIFY(writeFile(installDir() + "/share-2/a.txt", "old a"));
+    QVERIFY(QDir().mkpath(installDir() + "/lib"));
+    QVERIFY(QFile::link("../share-2", installDir() + "/lib/again"));
+    QVERIFY(QFile::link(linkTarget, installDir() + "/share"));
+    const Tree before = snapshot(installDir());
+    QVERIFY(buildPackage("p", {{"share/a.txt", "new a"}, {"share/sub/b.txt", "new b"}}, {}));
+    auto update = makeUpdate("p");
+    VellUpdatePackage package(update.get(), installDir());
+    QString errorText;
+    QVERIFY2(installP(package, errorText), qPrintable(errorText));
+    QCOMPARE(readFile(installDir() + "/share-2/a.txt"), QByteArray("new a"));
+    QCOMPARE(readFile(installDir() + "/share-2/sub/b.txt"), QByteArray("new b"));
+    QVERIFY(QFileInfo(installDir() + "/share").isSymLink());
     QVERIFY(package.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
 }
