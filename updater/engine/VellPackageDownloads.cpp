@@ -160,6 +160,8 @@ VellPackageDownloads::VellPackageDownloads()
 {
     stallTimer.setSingleShot(true);
     connect(&stallTimer, &QTimer::timeout, this, &VellPackageDownloads::onStalled);
+    signatureDeadline.setSingleShot(true);
+    connect(&signatureDeadline, &QTimer::timeout, this, &VellPackageDownloads::onSignatureDeadline);
 }
 
 VellPackageDownloads::~VellPackageDownloads()
@@ -244,6 +246,8 @@ void VellPackageDownloads::startSignature()
         return;
     }
     sendRequest("GET", link);
+    // The stall timer restarts with every byte; this one does not.
+    signatureDeadline.start(signatureDeadlineMs);
 }
 
 void VellPackageDownloads::nextPackage()
@@ -427,6 +431,7 @@ void VellPackageDownloads::onFinished()
     }
     // The reply has ended: there is nothing left to abort.
     stallTimer.stop();
+    signatureDeadline.stop();
     reply = nullptr;
 
     const QVariant status = statusOf(finished);
@@ -475,6 +480,17 @@ void VellPackageDownloads::onStalled()
              .arg(stallMs / 1000.0));
 }
 
+void VellPackageDownloads::onSignatureDeadline()
+{
+    if (!reply || current != State::Signature) {
+        return;
+    }
+    fail(VellText::tr("Downloading %1 failed: the signature did not arrive within %2 seconds.",
+        "signature download")
+             .arg(replyLink.toString())
+             .arg(signatureDeadlineMs / 1000.0));
+}
+
 void VellPackageDownloads::fail(const QString &reason)
 {
     if (current == State::Aborted) {
@@ -511,6 +527,7 @@ void VellPackageDownloads::reportLaterUnlessSuperseded(const QString &reason)
 void VellPackageDownloads::detachReply()
 {
     stallTimer.stop();
+    signatureDeadline.stop();
     QNetworkReply *current = reply;
     reply = nullptr;
     if (current) {

@@ -77,6 +77,8 @@ public:
     }
     /** A HEAD or GET that receives nothing for this long fails. */
     void setStallMs(int ms) { stallMs = ms; }
+    /** A signature that has not arrived whole this long after its GET fails. */
+    void setSignatureDeadlineMs(int ms) { signatureDeadlineMs = ms; }
 
 signals:
     /** Percent of the whole download, after every chunk received. */
@@ -101,6 +103,7 @@ private:
     void onMetaDataChanged();
     void onRedirected(const QUrl &target);
     void onStalled();
+    void onSignatureDeadline();
 
     void sendRequest(const QByteArray &verb, const QUrl &link);
     bool refuseUnsafeLink(const QUrl &link);
@@ -117,6 +120,8 @@ private:
     QUrl replyLink; ///< the link that reply fetches
     QTimer stallTimer;
     int stallMs = 60000;
+    QTimer signatureDeadline; ///< runs while a signature is fetched
+    int signatureDeadlineMs = 30000;
     QFile targetFile;
     QString targetPath; ///< where targetFile lies (it is opened from a descriptor)
     QVector<Update *> updates;

@@ -342,6 +342,11 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <translation>Pobieranie %1 nie powiodło się: podpis nigdy nie jest większy niż %2 bajtów.</translation>
     </message>
     <message>
+        <source>Downloading %1 failed: the signature did not arrive within %2 seconds.</source>
+        <comment>signature download</comment>
+        <translation>Pobieranie %1 nie powiodło się: podpis nie nadszedł w ciągu %2 sekund.</translation>
+    </message>
+    <message>
         <source>The package %1 is not signed.</source>
         <comment>signature check</comment>
         <translation>Pakiet %1 nie jest podpisany.</translation>

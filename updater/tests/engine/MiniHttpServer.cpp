@@ -47,8 +47,27 @@ void MiniHttpServer::serve(QTcpSocket *socket)
     if (method == "HEAD") {
         return socket->disconnectFromHost();
     }
+    if (answer.trickleMs > 0) {
+        return trickle(socket, answer.body, answer.trickleMs);
+    }
     socket->write(answer.body);
     if (!answer.stall) {
         socket->disconnectFromHost();
     }
+}
+
+// Every byte comes well within any silence limit; only a limit on the whole
+// transfer ends it.
+void MiniHttpServer::trickle(QTcpSocket *socket, const QByteArray &body, int intervalMs)
+{
+    auto *timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [socket, body, timer, sent = 0]() mutable {
+        if (sent == body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(body.mid(sent++, 1));
+    });
+    timer->start(intervalMs);
 }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 /**
  * A small HTTP/1.1 server for the statuses, bodies and stalls that a real
@@ -25,6 +26,7 @@ public:
         QByteArray head; ///< status line and headers, without the blank line
         QByteArray body; ///< not sent for HEAD
         bool stall = false; ///< after the body, keep the connection open and silent
+        int trickleMs = 0; ///< above 0: the body goes out one byte at a time, this far apart
     };
 
     bool listen(const QHostAddress &address = QHostAddress::LocalHost, quint16 port = 80);
@@ -39,6 +41,7 @@ public:
 private:
     void accept();
     void serve(QTcpSocket *socket);
+    void trickle(QTcpSocket *socket, const QByteArray &body, int intervalMs);
 
     QTcpServer server;
     QHash<QTcpSocket *, QByteArray> pending;
