@@ -22,6 +22,28 @@ namespace {
 // Small enough to keep memory flat, large enough for few system calls.
 constexpr qint64 ChunkSize = 1024 * 1024;
 constexpr int HttpPort = 80;
+constexpr int HttpsPort = 443;
+
+bool asksForTls(const QUrl &link)
+{
+    return link.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+/**
+ * Where a link is fetched from. A link that asks for TLS gets it, on its own
+ * port; any other link is fetched by plain HTTP from port 80 of its host,
+ * whatever its scheme and port say. The query is never used.
+ */
+QUrl requestUrlOf(const QUrl &link)
+{
+    const bool tls = asksForTls(link);
+    QUrl url;
+    url.setScheme(tls ? QStringLiteral("https") : QStringLiteral("http"));
+    url.setHost(link.host());
+    url.setPort(tls ? link.port(HttpsPort) : HttpPort);
+    url.setPath(link.path(QUrl::FullyEncoded), QUrl::TolerantMode);
+    return url;
+}
 
 QUrl signatureLinkOf(const QUrl &packageLink)
 {
@@ -152,6 +174,13 @@ bool writeAll(QFile &file, const QByteArray &bytes)
 bool isPlainHttpOnDefaultPort(const QUrl &url)
 {
     return url.scheme() == QLatin1String("http") && url.port(HttpPort) == HttpPort;
+}
+
+// A redirect never gives up the protection the link asked for.
+bool isAcceptableRedirect(const QUrl &link, const QUrl &target)
+{
+    return asksForTls(link) ? target.scheme() == QLatin1String("https")
+                            : isPlainHttpOnDefaultPort(target);
 }
 
 } // namespace
@@ -311,15 +340,9 @@ bool VellPackageDownloads::openTargetFile(const QUrl &link)
 
 void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link)
 {
-    // Packages always come by plain HTTP from port 80 of the link's host; the
-    // link's scheme, port and query are not used.
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(link.host());
-    url.setPort(HttpPort);
-    url.setPath(link.path(QUrl::FullyEncoded), QUrl::TolerantMode);
-
-    QNetworkRequest request(url);
+    // TLS checks the server's certificate against the system's certificate
+    // authorities (Qt's default configuration).
+    QNetworkRequest request(requestUrlOf(link));
     request.setAttribute(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     // The bytes on the wire are the bytes stored and counted.
@@ -332,6 +355,7 @@ void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link)
     connect(reply, &QNetworkReply::readyRead, this, &VellPackageDownloads::onReadyRead);
     connect(reply, &QNetworkReply::metaDataChanged, this, &VellPackageDownloads::onMetaDataChanged);
     connect(reply, &QNetworkReply::redirected, this, &VellPackageDownloads::onRedirected);
+    connect(reply, &QNetworkReply::sslErrors, this, &VellPackageDownloads::onSslErrors);
     stallTimer.start(stallMs);
 }
 
@@ -349,14 +373,35 @@ void VellPackageDownloads::onRedirected(const QUrl &target)
     if (sender() != reply) {
         return;
     }
-    if (!isPlainHttpOnDefaultPort(target)) {
-        fail(VellText::tr("Downloading %1 failed: the server redirected it to %2, "
-                          "which is not plain HTTP on port 80.",
-            "nc")
-                 .arg(replyLink.toString(), target.toString()));
+    if (!isAcceptableRedirect(replyLink, target)) {
+        fail(asksForTls(replyLink)
+                ? VellText::tr("Downloading %1 failed: the server redirected it to %2, "
+                               "which is not HTTPS.",
+                    "nc")
+                      .arg(replyLink.toString(), target.toString())
+                : VellText::tr("Downloading %1 failed: the server redirected it to %2, "
+                               "which is not plain HTTP on port 80.",
+                    "nc")
+                      .arg(replyLink.toString(), target.toString()));
         return;
     }
     emit reply->redirectAllowed();
+}
+
+// Certificate errors are never ignored: the download fails with the host
+// and every reason the check gave.
+void VellPackageDownloads::onSslErrors(const QList<QSslError> &errors)
+{
+    if (sender() != reply) {
+        return;
+    }
+    QStringList reasons;
+    for (const QSslError &error : errors) {
+        reasons << error.errorString();
+    }
+    reasons.removeDuplicates();
+    fail(VellText::tr("Downloading %1 failed: the certificate of %2 is not accepted: %3", "nc")
+             .arg(replyLink.toString(), replyLink.host(), reasons.join(QLatin1String("; "))));
 }
 
 void VellPackageDownloads::onReadyRead()

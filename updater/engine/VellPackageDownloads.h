@@ -5,6 +5,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
+#include <QSslError>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -14,7 +15,8 @@ class QNetworkReply;
 class Update;
 
 /**
- * Downloads a run's packages over HTTP into the work directory: a HEAD for
+ * Downloads a run's packages over HTTP (HTTPS where the link asks for it)
+ * into the work directory: a HEAD for
  * every package first (the sizes give the progress its whole), then for each
  * package a GET of the archive and, when signatures are wanted, a GET of its
  * ".minisig" beside it. One request at a time; the server sees them in
@@ -102,6 +104,7 @@ private:
     void onReadyRead();
     void onMetaDataChanged();
     void onRedirected(const QUrl &target);
+    void onSslErrors(const QList<QSslError> &errors);
     void onStalled();
     void onSignatureDeadline();
 

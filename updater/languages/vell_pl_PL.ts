@@ -178,6 +178,16 @@
         <translation>Pobieranie %1 nie powiodło się: serwer przekierował je do %2, a to nie jest zwykłe HTTP na porcie 80.</translation>
     </message>
     <message>
+        <source>Downloading %1 failed: the server redirected it to %2, which is not HTTPS.</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: serwer przekierował je do %2, a to nie jest HTTPS.</translation>
+    </message>
+    <message>
+        <source>Downloading %1 failed: the certificate of %2 is not accepted: %3</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: certyfikat serwera %2 nie został przyjęty: %3</translation>
+    </message>
+    <message>
         <source>Downloading %1 failed: the server sent nothing for %2 seconds.</source>
         <comment>nc</comment>
         <translation>Pobieranie %1 nie powiodło się: serwer nie przysłał niczego przez %2 s.</translation>
