@@ -17,6 +17,7 @@ xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 dbus sway xwayland xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 pipewire wireplumber grim qtwayland5
 zip unzip curl python3 iproute2 util-linux
+libssl3 openssl
 clang-format
 clang libclang-rt-14-dev
 lintian dpkg-dev file

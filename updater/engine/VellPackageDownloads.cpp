@@ -22,6 +22,28 @@ namespace {
 // Small enough to keep memory flat, large enough for few system calls.
 constexpr qint64 ChunkSize = 1024 * 1024;
 constexpr int HttpPort = 80;
+constexpr int HttpsPort = 443;
+
+bool asksForTls(const QUrl &link)
+{
+    return link.scheme().compare(QLatin1String("https"), Qt::CaseInsensitive) == 0;
+}
+
+/**
+ * Where a link is fetched from. A link that asks for TLS gets it, on its own
+ * port; any other link is fetched by plain HTTP from port 80 of its host,
+ * whatever its scheme and port say. The query is never used.
+ */
+QUrl requestUrlOf(const QUrl &link)
+{
+    const bool tls = asksForTls(link);
+    QUrl url;
+    url.setScheme(tls ? QStringLiteral("https") : QStringLiteral("http"));
+    url.setHost(link.host());
+    url.setPort(tls ? link.port(HttpsPort) : HttpPort);
+    url.setPath(link.path(QUrl::FullyEncoded), QUrl::TolerantMode);
+    return url;
+}
 
 QUrl signatureLinkOf(const QUrl &packageLink)
 {
@@ -209,12 +231,21 @@ bool isRestOfFile(const QByteArray &contentRange, qint64 first, qint64 length)
         && sentLast >= sentFirst && (length < 0 || sentLength == length);
 }
 
+// A redirect never gives up the protection the link asked for.
+bool isAcceptableRedirect(const QUrl &link, const QUrl &target)
+{
+    return asksForTls(link) ? target.scheme() == QLatin1String("https")
+                            : isPlainHttpOnDefaultPort(target);
+}
+
 } // namespace
 
 VellPackageDownloads::VellPackageDownloads()
 {
     stallTimer.setSingleShot(true);
     connect(&stallTimer, &QTimer::timeout, this, &VellPackageDownloads::onStalled);
+    signatureDeadline.setSingleShot(true);
+    connect(&signatureDeadline, &QTimer::timeout, this, &VellPackageDownloads::onSignatureDeadline);
 }
 
 VellPackageDownloads::~VellPackageDownloads()
@@ -303,6 +334,8 @@ void VellPackageDownloads::startSignature()
         return;
     }
     sendRequest("GET", link);
+    // The stall timer restarts with every byte; this one does not.
+    signatureDeadline.start(signatureDeadlineMs);
 }
 
 // The broken GET is dropped, and the next asks for the bytes not yet stored,
@@ -442,15 +475,9 @@ bool VellPackageDownloads::openTargetFile(const QUrl &link)
 
 void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link, qint64 resumeFrom)
 {
-    // Packages always come by plain HTTP from port 80 of the link's host; the
-    // link's scheme, port and query are not used.
-    QUrl url;
-    url.setScheme(QStringLiteral("http"));
-    url.setHost(link.host());
-    url.setPort(HttpPort);
-    url.setPath(link.path(QUrl::FullyEncoded), QUrl::TolerantMode);
-
-    QNetworkRequest request(url);
+    // TLS checks the server's certificate against the system's certificate
+    // authorities (Qt's default configuration).
+    QNetworkRequest request(requestUrlOf(link));
     request.setAttribute(
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     // The bytes on the wire are the bytes stored and counted.
@@ -469,6 +496,7 @@ void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link,
     connect(reply, &QNetworkReply::readyRead, this, &VellPackageDownloads::onReadyRead);
     connect(reply, &QNetworkReply::metaDataChanged, this, &VellPackageDownloads::onMetaDataChanged);
     connect(reply, &QNetworkReply::redirected, this, &VellPackageDownloads::onRedirected);
+    connect(reply, &QNetworkReply::sslErrors, this, &VellPackageDownloads::onSslErrors);
     stallTimer.start(stallMs);
 }
 
@@ -486,14 +514,35 @@ void VellPackageDownloads::onRedirected(const QUrl &target)
     if (sender() != reply) {
         return;
     }
-    if (!isPlainHttpOnDefaultPort(target)) {
-        fail(VellText::tr("Downloading %1 failed: the server redirected it to %2, "
-                          "which is not plain HTTP on port 80.",
-            "nc")
-                 .arg(replyLink.toString(), target.toString()));
+    if (!isAcceptableRedirect(replyLink, target)) {
+        fail(asksForTls(replyLink)
+                ? VellText::tr("Downloading %1 failed: the server redirected it to %2, "
+                               "which is not HTTPS.",
+                    "nc")
+                      .arg(replyLink.toString(), target.toString())
+                : VellText::tr("Downloading %1 failed: the server redirected it to %2, "
+                               "which is not plain HTTP on port 80.",
+                    "nc")
+                      .arg(replyLink.toString(), target.toString()));
         return;
     }
     emit reply->redirectAllowed();
+}
+
+// Certificate errors are never ignored: the download fails with the host
+// and every reason the check gave.
+void VellPackageDownloads::onSslErrors(const QList<QSslError> &errors)
+{
+    if (sender() != reply) {
+        return;
+    }
+    QStringList reasons;
+    for (const QSslError &error : errors) {
+        reasons << error.errorString();
+    }
+    reasons.removeDuplicates();
+    fail(VellText::tr("Downloading %1 failed: the certificate of %2 is not accepted: %3", "nc")
+             .arg(replyLink.toString(), replyLink.host(), reasons.join(QLatin1String("; "))));
 }
 
 void VellPackageDownloads::onReadyRead()
@@ -574,6 +623,7 @@ void VellPackageDownloads::onFinished()
     }
     // The reply has ended: there is nothing left to abort.
     stallTimer.stop();
+    signatureDeadline.stop();
     reply = nullptr;
 
     const QVariant status = statusOf(finished);
@@ -635,6 +685,17 @@ void VellPackageDownloads::onStalled()
              .arg(stallMs / 1000.0));
 }
 
+void VellPackageDownloads::onSignatureDeadline()
+{
+    if (!reply || current != State::Signature) {
+        return;
+    }
+    fail(VellText::tr("Downloading %1 failed: the signature did not arrive within %2 seconds.",
+        "signature download")
+             .arg(replyLink.toString())
+             .arg(signatureDeadlineMs / 1000.0));
+}
+
 void VellPackageDownloads::fail(const QString &reason)
 {
     if (current == State::Aborted) {
@@ -671,6 +732,7 @@ void VellPackageDownloads::reportLaterUnlessSuperseded(const QString &reason)
 void VellPackageDownloads::detachReply()
 {
     stallTimer.stop();
+    signatureDeadline.stop();
     QNetworkReply *current = reply;
     reply = nullptr;
     if (current) {

@@ -5,6 +5,7 @@
 #include <QNetworkAccessManager>
 #include <QObject>
 #include <QPointer>
+#include <QSslError>
 #include <QString>
 #include <QTimer>
 #include <QUrl>
@@ -14,7 +15,8 @@ class QNetworkReply;
 class Update;
 
 /**
- * Downloads a run's packages over HTTP into the work directory: a HEAD for
+ * Downloads a run's packages over HTTP (HTTPS where the link asks for it)
+ * into the work directory: a HEAD for
  * every package first (the sizes give the progress its whole), then for each
  * package a GET of the archive and, when signatures are wanted, a GET of its
  * ".minisig" beside it. One request at a time; the server sees them in
@@ -96,6 +98,8 @@ public:
     }
     /** A HEAD or GET that receives nothing for this long fails. */
     void setStallMs(int ms) { stallMs = ms; }
+    /** A signature that has not arrived whole this long after its GET fails. */
+    void setSignatureDeadlineMs(int ms) { signatureDeadlineMs = ms; }
 
 signals:
     /** Percent of the whole download, after every chunk received. */
@@ -124,7 +128,9 @@ private:
     void onReadyRead();
     void onMetaDataChanged();
     void onRedirected(const QUrl &target);
+    void onSslErrors(const QList<QSslError> &errors);
     void onStalled();
+    void onSignatureDeadline();
 
     void sendRequest(const QByteArray &verb, const QUrl &link, qint64 resumeFrom = 0);
     bool refuseUnsafeLink(const QUrl &link);
@@ -141,6 +147,8 @@ private:
     QUrl replyLink; ///< the link that reply fetches
     QTimer stallTimer;
     int stallMs = 60000;
+    QTimer signatureDeadline; ///< runs while a signature is fetched
+    int signatureDeadlineMs = 30000;
     QFile targetFile;
     QString targetPath; ///< where targetFile lies (it is opened from a descriptor)
     QVector<Update *> updates;

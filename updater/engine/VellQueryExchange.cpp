@@ -69,6 +69,13 @@ VellQueryExchange::Outcome VellQueryExchange::readAnswer(const QDeadlineTimer &e
             break;
         }
     }
+    if (status == UpdateResponseParser::Status::Complete) {
+        // Bytes that came with or right after the end of the document belong
+        // to the answer: junk there spoils it, however the segments fell. The
+        // server need not close the connection, so nothing more is awaited.
+        parser.addData(socket.readAll());
+        status = parser.finish();
+    }
     if (status != UpdateResponseParser::Status::Complete) {
         errorText = parser.errorString();
         return Outcome::CommunicationFailed;

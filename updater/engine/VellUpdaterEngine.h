@@ -46,6 +46,9 @@ public:
         /// end of the answer, however steadily the bytes come
         int exchangeMs = 120000;
         int downloadStallMs = 60000; ///< a HEAD or GET that receives nothing fails after this
+        /// for the whole download of one signature: a few hundred bytes that
+        /// trickle in must not keep the run waiting
+        int signatureDeadlineMs = 30000;
         qint64 maxAnswerBytes = 4 * 1024 * 1024; ///< one byte more and the answer is refused
         int maxAnswerDepth = 256; ///< elements open at one time in the answer
         int maxAnswerRequests = 10000; ///< request elements in one answer
@@ -88,6 +91,7 @@ public:
     {
         this->limits = limits;
         downloads.setStallMs(limits.downloadStallMs);
+        downloads.setSignatureDeadlineMs(limits.signatureDeadlineMs);
     }
     Limits getLimits() const { return limits; }
     /** The client program; by default "vell" beside the updater. */

@@ -178,6 +178,16 @@
         <translation>Pobieranie %1 nie powiodło się: serwer przekierował je do %2, a to nie jest zwykłe HTTP na porcie 80.</translation>
     </message>
     <message>
+        <source>Downloading %1 failed: the server redirected it to %2, which is not HTTPS.</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: serwer przekierował je do %2, a to nie jest HTTPS.</translation>
+    </message>
+    <message>
+        <source>Downloading %1 failed: the certificate of %2 is not accepted: %3</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: certyfikat serwera %2 nie został przyjęty: %3</translation>
+    </message>
+    <message>
         <source>Downloading %1 failed: the server sent nothing for %2 seconds.</source>
         <comment>nc</comment>
         <translation>Pobieranie %1 nie powiodło się: serwer nie przysłał niczego przez %2 s.</translation>
@@ -350,6 +360,11 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
         <source>Downloading %1 failed: a signature is never larger than %2 bytes.</source>
         <comment>signature download</comment>
         <translation>Pobieranie %1 nie powiodło się: podpis nigdy nie jest większy niż %2 bajtów.</translation>
+    </message>
+    <message>
+        <source>Downloading %1 failed: the signature did not arrive within %2 seconds.</source>
+        <comment>signature download</comment>
+        <translation>Pobieranie %1 nie powiodło się: podpis nie nadszedł w ciągu %2 sekund.</translation>
     </message>
     <message>
         <source>The package %1 is not signed.</source>

@@ -17,17 +17,62 @@ public:
         reader.setNamespaceProcessing(false);
     }
 
+    Status feed(const QByteArray &chunk);
+    Status drain();
     Status read(const QByteArray &bytes);
     Status fail(const QString &reason);
+    Status confirmWhole();
 
     const Bounds bounds;
     XmlChunkGate gate;
     RequestElementCollector collector;
     QXmlStreamReader reader;
-    qint64 receivedBytes = 0;
     Status status = Status::Incomplete;
     QString errorText;
+
+    // The reader's verdict on a document that came in pieces can depend on
+    // where they were cut (a "]]>" split in two, an encoding declaration that
+    // had not arrived yet, bytes after the root element that arrived after
+    // it). The pieces are kept, and a document complete in pieces is read
+    // once more whole: that reading has the last word.
+    QByteArray received;
+    int pieces = 0;
+    bool bytesAfterEnd = false; ///< bytes came after the document was complete
+    bool confirmed = false; ///< confirmedUpdates come from the whole reading
+    std::vector<Update> confirmedUpdates;
 };
+
+UpdateResponseParser::Status UpdateResponseParser::Private::feed(const QByteArray &chunk)
+{
+    QByteArray ready;
+    QString reason;
+    if (!gate.pass(chunk, ready, reason)) {
+        return fail(reason);
+    }
+    return read(ready);
+}
+
+UpdateResponseParser::Status UpdateResponseParser::Private::drain()
+{
+    return read(gate.release());
+}
+
+UpdateResponseParser::Status UpdateResponseParser::Private::confirmWhole()
+{
+    Private whole(bounds);
+    if (whole.feed(received) == Status::Incomplete) {
+        whole.drain();
+    }
+    if (whole.status != Status::Complete) {
+        return fail(whole.status == Status::Failed
+                ? whole.errorText
+                : QStringLiteral("bytes after the end of the answer: %1").arg(whole.errorText));
+    }
+    confirmedUpdates = whole.collector.takeUpdates();
+    confirmed = true;
+    bytesAfterEnd = false;
+    return status;
+}
 
 UpdateResponseParser::Status UpdateResponseParser::Private::fail(const QString &reason)
 {
@@ -104,28 +149,39 @@ UpdateResponseParser::~UpdateResponseParser() = default;
 
 UpdateResponseParser::Status UpdateResponseParser::addData(const QByteArray &chunk)
 {
-    if (d->status != Status::Incomplete) {
+    if (d->status == Status::Failed || chunk.isEmpty()) {
         return d->status;
     }
-    d->receivedBytes += chunk.size();
-    if (d->receivedBytes > d->bounds.maxBytes) {
+    if (d->received.size() + qint64(chunk.size()) > d->bounds.maxBytes) {
         return d->fail(
             QStringLiteral("the answer is longer than %1 bytes").arg(d->bounds.maxBytes));
     }
-    QByteArray ready;
-    QString reason;
-    if (!d->gate.pass(chunk, ready, reason)) {
-        return d->fail(reason);
+    d->received.append(chunk);
+    ++d->pieces;
+    if (d->status == Status::Complete) {
+        // Judged by finish(): reading everything again for every late piece
+        // would cost quadratic time.
+        d->bytesAfterEnd = true;
+        return d->status;
     }
-    return d->read(ready);
+    if (d->feed(chunk) == Status::Complete && d->pieces > 1) {
+        return d->confirmWhole();
+    }
+    return d->status;
 }
 
 UpdateResponseParser::Status UpdateResponseParser::finish()
 {
-    if (d->status != Status::Incomplete) {
-        return d->status;
+    if (d->status == Status::Incomplete) {
+        // Held-back bytes change nothing in what a whole reading sees: one
+        // piece needs no second reading.
+        if (d->drain() == Status::Complete && d->pieces > 1) {
+            return d->confirmWhole();
+        }
+    } else if (d->status == Status::Complete && d->bytesAfterEnd) {
+        return d->confirmWhole();
     }
-    return d->read(d->gate.release());
+    return d->status;
 }
 
 UpdateResponseParser::Status UpdateResponseParser::status() const
@@ -142,6 +198,9 @@ std::vector<Update> UpdateResponseParser::takeUpdates()
 {
     if (d->status != Status::Complete) {
         return std::vector<Update>();
+    }
+    if (d->confirmed) {
+        return std::move(d->confirmedUpdates);
     }
     return d->collector.takeUpdates();
 }

@@ -49,14 +49,20 @@ public:
     UpdateResponseParser &operator=(const UpdateResponseParser &) = delete;
 
     /**
-     * Reads the next bytes of the answer. Once the answer is complete or has
-     * failed, further bytes change nothing.
+     * Reads the next bytes of the answer. Once the answer has failed, further
+     * bytes change nothing; bytes after a complete answer are kept and judged
+     * by finish(), as part of the same document.
+     *
+     * The verdict never depends on how the answer was cut: an answer that
+     * became complete in more than one piece is read once more whole, and
+     * that reading decides.
      */
     Status addData(const QByteArray &chunk);
     /**
      * Reads what has been held back for efficiency (an unfinished comment,
-     * processing instruction or CDATA section): to be called when no more data
-     * is to be expected soon, before the answer is given up.
+     * processing instruction or CDATA section) and judges bytes that came
+     * after a complete answer: to be called when no more data is to be
+     * expected soon, before the answer is given up or taken.
      */
     Status finish();
     Status status() const;

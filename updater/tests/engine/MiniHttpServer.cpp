@@ -82,6 +82,8 @@ void MiniHttpServer::serve(QTcpSocket *socket)
     socket->write(answer.head + "\r\nConnection: close\r\n\r\n");
     if (method == "HEAD") {
         socket->disconnectFromHost();
+    } else if (answer.trickleMs > 0) {
+        trickle(socket, answer.body, answer.trickleMs);
     } else {
         socket->write(answer.body);
         if (!answer.stall) {
@@ -142,4 +144,20 @@ void MiniHttpServer::serveResource(
     }
     // The bytes written go out before the connection closes, cut or not.
     socket->disconnectFromHost();
+}
+
+// Every byte comes well within any silence limit; only a limit on the whole
+// transfer ends it.
+void MiniHttpServer::trickle(QTcpSocket *socket, const QByteArray &body, int intervalMs)
+{
+    auto *timer = new QTimer(socket);
+    connect(timer, &QTimer::timeout, socket, [socket, body, timer, sent = 0]() mutable {
+        if (sent == body.size()) {
+            timer->stop();
+            socket->disconnectFromHost();
+            return;
+        }
+        socket->write(body.mid(sent++, 1));
+    });
+    timer->start(intervalMs);
 }

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 /**
  * A small HTTP/1.1 server for the statuses, bodies and stalls that a real
@@ -28,6 +29,7 @@ public:
         QByteArray head; ///< status line and headers, without the blank line
         QByteArray body; ///< not sent for HEAD
         bool stall = false; ///< after the body, keep the connection open and silent
+        int trickleMs = 0; ///< above 0: the body goes out one byte at a time, this far apart
     };
 
     /** A file served with validators; Range is honoured unless told otherwise. */
@@ -74,6 +76,7 @@ private:
     /** Sends the answer a file server gives for resource. */
     void serveResource(
         QTcpSocket *socket, const Request &request, const QByteArray &method, Resource &resource);
+    void trickle(QTcpSocket *socket, const QByteArray &body, int intervalMs);
 
     QTcpServer server;
     QHash<QTcpSocket *, QByteArray> pending;

@@ -9,6 +9,9 @@
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -20,6 +23,7 @@
 namespace {
 
 const char PackageHost[] = "packages.vell.example";
+const char OtherHost[] = "other.vell.example";
 
 QByteArray pattern(int size, char seed)
 {
@@ -28,6 +32,48 @@ QByteArray pattern(int size, char seed)
         bytes[i] = char(seed + i % 53);
     }
     return bytes;
+}
+
+/** Runs openssl with arguments in folder; false, with its output as a warning, on failure. */
+bool runOpenssl(const QString &folder, const QStringList &arguments)
+{
+    QProcess openssl;
+    openssl.setWorkingDirectory(folder);
+    openssl.setProcessChannelMode(QProcess::MergedChannels);
+    openssl.start(QStringLiteral("openssl"), arguments);
+    if (!openssl.waitForFinished(60000) || openssl.exitStatus() != QProcess::NormalExit
+        || openssl.exitCode() != 0) {
+        qWarning("openssl %s: %s", qPrintable(arguments.join(' ')), openssl.readAll().constData());
+        return false;
+    }
+    return true;
+}
+
+/** A scratch certificate authority: name.pem and name.key in folder. */
+bool makeAuthority(const QString &folder, const QString &name)
+{
+    return runOpenssl(folder,
+        {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+            "-keyout", name + ".key", "-out", name + ".pem", "-days", "2", "-subj", "/CN=" + name,
+            "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
+            "keyUsage=critical,keyCertSign,cRLSign"});
+}
+
+/** name.pem (the server's certificate for host, then the authority's) and name.key. */
+bool makeServerCertificate(
+    const QString &folder, const QString &name, const QString &host, const QString &authority)
+{
+    const QString extensions = folder + '/' + name + ".ext";
+    return writeFile(extensions, "subjectAltName=DNS:" + host.toUtf8() + "\n")
+        && runOpenssl(folder,
+            {"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                "-keyout", name + ".key", "-out", name + ".csr", "-subj", "/CN=" + host})
+        && runOpenssl(folder,
+            {"x509", "-req", "-in", name + ".csr", "-CA", authority + ".pem", "-CAkey",
+                authority + ".key", "-CAcreateserial", "-out", name + ".leaf", "-days", "2",
+                "-extfile", extensions})
+        && writeFile(folder + '/' + name + ".pem",
+            readFile(folder + '/' + name + ".leaf") + readFile(folder + '/' + authority + ".pem"));
 }
 
 /** Peak resident memory since the last reset, in KiB. */
@@ -76,6 +122,8 @@ private Q_SLOTS:
     void brokenDownloadResumes();
     void abortRaisesNoError();
     void largePackageKeepsMemoryFlat();
+    void httpsLinkIsFetchedOverTls_data();
+    void httpsLinkIsFetchedOverTls();
 
 private:
     std::unique_ptr<VellUpdaterEngine> engineFor(const QStringList &links);
@@ -271,8 +319,8 @@ void tst_EngineDownload::fetchesPlainHttpFromPort80_data()
     QTest::addColumn<QString>("link");
     QTest::addColumn<QString>("path");
 
-    QTest::newRow("https with a port")
-        << QStringLiteral("https://%1:8443/one.zip").arg(PackageHost) << "/one.zip";
+    QTest::newRow("scheme in capitals")
+        << QStringLiteral("HTTP://%1/one.zip").arg(PackageHost) << "/one.zip";
     QTest::newRow("ftp scheme") << "ftp://127.0.0.1/two.zip"
                                 << "/two.zip";
     QTest::newRow("port, query and fragment")
@@ -666,6 +714,80 @@ void tst_EngineDownload::largePackageKeepsMemoryFlat()
     QCOMPARE(QFileInfo(engine->workDirectory() + "large.zip").size(), size);
     QVERIFY2(growth < 16 * 1024, qPrintable(QStringLiteral("peak grew by %1 KiB").arg(growth)));
     QFile::remove(big.fileName());
+}
+
+void tst_EngineDownload::httpsLinkIsFetchedOverTls_data()
+{
+    QTest::addColumn<QString>("certificate");
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("link");
+    QTest::addColumn<int>("refusal"); ///< a QSslError::SslError, or -1 when accepted
+
+    const QString link = QStringLiteral("https://%1/one.zip").arg(PackageHost);
+    QTest::newRow("trusted certificate, port 443") << "good" << 443 << link << -1;
+    QTest::newRow("trusted certificate, the link's port")
+        << "good" << 8443 << QStringLiteral("https://%1:8443/one.zip").arg(PackageHost) << -1;
+    QTest::newRow("unknown authority")
+        << "stranger" << 443 << link << int(QSslError::SelfSignedCertificateInChain);
+    QTest::newRow("certificate of another host")
+        << "other" << 443 << link << int(QSslError::HostNameMismatch);
+}
+
+// The certificates are made here, by a scratch authority that the test adds
+// to Qt's default configuration (the system's authorities do not know it).
+void tst_EngineDownload::httpsLinkIsFetchedOverTls()
+{
+    QFETCH(QString, certificate);
+    QFETCH(int, port);
+    QFETCH(QString, link);
+    QFETCH(int, refusal);
+
+    const QString certs = dir->filePath("certs");
+    QVERIFY(QDir().mkpath(certs));
+    QVERIFY(makeAuthority(certs, "trusted") && makeAuthority(certs, "unknown"));
+    QVERIFY(makeServerCertificate(certs, "good", PackageHost, "trusted"));
+    QVERIFY(makeServerCertificate(certs, "stranger", PackageHost, "unknown"));
+    QVERIFY(makeServerCertificate(certs, "other", OtherHost, "trusted"));
+
+    const QSslConfiguration before = QSslConfiguration::defaultConfiguration();
+    const auto restore
+        = qScopeGuard([&before] { QSslConfiguration::setDefaultConfiguration(before); });
+    QSslConfiguration trusting = before;
+    trusting.setCaCertificates(QSslCertificate::fromPath(certs + "/trusted.pem"));
+    QCOMPARE(trusting.caCertificates().size(), 1);
+    QSslConfiguration::setDefaultConfiguration(trusting);
+
+    QProcess server;
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(QStringLiteral("python3"),
+        {QStringLiteral(VELL_HTTPS_SERVER), certs + '/' + certificate + ".pem",
+            certs + '/' + certificate + ".key", QString::number(port), serverRoot.path()});
+    const auto stop = qScopeGuard([&server] {
+        server.kill();
+        server.waitForFinished(5000);
+    });
+    QVERIFY(server.waitForReadyRead(20000));
+    QCOMPARE(server.readLine().trimmed(), QByteArray("ready"));
+
+    auto engine = engineFor({link});
+    QVERIFY(engine);
+    EngineSignalLog log(engine.get());
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log));
+    // Nothing went to port 80 in the clear.
+    QCOMPARE(httpRequests(0), QStringList());
+
+    if (refusal < 0) {
+        QCOMPARE(log.of("error"), QStringList());
+        QCOMPARE(readFile(engine->workDirectory() + "one.zip"), pattern(1000, 'a'));
+        return;
+    }
+    QCOMPARE(log.of("error").size(), 1);
+    const QString error = log.of("error").first();
+    const QString reason = QSslError(QSslError::SslError(refusal)).errorString();
+    QVERIFY2(error.contains(QString::fromLatin1(PackageHost)) && error.contains(reason),
+        qPrintable(error + "\nexpected the reason: " + reason));
+    QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
 }
 
 VELL_NETNS_TEST_MAIN(tst_EngineDownload, PackageHost)

@@ -44,6 +44,7 @@ private Q_SLOTS:
     void refusedPackageLeavesEverythingUntouched();
     void withoutKeysInstallsUnsignedAsBefore();
     void oversizedSignatureFailsDownload();
+    void trickledSignatureFailsAtDeadline();
 
 private:
     bool serveSignature(const QString &name, MinisignTool &signer, const QByteArray &comment,
@@ -263,6 +264,29 @@ void tst_EngineSignatures::oversizedSignatureFailsDownload()
     QVERIFY2(signalLog.of("error").first().contains("/one.zip.minisig"),
         qPrintable(signalLog.events.join('\n')));
     QVERIFY(signalLog.of("downloadFinished").isEmpty());
+    QVERIFY(!http.requests.contains("GET /two.zip"));
+    QVERIFY(!QFileInfo::exists(engine->workDirectory() + "one.zip.minisig"));
+}
+
+void tst_EngineSignatures::trickledSignatureFailsAtDeadline()
+{
+    QVERIFY(serveSignature(
+        "one", trusted, VellTrustedComment::forComponent("vell", "one", "plugin", "2.0")));
+    // A genuine signature, one byte every 50 ms: far within the silence
+    // limit, and about 15 s in all.
+    http.answers["/one.zip.minisig"].trickleMs = 50;
+    auto engine = checkedEngine();
+    QVERIFY(engine);
+    VellUpdaterEngine::Limits limits = engine->getLimits();
+    limits.signatureDeadlineMs = 1000;
+    engine->setLimits(limits);
+    EngineSignalLog signalLog(engine.get());
+    QVERIFY(!download(*engine, signalLog));
+    const QStringList errors = signalLog.of("error");
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().contains("/one.zip.minisig")
+            && errors.first().contains("did not arrive within 1 seconds"),
+        qPrintable(errors.first()));
     QVERIFY(!http.requests.contains("GET /two.zip"));
     QVERIFY(!QFileInfo::exists(engine->workDirectory() + "one.zip.minisig"));
 }

@@ -1,8 +1,6 @@
-// The update server's answer, read whole and in two chunks split where the
-// input's first byte says. An answer that is complete as a whole is complete
-// in chunks too, with the same updates. (The reverse need not hold: bytes
-// after the end of the document spoil it as a whole, but in chunks the
-// document is complete before they arrive, and they are never read.)
+// The update server's answer, read whole, in two chunks split where the
+// input's first byte says, and one byte at a time. The three readings give
+// the same verdict, and a complete answer the same updates.
 #include "UpdateResponseParser.h"
 
 #include <QByteArray>
@@ -10,29 +8,61 @@
 #include <cstdint>
 #include <cstdlib>
 
+namespace {
+
+struct Reading
+{
+    bool complete = false;
+    std::vector<Update> updates;
+};
+
+Reading readInPieces(const QByteArray &answer, const std::vector<int> &cuts)
+{
+    UpdateResponseParser parser;
+    int from = 0;
+    for (const int cut : cuts) {
+        parser.addData(answer.mid(from, cut - from));
+        from = cut;
+    }
+    parser.addData(answer.mid(from));
+    Reading reading;
+    reading.complete = parser.finish() == UpdateResponseParser::Status::Complete;
+    reading.updates = parser.takeUpdates();
+    return reading;
+}
+
+bool sameUpdates(const std::vector<Update> &a, const std::vector<Update> &b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i].getName() != b[i].getName() || a[i].getLink() != b[i].getLink()
+            || a[i].getChangelog() != b[i].getChangelog()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray answer(reinterpret_cast<const char *>(data), int(size));
-    std::vector<Update> whole;
-    const bool complete = UpdateResponseParser::parse(answer, whole);
-
-    UpdateResponseParser chunked;
-    const int split = size > 0 ? data[0] % int(size) : 0;
-    chunked.addData(answer.left(split));
-    chunked.addData(answer.mid(split));
-    const bool chunkedComplete = chunked.finish() == UpdateResponseParser::Status::Complete;
-    const std::vector<Update> parts = chunked.takeUpdates();
-
-    if (!complete) {
-        return 0;
-    }
-    if (!chunkedComplete || whole.size() != parts.size()
-        || whole.size() > std::size_t(UpdateResponseParser::Bounds().maxRequests)) {
+    Reading whole;
+    whole.complete = UpdateResponseParser::parse(answer, whole.updates);
+    if (whole.updates.size() > std::size_t(UpdateResponseParser::Bounds().maxRequests)) {
         std::abort();
     }
-    for (std::size_t i = 0; i < whole.size(); ++i) {
-        if (whole[i].getLink() != parts[i].getLink()
-            || whole[i].getChangelog() != parts[i].getChangelog()) {
+
+    std::vector<int> everyByte;
+    for (int cut = 1; cut < answer.size(); ++cut) {
+        everyByte.push_back(cut);
+    }
+    const int split = size > 0 ? data[0] % int(size) : 0;
+    for (const Reading &pieces : {readInPieces(answer, {split}), readInPieces(answer, everyByte)}) {
+        if (pieces.complete != whole.complete || !sameUpdates(pieces.updates, whole.updates)) {
             std::abort();
         }
     }

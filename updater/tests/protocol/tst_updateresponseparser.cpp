@@ -351,6 +351,7 @@ void tst_UpdateResponseParser::sizeBoundIsExact()
 void tst_UpdateResponseParser::chunkingChangesNothing_data()
 {
     QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<bool>("complete");
 
     const QByteArray update = "<version>2</version><link>http://h/p.zip</link>";
     QTest::newRow("markup look-alikes in sections")
@@ -359,42 +360,68 @@ void tst_UpdateResponseParser::chunkingChangesNothing_data()
                 "<changelog>one<![CDATA[ <b>]]b]> ]]]><?pi a?b > c?"
                 "?>two</changelog>"
                     + update)
-            + "<!----></response><!-- after -->";
+            + "<!----></response><!-- after -->"
+        << true;
     QTest::newRow("quotes, > and = in attribute values") << "<response>"
-            + request("name='a>b=c' project=\"it's\" type=\"x'y\"", update) + "</response>";
+            + request("name='a>b=c' project=\"it's\" type=\"x'y\"", update)
+            + "</response>" << true;
     QTest::newRow("marks and nested requests") << "<response>" + request("name='a'", "<latest/>")
             + request(
                 "name='b'", "<description>x" + request("name='c'", update) + "y</description>")
-            + "</response>";
+            + "</response>" << true;
     QTest::newRow("blank text between markup") << "<response>"
             + request("name='a'", "<changelog> <b>x</b> \n <!-- --> &#32; </changelog>")
-            + "</response>";
+            + "</response>" << true;
     const QString polish = QStringLiteral("Zażółć gęślą jaźń");
     const QByteArray polishRequest = "<request name='" + polish.toUtf8() + "'><changelog>"
         + polish.toUtf8() + "</changelog></request>";
     QTextCodec *latin2 = QTextCodec::codecForName("ISO-8859-2");
     QTest::newRow("ISO-8859-2") << "<?xml version='1.0' encoding='ISO-8859-2'?>"
-            + latin2->fromUnicode(QString::fromUtf8(polishRequest));
+            + latin2->fromUnicode(QString::fromUtf8(polishRequest))
+                                << true;
     // The codec writes the byte order mark.
     for (const char *utf16 : {"UTF-16LE", "UTF-16BE"}) {
         QTest::newRow(utf16) << QTextCodec::codecForName(utf16)->fromUnicode(
-            QString::fromUtf8("<!-- x --><response><?pi ?>" + polishRequest + "</response>"));
+            QString::fromUtf8("<!-- x --><response><?pi ?>" + polishRequest + "</response>"))
+                             << true;
     }
+
+    // Not well-formed, whichever piece the fault lands in.
+    const QByteArray answer = "<response>" + request("name='a'", update) + "</response>";
+    QTest::newRow("]]> in text") << "<response>"
+            + request("name='a'", "<changelog>a]]>b</changelog>")
+            + "</response>" << false;
+    QTest::newRow("UTF-8 byte order mark, Latin-1 declared")
+        << "\xEF\xBB\xBF<?xml version='1.0' encoding='iso-8859-1'?>" + answer << false;
+    QTest::newRow("bytes after the root") << answer + "junk" << false;
+    QTest::newRow("blanks and a comment after the root") << answer + " \n<!-- end -->\n" << true;
 }
 
-// However the answer is cut into chunks, it gives the same updates.
+// However the answer is cut into chunks, it gives the same verdict and the
+// same updates: in pieces of a few bytes and cut in two at every byte.
 void tst_UpdateResponseParser::chunkingChangesNothing()
 {
     QFETCH(QByteArray, answer);
+    QFETCH(bool, complete);
 
     std::vector<Update> whole;
     QString error;
-    QVERIFY2(UpdateResponseParser::parse(answer, whole, &error), qPrintable(error));
-    QVERIFY(!whole.empty());
+    QCOMPARE(UpdateResponseParser::parse(answer, whole, &error), complete);
+    QCOMPARE(whole.empty(), !complete);
+    const Status verdict = complete ? Status::Complete : Status::Failed;
     for (const int chunkBytes : {1, 2, 3, 5}) {
         const ChunkedParse parse = parseInChunks(answer, chunkBytes);
-        QVERIFY2(parse.status == Status::Complete, qPrintable(parse.errorText));
+        QVERIFY2(parse.status == verdict,
+            qPrintable(QStringLiteral("%1-byte chunks: %2").arg(chunkBytes).arg(parse.errorText)));
         QCOMPARE(describe(parse.updates), describe(whole));
+    }
+    for (int split = 1; split < answer.size(); ++split) {
+        UpdateResponseParser parser;
+        parser.addData(answer.left(split));
+        parser.addData(answer.mid(split));
+        QVERIFY2(parser.finish() == verdict,
+            qPrintable(QStringLiteral("cut at %1: %2").arg(split).arg(parser.errorString())));
+        QCOMPARE(describe(parser.takeUpdates()), describe(whole));
     }
 }
 
