@@ -574,6 +574,19 @@ bool execAll(VellDatabase::VellDBConnection &connection, const char *const (&sta
     });
 }
 
+// @p ids split into comma-joined lists of at most IdsPerStatement each. One
+// statement per group keeps a retrieval of many conversations or SMS to a few
+// statements while bounding the rows each result holds at once.
+QStringList idGroups(const QStringList &ids)
+{
+    constexpr int IdsPerStatement = 2000;
+    QStringList groups;
+    for (int first = 0; first < ids.size(); first += IdsPerStatement) {
+        groups.append(ids.mid(first, IdsPerStatement).join(QLatin1Char(',')));
+    }
+    return groups;
+}
+
 } // namespace
 
 QList<VellArchiveBackendConversation> VellArchiveModule::readChatsFromDB(
@@ -614,32 +627,39 @@ QList<VellArchiveBackendConversation> VellArchiveModule::readChatsFromDB(
         return {};
     }
 
-    if (withEntries) {
-        for (auto conversation = conversations.begin(); conversation != conversations.end();
-             ++conversation) {
-            if (!readChatMessages(conversation)) {
-                return {};
-            }
-        }
+    if (withEntries && !readChatMessages(&conversations)) {
+        return {};
     }
     return conversations;
 }
 
-bool VellArchiveModule::readChatMessages(
-    QList<VellArchiveBackendConversation>::iterator conversation) const
+bool VellArchiveModule::readChatMessages(QList<VellArchiveBackendConversation> *conversations) const
 {
-    const Result result(connection->query(Sql::ReadEntries.arg(number(conversation->getId()))));
-    if (!result) {
-        return false;
+    QHash<int, VellArchiveBackendConversation *> byId;
+    QStringList ids;
+    for (VellArchiveBackendConversation &conversation : *conversations) {
+        byId.insert(conversation.getId(), &conversation);
+        ids.append(number(conversation.getId()));
     }
-    try {
-        for (int row = 0; row < result->rowCount(); ++row) {
-            conversation->addEntry(result->value(row, 2), result->value(row, 0),
-                storedTime(result->value(row, 1)), result->value(row, 4),
-                VellArchiveBackendConversationEntry::Type(strToInt(result->value(row, 3))));
+    for (const QString &group : idGroups(ids)) {
+        const Result result(connection->query(Sql::ReadEntries.arg(group)));
+        if (!result) {
+            return false;
         }
-    } catch (const VellArchiveCastException &) {
-        return false;
+        try {
+            for (int row = 0; row < result->rowCount(); ++row) {
+                VellArchiveBackendConversation *conversation
+                    = byId.value(strToInt(result->value(row, 0)));
+                if (!conversation) {
+                    return false;
+                }
+                conversation->addEntry(result->value(row, 3), result->value(row, 1),
+                    storedTime(result->value(row, 2)), result->value(row, 5),
+                    VellArchiveBackendConversationEntry::Type(strToInt(result->value(row, 4))));
+            }
+        } catch (const VellArchiveCastException &) {
+            return false;
+        }
     }
     return true;
 }
@@ -863,13 +883,17 @@ int VellArchiveModule::addSMS(const QString &sender, const QStringList &recipien
     return guard.commit() ? smsId : 0;
 }
 
-QStringList VellArchiveModule::readSMSRecipientsFromDB(const QString &smsId) const
+QHash<QString, QStringList> VellArchiveModule::readSMSRecipientsFromDB(
+    const QStringList &smsIds) const
 {
-    QStringList names;
-    const Result result(connection->query(Sql::SelectSmsRecipients.arg(smsId)));
-    if (result) {
+    QHash<QString, QStringList> names;
+    for (const QString &group : idGroups(smsIds)) {
+        const Result result(connection->query(Sql::SelectSmsRecipients.arg(group)));
+        if (!result) {
+            continue; // those SMS show no recipients, as one unreadable SMS would
+        }
         for (int row = 0; row < result->rowCount(); ++row) {
-            names.append(result->value(row, 0));
+            names[result->value(row, 0)].append(result->value(row, 1));
         }
     }
     return names;
@@ -882,14 +906,18 @@ QList<VellArchiveBackendSMS> VellArchiveModule::readSMSFromDB(
     if (!result || result->isEmpty()) {
         return {};
     }
+    QStringList ids;
+    for (int row = 0; row < result->rowCount(); ++row) {
+        ids.append(result->value(row, 0));
+    }
+    const QHash<QString, QStringList> recipients = readSMSRecipientsFromDB(ids);
     QList<VellArchiveBackendSMS> messages;
     try {
         for (int row = 0; row < result->rowCount(); ++row) {
-            const QString idText = result->value(row, 0);
-            const int id = strToInt(idText);
-            messages.append(VellArchiveBackendSMS(id, result->value(row, senderColumn),
-                withBody ? result->value(row, 3) : QString(), readSMSRecipientsFromDB(idText),
-                storedTime(result->value(row, timeColumn))));
+            const QString &idText = ids.at(row);
+            messages.append(VellArchiveBackendSMS(strToInt(idText),
+                result->value(row, senderColumn), withBody ? result->value(row, 3) : QString(),
+                recipients.value(idText), storedTime(result->value(row, timeColumn))));
         }
     } catch (const VellArchiveCastException &) {
         return {};

@@ -6,6 +6,7 @@
 #include "VellArchiveUsersSet.h"
 #include "msgvault_export.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -178,8 +179,9 @@ private:
     /// @p idSelection compares case-sensitively when @p caseSensitive.
     QList<VellArchiveBackendConversation> readChatsFromDB(
         const QString &idSelection, bool withEntries, bool caseSensitive) const;
-    /// Appends the stored entries of @p conversation in recording order.
-    bool readChatMessages(QList<VellArchiveBackendConversation>::iterator conversation) const;
+    /// Appends to each of @p conversations its stored entries in recording
+    /// order, reading them a group of conversations per statement.
+    bool readChatMessages(QList<VellArchiveBackendConversation> *conversations) const;
     /// Deletes the conversations (skipping those still open) and prunes the
     /// dictionary and the users that nothing references any more. Opens no
     /// transaction: the caller holds one.
@@ -189,8 +191,9 @@ private:
     /// given columns), each with its recipients; empty on any failure.
     QList<VellArchiveBackendSMS> readSMSFromDB(
         const QString &sql, bool withBody, int senderColumn, int timeColumn) const;
-    /// The recipient names of the SMS with ID @p smsId, in storing order.
-    QStringList readSMSRecipientsFromDB(const QString &smsId) const;
+    /// The recipient names of each SMS of @p smsIds (IDs as the database gave
+    /// them), in storing order, by ID; a group of SMS per statement.
+    QHash<QString, QStringList> readSMSRecipientsFromDB(const QStringList &smsIds) const;
 
     // Sends an INSERT that must add exactly one row; its row ID, or 0.
     int insertOneRow(const QString &sql) const;

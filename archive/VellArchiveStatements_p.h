@@ -107,8 +107,8 @@ const QLatin1String InsertWordToSms(R"(INSERT INTO WordToSMS(Word_ID, SMS_ID) VA
 const QLatin1String SelectAllSmsWithBody(
     R"(SELECT s.ID, s.Sender, s.Time, m.Body FROM SMS s JOIN SMS_Message m ON m.SMS_ID = s.ID)");
 const QLatin1String SelectAllSms(R"(SELECT ID, Sender, Time FROM SMS)");
-// SMS ID as the database gave it
-const QLatin1String SelectSmsRecipients(R"(SELECT Name FROM SMS_Recipient WHERE SMS_ID = %1)");
+// SMS IDs joined by ","; each SMS's names come in storing order
+const QLatin1String SelectSmsRecipients(R"(SELECT SMS_ID, Name FROM SMS_Recipient WHERE SMS_ID IN (%1) ORDER BY SMS_ID, ID)");
 const QLatin1String SelectSmsRecipientNames(R"(SELECT DISTINCT Name FROM SMS_Recipient)");
 // ID query
 const QLatin1String SearchSmsWithBody(R"(SELECT s.ID, s.Time, s.Sender, m.Body FROM SMS s JOIN SMS_Message m ON m.SMS_ID = s.ID WHERE s.ID IN (%1))");
@@ -131,8 +131,8 @@ const char *const DeleteSmsList[] = {
 // ID query
 const QLatin1String ReadChats(
     R"(SELECT c.ID, c.Time, c.Type, u1.UID, u1.Protocol, u2.UID FROM   Chats c, UserToChat utc, Users u1, Users u2 WHERE  c.ID IN (%1) AND c.Owner_ID = u1.ID                AND c.ID = utc.Chat_ID                AND utc.User_ID = u2.ID ORDER BY c.ID DESC)");
-// conversation ID
-const QLatin1String ReadEntries(R"(SELECT m.Text, m.Time, u.UID, m.Type, m.Properties FROM   Messages m, Users u WHERE  m.Chat_ID = %1 AND m.User_ID = u.ID ORDER BY m.ID)");
+// conversation IDs joined by ","; each conversation's entries come in recording order
+const QLatin1String ReadEntries(R"(SELECT m.Chat_ID, m.Text, m.Time, u.UID, m.Type, m.Properties FROM   Messages m, Users u WHERE  m.Chat_ID IN (%1) AND m.User_ID = u.ID ORDER BY m.Chat_ID, m.ID)");
 // conversation ID
 const QLatin1String ChatById(R"(SELECT ID FROM   Chats WHERE  ID = %1)");
 // owner UID, protocol, recipient UID. max() of no rows is NULL, and "IN (NULL)" selects nothing.
@@ -196,16 +196,18 @@ const WordTexts SmsWords {
     nullptr,
 };
 
-// The same joins as the searches run them: SQLite never moves the left table
-// of a CROSS JOIN inward, so the dictionary is read first (through its index
-// for a whole word, whole for a word part: some ten thousand short rows) and
-// only the matching words' links are followed through their Word_ID index,
-// never a scan of the link table. The rows are the same as above.
+// The same conditions as the searches run them: SQLite never moves the left
+// table of a CROSS JOIN inward, so the dictionary is read first (through its
+// index for a whole word, whole for a word part: some ten thousand short
+// rows) and only the matching words' links are followed through their
+// Word_ID index, never a scan of the link table. A conversation's messages
+// are then looked up once each, in the order of their IDs, which reads the
+// large Messages table in file order. The IDs are the same as above.
 const WordTexts ChatWordsFirst {
-    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
-    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
-    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
-    R"(SELECT m.Chat_ID FROM Words w CROSS JOIN WordToMessage wtm CROSS JOIN Messages m WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID AND wtm.Message_ID = m.ID)",
+    R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID))",
+    R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID))",
+    R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID))",
+    R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID))",
     R"(SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID)",
 };
 const WordTexts SmsWordsFirst {

@@ -1,7 +1,12 @@
 #include "ArchiveFixture.h"
+#include "Criteria.h"
 #include "VellArchiveModule.h"
 
 #include <QtTest>
+
+#include <sqlite3.h>
+
+#include <dlfcn.h>
 
 using namespace VellArchive;
 
@@ -31,7 +36,28 @@ QList<int> idsOf(const QList<VellArchiveBackendConversation> &conversations)
     return ids;
 }
 
+int preparedStatements = 0;
+
+// The statements that a call of @p run prepares, on any connection.
+int statementsOf(const std::function<void()> &run)
+{
+    const int before = preparedStatements;
+    run();
+    return preparedStatements - before;
+}
+
 } // namespace
+
+// Every statement the database module sends passes through here (the test
+// exports it, so it takes the library's place), counted on its way to SQLite.
+extern "C" Q_DECL_EXPORT int sqlite3_prepare_v2(
+    sqlite3 *db, const char *sql, int bytes, sqlite3_stmt **statement, const char **tail)
+{
+    using Prepare = int (*)(sqlite3 *, const char *, int, sqlite3_stmt **, const char **);
+    static const auto prepare = reinterpret_cast<Prepare>(dlsym(RTLD_NEXT, "sqlite3_prepare_v2"));
+    ++preparedStatements;
+    return prepare(db, sql, bytes, statement, tail);
+}
 
 class tst_VellArchiveRetrieval : public QObject
 {
@@ -57,6 +83,8 @@ private Q_SLOTS:
     void smsLeavesNothingWhenStatementRefused_data();
     void smsLeavesNothingWhenStatementRefused();
     void removeSmsDeletesEveryRow();
+    void manyReadInFewStatements_data();
+    void manyReadInFewStatements();
 
 private:
     int talk(const QStringList &recipients, const QStringList &texts,
@@ -416,6 +444,74 @@ void tst_VellArchiveRetrieval::removeSmsDeletesEveryRow()
     QVERIFY(m_archive.probe->refuse(QStringLiteral("SMS_Message"), QStringLiteral("DELETE")));
     m_archive.module->removeSMS(kept);
     QCOMPARE(m_archive.probe->value(everything), QStringLiteral("1112"));
+}
+
+void tst_VellArchiveRetrieval::manyReadInFewStatements_data()
+{
+    QTest::addColumn<bool>("sms");
+    QTest::addColumn<int>("count");
+    // Past 2,000 the IDs take a second statement; both groups must be read.
+    QTest::newRow("SMS") << true << 2100;
+    QTest::newRow("conversations") << false << 2100;
+}
+
+// Reading many SMS or conversations with their recipients or entries takes
+// about as many statements as reading one, and gives each its own rows.
+void tst_VellArchiveRetrieval::manyReadInFewStatements()
+{
+    QFETCH(bool, sms);
+    QFETCH(int, count);
+    const auto store = [&](int i) {
+        const QString name = QStringLiteral("c%1").arg(i);
+        const QString text = QStringLiteral("word%1 common").arg(i);
+        return sms ? m_archive.module->addSMS(Alice, {name, Bob}, text, at(i % 60))
+                   : talk({name}, {text, QStringLiteral("reply")});
+    };
+    const auto read = [&] {
+        return sms
+            ? m_archive.module->searchForTextMessages(Criteria().text({"common"}, 0), true).size()
+            : m_archive.module->searchForConversations(Criteria().text({"common"}, 0), true).size();
+    };
+    QMap<int, int> numberOf; // ID -> i
+    numberOf.insert(store(0), 0);
+    QVERIFY(numberOf.firstKey() > 0);
+    const int forOne = statementsOf(read);
+    for (int i = 1; i < count; ++i) {
+        const int id = store(i);
+        QVERIFY(id > 0);
+        numberOf.insert(id, i);
+    }
+    int forMany = 0;
+    if (sms) {
+        QList<VellArchiveBackendSMS> found;
+        forMany = statementsOf([&] {
+            found = m_archive.module->searchForTextMessages(Criteria().text({"common"}, 0), true);
+        });
+        QCOMPARE(found.size(), count);
+        for (const VellArchiveBackendSMS &message : found) {
+            const int i = numberOf.value(message.getId(), -1);
+            QCOMPARE(message.getRecipients(), (QStringList {QStringLiteral("c%1").arg(i), Bob}));
+        }
+    } else {
+        QList<VellArchiveBackendConversation> found;
+        forMany = statementsOf([&] {
+            found = m_archive.module->searchForConversations(Criteria().text({"common"}, 0), true);
+        });
+        QCOMPARE(found.size(), count);
+        for (const VellArchiveBackendConversation &conversation : found) {
+            const int i = numberOf.value(conversation.getId(), -1);
+            QCOMPARE(conversation.getRecipients(), QStringList {QStringLiteral("c%1").arg(i)});
+            QCOMPARE(conversation.getEntries().size(), 2);
+            QCOMPARE(
+                conversation.getEntries().at(0).getText(), QStringLiteral("word%1 common").arg(i));
+            QCOMPARE(conversation.getEntries().at(1).getText(), QStringLiteral("reply"));
+        }
+    }
+    QVERIFY2(forMany <= forOne + 1,
+        qPrintable(QStringLiteral("%1 statements for %2, %3 for one")
+                       .arg(forMany)
+                       .arg(count)
+                       .arg(forOne)));
 }
 
 QTEST_GUILESS_MAIN(tst_VellArchiveRetrieval)

@@ -227,7 +227,7 @@ void tst_VellArchiveSearchQuery::sameRowsAsBuilders()
     QVERIFY(m_probe->exec(sms ? QStringLiteral("PRAGMA case_sensitive_like = 0")
                               : QStringLiteral("PRAGMA case_sensitive_like = 1")));
     int found = 0;
-    for (int round = 0; round < 40; ++round) {
+    for (int round = 0; round < 30; ++round) {
         const Criteria criteria = randomCriteria(kind, textMode);
         const QString reference = sms ? VellArchiveModule::createQuerySearchSMS(criteria)
                                       : VellArchiveModule::createQuerySearchChats(criteria);

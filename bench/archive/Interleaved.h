@@ -3,6 +3,8 @@
 
 #include <QElapsedTimer>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <functional>
 #include <vector>
@@ -25,6 +27,24 @@ inline double timedMs(const std::function<void()> &run)
     timer.start();
     run();
     return timer.nsecsElapsed() / 1e6;
+}
+
+/// Milliseconds of CPU time (user and system) that this process has used.
+inline double processCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    const auto ms = [](const timeval &time) { return time.tv_sec * 1e3 + time.tv_usec / 1e3; };
+    return ms(usage.ru_utime) + ms(usage.ru_stime);
+}
+
+/// Milliseconds that one call of @p run takes; the CPU time it used goes to @p cpuMs.
+inline double timedMs(const std::function<void()> &run, std::vector<double> *cpuMs)
+{
+    const double cpuBefore = processCpuMs();
+    const double wall = timedMs(run);
+    cpuMs->push_back(processCpuMs() - cpuBefore);
+    return wall;
 }
 
 /**

@@ -378,6 +378,8 @@ struct Row
     QString mode;
     double module = 0; // whole operation
     double idQuery = 0; // the ID query the operation runs
+    double moduleCpu = 0; // CPU time of the whole operation
+    double idQueryCpu = 0;
     double builders = 0; // the query builders' ID query for the same criteria
     double fts = 0;
     double toFts = 0; // median ratio of idQuery to fts within a round
@@ -389,8 +391,8 @@ struct Row
 
 void printHeading(const char *kind)
 {
-    std::printf("%-34s %7s %10s %10s %10s %10s %8s %8s\n", kind, "found", "operation", "ID query",
-        "builders'", "FTS5", "/FTS5", "/builders");
+    std::printf("%-34s %7s %10s %10s %10s %10s %10s %10s %8s %8s\n", kind, "found", "operation",
+        "(CPU)", "ID query", "(CPU)", "builders'", "FTS5", "/FTS5", "/builders");
 }
 
 void printRow(const Row &row)
@@ -400,11 +402,13 @@ void printRow(const Row &row)
     const auto cell = [](double value) {
         return value > 0 ? QString::number(value, 'f', 3) : QStringLiteral("-");
     };
-    std::printf("%-34s %7d %10s %10s %10s %10s %8s %8s%s\n", qPrintable(row.mode), row.found,
-        qPrintable(cell(row.module)), qPrintable(cell(row.idQuery)), qPrintable(cell(row.builders)),
-        qPrintable(cell(row.fts)),
+    std::printf("%-34s %7d %10s %10s %10s %10s %10s %10s %8s %8s%s\n", qPrintable(row.mode),
+        row.found, qPrintable(cell(row.module)), qPrintable(cell(row.moduleCpu)),
+        qPrintable(cell(row.idQuery)), qPrintable(cell(row.idQueryCpu)),
+        qPrintable(cell(row.builders)), qPrintable(cell(row.fts)),
         qPrintable(row.fts > 0 ? QString::number(row.toFts, 'f', 2) : QStringLiteral("-")),
-        qPrintable(QString::number(row.toBuilders, 'f', 3)),
+        qPrintable(
+            row.builders > 0 ? QString::number(row.toBuilders, 'f', 3) : QStringLiteral("-")),
         !row.sameIds ? "  <- other IDs than the builders'"
             : missed ? "  <- misses 50 ms"
                      : "");
@@ -423,27 +427,38 @@ int countRows(Database &db, const QString &sql)
 
 // The operation, the ID query it runs and the builders' ID query on
 // @p connection, and the FTS5 query when there is one, in turn, round after
-// round; fills the medians and the ratios within a round into @p row.
+// round; fills the medians and the ratios within a round into @p row. An
+// empty @p buildersQuery leaves the builders' query out.
 void measure(Row &row, const std::function<void()> &operation,
     VellDatabase::VellDBConnection *connection, const QString &idQuery,
     const QString &buildersQuery, Database &fts, const QString &ftsQuery)
 {
+    std::vector<double> moduleCpu, idQueryCpu;
     std::vector<std::function<double()>> variants {
-        [&] { return timedMs(operation); },
-        [&] { return timedMs([&] { delete connection->query(idQuery); }); },
-        [&] { return timedMs([&] { delete connection->query(buildersQuery); }); },
+        [&] { return timedMs(operation, &moduleCpu); },
+        [&] { return timedMs([&] { delete connection->query(idQuery); }, &idQueryCpu); },
     };
-    if (!ftsQuery.isEmpty()) {
+    const std::size_t builders = buildersQuery.isEmpty() ? 0 : variants.size();
+    if (builders) {
+        variants.push_back(
+            [&] { return timedMs([&] { delete connection->query(buildersQuery); }); });
+    }
+    const std::size_t withFts = ftsQuery.isEmpty() ? 0 : variants.size();
+    if (withFts) {
         variants.push_back([&] { return timedMs([&] { countRows(fts, ftsQuery); }); });
     }
     const Rounds rounds(variants, Repeats);
     row.module = rounds.medianOf(0);
+    row.moduleCpu = median(moduleCpu);
     row.idQuery = rounds.medianOf(1);
-    row.builders = rounds.medianOf(2);
-    row.toBuilders = rounds.medianRatio(1, 2);
-    if (!ftsQuery.isEmpty()) {
-        row.fts = rounds.medianOf(3);
-        row.toFts = rounds.medianRatio(1, 3);
+    row.idQueryCpu = median(idQueryCpu);
+    if (builders) {
+        row.builders = rounds.medianOf(builders);
+        row.toBuilders = rounds.medianRatio(1, builders);
+    }
+    if (withFts) {
+        row.fts = rounds.medianOf(withFts);
+        row.toFts = rounds.medianRatio(1, withFts);
     }
 }
 
@@ -467,13 +482,16 @@ int main(int argc, char **argv)
     const int messages = args.size() > 1 ? args.at(1).toInt() : 1000000;
     const int smsCount = args.size() > 2 ? args.at(2).toInt() : 100000;
     if (messages < MessagesPerConversation * 100 || smsCount < 1000) {
-        std::fprintf(
-            stderr, "usage: bench-archive-search [MESSAGES >= 1000 [SMS >= 1000 [ARCHIVE]]]\n");
+        std::fprintf(stderr,
+            "usage: bench-archive-search [MESSAGES >= 1000 [SMS >= 1000 [ARCHIVE [searches]]]]\n");
         return 2;
     }
     QTemporaryDir temporary;
     const QString archivePath
         = args.size() > 3 ? args.at(3) : temporary.filePath(QStringLiteral("archive.db"));
+    // "searches": only the searches, without the builders' queries and the
+    // removals, for quick runs that compare builds on a kept archive.
+    const bool searchesOnly = args.size() > 4 && args.at(4) == QLatin1String("searches");
     const QString ftsPath = archivePath + QStringLiteral(".fts");
     const QString sizeMark = archivePath + QStringLiteral(".size");
 
@@ -541,6 +559,7 @@ int main(int argc, char **argv)
         const char *mode;
         Criteria criteria;
         QString ftsQuery; // empty: FTS5 has no part in it
+        bool withEntries = false; // the conversations are read with their entries
     };
     const QList<Question> chatQuestions {
         {"whole word, rare", word({questions.rare}, 0), chatsFts("MessageText", questions.rare)},
@@ -550,6 +569,9 @@ int main(int argc, char **argv)
             chatsFts("MessageTrigram", QLatin1Char('"') + questions.commonPart + QLatin1Char('"'))},
         {"word part, 5 letters (trigram)", word({questions.rarePart}, 3),
             chatsFts("MessageTrigram", QLatin1Char('"') + questions.rarePart + QLatin1Char('"'))},
+        {"word part, 5 letters, with entries", word({questions.rarePart}, 3),
+            chatsFts("MessageTrigram", QLatin1Char('"') + questions.rarePart + QLatin1Char('"')),
+            true},
         {"any of two words", word({questions.allFirst, questions.allSecond}, 0),
             chatsFts(
                 "MessageText", questions.allFirst + QLatin1String(" OR ") + questions.allSecond)},
@@ -571,14 +593,18 @@ int main(int argc, char **argv)
         row.mode = QLatin1String(question.mode);
         const QString idQuery
             = VellArchive::VellArchiveSearchQuery::conversations(question.criteria);
-        const QString buildersQuery = VellArchiveModule::createQuerySearchChats(question.criteria);
+        const QString buildersQuery = searchesOnly
+            ? QString()
+            : VellArchiveModule::createQuerySearchChats(question.criteria);
         connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
-        row.sameIds = ids(connection.get(), idQuery) == ids(connection.get(), buildersQuery);
+        row.sameIds = searchesOnly
+            || ids(connection.get(), idQuery) == ids(connection.get(), buildersQuery);
         connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 0"));
         measure(
             row,
             [&] {
-                row.found = module.searchForConversations(question.criteria, false).size();
+                row.found
+                    = module.searchForConversations(question.criteria, question.withEntries).size();
                 // The search leaves LIKE case-insensitive: the ID queries
                 // alone run as the search runs them.
                 connection->exec(QStringLiteral("PRAGMA case_sensitive_like = 1"));
@@ -627,8 +653,10 @@ int main(int argc, char **argv)
         row.mode = QLatin1String(question.mode);
         const QString idQuery
             = VellArchive::VellArchiveSearchQuery::textMessages(question.criteria);
-        const QString buildersQuery = VellArchiveModule::createQuerySearchSMS(question.criteria);
-        row.sameIds = ids(connection.get(), idQuery) == ids(connection.get(), buildersQuery);
+        const QString buildersQuery
+            = searchesOnly ? QString() : VellArchiveModule::createQuerySearchSMS(question.criteria);
+        row.sameIds = searchesOnly
+            || ids(connection.get(), idQuery) == ids(connection.get(), buildersQuery);
         measure(
             row, [&] { row.found = module.searchForTextMessages(question.criteria, true).size(); },
             connection.get(), idQuery, buildersQuery, fts, question.ftsQuery);
@@ -636,6 +664,10 @@ int main(int argc, char **argv)
         row.mode = QStringLiteral("SMS ") + row.mode;
         row.plan = raw.plan(idQuery).join(QStringLiteral("\n      "));
         plans << row;
+    }
+
+    if (searchesOnly) {
+        return 0; // the removals change the archive
     }
 
     // Bulk removal: each run removes other conversations (one contact's, or
