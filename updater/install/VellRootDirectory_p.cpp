@@ -244,7 +244,7 @@ QString VellRootDirectory::reason(int error) const
 {
     if (error == LeadsOut) {
         return VellText::tr("a symbolic link on the way leads out of %1",
-            "why a file of an installation is not changed")
+            "error while installing a package")
             .arg(rootPath);
     }
     return VellFileSystem::reason(error);
