@@ -1144,10 +1144,12 @@ void tst_VellUpdatePackage::folderSwappedForALinkOutIsRefused_data()
     QTest::addColumn<QByteArray>("step");
     QTest::addColumn<int>("occurrence");
     // The steps of the run below in their order: top.txt comes first, then
-    // the files of share/, so each swap falls between two changes.
+    // the files of share/, so each swap falls between two changes. The last
+    // file replaced is followed only by the flush to disk, which must not
+    // reach through the link either.
     const QVector<QPair<QByteArray, int>> steps {{"file staged", 1}, {"file staged", 3},
         {"backup made", 1}, {"backups synced", 1}, {"journal written", 1}, {"file replaced", 1},
-        {"file replaced", 2}, {"folder created", 1}};
+        {"file replaced", 2}, {"folder created", 1}, {"file replaced", 4}};
     for (const bool walk : {false, true}) {
         for (const auto &step : steps) {
             QTest::addRow(
@@ -1179,7 +1181,7 @@ void tst_VellUpdatePackage::folderSwappedForALinkOutIsRefused()
     QString errorText;
     {
         FolderSwap swap(installDir(), step.constData(), occurrence);
-        const bool installed = installP(package, errorText);
+        const bool installed = installP(package, errorText) && package.finish(errorText);
         QVERIFY(swap.happened());
         QVERIFY2(!installed, "the installation went on through the link");
         QVERIFY2(errorText.contains(installDir() + "/share"), qPrintable(errorText));
