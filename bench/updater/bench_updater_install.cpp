@@ -11,6 +11,8 @@
 #include "VellFileSystem_p.h"
 #include "VellInstallSteps_p.h"
 #include "VellPackageBuilder.h"
+#include "VellRootDirectory_p.h"
+#include "VellSyncBatch_p.h"
 #include "VellUpdatePackage.h"
 
 #include <QCoreApplication>
@@ -91,7 +93,8 @@ double syncFiles(const QString &folder, int count, int size, bool batched)
 {
     QDir().mkpath(folder);
     const QByteArray bytes(size, 'b');
-    VellFileSystem::SyncBatch batch;
+    const VellRootDirectory root(folder);
+    VellSyncBatch batch;
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < count; ++i) {
@@ -102,15 +105,15 @@ double syncFiles(const QString &folder, int count, int size, bool batched)
             return -1;
         }
         if (batched) {
-            batch.addFile(path);
+            batch.addFile(QStringLiteral("f%1").arg(i));
         } else if (::fsync(fd.get()) != 0) {
             return -1;
         }
     }
-    batch.addFolder(folder);
+    batch.addFolder(QString());
     QString failed;
     int error = 0;
-    if (!batch.run(failed, error)) {
+    if (!batch.run(root, failed, error)) {
         return -1;
     }
     return timer.nsecsElapsed() / 1e9;

@@ -5,24 +5,16 @@
 
 #include <QFile>
 #include <QFileDevice>
-#include <QPair>
-#include <QVector>
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
-#include <vector>
 
 namespace VellFileSystem {
 
@@ -240,118 +232,6 @@ bool sameState(const NameAt &current, const NameAt &saved)
     return S_ISREG(now.st_mode) && now.st_size == then.st_size
         && now.st_mtim.tv_sec == then.st_mtim.tv_sec && now.st_mtim.tv_nsec == then.st_mtim.tv_nsec
         && sameBytes(current, saved);
-}
-
-void SyncBatch::addFolder(const QString &path)
-{
-    if (!folders.contains(path)) {
-        folders << path;
-    }
-}
-
-namespace {
-
-/**
- * fsync() on every descriptor, several at once, and the errno of the first
- * that failed in @p error. fsyncs that wait together share one commit of the
- * file system's journal and one flush of the disk's cache; one after the
- * other, each would pay a flush of its own (a thousand small files took
- * seconds rather than a few hundredths on a busy disk).
- */
-int syncTogether(const std::vector<std::pair<QString, FileDescriptor>> &open, int &error)
-{
-    constexpr size_t workers = 8;
-    std::atomic<size_t> next {0};
-    std::mutex firstFailure;
-    int failed = -1;
-    error = 0;
-    const auto work = [&] {
-        for (size_t i = next++; i < open.size(); i = next++) {
-            if (::fsync(open[i].second.get()) != 0) {
-                const int reason = errno;
-                const std::lock_guard<std::mutex> lock(firstFailure);
-                if (failed < 0 || int(i) < failed) {
-                    failed = int(i);
-                    error = reason;
-                }
-            }
-        }
-    };
-    // The one place a deliverable starts threads. It may: they only call
-    // fsync() on descriptors opened before they start, touch no Qt object
-    // (the paths stay with the caller), and are joined before this function
-    // returns, so install() never leaves one running. One file needs none:
-    // the loop starts no helper and this thread syncs it alone.
-    std::vector<std::thread> helpers;
-    for (size_t i = 1; i < std::min(workers, open.size()); ++i) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error &) {
-            break; // no more threads to be had: this one does the rest
-        }
-    }
-    work();
-    for (std::thread &helper : helpers) {
-        helper.join();
-    }
-    return failed;
-}
-
-/// Opens @p path for syncing; an invalid descriptor when it is gone (errno ENOENT or ENOTDIR).
-FileDescriptor openForSync(const QString &path, int flags)
-{
-    return FileDescriptor(::open(native(path).constData(), O_RDONLY | O_CLOEXEC | flags));
-}
-
-bool isGone(int error)
-{
-    return error == ENOENT || error == ENOTDIR;
-}
-
-} // namespace
-
-bool SyncBatch::run(QString &failedPath, int &error)
-{
-    // Files go in groups, so that a large batch stays well below the limit of
-    // open descriptors; folders after the files they hold.
-    rlimit limit {};
-    const int group = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 1024
-        ? qMax(8, int(limit.rlim_cur / 4))
-        : 256;
-    QVector<QPair<QStringList, int>> passes;
-    for (int first = 0; first < files.size(); first += group) {
-        passes.append({files.mid(first, group), O_NOFOLLOW});
-    }
-    for (int first = 0; first < folders.size(); first += group) {
-        passes.append({folders.mid(first, group), O_DIRECTORY});
-    }
-    for (const auto &pass : qAsConst(passes)) {
-        std::vector<std::pair<QString, FileDescriptor>> open;
-        for (const QString &path : pass.first) {
-            FileDescriptor fd = openForSync(path, pass.second);
-            if (!fd.isValid() && isGone(errno)) {
-                continue; // removed since: syncing its folder records that
-            }
-            if (!fd.isValid()) {
-                failedPath = path;
-                error = errno;
-                return false;
-            }
-            if (pass.second != O_DIRECTORY) {
-                // Starts the writeback of every file before waiting for any.
-                ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
-            }
-            open.emplace_back(path, std::move(fd));
-        }
-        const int failed = syncTogether(open, error);
-        if (failed >= 0) {
-            failedPath = open[size_t(failed)].first;
-            return false;
-        }
-    }
-    files.clear();
-    folders.clear();
-    return true;
 }
 
 } // namespace VellFileSystem

@@ -87,25 +87,6 @@ struct NameAt
  */
 bool sameState(const NameAt &current, const NameAt &saved);
 
-/**
- * Files and folders to flush to disk together: writeback of every file is
- * started first, then each is waited for, so the disk sees one batch rather
- * than a flush per file. Folders are synced after the files they hold.
- */
-class SyncBatch
-{
-public:
-    void addFile(const QString &path) { files << path; }
-    void addFolder(const QString &path);
-    bool isEmpty() const { return files.isEmpty() && folders.isEmpty(); }
-    /// Flushes everything; on failure names the path and the errno.
-    bool run(QString &failedPath, int &error);
-
-private:
-    QStringList files;
-    QStringList folders;
-};
-
 } // namespace VellFileSystem
 
 #endif // VELLFILESYSTEM_P_H

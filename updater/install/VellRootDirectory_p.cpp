@@ -243,8 +243,8 @@ bool VellRootDirectory::makeFolders(const QString &relative, QSet<QString> &know
 QString VellRootDirectory::reason(int error) const
 {
     if (error == LeadsOut) {
-        return VellText::tr("a symbolic link on the way leads out of %1",
-            "why a file of an installation is not changed")
+        return VellText::tr(
+            "a symbolic link on the way leads out of %1", "error while installing a package")
             .arg(rootPath);
     }
     return VellFileSystem::reason(error);

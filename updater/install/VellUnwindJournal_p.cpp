@@ -153,7 +153,7 @@ int takeOverFolder(int parent, const QByteArray &name, const struct stat &saved)
  * on the way leads out).
  */
 int restoreSaved(const VellRootDirectory &root, const QString &relative, int savedFolder,
-    const QByteArray &backup, SyncBatch &folders)
+    const QByteArray &backup, VellSyncBatch &folders)
 {
     NameAt saved {savedFolder, backup, {}};
     if (!statAt(savedFolder, backup, saved.info)) {
@@ -171,7 +171,7 @@ int restoreSaved(const VellRootDirectory &root, const QString &relative, int sav
             return error;
         }
     }
-    folders.addFolder(root.pathOf(folderOf(relative)));
+    folders.addFolder(folderOf(relative));
     NameAt current {place.folder.get(), place.name, {}};
     const bool exists = statAt(current.folder, current.name, current.info);
     if (exists && sameState(current, saved)) {
@@ -204,11 +204,11 @@ int restoreSaved(const VellRootDirectory &root, const QString &relative, int sav
     } else if (::linkat(savedFolder, backup.constData(), parent, temporary.constData(), 0) != 0) {
         error = copyFaithfully(savedFolder, backup, parent, temporary);
         if (error == 0) {
-            SyncBatch copy;
+            VellSyncBatch copy;
             QString failed;
-            copy.addFile(
+            copy.addFileIn(parent, temporary,
                 root.pathOf(folderOf(relative)) + QLatin1Char('/') + QFile::decodeName(temporary));
-            copy.run(failed, error);
+            copy.run(root, failed, error);
         }
     }
     if (error == 0 && isFolder && ::unlinkat(parent, place.name.constData(), AT_REMOVEDIR) != 0) {
@@ -421,7 +421,8 @@ bool VellUnwindJournal::keepSaved(const QString &relative, QString &errorText)
         // Another file system (a mount inside the installation), or links not allowed.
         error = copyFaithfully(place.folder.get(), place.name, backups, backupName);
         if (error == 0) {
-            this->backups.addFile(unwindFolder + QLatin1String("/saved/") + backupName);
+            this->backups.addFileIn(backups, backupName,
+                unwindFolder + QLatin1String("/saved/") + QString::fromLatin1(backupName));
         }
     }
     if (error != 0) {
@@ -447,6 +448,12 @@ void VellUnwindJournal::keepCreatedFolder(const QString &relative)
     pending.append({Kind::CreatedFolder, relative, QString()});
 }
 
+void VellUnwindJournal::placed(const QString &relative)
+{
+    installed.addFile(relative);
+    installed.addFolder(folderOf(relative));
+}
+
 QByteArray VellUnwindJournal::stagingName()
 {
     return QByteArray::number(nextNumber++);
@@ -460,11 +467,11 @@ QString VellUnwindJournal::stagingPath(const QByteArray &name) const
 bool VellUnwindJournal::flush(QString &errorText)
 {
     // Hard links are entries of saved/: syncing it keeps them; copies need their bytes too.
-    backups.addFolder(unwindFolder + QLatin1String("/saved"));
+    backups.addOpenFolder(saved.get(), unwindFolder + QLatin1String("/saved"));
     QString failedPath;
     int error = 0;
-    if (!backups.run(failedPath, error)) {
-        errorText = withReason(
+    if (!backups.run(root, failedPath, error)) {
+        errorText = root.withReason(
             VellText::tr("Could not write %1", "error while installing a package").arg(failedPath),
             error);
         return false;
@@ -602,7 +609,7 @@ bool VellUnwindJournal::checkArea(const VellRootDirectory &root, Area &opened, Q
 bool VellUnwindJournal::rollBack(const VellRootDirectory &root, int savedFolder,
     const QVector<Record> &records, QStringList &unrestored)
 {
-    SyncBatch folders;
+    VellSyncBatch folders;
     // The name of @p record, resolved now; false when there is nothing to
     // undo there (its folder is gone) or, with the reason noted, when it
     // cannot be reached beneath the root.
@@ -629,7 +636,7 @@ bool VellUnwindJournal::rollBack(const VellRootDirectory &root, int savedFolder,
         if (::unlinkat(place.folder.get(), place.name.constData(), 0) != 0 && errno != ENOENT) {
             unrestored << withReason(root.pathOf(record.relative), errno);
         }
-        folders.addFolder(root.pathOf(folderOf(record.relative)));
+        folders.addFolder(folderOf(record.relative));
         VellInstallSteps::reached("new file removed");
     }
     QVector<Record> created;
@@ -644,7 +651,7 @@ bool VellUnwindJournal::rollBack(const VellRootDirectory &root, int savedFolder,
         // Only once empty: whatever else lies there was not the run's.
         if (reach(record, place, info) && S_ISDIR(info.st_mode)
             && ::unlinkat(place.folder.get(), place.name.constData(), AT_REMOVEDIR) == 0) {
-            folders.addFolder(root.pathOf(folderOf(record.relative)));
+            folders.addFolder(folderOf(record.relative));
             VellInstallSteps::reached("new folder removed");
         }
     }
@@ -661,8 +668,8 @@ bool VellUnwindJournal::rollBack(const VellRootDirectory &root, int savedFolder,
     }
     QString failedPath;
     int error = 0;
-    if (!folders.run(failedPath, error)) {
-        unrestored << withReason(failedPath, error);
+    if (!folders.run(root, failedPath, error)) {
+        unrestored << root.withReason(failedPath, error);
     }
     return unrestored.isEmpty();
 }
@@ -715,14 +722,14 @@ bool VellUnwindJournal::finish(QString &errorText)
     if (state != State::Open) {
         return true;
     }
-    installed.addFolder(installDir);
+    installed.addFolder(QString()); // the installation directory itself
     QString failedPath;
     int error = 0;
-    const bool synced = installed.run(failedPath, error);
+    const bool synced = installed.run(root, failedPath, error);
     if (synced) {
         VellInstallSteps::reached("installation synced");
     } else {
-        finishError = withReason(
+        finishError = root.withReason(
             VellText::tr("Could not write %1", "error while installing a package").arg(failedPath),
             error);
     }

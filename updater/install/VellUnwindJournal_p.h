@@ -3,6 +3,7 @@
 
 #include "VellFileSystem_p.h"
 #include "VellRootDirectory_p.h"
+#include "VellSyncBatch_p.h"
 
 #include <QHash>
 #include <QString>
@@ -87,14 +88,10 @@ public:
     QByteArray stagingName();
     /// The full path of the staged file @p name, for messages.
     QString stagingPath(const QByteArray &name) const;
-    /// A folder of the installation whose entries the run changed; finish() syncs it.
+    /// A folder of the installation (relative) whose entries the run changed; finish() syncs it.
     void touched(const QString &folder) { installed.addFolder(folder); }
-    /// A file the run put in place, in @p folder; finish() syncs both.
-    void placed(const QString &file, const QString &folder)
-    {
-        installed.addFile(file);
-        installed.addFolder(folder);
-    }
+    /// A file the run put in place (relative); finish() syncs it and its folder.
+    void placed(const QString &relative);
     /// Makes the backups and then the records durable.
     bool flush(QString &errorText);
 
@@ -152,8 +149,8 @@ private:
     QVector<Record> records;
     QVector<Record> pending;
     QHash<QString, FirstState> known;
-    VellFileSystem::SyncBatch backups;
-    VellFileSystem::SyncBatch installed;
+    VellSyncBatch backups;
+    VellSyncBatch installed;
     int nextNumber = 0;
 };
 

@@ -356,7 +356,7 @@ bool VellUpdatePackage::applyChanges(const QVector<Change> &changes, QString &er
                     error);
                 return false;
             }
-            journal->touched(root.pathOf(folderOf(change.relative)));
+            journal->touched(folderOf(change.relative));
             VellInstallSteps::reached("file removed");
         } else if (change.action == Change::Action::Add) {
             if (change.entry < 0) {
@@ -382,7 +382,7 @@ bool VellUpdatePackage::createFolders(
     QString failed;
     int error = 0;
     const auto made = [&](const QString &created) {
-        journal->touched(root.pathOf(folderOf(created)));
+        journal->touched(folderOf(created));
         VellInstallSteps::reached("folder created");
     };
     if (folder.isEmpty() || root.makeFolders(folder, knownFolders, made, failed, error)) {
@@ -437,7 +437,7 @@ bool VellUpdatePackage::putInPlace(const Change &change, QString &errorText)
             return failed(error);
         }
     }
-    journal->placed(target, root.pathOf(folderOf(change.relative)));
+    journal->placed(change.relative);
     VellInstallSteps::reached("file replaced");
     return true;
 }

@@ -338,6 +338,11 @@
         <translation>Nie można umieścić %1 na miejscu</translation>
     </message>
     <message>
+        <source>a symbolic link on the way leads out of %1</source>
+        <comment>error while installing a package</comment>
+        <translation>dowiązanie symboliczne po drodze prowadzi poza %1</translation>
+    </message>
+    <message>
         <source>Another update is already running.</source>
         <comment>program update</comment>
         <translation>Inna aktualizacja jest już w toku.</translation>

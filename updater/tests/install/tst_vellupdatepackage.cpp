@@ -18,8 +18,16 @@
 #include <array>
 #include <memory>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <cstddef>
+#include <cstdio>
 
 namespace {
 
@@ -101,6 +109,21 @@ private:
 
 FolderSwap *FolderSwap::current = nullptr;
 
+/// Makes every later openat2() of this process fail with @p error, as a sandbox's filter may.
+bool refuseOpenat2(int error)
+{
+    struct sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_openat2, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (__u32(error) & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    struct sock_fprog program
+        = {static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0
+        && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 } // namespace
 
 class tst_VellUpdatePackage : public QObject
@@ -156,6 +179,8 @@ private Q_SLOTS:
     void folderSwappedForALinkOutIsRefused();
     void linkThatStaysInsideIsFollowed_data();
     void linkThatStaysInsideIsFollowed();
+    void refusedOpenat2FallsBackToTheWalk_data();
+    void refusedOpenat2FallsBackToTheWalk();
     void setuidFileComesBackWithItsMode();
     void fileTurnedIntoFolderComesBack();
     void runningProgramIsReplaced();
@@ -1119,10 +1144,12 @@ void tst_VellUpdatePackage::folderSwappedForALinkOutIsRefused_data()
     QTest::addColumn<QByteArray>("step");
     QTest::addColumn<int>("occurrence");
     // The steps of the run below in their order: top.txt comes first, then
-    // the files of share/, so each swap falls between two changes.
+    // the files of share/, so each swap falls between two changes. The last
+    // file replaced is followed only by the flush to disk, which must not
+    // reach through the link either.
     const QVector<QPair<QByteArray, int>> steps {{"file staged", 1}, {"file staged", 3},
         {"backup made", 1}, {"backups synced", 1}, {"journal written", 1}, {"file replaced", 1},
-        {"file replaced", 2}, {"folder created", 1}};
+        {"file replaced", 2}, {"folder created", 1}, {"file replaced", 4}};
     for (const bool walk : {false, true}) {
         for (const auto &step : steps) {
             QTest::addRow(
@@ -1154,7 +1181,7 @@ void tst_VellUpdatePackage::folderSwappedForALinkOutIsRefused()
     QString errorText;
     {
         FolderSwap swap(installDir(), step.constData(), occurrence);
-        const bool installed = installP(package, errorText);
+        const bool installed = installP(package, errorText) && package.finish(errorText);
         QVERIFY(swap.happened());
         QVERIFY2(!installed, "the installation went on through the link");
         QVERIFY2(errorText.contains(installDir() + "/share"), qPrintable(errorText));
@@ -1203,6 +1230,47 @@ void tst_VellUpdatePackage::linkThatStaysInsideIsFollowed()
     QVERIFY(QFileInfo(installDir() + "/share").isSymLink());
     QVERIFY(package.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
+}
+
+void tst_VellUpdatePackage::refusedOpenat2FallsBackToTheWalk_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::newRow("kernel without openat2 (ENOSYS)") << ENOSYS;
+    QTest::newRow("filtered by a sandbox (EPERM)") << EPERM;
+}
+
+void tst_VellUpdatePackage::refusedOpenat2FallsBackToTheWalk()
+{
+    QFETCH(int, error);
+    QVERIFY(writeFile(installDir() + "/share-2/a.txt", "old a"));
+    QVERIFY(QFile::link("share-2", installDir() + "/share"));
+    QVERIFY(QFile::link("../sentinel", installDir() + "/out"));
+    QVERIFY(TestArchive::write(workDir() + "/p.zip",
+        {{"p.xml",
+             descriptor(identity,
+                 fileElement("share", "a.txt", "add") + fileElement("out", "x.txt", "add"))},
+            {"share/a.txt", "new a"}, {"out/x.txt", "evil"}}));
+    // The filter cannot be lifted again: the installation runs in a child.
+    const pid_t child = ::fork();
+    QVERIFY(child >= 0);
+    if (child == 0) {
+        auto update = makeUpdate("p");
+        VellUpdatePackage package(update.get(), installDir());
+        QString errorText;
+        const bool installed = refuseOpenat2(error) && installP(package, errorText);
+        if (!installed) {
+            std::fprintf(stderr, "%s\n", qPrintable(errorText));
+        }
+        std::fflush(stderr);
+        ::_exit(installed && package.finish(errorText) ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 0);
+    QCOMPARE(readFile(installDir() + "/share-2/a.txt"), QByteArray("new a"));
+    QVERIFY(QFileInfo(installDir() + "/share").isSymLink());
+    // cleanup() finds the sentinel unchanged: the link out was refused.
 }
 
 void tst_VellUpdatePackage::setuidFileComesBackWithItsMode()
