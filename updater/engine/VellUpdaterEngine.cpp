@@ -1,6 +1,7 @@
 #include "VellUpdaterEngine.h"
 
 #include "Update.h"
+#include "VellClientQuery.h"
 #include "VellQueryExchange.h"
 #include "VellText.h"
 #include "VellTrustedKeys.h"
@@ -8,31 +9,9 @@
 #include "VellUserPrompt.h"
 
 #include <QCoreApplication>
-#include <QProcess>
 #include <QStandardPaths>
 
 namespace {
-
-/**
- * The text from the first "<s>" to the last "</s>", both included, up to a NUL
- * byte. The client prints 8-bit (Latin-1) text; the server reads UTF-8.
- */
-QByteArray extractQuery(const QByteArray &output)
-{
-    static const QByteArray open("<s>");
-    static const QByteArray close("</s>");
-    const int begin = output.indexOf(open);
-    const int end = output.lastIndexOf(close);
-    if (begin < 0 || end < begin + open.size()) {
-        return QByteArray();
-    }
-    QByteArray query = output.mid(begin, end + close.size() - begin);
-    const int nul = query.indexOf('\0');
-    if (nul >= 0) {
-        query.truncate(nul);
-    }
-    return QString::fromLatin1(query).toUtf8();
-}
 
 // With nobody to ask, a failed installation is given up rather than retried
 // without end.
@@ -80,20 +59,6 @@ void VellUpdaterEngine::setUserPrompt(VellUserPrompt *prompt)
     this->prompt = prompt ? prompt : &nobodyToAsk;
 }
 
-QByteArray VellUpdaterEngine::readClientQuery() const
-{
-    QProcess client;
-    client.setProcessChannelMode(QProcess::MergedChannels);
-    client.start(clientProgram, {QStringLiteral("-updatequery")}, QIODevice::ReadWrite);
-    if (!client.waitForStarted(-1)) {
-        return QByteArray();
-    }
-    // The client has nothing to read from us; let it see the end of its input.
-    client.closeWriteChannel();
-    client.waitForFinished(-1);
-    return extractQuery(client.readAll());
-}
-
 bool VellUpdaterEngine::checkUpdates()
 {
     clearUpdates();
@@ -107,7 +72,13 @@ bool VellUpdaterEngine::checkUpdates()
                     qEnvironmentVariable(VellUpdateServerAddress::EnvironmentVariable)));
         return false;
     }
-    const QByteArray query = readClientQuery();
+    QString clientError;
+    const QByteArray query = VellClientQuery::read(clientProgram, &clientError);
+    if (query.isEmpty()) {
+        // Without a query the server has nothing to answer.
+        prompt->tellError(VellText::tr("Check updates", "nc"), clientError);
+        return false;
+    }
     // The query names what is installed: the install run refuses downgrades against it.
     installRun.setInstalledVersions(VellInstalledVersions::fromQuery(query));
 

@@ -65,10 +65,11 @@ public:
     void setUserPrompt(VellUserPrompt *prompt);
 
     /**
-     * Runs the client program with "-updatequery", sends its query to the
-     * update server and builds the update list from the answer. Blocks.
-     * Returns false after a connection or communication failure, which has
-     * then been told to the user.
+     * Runs the client program with "-updatequery" (VellClientQuery), sends
+     * its query to the update server and builds the update list from the
+     * answer. Blocks. Returns false when the client gave no query (nothing is
+     * sent) or after a connection or communication failure, which has then
+     * been told to the user.
      */
     bool checkUpdates();
     bool updatesAvailable() const;
@@ -128,7 +129,6 @@ public slots:
     void installUpdates();
 
 private:
-    QByteArray readClientQuery() const;
     void clearUpdates();
     void takeInstallOutcome();
 

@@ -133,6 +133,26 @@
         <translation>Nie można połączyć się z serwerem aktualizacji. Sprawdź połączenie z internetem.</translation>
     </message>
     <message>
+        <source>The client program %1 could not be started: %2</source>
+        <comment>nc</comment>
+        <translation>Nie można uruchomić programu klienta %1: %2</translation>
+    </message>
+    <message>
+        <source>The client program %1 was ended by signal %2 (%3).</source>
+        <comment>nc</comment>
+        <translation>Program klienta %1 został zakończony sygnałem %2 (%3).</translation>
+    </message>
+    <message>
+        <source>The client program %1 ended with exit status %2.</source>
+        <comment>nc</comment>
+        <translation>Program klienta %1 zakończył działanie z kodem wyjścia %2.</translation>
+    </message>
+    <message>
+        <source>The client program %1 printed no update query.</source>
+        <comment>nc</comment>
+        <translation>Program klienta %1 nie wypisał zapytania o aktualizacje.</translation>
+    </message>
+    <message>
         <source>An error occured while comunicating update server. Check your internet connection.</source>
         <comment>nc</comment>
         <translation>Wystąpił błąd podczas komunikacji z serwerem aktualizacji. Sprawdź połączenie z internetem.</translation>

@@ -13,6 +13,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
+#include <cstring>
+
 namespace {
 
 const QByteArray CoreQuery = queryFor({QStringLiteral("vell core app 1.0")});
@@ -76,6 +79,8 @@ private Q_SLOTS:
     void failsWithoutServer();
     void malformedServerAddressIsReported();
     void refillsUpdatesOnEachCheck();
+    void clientFailureIsReportedAtOnce_data();
+    void clientFailureIsReportedAtOnce();
 
 private:
     bool startServer(
@@ -413,6 +418,64 @@ void tst_EngineQuery::refillsUpdatesOnEachCheck()
     QVERIFY(writeCatalogue(dir->filePath("catalogue"), coreCatalogue(QStringLiteral("1.0"))));
     QVERIFY(engine->checkUpdates());
     QVERIFY(!engine->updatesAvailable());
+}
+
+void tst_EngineQuery::clientFailureIsReportedAtOnce_data()
+{
+    QTest::addColumn<QByteArray>("script"); ///< empty: no program at all
+    QTest::addColumn<bool>("executable");
+    QTest::addColumn<QString>("expected"); ///< %1 is the program's path
+
+    QTest::newRow("missing") << QByteArray() << false
+                             << "The client program %1 could not be started: No such file or "
+                                "directory";
+    QTest::newRow("not executable")
+        << QByteArray("#!/bin/sh\nexit 0\n") << false
+        << "The client program %1 could not be started: Permission denied";
+    // Whatever it printed before: a client that failed is not trusted to have
+    // named what is installed.
+    QTest::newRow("exits non-zero")
+        << "#!/bin/sh\necho '" + CoreQuery + "'\necho 'profile locked' >&2\nexit 3\n"
+        << true << "The client program %1 ended with exit status 3.";
+    QTest::newRow("crashes") << QByteArray("#!/bin/sh\nkill -SEGV $$\n") << true
+                             << QStringLiteral("The client program %1 was ended by signal %2 (%3).")
+                                    .arg(QStringLiteral("%1"), QString::number(SIGSEGV),
+                                        QString::fromLocal8Bit(::strsignal(SIGSEGV)));
+    QTest::newRow("prints nothing") << QByteArray("#!/bin/sh\nexit 0\n") << true
+                                    << "The client program %1 printed no update query.";
+    QTest::newRow("prints no query") << QByteArray("#!/bin/sh\necho 'Vell 3.1: no profile'\n")
+                                     << true << "The client program %1 printed no update query.";
+}
+
+// A client that gives no query is named at once, with the system's reason,
+// and the update server is never asked.
+void tst_EngineQuery::clientFailureIsReportedAtOnce()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(bool, executable);
+    QFETCH(QString, expected);
+
+    QTcpServer listener;
+    QVERIFY(listener.listen(QHostAddress::LocalHost));
+    ScopedEnvironment environment(VellUpdateServerAddress::EnvironmentVariable,
+        "127.0.0.1:" + QByteArray::number(listener.serverPort()));
+    auto engine = makeEngine(CoreQuery);
+    QVERIFY(engine);
+    engine->setLimits(expiringLimits());
+    QVERIFY(QFile::remove(clientPath));
+    if (!script.isEmpty()) {
+        QVERIFY(writeFile(clientPath, script));
+        QVERIFY(QFile::setPermissions(clientPath,
+            QFile::ReadOwner | QFile::WriteOwner
+                | (executable ? QFile::ExeOwner : QFile::Permissions())));
+    }
+
+    QVERIFY(!engine->checkUpdates());
+    QVERIFY(!engine->updatesAvailable());
+    QVERIFY2(!listener.waitForNewConnection(100), "the update server was asked");
+    QCOMPARE(prompt.kinds, QStringList {QStringLiteral("tellError")});
+    QCOMPARE(prompt.titles, QStringList {QStringLiteral("Check updates")});
+    QCOMPARE(prompt.texts, QStringList {expected.arg(clientPath)});
 }
 
 QTEST_GUILESS_MAIN(tst_EngineQuery)

@@ -74,6 +74,8 @@ private Q_SLOTS:
     void polishControllerTexts();
     void polishRetryAbortBox();
     void polishDownloadError_translatesTheStatus();
+    void missingClient_criticalBoxNamesIt_data();
+    void missingClient_criticalBoxNamesIt();
     void systemErrors_speakTheUsersLanguage_data();
     void systemErrors_speakTheUsersLanguage();
 
@@ -765,6 +767,43 @@ void tst_UpdaterWindows::polishDownloadError_translatesTheStatus()
         QStringLiteral("Pobieranie http://127.0.0.1/missing.zip nie powiodło się: serwer "
                        "odpowiedział 404 Nie znaleziono."));
     settle();
+}
+
+void tst_UpdaterWindows::missingClient_criticalBoxNamesIt_data()
+{
+    QTest::addColumn<bool>("polish");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text"); ///< %1 is the program's path
+
+    QTest::newRow("English") << false << QStringLiteral("Check updates")
+                             << QStringLiteral("The client program %1 could not be started: No "
+                                               "such file or directory");
+    QTest::newRow("Polish") << true << QStringLiteral("Sprawdzanie aktualizacji")
+                            << QStringLiteral("Nie można uruchomić programu klienta %1: Nie ma "
+                                              "takiego pliku ani katalogu");
+}
+
+// The start-up's box when there is no client program to ask for the query.
+void tst_UpdaterWindows::missingClient_criticalBoxNamesIt()
+{
+    QFETCH(bool, polish);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+
+    std::unique_ptr<PolishCatalogue> catalogue(polish ? new PolishCatalogue : nullptr);
+    QVERIFY(!catalogue || catalogue->loaded);
+    const QString client = scratch.filePath(QStringLiteral("no client here/vell"));
+    VellUpdaterEngine engine;
+    engine.setClientProgram(client);
+    VellMessageBoxPrompt boxes;
+    engine.setUserPrompt(&boxes);
+    MessageBoxAnswerer answerer;
+
+    QVERIFY(!engine.checkUpdates());
+    QCOMPARE(answerer.titles, QStringList {title});
+    QCOMPARE(answerer.texts, QStringList {text.arg(client)});
+    QVERIFY2(answerer.looks.first().startsWith(QLatin1String("Critical [Ok]")),
+        qPrintable(answerer.looks.first()));
 }
 
 void tst_UpdaterWindows::systemErrors_speakTheUsersLanguage_data()
