@@ -15,6 +15,12 @@
 #   deb               `cpack -G DEB`: contents (with updater.conf saying
 #                     managed-by=dpkg), computed dependencies,
 #                     stripped binaries, the -dbgsym package and lintian
+#   deb-key           the Debian package of the same build configured with
+#                     -DVELL_UPDATE_KEY: the key is the package's
+#                     /opt/vell/update-keys/minisign.pub, and the updater's
+#                     verifier with that key accepts a package signed by it
+#                     and refuses it unsigned (the build is configured back as
+#                     it was afterwards)
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -215,6 +221,42 @@ deb)
             "$deb" >"$out/lintian.log" 2>&1; then
         fail "lintian:"
         cat "$out/lintian.log" >&2
+    fi
+    ;;
+
+deb-key)
+    # A packager's key: the option changes install rules only, so the
+    # finished build packages it without compiling anything again.
+    minisign -G -f -W -p "$out/minisign.pub" -s "$out/minisign.sec" >/dev/null
+    previous=$(sed -n 's/^VELL_UPDATE_KEY:[A-Z]*=//p' "$build/CMakeCache.txt")
+    reconfigure() { cmake -DVELL_UPDATE_KEY="$1" "$build" >>"$out/configure.log" 2>&1; }
+    trap 'reconfigure "$previous" || echo "FAIL: $build not configured back" >&2' EXIT
+    reconfigure "$out/minisign.pub" || { cat "$out/configure.log" >&2; fail "configure with the key"; exit 1; }
+    (cd "$out" && cpack --config "$build/CPackConfig.cmake" -B "$out" -G DEB) >"$out/cpack.log" 2>&1 \
+        || { cat "$out/cpack.log" >&2; fail "cpack failed"; exit 1; }
+    deb=$(ls "$out"/vell-companions_*.deb)
+    mkdir "$out/root"
+    dpkg-deb -x "$deb" "$out/root"
+    key=$out/root/opt/vell/update-keys/minisign.pub
+    if ! cmp -s "$out/minisign.pub" "$key"; then
+        fail "the package's opt/vell/update-keys/minisign.pub is not the key"
+    fi
+    mode=$(dpkg-deb -c "$deb" | awk '$NF == "./opt/vell/update-keys/minisign.pub" { print $1 }')
+    [ "$mode" = "-rw-r--r--" ] || fail "opt/vell/update-keys/minisign.pub has mode [$mode]"
+    # The updater's own verifier with the packaged key: a package signed by
+    # the packager is accepted, the same package unsigned is refused.
+    printf 'package bytes' >"$out/p.zip"
+    verify() {
+        "$build/bin/vell-package" verify --key "$key" --project vell --name core --type app \
+            --version 2.0 "$out/p.zip" >>"$out/verify.log" 2>&1
+    }
+    minisign -S -s "$out/minisign.sec" -m "$out/p.zip" \
+        -t "vell-package project=vell name=core type=app version=2.0" >/dev/null
+    verify || { fail "a package signed with the key is refused:"; cat "$out/verify.log" >&2; }
+    rm "$out/p.zip.minisig"
+    if verify; then
+        fail "an unsigned package is accepted with the package's key:"
+        cat "$out/verify.log" >&2
     fi
     ;;
 

@@ -185,6 +185,12 @@ build_packages() {
         --files "$files/core" --sign "$key" "$www/core-2.0.zip"
     "$bin/vell-package" --project vell --name statusfilter --type plugin --version 2.0 \
         --files "$files/statusfilter" --sign "$key" "$www/statusfilter-2.0.zip"
+    # The earlier release of the plug-in, genuine and signed: offered over
+    # 1.0, it is a downgrade.
+    mkdir -p "$files/statusfilter-0.9"
+    echo "statusfilter 0.9" >"$files/statusfilter-0.9/statusfilter.kwx"
+    "$bin/vell-package" --project vell --name statusfilter --type plugin --version 0.9 \
+        --files "$files/statusfilter-0.9" --sign "$key" "$www/statusfilter-0.9.zip"
     "$bin/vell-package" --project vell --name statusfilter --type app --version 2.0 \
         --no-registry-fragment --files "$files/statusfilter" "$www/statusfilter-broken.zip"
     minisign -S -s "$key" -m "$www/statusfilter-broken.zip" \

@@ -21,6 +21,10 @@
 #   box-another-update      a second updater while the first one runs
 #   box-updates-left-alone  the plug-in folder is read-only before the start:
 #                           the plug-in is left alone, the core goes on
+#   box-recovery-invalid-journal  the plug-in folder's journal names a file
+#                           outside it: nothing is touched
+#   box-downgrade-refusal   a server offers the genuine signed package of an
+#                           older version of the plug-in
 
 tour_mounts=()
 
@@ -141,6 +145,56 @@ tour_left_alone() {
     keys Escape
     wait_updater
     same_as_prepared "leaving the plug-in alone"
+}
+
+# A journal left in the plug-in folder names a file outside it: the
+# recovery touches nothing and says so, and the check goes on.
+tour_invalid_journal() {
+    local box changelog unwind=$plugins/.vell-unwind
+    tour_prepare statusfilter-2.0.zip
+    mkdir -m 0700 "$unwind" "$unwind/saved"
+    printf 'run 1 boot\nabsent ..%%2F..%%2F..%%2Foutside%%2Fx\n' >"$unwind/journal"
+    : >"$unwind/lock"
+    manifest >"$out/tour-before.txt"
+    run_updater
+    box=$(wait_window box)
+    tour_shot box-recovery-invalid-journal "$box"
+    focus "$box"
+    keys Return
+    changelog=$(wait_window form)
+    focus "$changelog"
+    keys Escape
+    wait_updater
+    same_as_prepared "the invalid journal"
+}
+
+# An update server that answers every query with the plug-in's genuine,
+# signed package of version 0.9, below the installed 1.0.
+tour_downgrade_refusal() {
+    local box summary server
+    tour_prepare statusfilter-2.0.zip
+    printf '%s' "<response><request project='vell' name='statusfilter' type='plugin'>\
+<version>0.9</version><description>Roster filter: show online 0.9</description>\
+<changelog>- the earlier release</changelog>\
+<link>http://packages.vell.example/statusfilter-0.9.zip</link></request></response>" \
+        >"$scratch/downgrade-answer.xml"
+    python3 "$source_dir/tools/updateserver/vell-update-server.py" --catalogue "$scratch/catalogue" \
+        --port 34222 --answer-file "$scratch/downgrade-answer.xml" >>"$out/update-server.log" 2>&1 &
+    server=$!
+    pids+=("$server")
+    wait_for_port 34222 "$server"
+    VELL_UPDATE_SERVER=127.0.0.1:34222 tour_download
+    box=$(wait_window box)
+    tour_shot box-downgrade-refusal "$box"
+    focus "$box"
+    keys Return
+    summary=$(wait_window summary)
+    focus "$summary"
+    keys Escape
+    wait_updater
+    kill "$server"
+    wait "$server" 2>/dev/null || true
+    same_as_prepared "the refused downgrade"
 }
 
 tour_download_error() {
@@ -293,6 +347,8 @@ tour() {
     tour_download_error
     tour_disk_full
     tour_signature_refusal
+    tour_invalid_journal
+    tour_downgrade_refusal
     tour_retry_and_rollback
     tour_rollback_error_and_recovery
     tour_successful_update
