@@ -2,7 +2,7 @@
 # Runs a program inside a private headless Wayland desktop (sway, pipewire,
 # the screenshot portal) as uid 65534, which sway needs as it refuses root:
 #
-#   run-in-wayland.sh [--outputs one|side|offset|mixed] [--xwayland]
+#   run-in-wayland.sh [--outputs one|side|offset|mixed|fullhd] [--xwayland]
 #                     [--no-portal] [--] PROGRAM [ARG...]
 #
 # Meant to run inside vell-run-test.sh, which opens the build tree to other

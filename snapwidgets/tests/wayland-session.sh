@@ -10,6 +10,7 @@
 #   offset  HEADLESS-1 1280x720 at 0,200 and HEADLESS-2 640x480 at 1280,0
 #   mixed   HEADLESS-1 1280x720 at 0,0 and HEADLESS-2 640x360 at scale 2
 #           at 1280,0 (320x180 in layout coordinates)
+#   fullhd  HEADLESS-1 1920x1080 at 0,0 and HEADLESS-2 1920x1080 at 1920,0
 set -u
 log=$HOME/session.log
 : >"$log"
@@ -34,8 +35,10 @@ wait_for() {
     done
 }
 
+mode=1280x720
 case ${VELL_WAYLAND_OUTPUTS:-mixed} in
 one) second= ; first="position 0 0" ;;
+fullhd) mode=1920x1080; second="resolution 1920x1080 position 1920 0 scale 1"; first="position 0 0" ;;
 side) second="resolution 1280x720 position 1280 0 scale 1"; first="position 0 0" ;;
 offset) second="resolution 640x480 position 1280 0 scale 1"; first="position 0 200" ;;
 mixed) second="resolution 640x360 position 1280 0 scale 2"; first="position 0 0" ;;
@@ -44,12 +47,14 @@ esac
 
 config=$HOME/sway.conf
 {
-    echo "output HEADLESS-1 resolution 1280x720 $first scale 1"
+    echo "output HEADLESS-1 resolution $mode $first scale 1"
     [ -z "$second" ] || echo "output HEADLESS-2 $second"
     echo "xwayland ${VELL_WAYLAND_XWAYLAND/yes/force}"
     echo "default_border none"
     echo "default_floating_border none"
     echo "focus_follows_mouse no"
+    # The pointer shows in the portal's pictures unless it rests.
+    echo "seat * hide_cursor 300"
     # Test windows ask for an output by their title.
     for output in HEADLESS-1 HEADLESS-2; do
         echo "for_window [title=\"@$output\$\"] move container to output $output, fullscreen enable"
