@@ -6,6 +6,7 @@
 //   bench-snapwidgets-freeze [rounds]
 // Run it through run-bench-snapwidgets-freeze.sh (two 1920 x 1080 outputs).
 #include "VellCaptureWidget.h"
+#include "VellPortalScreenshot.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -57,6 +58,16 @@ double widgetMs()
     return ms;
 }
 
+// The portal's picture alone, read into memory: the part of the widget's
+// time that the desktop spends.
+double portalMs()
+{
+    QElapsedTimer clock;
+    clock.start();
+    const QImage picture = VellPortalScreenshot::take(false);
+    return picture.isNull() ? -1 : clock.nsecsElapsed() / 1e6;
+}
+
 double grimMs(const QString &file)
 {
     QElapsedTimer clock;
@@ -84,10 +95,11 @@ int main(int argc, char **argv)
     // A first round of each warms the portal and the caches; it is not counted.
     widgetMs();
     grimMs(file);
-    std::vector<double> widget, grim, ratio;
+    std::vector<double> widget, grim, portal, ratio;
     for (int round = 0; round < rounds; ++round) {
         const double w = widgetMs();
         const double g = grimMs(file);
+        portal.push_back(portalMs());
         if (w < 0) {
             std::fprintf(stderr, "the widget painted nothing: %s\n",
                 qUtf8Printable(VellCaptureWidget::lastError()));
@@ -106,6 +118,7 @@ int main(int argc, char **argv)
         << "rounds: " << rounds << "\n"
         << "widget to first paint, median: " << median(widget) << " ms\n"
         << "grim to PNG, median: " << median(grim) << " ms\n"
+        << "portal picture alone, median: " << median(portal) << " ms\n"
         << "median ratio widget/grim: " << median(ratio) << "\n"
         << "peak RSS: this process " << self.ru_maxrss / 1024 << " MiB, grim "
         << children.ru_maxrss / 1024 << " MiB\n";
