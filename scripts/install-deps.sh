@@ -15,7 +15,7 @@ xvfb xauth xdotool x11-utils
 qttranslations5-l10n
 xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 dbus sway xwayland xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
-pipewire wireplumber grim qtwayland5
+pipewire wireplumber grim wtype qtwayland5 libwayland-dev
 zip unzip curl python3 iproute2 util-linux
 libssl3 openssl
 clang-format

@@ -20,6 +20,27 @@ VellDesktopLayout VellDesktopLayout::ofScreens()
     return VellDesktopLayout(screens);
 }
 
+VellDesktopLayout VellDesktopLayout::ofLogicalLayout(const QVector<Screen> &screens)
+{
+    QVector<Screen> placed;
+    for (const Screen &screen : screens) {
+        QPoint origin = screen.logical.topLeft();
+        for (const Screen &other : screens) {
+            const QSize extra
+                = (QSizeF(other.logical.size()) * other.ratio).toSize() - other.logical.size();
+            if (other.logical.x() + other.logical.width() <= screen.logical.x()) {
+                origin.rx() += extra.width();
+            }
+            if (other.logical.y() + other.logical.height() <= screen.logical.y()) {
+                origin.ry() += extra.height();
+            }
+        }
+        const QSize deviceSize = (QSizeF(screen.logical.size()) * screen.ratio).toSize();
+        placed.append({screen.logical, QRect(origin, deviceSize), screen.ratio});
+    }
+    return VellDesktopLayout(placed);
+}
+
 QRect VellDesktopLayout::deviceBounds() const
 {
     QRect bounds;
@@ -43,8 +64,8 @@ QPoint VellDesktopLayout::toDevice(const QPointF &logical) const
 {
     for (const Screen &screen : monitors) {
         if (QRectF(screen.logical).contains(logical)) {
-            const QPointF origin = screen.logical.topLeft();
-            return (origin + (logical - origin) * screen.ratio).toPoint();
+            const QPointF offset = (logical - screen.logical.topLeft()) * screen.ratio;
+            return (QPointF(screen.device.topLeft()) + offset).toPoint();
         }
     }
     // Off every monitor (a pointer grabbed beyond the desktop's edge): the

@@ -34,6 +34,13 @@ public:
 
     // The monitors Qt knows, in the order of QGuiApplication::screens().
     static VellDesktopLayout ofScreens();
+    // Monitors placed in a layout of their own (as a Wayland compositor
+    // places them, whatever their scales), given their logical rectangles
+    // and ratios: each gets its own device pixels, at its logical position
+    // moved right and down by the extra device pixels of the monitors wholly
+    // left of and above it, so that none overlap and, at ratio 1, device and
+    // logical coordinates agree.
+    static VellDesktopLayout ofLogicalLayout(const QVector<Screen> &screens);
 
     const QVector<Screen> &screens() const { return monitors; }
     // The smallest rectangle of device pixels holding every monitor.

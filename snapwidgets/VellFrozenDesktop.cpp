@@ -1,5 +1,6 @@
 #include "VellFrozenDesktop.h"
 
+#include "VellMonitorCut.h"
 #include "VellPortalScreenshot.h"
 
 #include <QGuiApplication>
@@ -57,31 +58,18 @@ VellFrozenDesktop VellFrozenDesktop::ofDesktopPicture(
     }
     const qreal scaleX = qreal(whole.width()) / bounds.width();
     const qreal scaleY = qreal(whole.height()) / bounds.height();
-    QVector<VellDesktopLayout::Screen> placed;
+    const VellDesktopLayout layout = VellDesktopLayout::ofLogicalLayout(screens);
     QVector<QPixmap> pictures;
-    for (const VellDesktopLayout::Screen &screen : screens) {
+    for (const VellDesktopLayout::Screen &screen : layout.screens()) {
         const QRect logical = screen.logical.translated(-bounds.topLeft());
-        const QRect source(qRound(logical.x() * scaleX), qRound(logical.y() * scaleY),
+        const QRect part(qRound(logical.x() * scaleX), qRound(logical.y() * scaleY),
             qRound(logical.width() * scaleX), qRound(logical.height() * scaleY));
-        const QSize own(
-            qRound(logical.width() * screen.ratio), qRound(logical.height() * screen.ratio));
-        QImage part = whole.copy(source).convertToFormat(QImage::Format_RGB32);
-        if (part.size() != own) {
-            // A monitor of a smaller scale than the largest one.
-            part = part.scaled(own, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-        }
-        QPixmap picture = QPixmap::fromImage(part);
+        QPixmap picture
+            = QPixmap::fromImage(VellMonitorCut::cut(whole, part, screen.device.size()));
         picture.setDevicePixelRatio(screen.ratio);
-        // Placed where the whole picture has it, so that monitors of
-        // different scales never overlap in device pixels (a smaller one
-        // leaves a gap that shows black).
-        placed.append({screen.logical,
-            QRect(QPoint(qRound(screen.logical.x() * scaleX), qRound(screen.logical.y() * scaleY)),
-                own),
-            screen.ratio});
         pictures.append(picture);
     }
-    return VellFrozenDesktop(VellDesktopLayout(placed), pictures);
+    return VellFrozenDesktop(layout, pictures);
 }
 
 QImage VellFrozenDesktop::copy(const QRect &device) const

@@ -26,7 +26,10 @@ public:
     // one picture per monitor. Only the logical rectangles and ratios of
     // `screens` are read. The picture spans the monitors' logical bounds at
     // one scale (the compositor's largest); each monitor's part is brought
-    // to that monitor's own device pixels.
+    // back to that monitor's own device pixels (VellMonitorCut), and the
+    // monitors are placed side by side in device pixels
+    // (VellDesktopLayout::ofLogicalLayout), so that a region across a
+    // boundary holds no gap.
     static VellFrozenDesktop ofDesktopPicture(
         const QImage &whole, const QVector<VellDesktopLayout::Screen> &screens);
 

@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusError>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
 #include <QDBusPendingCallWatcher>
@@ -139,7 +140,12 @@ QImage VellPortalScreenshot::take(bool interactive, QString *errorText)
     QObject::connect(&watcher, &QDBusPendingCallWatcher::finished, &loop, [&] {
         QDBusPendingReply<QDBusObjectPath> reply = watcher;
         if (reply.isError()) {
-            callError = reply.error().message();
+            // A portal that takes the call and never answers it ends the
+            // call at the deadline; that is no refusal.
+            if (reply.error().type() != QDBusError::NoReply
+                && reply.error().type() != QDBusError::Timeout) {
+                callError = reply.error().message();
+            }
             loop.quit();
         } else if (reply.value().path() != path) {
             // Older portals name the request object themselves.
