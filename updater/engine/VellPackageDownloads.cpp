@@ -154,6 +154,61 @@ bool isPlainHttpOnDefaultPort(const QUrl &url)
     return url.scheme() == QLatin1String("http") && url.port(HttpPort) == HttpPort;
 }
 
+/** The connection was lost or went silent: the server may still have the rest. */
+bool isBrokenConnection(QNetworkReply::NetworkError error)
+{
+    switch (error) {
+    case QNetworkReply::RemoteHostClosedError:
+    case QNetworkReply::TimeoutError:
+    case QNetworkReply::TemporaryNetworkFailureError:
+    case QNetworkReply::NetworkSessionFailedError:
+    case QNetworkReply::UnknownNetworkError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+/**
+ * What an If-Range may carry: a strong ETag, else the Last-Modified date; a
+ * weak ETag names a version only roughly and must not guard a part.
+ */
+QByteArray validatorOf(const QNetworkReply *reply)
+{
+    const QByteArray etag = reply->rawHeader("ETag").trimmed();
+    if (!etag.isEmpty() && !etag.startsWith("W/")) {
+        return etag;
+    }
+    return reply->rawHeader("Last-Modified").trimmed();
+}
+
+/**
+ * Whether a Content-Range ("bytes FIRST-LAST/LENGTH") holds exactly the rest
+ * of the file from byte @p first; @p length, when not negative, is the whole
+ * file's length as the earlier answer gave it.
+ */
+bool isRestOfFile(const QByteArray &contentRange, qint64 first, qint64 length)
+{
+    const QByteArray unit("bytes ");
+    if (!contentRange.startsWith(unit)) {
+        return false;
+    }
+    const QByteArray range = contentRange.mid(unit.size()).trimmed();
+    const int dash = range.indexOf('-');
+    const int slash = range.indexOf('/');
+    if (dash <= 0 || slash <= dash + 1) {
+        return false;
+    }
+    bool firstOk = false;
+    bool lastOk = false;
+    bool lengthOk = false;
+    const qint64 sentFirst = range.left(dash).toLongLong(&firstOk);
+    const qint64 sentLast = range.mid(dash + 1, slash - dash - 1).toLongLong(&lastOk);
+    const qint64 sentLength = range.mid(slash + 1).toLongLong(&lengthOk);
+    return firstOk && lastOk && lengthOk && sentFirst == first && sentLast == sentLength - 1
+        && sentLast >= sentFirst && (length < 0 || sentLength == length);
+}
+
 } // namespace
 
 VellPackageDownloads::VellPackageDownloads()
@@ -180,6 +235,7 @@ void VellPackageDownloads::start(
     this->signaturesWanted = signaturesWanted;
     totalDone = 0;
     totalSize = 0;
+    resumesLeft = MaxResumes;
     ++run;
     current = State::Sizing;
     sizedIndex = 0;
@@ -226,6 +282,9 @@ void VellPackageDownloads::startPackage()
     const QUrl link = linkOf(update);
     emit packageStarted(nameOf(update));
     requestDone = 0;
+    packageCounted = 0;
+    validator.clear();
+    packageLength = -1;
     if (!openTargetFile(link)) {
         return;
     }
@@ -244,6 +303,82 @@ void VellPackageDownloads::startSignature()
         return;
     }
     sendRequest("GET", link);
+}
+
+// The broken GET is dropped, and the next asks for the bytes not yet stored,
+// or for the whole file when nothing guards against another version.
+bool VellPackageDownloads::resumePackage()
+{
+    if (current != State::Package || requestDone == 0 || resumesLeft == 0) {
+        return false;
+    }
+    --resumesLeft;
+    detachReply();
+    // The rest comes over a new connection, never one kept from the broken one.
+    http.clearConnectionCache();
+    if (validator.isEmpty() && !emptyTargetFile()) {
+        return true;
+    }
+    // Sent from the event loop: Qt is still tidying up the broken connection,
+    // and a request handed to it meanwhile may be sent twice.
+    QTimer::singleShot(0, this, [this, resumedRun = run] {
+        if (current == State::Package && run == resumedRun && !reply) {
+            sendRequest(
+                "GET", linkOf(updates.at(currentIndex)), validator.isEmpty() ? 0 : requestDone);
+        }
+    });
+    return true;
+}
+
+// The answer announced more bytes than arrived.
+bool VellPackageDownloads::isCutShort(const QNetworkReply *finished) const
+{
+    const QVariant length = finished->header(QNetworkRequest::ContentLengthHeader);
+    return length.isValid() && requestDone - resumedFrom < length.toLongLong();
+}
+
+// A package's answer is judged once, before its first byte is stored.
+bool VellPackageDownloads::takeAnswerHead()
+{
+    answerHeadTaken = true;
+    if (statusOf(reply).toInt() == 206) {
+        const QByteArray contentRange = reply->rawHeader("Content-Range");
+        if (isRestOfFile(contentRange, resumedFrom, packageLength)) {
+            return true;
+        }
+        fail(VellText::tr("Downloading %1 failed: the server sent the part \"%2\" where the "
+                          "rest from byte %3 was asked for.",
+            "nc")
+                 .arg(replyLink.toString(), QString::fromLatin1(contentRange))
+                 .arg(resumedFrom));
+        return false;
+    }
+    // The whole file: what was stored may belong to another version.
+    resumedFrom = 0;
+    if (requestDone > 0 && !emptyTargetFile()) {
+        return false;
+    }
+    validator = validatorOf(reply);
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    packageLength = length.isValid() ? length.toLongLong() : -1;
+    return true;
+}
+
+bool VellPackageDownloads::emptyTargetFile()
+{
+    requestDone = 0;
+    if (targetFile.resize(0) && targetFile.seek(0)) {
+        return true;
+    }
+    failWritingTarget();
+    return false;
+}
+
+void VellPackageDownloads::failWritingTarget()
+{
+    fail(
+        VellText::tr("Could not save the package to %1: %2", "nc")
+            .arg(QDir::cleanPath(targetPath), VellSystemError::fromText(targetFile.errorString())));
 }
 
 void VellPackageDownloads::nextPackage()
@@ -305,7 +440,7 @@ bool VellPackageDownloads::openTargetFile(const QUrl &link)
     return false;
 }
 
-void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link)
+void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link, qint64 resumeFrom)
 {
     // Packages always come by plain HTTP from port 80 of the link's host; the
     // link's scheme, port and query are not used.
@@ -320,6 +455,12 @@ void VellPackageDownloads::sendRequest(const QByteArray &verb, const QUrl &link)
         QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::UserVerifiedRedirectPolicy);
     // The bytes on the wire are the bytes stored and counted.
     request.setRawHeader("Accept-Encoding", "identity");
+    if (resumeFrom > 0) {
+        request.setRawHeader("Range", "bytes=" + QByteArray::number(resumeFrom) + '-');
+        request.setRawHeader("If-Range", validator);
+    }
+    resumedFrom = resumeFrom;
+    answerHeadTaken = false;
 
     replyLink = link;
     reply = verb == "HEAD" ? http.head(request) : http.get(request);
@@ -371,6 +512,9 @@ void VellPackageDownloads::storeReceivedBytes()
         reply->skip(reply->bytesAvailable());
         return;
     }
+    if (current == State::Package && !answerHeadTaken && !takeAnswerHead()) {
+        return;
+    }
     while (reply && reply->bytesAvailable() > 0) {
         const QByteArray chunk = reply->read(ChunkSize);
         if (current == State::Signature
@@ -382,15 +526,17 @@ void VellPackageDownloads::storeReceivedBytes()
             return;
         }
         if (!writeAll(targetFile, chunk)) {
-            fail(VellText::tr("Could not save the package to %1: %2", "nc")
-                     .arg(QDir::cleanPath(targetPath),
-                         VellSystemError::fromText(targetFile.errorString())));
+            failWritingTarget();
             return;
         }
         requestDone += chunk.size();
         if (current == State::Package) {
-            // The HEAD requests sized the packages alone.
-            totalDone += chunk.size();
+            // The HEAD requests sized the packages alone. Bytes taken again
+            // after a restart count only once they pass what was counted.
+            if (requestDone > packageCounted) {
+                totalDone += requestDone - packageCounted;
+                packageCounted = requestDone;
+            }
             emitProgress();
         }
     }
@@ -419,8 +565,9 @@ void VellPackageDownloads::onFinished()
         return;
     }
 
-    if (isStoring() && finished->error() == QNetworkReply::NoError) {
-        storeReceivedBytes(); // the last bytes may come with the end
+    if (isStoring()
+        && (finished->error() == QNetworkReply::NoError || isBrokenConnection(finished->error()))) {
+        storeReceivedBytes(); // the last bytes may come with the end, or the break
         if (finished != reply) {
             return; // storing them failed
         }
@@ -445,7 +592,20 @@ void VellPackageDownloads::onFinished()
                      finished->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toString())));
         return;
     }
+    if (current == State::Package && finished->error() == QNetworkReply::NoError
+        && isCutShort(finished)) {
+        // Qt ends some replies whose connection closed early without an error.
+        if (resumePackage()) {
+            return;
+        }
+        fail(VellText::tr("Downloading %1 failed: %2", "nc")
+                 .arg(replyLink.toString(), VellText::tr("the connection closed early", "nc")));
+        return;
+    }
     if (finished->error() != QNetworkReply::NoError || !status.isValid()) {
+        if (isBrokenConnection(finished->error()) && resumePackage()) {
+            return;
+        }
         fail(VellText::tr("Downloading %1 failed: %2", "nc")
                  .arg(replyLink.toString(), finished->errorString()));
         return;
@@ -467,7 +627,7 @@ void VellPackageDownloads::onFinished()
 
 void VellPackageDownloads::onStalled()
 {
-    if (!reply) {
+    if (!reply || resumePackage()) {
         return;
     }
     fail(VellText::tr("Downloading %1 failed: the server sent nothing for %2 seconds.", "nc")

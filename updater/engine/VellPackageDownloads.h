@@ -29,6 +29,15 @@ class Update;
  *             reports finished())
  *   Package   --GET finished, signatures wanted: startSignature()----> Signature
  *   Package   --GET finished, no signatures: nextPackage()-----------> Package
+ *   Package   --GET broke after bytes were stored (connection lost or
+ *             silent), resumes left: resumePackage()---------------> Package
+ *             (asks, from the event loop, for the rest with Range and
+ *             If-Range, or for the whole file again when the first answer
+ *             named no validator; a body shorter than its Content-Length
+ *             is a break too)
+ *   Package   --answer to a resumed GET: takeAnswerHead()-------------> Package
+ *             (206 with the asked Content-Range: appended; 200: the
+ *             file is emptied and taken whole; any other 206: fail())
  *   Signature --GET finished (or 4xx/5xx: no signature): nextPackage()-> Package
  *   Package or
  *   Signature --last one done: nextPackage()------------------------> Idle
@@ -49,7 +58,15 @@ class Update;
  * file is open only while a GET stores into it, and a target file closed by a
  * failure or an abort is removed (a partial package is never left for a
  * complete one). Progress counts package bytes only and never goes back
- * within one run.
+ * within one run: when a resumed package is taken whole again, the shown
+ * progress holds until the new bytes pass what had been counted of it.
+ *
+ * Resuming: a package whose GET breaks after some bytes were stored is asked
+ * for again, at most MaxResumes times in one run; the next break fails as
+ * before. The rest is asked for only when the first answer named a strong
+ * ETag or a Last-Modified, so that a server holding another version answers
+ * the whole file (If-Range) rather than the rest of a different one. The
+ * signature check before the installation is what proves the file.
  */
 class VellPackageDownloads : public QObject
 {
@@ -57,6 +74,8 @@ class VellPackageDownloads : public QObject
 
 public:
     enum class State { Idle, Sizing, Package, Signature, Aborted };
+    /** Broken package downloads taken up again in one run before one fails. */
+    static constexpr int MaxResumes = 3;
 
     VellPackageDownloads();
     ~VellPackageDownloads() override;
@@ -93,6 +112,11 @@ private:
     void startPackage();
     void startSignature();
     void nextPackage();
+    bool resumePackage();
+    bool takeAnswerHead();
+    bool emptyTargetFile();
+    void failWritingTarget();
+    bool isCutShort(const QNetworkReply *finished) const;
     void fail(const QString &reason);
     void reportLaterUnlessSuperseded(const QString &reason);
 
@@ -102,7 +126,7 @@ private:
     void onRedirected(const QUrl &target);
     void onStalled();
 
-    void sendRequest(const QByteArray &verb, const QUrl &link);
+    void sendRequest(const QByteArray &verb, const QUrl &link, qint64 resumeFrom = 0);
     bool refuseUnsafeLink(const QUrl &link);
     bool openTargetFile(const QUrl &link);
     void storeReceivedBytes();
@@ -126,7 +150,15 @@ private:
     int run = 0; ///< counts start() calls: a late failure knows its own run
     int sizedIndex = 0; ///< the update whose HEAD is in progress
     int currentIndex = 0; ///< the update whose package or signature is fetched
-    qint64 requestDone = 0;
+    qint64 requestDone = 0; ///< bytes in the target file
+    int resumesLeft = 0;
+    /// If-Range of a resumed GET: the ETag or Last-Modified of the package's
+    /// last whole answer; empty: the package is taken whole again
+    QByteArray validator;
+    qint64 packageLength = -1; ///< the whole package, as its last whole answer said
+    qint64 resumedFrom = 0; ///< the first byte the GET in progress asked for
+    bool answerHeadTaken = false; ///< the GET in progress has been judged by its head
+    qint64 packageCounted = 0; ///< bytes of this package counted in totalDone
     qint64 totalDone = 0;
     qint64 totalSize = 0;
 };

@@ -183,6 +183,16 @@
         <translation>Pobieranie %1 nie powiodło się: serwer nie przysłał niczego przez %2 s.</translation>
     </message>
     <message>
+        <source>Downloading %1 failed: the server sent the part &quot;%2&quot; where the rest from byte %3 was asked for.</source>
+        <comment>nc</comment>
+        <translation>Pobieranie %1 nie powiodło się: serwer przysłał część „%2”, choć poproszono o resztę od bajtu %3.</translation>
+    </message>
+    <message>
+        <source>the connection closed early</source>
+        <comment>nc</comment>
+        <translation>połączenie zostało zamknięte przedwcześnie</translation>
+    </message>
+    <message>
         <source>The package link %1 does not name a file on a server.</source>
         <comment>nc</comment>
         <translation>Odnośnik do pakietu %1 nie wskazuje pliku na serwerze.</translation>

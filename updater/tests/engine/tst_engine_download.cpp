@@ -72,6 +72,8 @@ private Q_SLOTS:
     void refusesPathOutsideWorkDirectory();
     void countsPackagesWithoutContentLength();
     void stalledDownloadFails();
+    void brokenDownloadResumes_data();
+    void brokenDownloadResumes();
     void abortRaisesNoError();
     void largePackageKeepsMemoryFlat();
 
@@ -140,7 +142,9 @@ void tst_EngineDownload::init()
     httpServer.readAllStandardError();
     httpLog.clear();
     scripted.requests.clear();
+    scripted.received.clear();
     scripted.answers.clear();
+    scripted.resources.clear();
 }
 
 void tst_EngineDownload::cleanup()
@@ -467,6 +471,152 @@ void tst_EngineDownload::stalledDownloadFails()
     QVERIFY2(log.of("error").first().contains(QLatin1String("sent nothing")),
         qPrintable(log.of("error").first()));
     QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+}
+
+namespace {
+const QByteArray StrongTag("\"v1\"");
+const QByteArray Date("Wed, 09 Dec 2026 10:00:00 GMT");
+} // namespace
+
+void tst_EngineDownload::brokenDownloadResumes_data()
+{
+    QTest::addColumn<QByteArray>("etag");
+    QTest::addColumn<QByteArray>("lastModified");
+    QTest::addColumn<bool>("ignoresRange");
+    QTest::addColumn<int>("cuts"); ///< at 20000, 40000, ...; once only when the file comes whole
+    QTest::addColumn<bool>("bySilence");
+    /// what the server does after its first answer: "" nothing, "new version"
+    /// (another ETag and content), "wrong part" (a 206 from byte 0)
+    QTest::addColumn<QString>("afterFirst");
+    QTest::addColumn<QStringList>("ranges"); ///< the Range header of the GETs, repeats left out
+    QTest::addColumn<bool>("completes");
+
+    const QStringList once {"", "bytes=20000-"};
+    const QStringList whole {""};
+    const QStringList thrice {"", "bytes=20000-", "bytes=40000-", "bytes=60000-"};
+    QTest::newRow("break once, ETag")
+        << StrongTag << QByteArray() << false << 1 << false << "" << once << true;
+    QTest::newRow("break once, Last-Modified only")
+        << QByteArray() << Date << false << 1 << false << "" << once << true;
+    QTest::newRow("silent once") << StrongTag << Date << false << 1 << true << "" << once << true;
+    QTest::newRow("break three times")
+        << StrongTag << Date << false << 3 << false << "" << thrice << true;
+    QTest::newRow("break four times")
+        << StrongTag << Date << false << 4 << false << "" << thrice << false;
+    QTest::newRow("server ignores Range")
+        << StrongTag << QByteArray() << true << 1 << false << "" << once << true;
+    QTest::newRow("new version between requests")
+        << StrongTag << Date << false << 1 << false << "new version" << once << true;
+    QTest::newRow("206 of another part")
+        << StrongTag << QByteArray() << false << 1 << false << "wrong part" << once << false;
+    QTest::newRow("no validators")
+        << QByteArray() << QByteArray() << false << 1 << false << "" << whole << true;
+    QTest::newRow("weak ETag only")
+        << QByteArray("W/\"v1\"") << QByteArray() << false << 1 << false << "" << whole << true;
+}
+
+// A package whose connection breaks is taken up again where it broke, when the
+// server can be trusted to send the rest of the same version; the file always
+// ends up whole and the progress never goes back.
+void tst_EngineDownload::brokenDownloadResumes()
+{
+    QFETCH(QByteArray, etag);
+    QFETCH(QByteArray, lastModified);
+    QFETCH(bool, ignoresRange);
+    QFETCH(int, cuts);
+    QFETCH(bool, bySilence);
+    QFETCH(QString, afterFirst);
+    QFETCH(QStringList, ranges);
+    QFETCH(bool, completes);
+
+    // A path of the row's own: a late request of an earlier row is not counted.
+    const QByteArray path
+        = "/resumed-" + QByteArray::number(qHash(QByteArray(QTest::currentDataTag()))) + ".zip";
+    const QString link = QStringLiteral("http://127.0.0.2") + QString::fromLatin1(path);
+    MiniHttpServer::Resource resource;
+    resource.content = pattern(100000, 'r');
+    resource.etag = etag;
+    resource.lastModified = lastModified;
+    resource.ignoresRange = ignoresRange;
+    for (int i = 1; i <= cuts; ++i) {
+        resource.cutAt << i * 20000;
+    }
+    resource.cutBySilence = bySilence;
+    scripted.resources.insert(path, resource);
+    const QByteArray newContent = pattern(100000, 'N');
+    const bool takenWhole
+        = ignoresRange || afterFirst == "new version" || ranges == QStringList {""};
+    QMetaObject::Connection hook = connect(&scripted, &MiniHttpServer::answered, this, [&] {
+        if (scripted.requests.last() != "GET " + path) {
+            return;
+        }
+        // Only now: the HEAD and the first GET saw the first version.
+        MiniHttpServer::Resource &served = scripted.resources[path];
+        if (takenWhole) {
+            served.cutAt.clear(); // the whole file again would break at the same place
+        }
+        if (afterFirst == "new version") {
+            served.content = newContent;
+            served.etag = "\"v2\"";
+            served.lastModified = "Thu, 10 Dec 2026 10:00:00 GMT";
+        } else if (afterFirst == "wrong part") {
+            scripted.answers[path] = {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes "
+                                      "0-99999/100000\r\nContent-Length: 100000",
+                served.content};
+        }
+    });
+    const auto disconnect = qScopeGuard([&hook] { QObject::disconnect(hook); });
+
+    auto engine = engineFor({link});
+    QVERIFY(engine);
+    VellUpdaterEngine::Limits limits;
+    limits.downloadStallMs = 300;
+    engine->setLimits(limits);
+    EngineSignalLog log(engine.get());
+    engine->beginDownload();
+    QVERIFY(waitForEnd(log, 10000));
+
+    QStringList sentRanges;
+    int gets = 0;
+    for (const MiniHttpServer::Request &request : qAsConst(scripted.received)) {
+        if (request.line != "GET " + path) {
+            continue;
+        }
+        ++gets;
+        // Qt sends a request once more by itself when the connection it chose
+        // closed under it: the server may see the same request twice.
+        const QString range = QString::fromLatin1(request.header("Range"));
+        if (sentRanges.isEmpty() || sentRanges.last() != range) {
+            sentRanges << range;
+        }
+        // A part is asked for only of the version the first answer named.
+        const QByteArray expectedIfRange = request.header("Range").isEmpty()
+            ? QByteArray()
+            : (etag.isEmpty() ? lastModified : etag);
+        QCOMPARE(request.header("If-Range"), expectedIfRange);
+    }
+    QCOMPARE(sentRanges, ranges);
+    QVERIFY2(gets >= 2, "the broken download was not asked for again");
+
+    int previous = 0;
+    for (const QString &percent : log.of("downloadProgress")) {
+        QVERIFY2(percent.toInt() >= previous, qPrintable(log.of("downloadProgress").join(' ')));
+        previous = percent.toInt();
+    }
+    if (completes) {
+        QCOMPARE(log.of("error"), QStringList());
+        QCOMPARE(previous, 100);
+        QVERIFY(readFile(engine->workDirectory() + QString::fromLatin1(path))
+            == (afterFirst == "new version" ? newContent : resource.content));
+    } else {
+        QCOMPARE(log.of("error").size(), 1);
+        QVERIFY2(log.of("error").first().contains(link), qPrintable(log.of("error").first()));
+        if (afterFirst == "wrong part") {
+            QVERIFY2(log.of("error").first().contains(QLatin1String("bytes 0-99999/100000")),
+                qPrintable(log.of("error").first()));
+        }
+        QCOMPARE(filesBelow(engine->workDirectory()), QStringList());
+    }
 }
 
 void tst_EngineDownload::abortRaisesNoError()
