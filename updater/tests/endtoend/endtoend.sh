@@ -324,7 +324,8 @@ updater_cpu_ticks() {
 }
 
 # wait_window KIND [IDS TO SKIP...]: prints the id of a visible window of that
-# kind ("form", "summary" or "box") that is none of the given ones. On a
+# kind ("form", "summary" or "box") that is none of the given ones; kind
+# "summary-no-box" fails at once when a message box comes up instead. On a
 # loaded machine the updater may need long for its first window: the wait
 # goes on while it keeps using CPU time, and gives up after 60 s without any
 # progress or VELL_E2E_WINDOW_CAP seconds (default 240) in all.
@@ -344,8 +345,9 @@ wait_window() {
             case "$kind:$(window_type "$id"):$width" in
                 *:*:) ;; # gone meanwhile
                 box:DIALOG:* | form:NORMAL:450) echo "$id"; return 0 ;;
-                summary:NORMAL:450) ;;
-                summary:NORMAL:*) echo "$id"; return 0 ;;
+                summary*:NORMAL:450) ;;
+                summary*:NORMAL:*) echo "$id"; return 0 ;;
+                summary-no-box:DIALOG:*) fail "a message box came up where the summary was awaited" ;;
             esac
         done
         [ ! -s "$out/updater.status" ] \
@@ -426,7 +428,7 @@ drive_successful_run() {
     keys Tab space # "Download now"
     download=$(wait_window form "$changelog")
     shot 03-download
-    summary=$(wait_window summary)
+    summary=$(wait_window summary-no-box)
     shot 05-summary
     summary_log "$summary"
     close_summary "$summary"
