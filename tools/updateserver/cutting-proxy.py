@@ -5,7 +5,10 @@ reach a given number of bytes are reset right after that byte, as a network
 that fails mid-download would.
 
     cutting-proxy.py --listen PORT --upstream PORT [--bind 127.0.0.1]
-                     --cut-after BYTES [--cuts N]
+                     [--upstream-host 127.0.0.1] --cut-after BYTES [--cuts N]
+
+--bind is the address it listens on; another loopback address (127.0.0.2)
+lets it take port 80 beside the server's own.
 
 Each cut is told on stdout ("cut connection 3 after 1048576 bytes"). The
 count covers every byte the upstream sent on the connection, headers included.
@@ -100,6 +103,7 @@ def main():
     parser.add_argument("--listen", type=int, required=True)
     parser.add_argument("--upstream", type=int, required=True)
     parser.add_argument("--bind", default="127.0.0.1")
+    parser.add_argument("--upstream-host", default="127.0.0.1")
     parser.add_argument("--cut-after", type=int, required=True)
     parser.add_argument("--cuts", type=int, default=1)
     options = parser.parse_args()
@@ -114,7 +118,7 @@ def main():
         number += 1
         threading.Thread(
             target=serve,
-            args=(number, client, (options.bind, options.upstream), options.cut_after, cuts),
+            args=(number, client, (options.upstream_host, options.upstream), options.cut_after, cuts),
             daemon=True,
         ).start()
 
