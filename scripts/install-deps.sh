@@ -16,7 +16,7 @@ qttranslations5-l10n
 xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils
 dbus sway xwayland xdg-desktop-portal xdg-desktop-portal-wlr xdg-desktop-portal-gtk
 pipewire wireplumber grim wtype qtwayland5 libwayland-dev
-zip unzip curl python3 iproute2 util-linux
+zip unzip curl python3 iproute2 util-linux nginx-light
 libssl3 openssl
 clang-format
 clang libclang-rt-14-dev

@@ -192,6 +192,13 @@ void tst_ToolConventions::conventions_data()
         << QStringList {runInNetns, QStringLiteral("--http-root"), QStringLiteral("%FILE%"),
                QStringLiteral("true")}
         << Setup::UnreadableFolder << QStringLiteral("packages") << 1 << Stream::Err << unreadable;
+    // The update server's own reason, before the command is started.
+    QTest::newRow("run-in-netns missing catalogue")
+        << bash
+        << QStringList {runInNetns, QStringLiteral("--catalogue"), QStringLiteral("%FILE%"),
+               QStringLiteral("true")}
+        << Setup::MissingFile << QStringLiteral("nocatalogue") << 1 << Stream::Err
+        << QStringList {QStringLiteral("the update server did not start")} + missing;
 }
 
 void tst_ToolConventions::conventions()

@@ -2,11 +2,15 @@
 # Runs a command inside a private user, network and mount namespace, where
 # anybody may bind port 80 on loopback and nothing is visible from outside.
 #
-#   run-in-netns.sh [--host NAME]... [--http-root DIR] [--] COMMAND [ARG...]
+#   run-in-netns.sh [--host NAME]... [--http-root DIR] [--catalogue DIR] [--] COMMAND [ARG...]
 #
 #   --host NAME      NAME resolves to 127.0.0.1 inside (a private /etc/hosts)
 #   --http-root DIR  serve DIR over HTTP on 127.0.0.1:80 (python3's http.server)
 #                    while COMMAND runs
+#   --catalogue DIR  run the local update server (vell-update-server.py) on
+#                    127.0.0.1:34221 with the catalogue DIR while COMMAND runs
+#
+# COMMAND starts only once the servers accept connections.
 #
 # The command's exit status is the script's. VELL_IN_NETNS=1 is set inside.
 #
@@ -17,7 +21,7 @@
 # few seconds of its own SIGTERM to report and clean up.
 set -eu
 
-usage="usage: run-in-netns.sh [--host NAME]... [--http-root DIR] [--] COMMAND [ARG...]"
+usage="usage: run-in-netns.sh [--host NAME]... [--http-root DIR] [--catalogue DIR] [--] COMMAND [ARG...]"
 usage_error() {
     echo "run-in-netns: $1" >&2
     echo "$usage" >&2
@@ -29,6 +33,7 @@ usage_error() {
 arguments=("$@")
 hosts=""
 http_root=""
+catalogue=""
 while [ $# -gt 0 ]; do
     case "$1" in
         -h|--help)
@@ -36,10 +41,15 @@ while [ $# -gt 0 ]; do
             echo "Runs COMMAND in a private user and network namespace, where port 80 may be bound."
             echo "  --host NAME      NAME resolves to 127.0.0.1 inside"
             echo "  --http-root DIR  serve DIR over HTTP on 127.0.0.1:80 while COMMAND runs"
+            echo "  --catalogue DIR  run the local update server on 127.0.0.1:34221 with DIR"
             exit 0 ;;
-        --host|--http-root)
+        --host|--http-root|--catalogue)
             [ $# -ge 2 ] || usage_error "$1 needs a value"
-            if [ "$1" = --host ]; then hosts="$hosts $2"; else http_root=$2; fi
+            case "$1" in
+                --host) hosts="$hosts $2" ;;
+                --http-root) http_root=$2 ;;
+                --catalogue) catalogue=$2 ;;
+            esac
             shift 2 ;;
         --) shift; break ;;
         -*) usage_error "unknown option $1" ;;
@@ -116,12 +126,13 @@ if [ -n "$outer_display" ]; then
     rmdir "$scratch/outer-x11"
 fi
 
-http_pid=""
+server_pids=()
 cleanup() {
-    if [ -n "$http_pid" ]; then
-        kill "$http_pid" 2>/dev/null || true
-        wait "$http_pid" 2>/dev/null || true
-    fi
+    local pid
+    for pid in "${server_pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
     if [ -n "$hosts" ]; then
         umount /etc/hosts 2>/dev/null || true
     fi
@@ -153,20 +164,33 @@ if [ -n "$hosts" ]; then
     mount --bind "$scratch/hosts" /etc/hosts
 fi
 
-if [ -n "$http_root" ]; then
-    python3 -m http.server 80 --bind 127.0.0.1 --directory "$http_root" \
-        >"$scratch/http.log" 2>&1 &
-    http_pid=$!
-    tries=0
-    until (exec 3<>/dev/tcp/127.0.0.1/80) 2>/dev/null; do
+# start_server WHAT PORT COMMAND...: starts COMMAND in the background and
+# waits until it accepts connections on PORT; when it ends first or takes
+# longer than 10 s, stops the script with its output.
+start_server() {
+    local what=$1 port=$2 pid tries=0 log=$scratch/server-$2.log
+    shift 2
+    "$@" >"$log" 2>&1 &
+    pid=$!
+    server_pids+=("$pid")
+    until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; do
         tries=$((tries + 1))
-        if [ $tries -gt 100 ] || ! kill -0 "$http_pid" 2>/dev/null; then
-            echo "run-in-netns: the HTTP server did not start" >&2
-            cat "$scratch/http.log" >&2
+        if [ $tries -gt 200 ] || ! kill -0 "$pid" 2>/dev/null; then
+            echo "run-in-netns: $what did not start" >&2
+            cat "$log" >&2
             exit 1
         fi
         sleep 0.05
     done
+}
+
+if [ -n "$http_root" ]; then
+    start_server "the HTTP server" 80 \
+        python3 -m http.server 80 --bind 127.0.0.1 --directory "$http_root"
+fi
+if [ -n "$catalogue" ]; then
+    start_server "the update server" 34221 python3 "$(dirname "$0")/vell-update-server.py" \
+        --catalogue "$catalogue" --port 34221
 fi
 
 # In the background, so that a signal reaches the traps above at once.

@@ -8,6 +8,16 @@
 # touched: HOME and TMPDIR point into it.
 #
 #   endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]
+#               [--server python | nginx] [--break-after BYTES]
+#
+# --server: what serves the packages on port 80: python3's http.server
+# (default) or nginx, with a configuration of its own in the run's folder
+# (tools/updateserver/serve-with-nginx.sh).
+# --break-after BYTES (nginx only): the packages come through a proxy
+# (tools/updateserver/cutting-proxy.py) that resets the first connection once
+# BYTES of its answer have passed; only run 1 is made, and besides its checks
+# the server's log must show the rest of the package asked for with a Range
+# request guarded by If-Range and answered 206.
 #
 # Test (default): on a private X server, driven by xdotool,
 #   1. both components are updated to 2.0: the files on disk are the new ones,
@@ -73,18 +83,31 @@ wait_until() {
 
 # ---------------------------------------------------------------- outside ---
 if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
-    build="" out="" mode=test
+    build="" out="" mode=test server=python break_after=""
+    usage="usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour] [--server python | nginx] [--break-after BYTES]"
     while [ $# -gt 0 ]; do
         case "$1" in
             --build) build=$2; shift 2 ;;
             --out) out=$2; shift 2 ;;
             --demo) mode=demo; shift ;;
             --tour) mode=tour; shift ;;
-            -h|--help) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]"; exit 0 ;;
-            *) echo "usage: endtoend.sh --build BUILD_DIR --out OUT_DIR [--demo | --tour]" >&2; exit 2 ;;
+            --server) server=${2:-}; shift 2 || shift ;;
+            --break-after) break_after=${2:-}; shift 2 || shift ;;
+            -h|--help) echo "$usage"; exit 0 ;;
+            *) echo "$usage" >&2; exit 2 ;;
         esac
     done
     [ -n "$build" ] && [ -n "$out" ] || { echo "endtoend: --build and --out are needed" >&2; exit 2; }
+    case "$server" in
+        python | nginx) ;;
+        *) echo "endtoend: --server is python or nginx" >&2; exit 2 ;;
+    esac
+    case "$break_after" in
+        "") ;;
+        *[!0-9]* | 0) echo "endtoend: --break-after needs a positive number of bytes" >&2; exit 2 ;;
+        *) [ "$server" = nginx ] && [ "$mode" = test ] \
+               || { echo "endtoend: --break-after goes with --server nginx, in the test" >&2; exit 2; } ;;
+    esac
     bin=$(cd "$build/bin" && pwd)
     for program in updater vell vell-package e2e-xhelper; do
         [ -x "$bin/$program" ] || fail "$bin/$program is missing; build it first"
@@ -102,7 +125,10 @@ if [ "${VELL_E2E_STAGE:-}" != "inside" ]; then
     ln -sfn "$(basename "$run")" "$out/latest"
     out=$run
 
+    [ "$server" = python ] || command -v nginx >/dev/null || [ -x /usr/sbin/nginx ] \
+        || fail "nginx is not installed (scripts/install-deps.sh)"
     VELL_E2E_STAGE=inside VELL_E2E_BIN=$bin VELL_E2E_OUT=$out VELL_E2E_MODE=$mode \
+        VELL_E2E_SERVER=$server VELL_E2E_BREAK_AFTER=$break_after \
         exec "$source_dir/tools/updateserver/run-in-netns.sh" \
         --host updates.vell.example --host packages.vell.example -- /bin/bash "$0"
 fi
@@ -111,6 +137,8 @@ fi
 bin=$VELL_E2E_BIN
 out=$VELL_E2E_OUT
 mode=$VELL_E2E_MODE
+server=$VELL_E2E_SERVER
+break_after=$VELL_E2E_BREAK_AFTER
 shots=$out/screenshots
 scratch=$out/scratch
 install=$scratch/install
@@ -240,10 +268,26 @@ start_servers() {
     pids+=($!)
     wait_for_port 34221 $!
     # Throttled, so that a person (and a screenshot) sees the download.
-    python3 "$here/slow-http-server.py" --directory "$scratch/www" --port 80 --rate 300000 \
-        >"$out/http-server.log" 2>&1 &
+    if [ "$server" = python ]; then
+        python3 "$here/slow-http-server.py" --directory "$scratch/www" --port 80 --rate 300000 \
+            >"$out/http-server.log" 2>&1 &
+        pids+=($!)
+        wait_for_port 80 $!
+        return 0
+    fi
+    local nginx_port=80
+    [ -z "$break_after" ] || nginx_port=8080
+    # Its configuration, pid file and logs (access.log) in $out/nginx.
+    "$source_dir/tools/updateserver/serve-with-nginx.sh" --root "$scratch/www" \
+        --scratch "$out/nginx" --port $nginx_port --rate 300000 >"$out/http-server.log" 2>&1 &
     pids+=($!)
-    wait_for_port 80 $!
+    wait_for_port $nginx_port $!
+    if [ -n "$break_after" ]; then
+        python3 "$source_dir/tools/updateserver/cutting-proxy.py" --listen 80 \
+            --upstream $nginx_port --cut-after "$break_after" --cuts 1 >"$out/proxy.log" 2>&1 &
+        pids+=($!)
+        wait_for_port 80 $!
+    fi
 }
 
 start_private_display() {
@@ -286,7 +330,8 @@ updater_cpu_ticks() {
 }
 
 # wait_window KIND [IDS TO SKIP...]: prints the id of a visible window of that
-# kind ("form", "summary" or "box") that is none of the given ones. On a
+# kind ("form", "summary" or "box") that is none of the given ones; kind
+# "summary-no-box" fails at once when a message box comes up instead. On a
 # loaded machine the updater may need long for its first window: the wait
 # goes on while it keeps using CPU time, and gives up after 60 s without any
 # progress or VELL_E2E_WINDOW_CAP seconds (default 240) in all.
@@ -306,8 +351,9 @@ wait_window() {
             case "$kind:$(window_type "$id"):$width" in
                 *:*:) ;; # gone meanwhile
                 box:DIALOG:* | form:NORMAL:450) echo "$id"; return 0 ;;
-                summary:NORMAL:450) ;;
-                summary:NORMAL:*) echo "$id"; return 0 ;;
+                summary*:NORMAL:450) ;;
+                summary*:NORMAL:*) echo "$id"; return 0 ;;
+                summary-no-box:DIALOG:*) fail "a message box came up where the summary was awaited" ;;
             esac
         done
         [ ! -s "$out/updater.status" ] \
@@ -388,7 +434,7 @@ drive_successful_run() {
     keys Tab space # "Download now"
     download=$(wait_window form "$changelog")
     shot 03-download
-    summary=$(wait_window summary)
+    summary=$(wait_window summary-no-box)
     shot 05-summary
     summary_log "$summary"
     close_summary "$summary"
@@ -450,6 +496,17 @@ $log"
     cmp -s "$install/updater" "$scratch/package-files/core/updater" \
         || fail "the running updater was not replaced"
     [ -z "$(find "$scratch/tmp" -type f)" ] || fail "files left in the work directory"
+}
+
+# The proxy cut a package's answer, and the rest of that package was asked
+# for from where it broke, guarded by If-Range, and came as a part (206).
+check_resumed_download() {
+    grep -q "^cut connection [0-9]* after $break_after bytes" "$out/proxy.log" \
+        || fail "the proxy cut no connection: $(cat "$out/proxy.log")"
+    grep -Eq '^GET /[^ ]*\.zip HTTP/1\.1 status=206 range="bytes=[1-9][0-9]*-" if_range="[^"-][^"]*"' \
+        "$out/nginx/access.log" \
+        || fail "no package was resumed with a Range request; the server's log:
+$(cat "$out/nginx/access.log")"
 }
 
 # ------------------------------------------------------------------- main ---
@@ -546,6 +603,11 @@ run_test() {
     log=$(drive_successful_run)
     check_successful_run "$log"
     echo "endtoend: run 1 (both updates installed) passed"
+    if [ -n "$break_after" ]; then
+        check_resumed_download
+        echo "endtoend: screenshots in $shots"
+        return 0
+    fi
 
     prepare_installation
     catalogue_for statusfilter-broken.zip
