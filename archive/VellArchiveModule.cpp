@@ -666,11 +666,14 @@ bool VellArchiveModule::readChatMessages(QList<VellArchiveBackendConversation> *
 
 bool VellArchiveModule::removeChatsFromDB(const QList<int> &ids) const
 {
+    QStringList finished;
     for (const int id : ids) {
-        if (chats.isChat(id)) {
-            continue; // still being recorded in this run
+        if (!chats.isChat(id)) { // not still being recorded in this run
+            finished.append(number(id));
         }
-        if (!execAll(*connection, Sql::DeleteChat, number(id))) {
+    }
+    for (const QString &group : idGroups(finished)) {
+        if (!execAll(*connection, Sql::DeleteChats, group)) {
             return false;
         }
     }

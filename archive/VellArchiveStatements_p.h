@@ -138,12 +138,12 @@ const QLatin1String ChatById(R"(SELECT ID FROM   Chats WHERE  ID = %1)");
 // owner UID, protocol, recipient UID. max() of no rows is NULL, and "IN (NULL)" selects nothing.
 const QLatin1String LastChatForRecipient(
     R"(SELECT max(c.ID) FROM   Users u1, Chats c, UserToChat utc, Users u2 WHERE  u1.UID      = '%1'   AND u1.Protocol = '%2' AND u1.ID       = c.Owner_ID        AND c.ID        = utc.Chat_ID       AND utc.User_ID = u2.ID             AND u2.UID      = '%3')");
-// conversation ID
-const char *const DeleteChat[] = {
-    R"(DELETE FROM  Chats WHERE ID = %1)",
-    R"(DELETE FROM  WordToMessage WHERE Message_ID IN (SELECT ID FROM Messages WHERE Chat_ID = %1))",
-    R"(DELETE FROM  Messages WHERE Chat_ID = %1)",
-    R"(DELETE FROM  UserToChat WHERE Chat_ID = %1)",
+// conversation IDs joined by ","
+const char *const DeleteChats[] = {
+    R"(DELETE FROM  Chats WHERE ID IN (%1))",
+    R"(DELETE FROM  WordToMessage WHERE Message_ID IN (SELECT ID FROM Messages WHERE Chat_ID IN (%1)))",
+    R"(DELETE FROM  Messages WHERE Chat_ID IN (%1))",
+    R"(DELETE FROM  UserToChat WHERE Chat_ID IN (%1))",
 };
 // Words stay while a message or an SMS uses them: the dictionary is shared
 // with the SMS index. Two NOT IN tests, so that each is answered by the link

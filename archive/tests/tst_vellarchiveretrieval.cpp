@@ -85,6 +85,7 @@ private Q_SLOTS:
     void removeSmsDeletesEveryRow();
     void manyReadInFewStatements_data();
     void manyReadInFewStatements();
+    void removingManyTakesFewStatements();
 
 private:
     int talk(const QStringList &recipients, const QStringList &texts,
@@ -512,6 +513,32 @@ void tst_VellArchiveRetrieval::manyReadInFewStatements()
                        .arg(forMany)
                        .arg(count)
                        .arg(forOne)));
+}
+
+// Removing many conversations takes about as many statements as removing one
+// (past 2,000 a second group of deletions), leaves none of their rows and keeps
+// the conversation still being recorded.
+void tst_VellArchiveRetrieval::removingManyTakesFewStatements()
+{
+    const auto removeAll
+        = [&] { m_archive.module->removeConversations(Criteria().text({"common"}, 0)); };
+    talk({Bob}, {"common"});
+    const int forOne = statementsOf(removeAll);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Chats")), 0);
+
+    for (int i = 0; i < 2100; ++i) {
+        QVERIFY(talk({QStringLiteral("c%1").arg(i)}, {QStringLiteral("word%1 common").arg(i)}) > 0);
+    }
+    const int open = m_archive.module->startConversation(Chat, {Carol}, Alice, Jabber, QString());
+    m_archive.module->addEntry(open, Carol, QStringLiteral("common"), at(1), QString(), Message);
+    const int forMany = statementsOf(removeAll);
+    QCOMPARE(m_archive.probe->rows(QStringLiteral("SELECT ID FROM Chats")),
+        QStringList {QString::number(open)});
+    QCOMPARE(m_archive.probe->count(QStringLiteral("Messages")), 1);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("UserToChat")), 1);
+    QCOMPARE(m_archive.probe->count(QStringLiteral("WordToMessage")), 1);
+    QVERIFY2(forMany <= forOne + 4,
+        qPrintable(QStringLiteral("%1 statements for 2,100, %2 for one").arg(forMany).arg(forOne)));
 }
 
 QTEST_GUILESS_MAIN(tst_VellArchiveRetrieval)
