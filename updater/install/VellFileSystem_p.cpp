@@ -5,7 +5,9 @@
 
 #include <QFile>
 #include <QFileDevice>
+#include <QVector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -207,6 +209,41 @@ int copyFaithfully(
         ::unlinkat(targetFolder, target.constData(), 0);
     }
     return error;
+}
+
+int removeContentsAt(int folder)
+{
+    // The listing gets its own descriptor, which closedir() closes.
+    FileDescriptor own(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    DIR *listing = own.isValid() ? ::fdopendir(own.get()) : nullptr;
+    if (!listing) {
+        return errno;
+    }
+    own.release();
+    QVector<QByteArray> names;
+    while (const dirent *entry = ::readdir(listing)) {
+        const QByteArray name(entry->d_name);
+        if (name != "." && name != "..") {
+            names << name;
+        }
+    }
+    ::closedir(listing);
+    int firstError = 0;
+    for (const QByteArray &name : qAsConst(names)) {
+        int error = 0;
+        const FileDescriptor inner(
+            ::openat(folder, name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+        if (inner.isValid()) {
+            error = removeContentsAt(inner.get());
+            if (error == 0 && ::unlinkat(folder, name.constData(), AT_REMOVEDIR) != 0) {
+                error = errno;
+            }
+        } else if (::unlinkat(folder, name.constData(), 0) != 0 && errno != ENOENT) {
+            error = errno; // a link or a file: the name itself goes
+        }
+        firstError = firstError != 0 ? firstError : error;
+    }
+    return firstError;
 }
 
 bool sameState(const NameAt &current, const NameAt &saved)

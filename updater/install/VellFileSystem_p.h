@@ -72,6 +72,13 @@ mode_t modeOf(int qtPermissions);
 int copyFaithfully(
     int sourceFolder, const QByteArray &source, int targetFolder, const QByteArray &target);
 
+/**
+ * Removes everything inside the open folder @p folder, reached from that
+ * descriptor alone: a symbolic link inside is removed as a link, never
+ * followed. Returns 0 or the errno of the first failure (it goes on past it).
+ */
+int removeContentsAt(int folder);
+
 /// A name in an open folder, for comparing it with another.
 struct NameAt
 {

@@ -26,11 +26,6 @@ QByteArray encoded(const QString &relative)
     return QUrl::toPercentEncoding(QString::fromLatin1(native(relative)));
 }
 
-QString decoded(const QByteArray &field)
-{
-    return QFile::decodeName(QByteArray::fromPercentEncoding(field));
-}
-
 /**
  * Why the field @p field of a journal is not a name this run could have
  * written: a clean path relative to the installation, outside the unwind
@@ -120,10 +115,23 @@ QByteArray bootId()
     return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed() : QByteArray("unknown");
 }
 
-int syncFolder(const QString &path)
+/// fsync() of the open folder @p folder (an O_PATH descriptor will do); 0 or the errno.
+int syncFolder(int folder)
 {
-    FileDescriptor fd(::open(native(path).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const FileDescriptor fd(::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.isValid() && ::fsync(fd.get()) == 0 ? 0 : errno;
+}
+
+/// Removes the folder @p name of @p parent with all it holds, no link followed; gone is fine.
+int removeFolderAt(int parent, const char *name)
+{
+    const FileDescriptor folder(
+        ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder.isValid()) {
+        return errno == ENOENT ? 0 : errno;
+    }
+    const int error = removeContentsAt(folder.get());
+    return error != 0 || ::unlinkat(parent, name, AT_REMOVEDIR) == 0 ? error : errno;
 }
 
 QString folderOf(const QString &relative)
@@ -318,7 +326,7 @@ bool VellUnwindJournal::open(QString &errorText)
     bool done = false;
     QVector<Record> stale;
     QString invalid;
-    if (!readRecords(unwindFolder, stale, done, &invalid)) {
+    if (!readRecords(area.area.get(), unwindFolder, stale, done, &invalid)) {
         errorText = invalidJournal(unwindFolder, invalid);
         lockFile.close();
         return false;
@@ -331,8 +339,10 @@ bool VellUnwindJournal::open(QString &errorText)
         lockFile.close();
         return false;
     }
-    QDir(unwindFolder + QLatin1String("/saved")).removeRecursively();
-    QDir(unwindFolder + QLatin1String("/new")).removeRecursively();
+    // What the earlier run left, removed from the area's descriptor: a link
+    // put in the area's place since the check leads nowhere.
+    removeFolderAt(area.area.get(), "saved");
+    removeFolderAt(area.area.get(), "new");
     const QString journalPath = unwindFolder + QLatin1String("/journal");
     journal = FileDescriptor(::openat(area.area.get(), "journal",
         O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR));
@@ -358,7 +368,7 @@ bool VellUnwindJournal::open(QString &errorText)
         return false;
     }
     // The folder and the journal's name must survive a power cut as well.
-    if ((error = syncFolder(unwindFolder)) != 0 || (error = syncFolder(installDir)) != 0) {
+    if ((error = syncFolder(area.area.get())) != 0 || (error = syncFolder(root.fd())) != 0) {
         errorText = withReason(
             VellText::tr("Could not write the journal %1", "error while installing a package")
                 .arg(journalPath),
@@ -366,6 +376,7 @@ bool VellUnwindJournal::open(QString &errorText)
         lockFile.close();
         return false;
     }
+    this->area = std::move(area.area);
     state = State::Open;
     VellInstallSteps::reached("journal opened");
     return true;
@@ -504,7 +515,7 @@ bool VellUnwindJournal::flush(QString &errorText)
 }
 
 bool VellUnwindJournal::readRecords(
-    const QString &folder, QVector<Record> &found, bool &done, QString *errorText)
+    int area, const QString &folder, QVector<Record> &found, bool &done, QString *errorText)
 {
     found.clear();
     done = false;
@@ -516,8 +527,7 @@ bool VellUnwindJournal::readRecords(
         return false;
     };
     QFile file(folder + QLatin1String("/journal"));
-    FileDescriptor fd(
-        ::open(native(file.fileName()).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    FileDescriptor fd(::openat(area, "journal", O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (!fd.isValid()) {
         return errno == ENOENT
             ? true
@@ -674,21 +684,29 @@ bool VellUnwindJournal::rollBack(const VellRootDirectory &root, int savedFolder,
     return unrestored.isEmpty();
 }
 
-void VellUnwindJournal::drop(
-    const QString &installDir, const QString &folder, Durability durability)
+void VellUnwindJournal::drop(const VellRootDirectory &root, int area, Durability durability)
 {
     // The journal goes first: without it the rest is only leftovers. After a
     // rollback its removal must be durable before the backups go, or a journal
     // that came back after a power cut would name backups that are gone; a
     // journal that ends in "done" asks for nothing and may come back.
-    ::unlink(native(folder + QLatin1String("/journal")).constData());
+    ::unlinkat(area, "journal", 0);
     if (durability == Durability::Synced) {
-        syncFolder(folder);
+        syncFolder(area);
     }
     VellInstallSteps::reached("journal removed");
-    QDir(folder).removeRecursively();
+    removeContentsAt(area);
+    // The area's name goes only while it is still this folder: whatever was
+    // put in its place since is not the run's.
+    const QByteArray name = native(folderName());
+    struct stat held;
+    struct stat named;
+    if (::fstat(area, &held) == 0 && statAt(root.fd(), name, named) && held.st_dev == named.st_dev
+        && held.st_ino == named.st_ino) {
+        ::unlinkat(root.fd(), name.constData(), AT_REMOVEDIR);
+    }
     if (durability == Durability::Synced) {
-        syncFolder(installDir);
+        syncFolder(root.fd());
     }
 }
 
@@ -697,6 +715,7 @@ void VellUnwindJournal::end()
     state = State::Ended;
     journal.close();
     lockFile.close();
+    area.close();
 }
 
 bool VellUnwindJournal::unwind(QStringList &unrestored)
@@ -708,7 +727,7 @@ bool VellUnwindJournal::unwind(QStringList &unrestored)
         end(); // the records stay for the next start
         return false;
     }
-    drop(installDir, unwindFolder, Durability::Synced);
+    drop(root, area.get(), Durability::Synced);
     end();
     return true;
 }
@@ -739,7 +758,7 @@ bool VellUnwindJournal::finish(QString &errorText)
         return false;
     }
     VellInstallSteps::reached("run done");
-    drop(installDir, unwindFolder, Durability::Lazy);
+    drop(root, area.get(), Durability::Lazy);
     end();
     return true;
 }
@@ -771,7 +790,7 @@ VellUnwindJournal::Recovery VellUnwindJournal::recover(
     }
     bool done = false;
     QVector<Record> records;
-    if (!readRecords(folder, records, done, &fault)) {
+    if (!readRecords(area.area.get(), folder, records, done, &fault)) {
         unrestored << invalidJournal(folder, fault); // kept, untouched, for a person to look at
         return Recovery::Failed;
     }
@@ -783,6 +802,6 @@ VellUnwindJournal::Recovery VellUnwindJournal::recover(
     if (!done && !rollBack(root, area.saved.get(), records, unrestored)) {
         return Recovery::Failed;
     }
-    drop(installDir, folder, done ? Durability::Lazy : Durability::Synced);
+    drop(root, area.area.get(), done ? Durability::Lazy : Durability::Synced);
     return done || records.isEmpty() ? Recovery::Nothing : Recovery::Restored;
 }

@@ -117,8 +117,9 @@ private:
     static bool lock(int area, VellFileSystem::FileDescriptor &fd, int &error);
     /// False when the journal cannot be read whole or holds anything this
     /// class never writes (a name that is not clean, a backup outside saved/).
-    static bool readRecords(
-        const QString &folder, QVector<Record> &found, bool &done, QString *errorText = nullptr);
+    /// The journal is read from @p area, the open unwind area shown as @p folder.
+    static bool readRecords(int area, const QString &folder, QVector<Record> &found, bool &done,
+        QString *errorText = nullptr);
     /// The unwind area's folders, opened once checked.
     struct Area
     {
@@ -133,13 +134,15 @@ private:
     static QString invalidJournal(const QString &folder, const QString &reason);
     static bool rollBack(const VellRootDirectory &root, int savedFolder,
         const QVector<Record> &records, QStringList &unrestored);
-    static void drop(const QString &installDir, const QString &folder, Durability durability);
+    /// Removes the journal, then the rest of the open unwind @p area and the area itself.
+    static void drop(const VellRootDirectory &root, int area, Durability durability);
     bool append(const QByteArray &lines, QString &errorText);
     void end();
 
     QString installDir;
     QString unwindFolder;
     VellRootDirectory root;
+    VellFileSystem::FileDescriptor area; ///< the unwind area, held open since open()
     VellFileSystem::FileDescriptor saved;
     VellFileSystem::FileDescriptor staging;
     State state = State::Closed;

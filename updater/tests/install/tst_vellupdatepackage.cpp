@@ -57,17 +57,18 @@ public:
 
 /**
  * Another process, as the installer sees it: at the chosen occurrence of a
- * step, the folder share/ of the installation is moved aside and a link
- * share -> ../sentinel put in its place. Undone by swapBack().
+ * step, the folder @p name (share/) of the installation is moved aside and a
+ * link to ../sentinel put in its place. Undone by swapBack().
  */
 class FolderSwap
 {
 public:
-    FolderSwap(const QString &installDir, const char *step, int occurrence)
+    FolderSwap(
+        const QString &installDir, const char *step, int occurrence, const QString &name = "share")
     {
         current = this;
-        folder = QFile::encodeName(installDir + "/share");
-        aside = QFile::encodeName(installDir + "/share.aside");
+        folder = QFile::encodeName(installDir + '/' + name);
+        aside = QFile::encodeName(installDir + '/' + name + ".aside");
         swapStep = step;
         left = occurrence;
         VellInstallSteps::setHook(&FolderSwap::reached);
@@ -151,6 +152,8 @@ private Q_SLOTS:
     void percentSignsInNamesStayLiteral();
     void unwindAreaThatIsNotWhatItClaimsIsRefused_data();
     void unwindAreaThatIsNotWhatItClaimsIsRefused();
+    void unwindAreaSwappedDuringRecoveryIsNotFollowed_data();
+    void unwindAreaSwappedDuringRecoveryIsNotFollowed();
     void rootLeavesAUsersJournalAlone();
     void appAndPluginBackupsStayApart();
     void installDirectoryFollowsTheType();
@@ -631,6 +634,44 @@ void tst_VellUpdatePackage::percentSignsInNamesStayLiteral()
     QCOMPARE(recoverHere(unrestored), VellInstallRecovery::Outcome::Restored);
     QVERIFY(!QFileInfo::exists(installDir() + "/%2E%2E"));
     QVERIFY(!QFileInfo::exists(installDir() + "/.vell-unwind"));
+}
+
+void tst_VellUpdatePackage::unwindAreaSwappedDuringRecoveryIsNotFollowed_data()
+{
+    QTest::addColumn<bool>("atStart");
+    QTest::newRow("recovery at start-up") << true;
+    QTest::newRow("recovery before a run") << false;
+}
+
+void tst_VellUpdatePackage::unwindAreaSwappedDuringRecoveryIsNotFollowed()
+{
+    // Once the area was checked, its name is swapped for a link to a folder
+    // that looks like one: nothing after the check may act on that folder.
+    QFETCH(bool, atStart);
+    QVERIFY(writeUnwindArea("run 1 boot\nabsent stray.txt\n"));
+    QVERIFY(writeFile(installDir() + "/stray.txt", "from the killed run"));
+    for (const char *name : {"journal", "saved/0", "new/0"}) {
+        QVERIFY(writeFile(sentinelDir() + '/' + name, "not the updater's"));
+    }
+    outside = snapshot(base->path()); // cleanup() compares with this
+    {
+        FolderSwap swap(installDir(), "new file removed", 1, ".vell-unwind");
+        if (atStart) {
+            QStringList unrestored;
+            QCOMPARE(recoverHere(unrestored), VellInstallRecovery::Outcome::Restored);
+        } else {
+            QVERIFY(buildPackage("p", {{"x.txt", "new"}}, {}));
+            auto update = makeUpdate("p");
+            VellUpdatePackage package(update.get(), installDir());
+            QString errorText;
+            QVERIFY2(
+                installP(package, errorText) && package.finish(errorText), qPrintable(errorText));
+            QCOMPARE(readFile(installDir() + "/x.txt"), QByteArray("new"));
+        }
+        QVERIFY(swap.happened());
+        QVERIFY(swap.swapBack());
+    }
+    QVERIFY(!QFileInfo::exists(installDir() + "/stray.txt"));
 }
 
 void tst_VellUpdatePackage::unwindAreaThatIsNotWhatItClaimsIsRefused_data()
