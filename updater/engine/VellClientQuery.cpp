@@ -24,6 +24,14 @@ QString startFailureReason(const QProcess &client)
     return VellSystemError::fromText(reason);
 }
 
+// What a failing client said last is usually why it failed.
+QString lastLine(const QByteArray &output)
+{
+    constexpr int MaxLength = 200;
+    const QList<QByteArray> lines = output.trimmed().split('\n');
+    return QString::fromLocal8Bit(lines.last().trimmed().left(MaxLength));
+}
+
 void setError(QString *errorText, const QString &text)
 {
     if (errorText) {
@@ -56,14 +64,19 @@ QByteArray VellClientQuery::read(const QString &program, QString *errorText)
                 .arg(QString::fromLocal8Bit(::strsignal(client.exitCode()))));
         return QByteArray();
     }
+    const QByteArray output = client.readAll();
     if (client.exitCode() != 0) {
+        const QString said = lastLine(output);
         setError(errorText,
-            VellText::tr("The client program %1 ended with exit status %2.", "nc")
-                .arg(program)
-                .arg(client.exitCode()));
+            said.isEmpty()
+                ? VellText::tr("The client program %1 ended with exit status %2.", "nc")
+                      .arg(program)
+                      .arg(client.exitCode())
+                : VellText::tr("The client program %1 ended with exit status %2: %3", "nc")
+                      .arg(program, QString::number(client.exitCode()), said));
         return QByteArray();
     }
-    const QByteArray query = extract(client.readAll());
+    const QByteArray query = extract(output);
     if (query.isEmpty()) {
         setError(errorText,
             VellText::tr("The client program %1 printed no update query.", "nc").arg(program));

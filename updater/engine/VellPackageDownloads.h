@@ -34,9 +34,10 @@ class Update;
  *   Package   --GET broke after bytes were stored (connection lost or
  *             silent), resumes left: resumePackage()---------------> Package
  *             (asks, from the event loop, for the rest with Range and
- *             If-Range, or for the whole file again when the first answer
- *             named no validator; a body shorter than its Content-Length
- *             is a break too)
+ *             If-Range, or for the whole file again when its last whole
+ *             answer named no validator; dropped if abort() or start()
+ *             came between; a body shorter than its Content-Length is a
+ *             break too)
  *   Package   --answer to a resumed GET: takeAnswerHead()-------------> Package
  *             (206 with the asked Content-Range: appended; 200: the
  *             file is emptied and taken whole; any other 206: fail())
@@ -57,7 +58,8 @@ class Update;
  * between.
  *
  * Invariants: reply is set only in Sizing, Package and Signature; the target
- * file is open only while a GET stores into it, and a target file closed by a
+ * file is open only while a GET stores into it or a resumed GET is about to
+ * be sent, and a target file closed by a
  * failure or an abort is removed (a partial package is never left for a
  * complete one). Progress counts package bytes only and never goes back
  * within one run: when a resumed package is taken whole again, the shown
@@ -65,8 +67,8 @@ class Update;
  *
  * Resuming: a package whose GET breaks after some bytes were stored is asked
  * for again, at most MaxResumes times in one run; the next break fails as
- * before. The rest is asked for only when the first answer named a strong
- * ETag or a Last-Modified, so that a server holding another version answers
+ * before. The rest is asked for only when the package's last whole answer
+ * named a strong ETag or a Last-Modified, so that a server holding another version answers
  * the whole file (If-Range) rather than the rest of a different one. The
  * signature check before the installation is what proves the file.
  */

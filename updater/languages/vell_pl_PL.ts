@@ -148,6 +148,11 @@
         <translation>Program klienta %1 zakończył działanie z kodem wyjścia %2.</translation>
     </message>
     <message>
+        <source>The client program %1 ended with exit status %2: %3</source>
+        <comment>nc</comment>
+        <translation>Program klienta %1 zakończył działanie z kodem wyjścia %2: %3</translation>
+    </message>
+    <message>
         <source>The client program %1 printed no update query.</source>
         <comment>nc</comment>
         <translation>Program klienta %1 nie wypisał zapytania o aktualizacje.</translation>

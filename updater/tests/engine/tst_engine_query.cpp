@@ -436,7 +436,9 @@ void tst_EngineQuery::clientFailureIsReportedAtOnce_data()
     // named what is installed.
     QTest::newRow("exits non-zero")
         << "#!/bin/sh\necho '" + CoreQuery + "'\necho 'profile locked' >&2\nexit 3\n"
-        << true << "The client program %1 ended with exit status 3.";
+        << true << "The client program %1 ended with exit status 3: profile locked";
+    QTest::newRow("exits non-zero silently") << QByteArray("#!/bin/sh\nexit 4\n") << true
+                                             << "The client program %1 ended with exit status 4.";
     QTest::newRow("crashes") << QByteArray("#!/bin/sh\nkill -SEGV $$\n") << true
                              << QStringLiteral("The client program %1 was ended by signal %2 (%3).")
                                     .arg(QStringLiteral("%1"), QString::number(SIGSEGV),
