@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -121,6 +122,7 @@ private Q_SLOTS:
     void initTestCase();
     void cutsPerMonitor_data();
     void cutsPerMonitor();
+    void mixedScalesSideBySide();
     void frozenDesktopFromPortal_data();
     void frozenDesktopFromPortal();
     void failuresGiveNoPicture_data();
@@ -181,6 +183,36 @@ void TestPortal::cutsPerMonitor()
         const QImage region = desktop.copy(desktop.layout().screens().at(i).device);
         QCOMPARE(patternMismatch(region, origin), QString());
     }
+}
+
+// At mixed scales the picture is the layout at the largest scale, the
+// smaller-scale monitor enlarged (here by repeating each pixel). Each monitor
+// gets its own device pixels back, and they lie side by side in device
+// pixels: a region across the boundary has no gap.
+void TestPortal::mixedScalesSideBySide()
+{
+    const QImage first = pattern(QSize(1280, 720));
+    QImage second = pattern(QSize(640, 360));
+    second.invertPixels();
+    QImage whole(3200, 1440, QImage::Format_RGB32);
+    whole.fill(Qt::black);
+    {
+        QPainter painter(&whole);
+        painter.drawImage(0, 0, first.scaled(2560, 1440));
+        painter.drawImage(2560, 0, second);
+    }
+    second.setDevicePixelRatio(2);
+    const VellFrozenDesktop desktop = VellFrozenDesktop::ofDesktopPicture(
+        whole, {{QRect(0, 0, 1280, 720), QRect(), 1}, {QRect(1280, 0, 320, 180), QRect(), 2}});
+    QCOMPARE(desktop.layout().screens().at(0).device, QRect(0, 0, 1280, 720));
+    QCOMPARE(desktop.layout().screens().at(1).device, QRect(1280, 0, 640, 360));
+    QCOMPARE(desktop.picture(0).toImage().convertToFormat(QImage::Format_RGB32), first);
+    QCOMPARE(desktop.picture(1).toImage().convertToFormat(QImage::Format_RGB32), second);
+    const QImage region = desktop.copy(QRect(1270, 5, 20, 10));
+    QCOMPARE(region.copy(0, 0, 10, 10), first.copy(1270, 5, 10, 10));
+    QImage secondPart = second.copy(0, 5, 10, 10);
+    secondPart.setDevicePixelRatio(1);
+    QCOMPARE(region.copy(10, 0, 10, 10), secondPart);
 }
 
 void TestPortal::frozenDesktopFromPortal_data()
