@@ -64,12 +64,15 @@ bool VellRootDirectory::isFenced(int folder) const
     if (fences.isEmpty()) {
         return false;
     }
+    // A fenced folder's own folders are fenced as well: saved/ holds empty
+    // folders (the backups of folders), one level deep, nothing below them.
     struct stat info;
-    if (::fstat(folder, &info) != 0) {
+    struct stat parent;
+    if (::fstat(folder, &info) != 0 || ::fstatat(folder, "..", &parent, 0) != 0) {
         return true; // what cannot be told apart is not written to
     }
     for (const auto &identity : fences) {
-        if (sameObject(info, identity)) {
+        if (sameObject(info, identity) || sameObject(parent, identity)) {
             return true;
         }
     }

@@ -51,8 +51,9 @@ public:
     QString pathOf(const QString &relative) const;
 
     /**
-     * Folders no resolution may end in (the installer's own area), by
-     * identity, since a link may lead there under any name.
+     * Folders no resolution may end in (the installer's own area), nor in
+     * a folder directly inside one, by identity, since a link may lead
+     * there under any name.
      */
     void fence(int folder);
 
