@@ -9,6 +9,7 @@
 
 #include "EngineTestSupport.h"
 #include "TestFiles.h"
+#include "TestNamespace.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 
@@ -108,7 +109,7 @@ qint64 timeEngine(VellUpdaterEngine &engine, qint64 expectedSize)
 
 int main(int argc, char *argv[])
 {
-    reexecInNetworkNamespace(argc, argv, {});
+    TestNamespace::reexecInsideNetwork(argc, argv);
     QCoreApplication app(argc, argv);
     const qint64 sizeMiB = argc > 1 ? QByteArray(argv[1]).toLongLong() : 200;
     const int pairs = argc > 2 ? QByteArray(argv[2]).toInt() : 5;

@@ -13,10 +13,6 @@
 
 #include "VellUpdaterEngine.h"
 
-#include <cstdio>
-#include <unistd.h>
-#include <vector>
-
 ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
     : name(name)
     , wasSet(qEnvironmentVariableIsSet(name))
@@ -228,28 +224,4 @@ void WarningLog::record(QtMsgType type, const QMessageLogContext &context, const
     if (activeWarningLog->previous) {
         activeWarningLog->previous(type, context, message);
     }
-}
-
-void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const char *> hosts)
-{
-    if (qEnvironmentVariableIsSet("VELL_IN_NETNS")) {
-        return;
-    }
-    static char bash[] = "/bin/bash";
-    static char runner[] = VELL_TOOLS_DIR "/updateserver/run-in-netns.sh";
-    static char hostOption[] = "--host";
-    static char endOfOptions[] = "--";
-    std::vector<char *> arguments {bash, runner};
-    for (const char *host : hosts) {
-        arguments.push_back(hostOption);
-        arguments.push_back(const_cast<char *>(host));
-    }
-    arguments.push_back(endOfOptions);
-    for (int i = 0; i < argc; ++i) {
-        arguments.push_back(argv[i]);
-    }
-    arguments.push_back(nullptr);
-    ::execv(bash, arguments.data());
-    std::perror("cannot run inside a network namespace");
-    ::_exit(127);
 }
