@@ -113,12 +113,14 @@ bool UpdateServerProcess::start(const QString &catalogue, const QStringList &opt
         QStringList {script, QStringLiteral("--catalogue"), catalogue, QStringLiteral("--port"),
             QStringLiteral("0")}
             + options);
-    if (!process.waitForStarted(10000)) {
+    // Limits for a server that hangs, not for a slow one: on a loaded machine
+    // python3 alone took more than 10 s to start.
+    if (!process.waitForStarted(60000)) {
         return false;
     }
     // The server announces "listening on HOST:PORT" once it accepts connections.
     while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(10000)) {
+        if (!process.waitForReadyRead(60000)) {
             return false;
         }
     }
