@@ -10,7 +10,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 for platform in wayland xcb; do
     echo "== QT_QPA_PLATFORM=$platform"
     QT_QPA_PLATFORM=$platform VELL_BUILD_DIR=$build VELL_SOURCE_DIR=$root \
-        "$root/cmake/vell-run-test.sh" -- "$root/snapwidgets/tests/run-in-wayland.sh" \
+        "$root/tools/updateserver/run-in-netns.sh" --open-for-others "$build" \
+        --open-for-others "$root" -- "$root/snapwidgets/tests/run-in-wayland.sh" \
         --outputs fullhd --xwayland -- /bin/sh -c \
         'QT_QPA_PLATFORM=wayland "$0" >/dev/null & sleep 3; exec "$@"' \
         "$build/bin/wayland-pattern" "$build/bin/bench-snapwidgets-freeze" "$rounds"

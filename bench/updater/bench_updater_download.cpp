@@ -12,6 +12,7 @@
 
 #include "EngineTestSupport.h"
 #include "TestFiles.h"
+#include "TestNamespace.h"
 #include "VellUpdateServerAddress.h"
 #include "VellUpdaterEngine.h"
 
@@ -191,7 +192,7 @@ CatalogueEntry offer(const QString &component, const QString &link)
 
 int main(int argc, char *argv[])
 {
-    reexecInNetworkNamespace(argc, argv, {});
+    TestNamespace::reexecInsideNetwork(argc, argv);
     QCoreApplication app(argc, argv);
     const qint64 sizeMiB = argc > 1 ? QByteArray(argv[1]).toLongLong() : 200;
     const int rounds = argc > 2 ? QByteArray(argv[2]).toInt() : 5;

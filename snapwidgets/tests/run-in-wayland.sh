@@ -5,7 +5,7 @@
 #   run-in-wayland.sh [--outputs one|side|offset|mixed|fullhd] [--xwayland]
 #                     [--no-portal] [--] PROGRAM [ARG...]
 #
-# Meant to run inside vell-run-test.sh, which opens the build tree to other
+# Meant to run inside tools/updateserver/run-in-netns.sh, which opens the build tree to other
 # users. This script adds a mount namespace of its own with a private /tmp
 # (the portal's wlr back-end always writes /tmp/out.png) in which the folder
 # holding the build and source trees is bound in again, and a runtime folder

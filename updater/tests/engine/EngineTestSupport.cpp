@@ -13,10 +13,6 @@
 
 #include "VellUpdaterEngine.h"
 
-#include <cstdio>
-#include <unistd.h>
-#include <vector>
-
 ScopedEnvironment::ScopedEnvironment(const char *name, const QByteArray &value)
     : name(name)
     , wasSet(qEnvironmentVariableIsSet(name))
@@ -117,12 +113,14 @@ bool UpdateServerProcess::start(const QString &catalogue, const QStringList &opt
         QStringList {script, QStringLiteral("--catalogue"), catalogue, QStringLiteral("--port"),
             QStringLiteral("0")}
             + options);
-    if (!process.waitForStarted(10000)) {
+    // Limits for a server that hangs, not for a slow one: on a loaded machine
+    // python3 alone took more than 10 s to start.
+    if (!process.waitForStarted(60000)) {
         return false;
     }
     // The server announces "listening on HOST:PORT" once it accepts connections.
     while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(10000)) {
+        if (!process.waitForReadyRead(60000)) {
             return false;
         }
     }
@@ -228,28 +226,4 @@ void WarningLog::record(QtMsgType type, const QMessageLogContext &context, const
     if (activeWarningLog->previous) {
         activeWarningLog->previous(type, context, message);
     }
-}
-
-void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const char *> hosts)
-{
-    if (qEnvironmentVariableIsSet("VELL_IN_NETNS")) {
-        return;
-    }
-    static char bash[] = "/bin/bash";
-    static char runner[] = VELL_TOOLS_DIR "/updateserver/run-in-netns.sh";
-    static char hostOption[] = "--host";
-    static char endOfOptions[] = "--";
-    std::vector<char *> arguments {bash, runner};
-    for (const char *host : hosts) {
-        arguments.push_back(hostOption);
-        arguments.push_back(const_cast<char *>(host));
-    }
-    arguments.push_back(endOfOptions);
-    for (int i = 0; i < argc; ++i) {
-        arguments.push_back(argv[i]);
-    }
-    arguments.push_back(nullptr);
-    ::execv(bash, arguments.data());
-    std::perror("cannot run inside a network namespace");
-    ::_exit(127);
 }

@@ -12,7 +12,6 @@
 
 #include <QTemporaryDir>
 
-#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -138,13 +137,5 @@ private:
     QtMessageHandler previous;
     QStringList warnings;
 };
-
-/**
- * Runs this program again (argv) inside a private user and network namespace
- * (tools/updateserver/run-in-netns.sh), where loopback port 80 is free for
- * anybody and the given host names resolve to 127.0.0.1. Returns only when
- * already running inside one (VELL_IN_NETNS is set there).
- */
-void reexecInNetworkNamespace(int argc, char **argv, std::initializer_list<const char *> hosts);
 
 #endif // ENGINETESTSUPPORT_H

@@ -7,9 +7,10 @@
 #include "EngineTestSupport.h"
 #include "MiniHttpServer.h"
 #include "MinisignTool.h"
-#include "NetnsTestMain.h"
 #include "ScriptedUserPrompt.h"
+#include "SignatureFault.h"
 #include "TestFiles.h"
+#include "TestNamespace.h"
 #include "TestPackage.h"
 #include "VellPackageVerifier.h"
 #include "VellTrustedComment.h"
@@ -20,7 +21,6 @@
 #include <QtTest>
 
 using Verdict = VellPackageVerifier::Verdict;
-Q_DECLARE_METATYPE(VellPackageVerifier::Verdict)
 Q_DECLARE_METATYPE(MinisignTool::Format)
 
 namespace {
@@ -62,7 +62,8 @@ private:
 
 void tst_EngineSignatures::initTestCase()
 {
-    QVERIFY2(qEnvironmentVariableIsSet("VELL_IN_NETNS"), "must run in a network namespace");
+    QString notInside;
+    QVERIFY2(TestNamespace::isInside(TestNamespace::Network, &notInside), qPrintable(notInside));
     QVERIFY2(keys.isValid(), qPrintable(keys.errorString()));
     for (const char *folder : {"trusted", "stranger", "update-keys"}) {
         QVERIFY(QDir(keys.path()).mkpath(folder));
@@ -166,46 +167,27 @@ void tst_EngineSignatures::installsSignedPackages()
 
 void tst_EngineSignatures::refusedPackageLeavesEverythingUntouched_data()
 {
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<Verdict>("verdict");
-    QTest::newRow("one changed byte") << "byte" << Verdict::FileMismatch;
-    QTest::newRow("unknown key") << "stranger" << Verdict::UnknownKey;
-    QTest::newRow("no signature on the server") << "missing" << Verdict::NoSignature;
-    QTest::newRow("signed for another version") << "version" << Verdict::OtherComponent;
-    QTest::newRow("signed for another component") << "component" << Verdict::OtherComponent;
-    QTest::newRow("truncated signature") << "truncated" << Verdict::DamagedSignature;
-    QTest::newRow("garbage signature") << "garbage" << Verdict::DamagedSignature;
+    SignatureFault::addRows();
 }
 
 void tst_EngineSignatures::refusedPackageLeavesEverythingUntouched()
 {
-    QFETCH(QString, damage);
+    QFETCH(SignatureFault::Kind, fault);
     QFETCH(Verdict, verdict);
     // The first package is sound: it must not be installed either.
     QVERIFY(serveSignature(
         "one", trusted, VellTrustedComment::forComponent("vell", "one", "plugin", "2.0")));
-    QByteArray comment = VellTrustedComment::forComponent("vell", "two", "plugin", "2.0");
-    if (damage == "version") {
-        comment = VellTrustedComment::forComponent("vell", "two", "plugin", "1.0");
-    } else if (damage == "component") {
-        comment = VellTrustedComment::forComponent("vell", "one", "plugin", "2.0");
+    const SignatureFault broken(fault);
+    if (broken.hasSignature()) {
+        QVERIFY(serveSignature("two", broken.byUnknownKey() ? stranger : trusted,
+            broken.comment("vell", "two", "plugin", "2.0"), broken.format()));
     }
-    if (damage != "missing") {
-        QVERIFY(serveSignature("two", damage == "stranger" ? stranger : trusted, comment));
-    }
-    MiniHttpServer::Answer &package = http.answers["/two.zip"];
-    MiniHttpServer::Answer &signature = http.answers["/two.zip.minisig"];
-    if (damage == "byte") {
-        package.body[package.body.size() / 2] = char(package.body.at(package.body.size() / 2) ^ 1);
-    } else if (damage == "truncated") {
-        signature.body.truncate(signature.body.size() - 30);
-    } else if (damage == "garbage") {
-        signature.body = QByteArray(200, '\xff');
-    }
-    if (damage == "truncated" || damage == "garbage") {
-        http.addFile("/two.zip.minisig", signature.body);
-    } else if (damage == "missing") {
-        http.answers.remove("/two.zip.minisig");
+    QByteArray package = http.answers.value("/two.zip").body;
+    QByteArray signature = http.answers.value("/two.zip.minisig").body;
+    broken.damage(package, signature, "2.0");
+    http.addFile("/two.zip", package);
+    if (broken.hasSignature()) {
+        http.addFile("/two.zip.minisig", signature);
     }
 
     auto engine = checkedEngine();
@@ -291,5 +273,5 @@ void tst_EngineSignatures::trickledSignatureFailsAtDeadline()
     QVERIFY(!QFileInfo::exists(engine->workDirectory() + "one.zip.minisig"));
 }
 
-VELL_NETNS_TEST_MAIN(tst_EngineSignatures)
+QTEST_GUILESS_MAIN(tst_EngineSignatures)
 #include "tst_engine_signatures.moc"

@@ -6,8 +6,6 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <fcntl.h>
-#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,32 +56,6 @@ QByteArray treeDifference(const Tree &actual, const Tree &expected)
         }
     }
     return text;
-}
-
-namespace {
-
-bool writeProcFile(const char *path, const QByteArray &text)
-{
-    QFile file(QString::fromLatin1(path));
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
-} // namespace
-
-bool TestMount::enterPrivateNamespace()
-{
-    if (::unshare(CLONE_NEWNS) != 0) {
-        // Not root: become root of a user namespace of our own first.
-        const uid_t uid = ::geteuid();
-        const gid_t gid = ::getegid();
-        if (::unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0
-            || !writeProcFile("/proc/self/setgroups", "deny")
-            || !writeProcFile("/proc/self/uid_map", "0 " + QByteArray::number(uid) + " 1")
-            || !writeProcFile("/proc/self/gid_map", "0 " + QByteArray::number(gid) + " 1")) {
-            return false;
-        }
-    }
-    return ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
 TestMount TestMount::tmpfs(const QString &path, qint64 bytes)

@@ -16,15 +16,13 @@ Tree snapshot(const QString &root);
 QByteArray treeDifference(const Tree &actual, const Tree &expected);
 
 /**
- * Mounts seen by this test process alone. enterPrivateNamespace() moves the
- * process into a private mount namespace (as root, or as root of a private
- * user namespace); every mount is detached again with its object.
+ * Mounts seen by this test process alone, in the private mount namespace the
+ * test runs in (TestNamespace::Mount); every mount is detached again with its
+ * object.
  */
 class TestMount
 {
 public:
-    static bool enterPrivateNamespace();
-
     /// A tmpfs of @p bytes at @p path.
     static TestMount tmpfs(const QString &path, qint64 bytes);
     /// @p path bound onto itself, read-only.

@@ -2,6 +2,7 @@
 // installed into, and whether a package manager owns the program folder.
 #include "InstallTestSupport.h"
 #include "TestFiles.h"
+#include "TestNamespace.h"
 #include "VellInstallability.h"
 #include "VellInstallationOwner.h"
 
@@ -86,7 +87,7 @@ private:
 
 void TestVellInstallCheck::initTestCase()
 {
-    privateMounts = TestMount::enterPrivateNamespace();
+    privateMounts = TestNamespace::isInside(TestNamespace::Mount);
 }
 
 void TestVellInstallCheck::init()

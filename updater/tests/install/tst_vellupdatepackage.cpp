@@ -2,6 +2,7 @@
 #include "InstallTestSupport.h"
 #include "TestArchive.h"
 #include "TestFiles.h"
+#include "TestNamespace.h"
 #include "TestPackage.h"
 #include "TestUpdates.h"
 #include "VellInstallRecovery.h"
@@ -229,7 +230,7 @@ private:
 
 void tst_VellUpdatePackage::initTestCase()
 {
-    privateMounts = TestMount::enterPrivateNamespace();
+    privateMounts = TestNamespace::isInside(TestNamespace::Mount);
 }
 
 void tst_VellUpdatePackage::init()

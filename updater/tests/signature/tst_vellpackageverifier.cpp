@@ -3,6 +3,7 @@
 
 #include "Component.h"
 #include "MinisignTool.h"
+#include "SignatureFault.h"
 #include "VellPackageVerifier.h"
 #include "VellTrustedComment.h"
 #include "VellTrustedKeys.h"
@@ -16,7 +17,6 @@
 #include <unistd.h>
 
 using Verdict = VellPackageVerifier::Verdict;
-Q_DECLARE_METATYPE(VellPackageVerifier::Verdict)
 Q_DECLARE_METATYPE(MinisignTool::Format)
 
 namespace {
@@ -62,6 +62,7 @@ private Q_SLOTS:
     void acceptsValidSignatures();
     void refusesPackages_data();
     void refusesPackages();
+    void refusesMissingPackage();
     void withoutKeysEveryPackagePasses();
     void readsEveryKeyOfFolder();
     void refusalTextNamesPackage();
@@ -135,69 +136,40 @@ void tst_VellPackageVerifier::acceptsValidSignatures()
 
 void tst_VellPackageVerifier::refusesPackages_data()
 {
-    QTest::addColumn<QString>("damage");
-    QTest::addColumn<Verdict>("verdict");
-    QTest::newRow("one changed byte") << "byte" << Verdict::FileMismatch;
-    QTest::newRow("one changed byte, legacy") << "legacy byte" << Verdict::FileMismatch;
-    QTest::newRow("one byte appended") << "append" << Verdict::FileMismatch;
-    QTest::newRow("unknown key") << "stranger" << Verdict::UnknownKey;
-    QTest::newRow("no signature file") << "no signature" << Verdict::NoSignature;
-    QTest::newRow("signed for another version") << "version" << Verdict::OtherComponent;
-    QTest::newRow("signed for another component") << "name" << Verdict::OtherComponent;
-    QTest::newRow("signed for another type") << "type" << Verdict::OtherComponent;
-    QTest::newRow("comment without version") << "no version" << Verdict::OtherComponent;
-    QTest::newRow("comment edited after signing") << "edited comment" << Verdict::CommentMismatch;
-    QTest::newRow("truncated signature") << "truncated" << Verdict::DamagedSignature;
-    QTest::newRow("garbage signature") << "garbage" << Verdict::DamagedSignature;
-    QTest::newRow("empty signature") << "empty" << Verdict::DamagedSignature;
-    QTest::newRow("package missing") << "no package" << Verdict::UnreadablePackage;
+    SignatureFault::addRows();
 }
 
 void tst_VellPackageVerifier::refusesPackages()
 {
-    QFETCH(QString, damage);
+    QFETCH(SignatureFault::Kind, fault);
     QFETCH(Verdict, verdict);
-    const QByteArray good = VellTrustedComment::forComponent("vell", "core", "app", "2.0");
-    QByteArray comment = good;
-    if (damage == "version" || damage == "edited comment") {
-        comment = VellTrustedComment::forComponent("vell", "core", "app", "1.0");
-    } else if (damage == "name") {
-        comment = VellTrustedComment::forComponent("vell", "plugins", "app", "2.0");
-    } else if (damage == "type") {
-        comment = VellTrustedComment::forComponent("vell", "core", "plugin", "2.0");
-    } else if (damage == "no version") {
-        comment = "vell-package project=vell name=core type=app";
-    }
-    MinisignTool &signer = damage == "stranger" ? stranger : trusted;
-    const auto format
-        = damage == "legacy byte" ? MinisignTool::Format::Legacy : MinisignTool::Format::Prehashed;
-    QVERIFY2(signer.sign(packagePath(), comment, format), qPrintable(signer.lastError));
+    const SignatureFault broken(fault);
+    MinisignTool &signer = broken.byUnknownKey() ? stranger : trusted;
+    QVERIFY2(
+        signer.sign(packagePath(), broken.comment("vell", "core", "app", "2.0"), broken.format()),
+        qPrintable(signer.lastError));
 
     QByteArray package = readBytes(packagePath());
     QByteArray signature = readBytes(signaturePath());
-    if (damage.endsWith("byte")) {
-        package[123456] = char(package.at(123456) ^ 1);
-    } else if (damage == "append") {
-        package += '\0';
-    } else if (damage == "edited comment") {
-        signature.replace("version=1.0", "version=2.0");
-    } else if (damage == "truncated") {
-        signature.truncate(signature.size() / 2);
-    } else if (damage == "garbage") {
-        signature = randomBytes(200);
-    } else if (damage == "empty") {
-        signature.clear();
-    }
+    broken.damage(package, signature, "2.0");
     QVERIFY(writeBytes(packagePath(), package));
     QVERIFY(writeBytes(signaturePath(), signature));
-    if (damage == "no signature") {
+    if (!broken.hasSignature()) {
         QVERIFY(QFile::remove(signaturePath()));
-    } else if (damage == "no package") {
-        QVERIFY(QFile::remove(packagePath()));
     }
 
     QCOMPARE(
         trustingFolder().verify(packagePath(), signaturePath(), component("core", "2.0")), verdict);
+}
+
+void tst_VellPackageVerifier::refusesMissingPackage()
+{
+    QVERIFY2(
+        trusted.sign(packagePath(), VellTrustedComment::forComponent("vell", "core", "app", "2.0")),
+        qPrintable(trusted.lastError));
+    QVERIFY(QFile::remove(packagePath()));
+    QCOMPARE(trustingFolder().verify(packagePath(), signaturePath(), component("core", "2.0")),
+        Verdict::UnreadablePackage);
 }
 
 void tst_VellPackageVerifier::withoutKeysEveryPackagePasses()

@@ -5,7 +5,6 @@
 #include "EngineTestSupport.h"
 #include "FakeQueryServer.h"
 #include "MessageBoxAnswerer.h"
-#include "PrivateNetwork.h"
 #include "UpdaterForms.h"
 
 #include "TestFiles.h"
@@ -466,9 +465,6 @@ void tst_UpdaterMain::run_rollsBackAnInterruptedUpdateFirst()
 
 int main(int argc, char *argv[])
 {
-    // A private network: the port chosen for "no server" stays free there.
-    QString whyNot;
-    PrivateNetwork::enter(&whyNot);
     QApplication app(argc, argv);
     tst_UpdaterMain test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -6,9 +6,9 @@
 #include "FakeQueryServer.h"
 #include "MessageBoxAnswerer.h"
 #include "MiniHttpServer.h"
-#include "PrivateNetwork.h"
 #include "ScriptedUserPrompt.h"
 #include "TestFiles.h"
+#include "TestNamespace.h"
 #include "TestPackage.h"
 #include "UpdaterForms.h"
 
@@ -41,12 +41,6 @@
 class tst_UpdaterWindows : public QObject
 {
     Q_OBJECT
-
-public:
-    tst_UpdaterWindows(bool isolated, const QString &whyNot)
-        : isolated(isolated)
-        , whyNotIsolated(whyNot)
-    { }
 
 private Q_SLOTS:
     void initTestCase();
@@ -91,8 +85,6 @@ private:
     void storePackage(VellUpdaterEngine &engine, const QString &base, const QByteArray &name,
         const QByteArray &type);
 
-    const bool isolated;
-    const QString whyNotIsolated;
     QTemporaryDir scratch;
     ScriptedUserPrompt prompt; ///< answers the engines of engineWith()
 };
@@ -148,8 +140,9 @@ std::unique_ptr<VellUpdaterEngine> tst_UpdaterWindows::engineWith(const QByteArr
 
 void tst_UpdaterWindows::requireIsolation()
 {
-    if (!isolated) {
-        QSKIP(qPrintable(QLatin1String("needs a private network: ") + whyNotIsolated));
+    QString notInside;
+    if (!TestNamespace::isInside(TestNamespace::Network, &notInside)) {
+        QSKIP(qPrintable(notInside));
     }
 }
 
@@ -963,11 +956,8 @@ void tst_UpdaterWindows::summaryViewDetails_togglesTheLog()
 
 int main(int argc, char *argv[])
 {
-    // Before any thread exists: a private network where port 80 is ours.
-    QString whyNot;
-    const bool isolated = PrivateNetwork::enter(&whyNot);
     QApplication app(argc, argv);
-    tst_UpdaterWindows test(isolated, whyNot);
+    tst_UpdaterWindows test;
     QTEST_SET_MAIN_SOURCE_PATH
     return QTest::qExec(&test, argc, argv);
 }

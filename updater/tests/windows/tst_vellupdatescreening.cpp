@@ -2,6 +2,7 @@
 // change log says about the others.
 #include "InstallTestSupport.h"
 #include "TestFiles.h"
+#include "TestNamespace.h"
 #include "Update.h"
 #include "VellUpdateScreening.h"
 
@@ -37,7 +38,7 @@ std::unique_ptr<Update> offer(const std::string &name, const std::string &type)
 
 void TestVellUpdateScreening::initTestCase()
 {
-    privateMounts = TestMount::enterPrivateNamespace();
+    privateMounts = TestNamespace::isInside(TestNamespace::Mount);
 }
 
 void TestVellUpdateScreening::init()
