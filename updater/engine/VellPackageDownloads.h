@@ -166,6 +166,7 @@ private:
     /// last whole answer; empty: the package is taken whole again
     QByteArray validator;
     qint64 packageLength = -1; ///< the whole package, as its last whole answer said
+    QByteArray readBuffer; ///< what each read of the reply lands in, kept between reads
     qint64 resumedFrom = 0; ///< the first byte the GET in progress asked for
     bool answerHeadTaken = false; ///< the GET in progress has been judged by its head
     qint64 packageCounted = 0; ///< bytes of this package counted in totalDone
