@@ -28,11 +28,22 @@
 
 tour_mounts=()
 
+# own_mount DIR: DIR becomes a mount of its own (bound onto itself), so that a
+# later read_only reaches the descriptors of it that a running updater already
+# holds; a mount made over it later would cover the path alone.
+own_mount() {
+    mount --bind "$1" "$1" || fail "cannot bind $1 onto itself"
+    tour_mounts+=("$1")
+}
+
 # read_only DIR: DIR and everything below it, even for root (a bind mount of
 # the private mount namespace).
 read_only() {
-    mount --bind "$1" "$1" && mount -o remount,bind,ro "$1" || fail "cannot make $1 read-only"
-    tour_mounts+=("$1")
+    case " ${tour_mounts[*]} " in
+        *" $1 "*) ;;
+        *) own_mount "$1" ;;
+    esac
+    mount -o remount,bind,ro "$1" || fail "cannot make $1 read-only"
 }
 
 # full_disk DIR: DIR becomes a file system of 64 KiB, too small for a package.
@@ -265,6 +276,8 @@ tour_retry_and_rollback() {
 tour_rollback_error_and_recovery() {
     local box first second
     tour_prepare statusfilter-2.0.zip
+    # The installer holds the program folder open while the plug-in waits.
+    own_mount "$install"
     tour_download "$plugins"
     box=$(wait_window box)
     read_only "$install"
