@@ -15,7 +15,7 @@
 #   box-signature-refusal, summary-refused  the package was changed after signing
 #   box-install-retry, installing, summary-failed  the plug-in folder is
 #                           read-only: Retry or Abort, then the rollback
-#   box-rollback-error      the program folder turns read-only before Abort
+#   box-rollback-error      the program's share/ turns read-only before Abort
 #   box-recovery-failed     the next start cannot undo that run either
 #   box-recovery-restored   once the folder is writable again it can
 #   box-another-update      a second updater while the first one runs
@@ -53,10 +53,11 @@ full_disk() {
     tour_mounts+=("$1")
 }
 
+# Last made, first undone: a mount made later may cover an earlier one.
 undo_mounts() {
-    local dir
-    for dir in "${tour_mounts[@]}"; do
-        umount "$dir" || fail "cannot unmount $dir"
+    local i
+    for ((i = ${#tour_mounts[@]} - 1; i >= 0; i--)); do
+        umount "${tour_mounts[i]}" || fail "cannot unmount ${tour_mounts[i]}"
     done
     tour_mounts=()
 }
@@ -271,16 +272,17 @@ tour_retry_and_rollback() {
     same_as_prepared "the rollback"
 }
 
-# Abort while the program folder has turned read-only: the core's files cannot
+# Abort while the program's share/ has turned read-only: the core's files cannot
 # come back, now or at the next start; once the folder is writable, they do.
 tour_rollback_error_and_recovery() {
     local box first second
     tour_prepare statusfilter-2.0.zip
-    # The installer holds the program folder open while the plug-in waits.
-    own_mount "$install"
     tour_download "$plugins"
     box=$(wait_window box)
-    read_only "$install"
+    # The installer holds the program folder open, and its journal there for
+    # writing: the folder itself cannot turn read-only under it, but share/,
+    # which it reaches anew for each change, can.
+    read_only "$install/share"
     focus "$box"
     keys Escape # Abort
     box=$(wait_window box "$box")
@@ -288,6 +290,7 @@ tour_rollback_error_and_recovery() {
     focus "$box"
     keys Return
     wait_updater
+    read_only "$install"
 
     run_updater
     box=$(wait_window box)
