@@ -238,7 +238,7 @@ QString VellUnwindJournal::invalidJournal(const QString &folder, const QString &
 {
     return VellText::tr("The journal in %1 is invalid and was left untouched: %2",
         "why the journal of an interrupted update is not used")
-        .arg(folder, reason);
+        .arg(QDir::cleanPath(folder), reason);
 }
 
 QString VellUnwindJournal::folderName()

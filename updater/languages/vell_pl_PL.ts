@@ -659,7 +659,7 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
     <message>
         <source>line %1 holds %2</source>
         <comment>why the journal of an interrupted update is not used</comment>
-        <translation>wiersz %1 zawiera %2</translation>
+        <translation>w wierszu %1 jest %2</translation>
     </message>
     <message>
         <source>it cannot be opened</source>
@@ -674,7 +674,7 @@ Program aktualizujący spróbuje ponownie przy następnym uruchomieniu.</transla
     <message>
         <source>The journal in %1 is invalid and was left untouched: %2</source>
         <comment>why the journal of an interrupted update is not used</comment>
-        <translation>Dziennik w %1 jest nieprawidłowy i pozostawiono go nietkniętym: %2</translation>
+        <translation>Dziennik w %1 jest nieprawidłowy i pozostał nietknięty: %2</translation>
     </message>
     <message>
         <source>The trusted keys folder %1 is not a folder.</source>
