@@ -46,22 +46,27 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || { echo "usage: run-in-wayland.sh [options] PROGRAM [ARG...]" >&2; exit 2; }
 
-# The old /tmp stays reachable through a descriptor; whatever of it the
-# program needs (the trees, the program itself) is bound into the new one.
+# A new /tmp is made aside, the trees the program needs (the build, the
+# sources, the program itself) that lie below the old one are bound into it,
+# and it is then moved over the old one.
+new_tmp=$(mktemp -d)
 exec {old}</tmp
-mount -t tmpfs -o mode=1777 tmpfs /tmp
+mount -t tmpfs -o mode=1777 tmpfs "$new_tmp"
 for tree in "${VELL_BUILD_DIR:-}" "${VELL_SOURCE_DIR:-}" "$here" "$(dirname "$(readlink -f "$1")")"; do
     case $tree in
     /tmp/?*)
         top=${tree#/tmp/}
         top=${top%%/*}
-        if [ ! -e "/tmp/$top" ]; then
-            mkdir "/tmp/$top"
-            mount --rbind "/proc/$$/fd/$old/$top" "/tmp/$top"
+        if [ "/tmp/$top" != "$new_tmp" ] && [ ! -e "$new_tmp/$top" ]; then
+            mkdir "$new_tmp/$top"
+            mount --rbind "/tmp/$top" "$new_tmp/$top"
         fi
         ;;
     esac
 done
+mount --move "$new_tmp" /tmp
+# The folder it was made on is left empty in the old /tmp.
+rmdir "/proc/$$/fd/$old/${new_tmp#/tmp/}" 2>/dev/null || true
 exec {old}<&-
 mkdir -m 1777 /tmp/.X11-unix
 install -d -m 0700 -o 65534 -g 65534 /tmp/runtime /tmp/home
