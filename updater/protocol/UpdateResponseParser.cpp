@@ -147,6 +147,16 @@ UpdateResponseParser::UpdateResponseParser(const Bounds &bounds)
 
 UpdateResponseParser::~UpdateResponseParser() = default;
 
+namespace {
+
+bool looksLikeUtf16(const QByteArray &start)
+{
+    return start.startsWith("\xFF\xFE") || start.startsWith("\xFE\xFF")
+        || start.startsWith(QByteArray("<\0", 2)) || start.startsWith(QByteArray("\0<", 2));
+}
+
+} // namespace
+
 UpdateResponseParser::Status UpdateResponseParser::addData(const QByteArray &chunk)
 {
     if (d->status == Status::Failed || chunk.isEmpty()) {
@@ -156,8 +166,16 @@ UpdateResponseParser::Status UpdateResponseParser::addData(const QByteArray &chu
         return d->fail(
             QStringLiteral("the answer is longer than %1 bytes").arg(d->bounds.maxBytes));
     }
+    const int before = d->received.size();
     d->received.append(chunk);
     ++d->pieces;
+    // No document in a one-byte encoding holds a NUL byte (UTF-16 ones do, and
+    // tell by their first two bytes). Judged on all bytes once two are known,
+    // so the verdict cannot depend on the piece a NUL comes in.
+    if (d->received.size() >= 2 && !looksLikeUtf16(d->received)
+        && (before < 2 ? d->received : chunk).contains('\0')) {
+        return d->fail(QStringLiteral("the answer holds a NUL byte"));
+    }
     if (d->status == Status::Complete) {
         // Judged by finish(): reading everything again for every late piece
         // would cost quadratic time.
