@@ -50,6 +50,10 @@
 # takes the tour on a private X server.
 set -euo pipefail
 shopt -s inherit_errexit
+# A command that fails outside a check ends the run through errexit; say
+# which, so that such an end is never silent (also in functions and subshells).
+set -o errtrace
+trap 'echo "endtoend: line $LINENO: \"$BASH_COMMAND\" failed with status $?" >&2' ERR
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../../.." && pwd)
@@ -308,12 +312,14 @@ start_private_display() {
 # --- driving the windows ------------------------------------------------------
 # The updater's forms are normal windows (the chain's forms 450 pixels wide, the summary
 # any other width); its message boxes are dialogs, whatever their width.
+# Both print nothing for a window that closed since it was found: under
+# errexit and pipefail, the failing query would end the whole test silently.
 window_width() {
-    xdotool getwindowgeometry "$1" 2>/dev/null | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p'
+    { xdotool getwindowgeometry "$1" 2>/dev/null || true; } | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p'
 }
 
 window_type() {
-    xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null | sed -n 's/^[^=]*= _NET_WM_WINDOW_TYPE_\([A-Z]*\).*/\1/p'
+    { xprop -id "$1" _NET_WM_WINDOW_TYPE 2>/dev/null || true; } | sed -n 's/^[^=]*= _NET_WM_WINDOW_TYPE_\([A-Z]*\).*/\1/p'
 }
 
 # updater_cpu_ticks: the CPU time the running updater has used so far (clock
