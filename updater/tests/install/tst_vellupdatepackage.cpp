@@ -181,6 +181,8 @@ private Q_SLOTS:
     void symbolicLinkTargetsAreReplacedAsLinks();
     void folderSwappedForALinkOutIsRefused_data();
     void folderSwappedForALinkOutIsRefused();
+    void linkIntoAFoldersBackupIsRefused_data();
+    void linkIntoAFoldersBackupIsRefused();
     void linkThatStaysInsideIsFollowed_data();
     void linkThatStaysInsideIsFollowed();
     void refusedOpenat2FallsBackToTheWalk_data();
@@ -1237,6 +1239,49 @@ void tst_VellUpdatePackage::folderSwappedForALinkOutIsRefused()
     QStringList unrestored;
     QVERIFY(recoverHere(unrestored) != VellInstallRecovery::Outcome::Failed);
     QVERIFY2(unrestored.isEmpty(), qPrintable(unrestored.join('\n')));
+    QCOMPARE(snapshot(installDir()), before);
+}
+
+void tst_VellUpdatePackage::linkIntoAFoldersBackupIsRefused_data()
+{
+    QTest::addColumn<bool>("walk");
+    QTest::newRow("openat2") << false;
+    QTest::newRow("walk") << true;
+}
+
+// A folder the run backs up is kept as an empty folder in the backup area,
+// under a number the next package can guess: a link of the installation
+// that leads into it is refused like any other way out.
+void tst_VellUpdatePackage::linkIntoAFoldersBackupIsRefused()
+{
+    QFETCH(bool, walk);
+    const WalkForced resolution(walk);
+    QVERIFY(QDir().mkpath(installDir() + "/empty"));
+    QVERIFY(QFile::link(".vell-unwind/saved/0", installDir() + "/backup"));
+    const Tree before = snapshot(installDir());
+    // An action other than add or remove only backs the folder up.
+    QVERIFY(TestArchive::write(workDir() + "/first.zip",
+        {{"first.xml", descriptor(identity, fileElement(".", "empty", "keep"))}}));
+    QVERIFY(TestArchive::write(workDir() + "/second.zip",
+        {{"second.xml",
+             descriptor(identity,
+                 fileElement("backup", "x.txt", "add") + fileElement(".", "ok.txt", "add"))},
+            {"backup/x.txt", "evil"}, {"ok.txt", "fine"}}));
+    auto first = makeUpdate("first");
+    auto second = makeUpdate("second");
+    VellUpdatePackage firstPackage(first.get(), installDir());
+    VellUpdatePackage secondPackage(second.get(), installDir());
+    QString errorText;
+    QStringList installed;
+    QVERIFY2(firstPackage.install(workDir(), errorText, installed), qPrintable(errorText));
+    QVERIFY(QFileInfo(installDir() + "/.vell-unwind/saved/0").isDir());
+    QVERIFY2(secondPackage.install(workDir(), errorText, installed), qPrintable(errorText));
+    QCOMPARE(QDir(installDir() + "/.vell-unwind/saved/0")
+                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList());
+    QCOMPARE(readFile(installDir() + "/ok.txt"), QByteArray("fine"));
+    QVERIFY(firstPackage.unwind(workDir()));
+    QVERIFY(secondPackage.unwind(workDir()));
     QCOMPARE(snapshot(installDir()), before);
 }
 

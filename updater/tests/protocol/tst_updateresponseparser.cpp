@@ -394,6 +394,9 @@ void tst_UpdateResponseParser::chunkingChangesNothing_data()
     QTest::newRow("UTF-8 byte order mark, Latin-1 declared")
         << "\xEF\xBB\xBF<?xml version='1.0' encoding='iso-8859-1'?>" + answer << false;
     QTest::newRow("bytes after the root") << answer + "junk" << false;
+    QTest::newRow("a NUL byte in the change log") << "<response>"
+            + request("name='a'", "<changelog>a" + QByteArray(1, '\0') + "b</changelog>" + update)
+            + "</response>" << false;
     QTest::newRow("blanks and a comment after the root") << answer + " \n<!-- end -->\n" << true;
 }
 
