@@ -22,6 +22,7 @@ enum class Setup {
     UnreadableFolder, // %FILE% is a folder with mode 000
     GarbledJson, // %FILE% holds JSON broken on its second line
     BusyPort, // %PORT% is a port that is already listening
+    NoNamespaces, // unshare refuses every namespace, as where user namespaces are off
 };
 
 enum class Stream { Out, Err };
@@ -199,6 +200,12 @@ void tst_ToolConventions::conventions_data()
                QStringLiteral("true")}
         << Setup::MissingFile << QStringLiteral("nocatalogue") << 1 << Stream::Err
         << QStringList {QStringLiteral("the update server did not start")} + missing;
+    // Told apart from a failing command, so that CTest counts the test as skipped.
+    QTest::newRow("run-in-netns without namespaces")
+        << bash << QStringList {runInNetns, QStringLiteral("true")} << Setup::NoNamespaces
+        << QString() << 77 << Stream::Err
+        << QStringList {QStringLiteral("no private namespace here"),
+               QStringLiteral("Operation not permitted")};
 }
 
 void tst_ToolConventions::conventions()
@@ -246,6 +253,16 @@ void tst_ToolConventions::conventions()
         QVERIFY(QFile::setPermissions(filePath, {}));
         dropPrivileges = true;
         break;
+    case Setup::NoNamespaces: {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("bin")));
+        QFile unshare(dir.filePath(QStringLiteral("bin/unshare")));
+        QVERIFY(unshare.open(QIODevice::WriteOnly));
+        unshare.write("#!/bin/sh\necho 'unshare: unshare failed: Operation not permitted' >&2\n"
+                      "exit 1\n");
+        unshare.close();
+        QVERIFY(unshare.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        break;
+    }
     }
     if (setup == Setup::BusyPort) {
         QVERIFY(busy.listen(QHostAddress::LocalHost));
@@ -270,6 +287,10 @@ void tst_ToolConventions::conventions()
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C.UTF-8"));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    if (setup == Setup::NoNamespaces) {
+        environment.insert(QStringLiteral("PATH"),
+            dir.filePath(QStringLiteral("bin:")) + environment.value(QStringLiteral("PATH")));
+    }
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(dir.path());
     process.start(program, arguments);
