@@ -106,15 +106,21 @@ same_as_prepared() {
         || fail "$tour_lang: $1 changed files: $(diff "$out/tour-before.txt" "$out/tour-after.txt")"
 }
 
-# tour_box_run NAME [ENGLISH TITLE]: the updater shows one box and ends once
-# it is answered. VELL_UPDATE_SERVER, when set, is passed on.
-tour_box_run() {
+# tour_answer_box NAME [ENGLISH TITLE]: waits for the updater's box, saves it
+# as NAME and answers it with Return.
+tour_answer_box() {
     local box
-    run_updater
     box=$(wait_window box)
     tour_shot "$1" "$box" "${2:-}"
     focus "$box"
     keys Return
+}
+
+# tour_box_run NAME [ENGLISH TITLE]: the updater shows one box and ends once
+# it is answered. VELL_UPDATE_SERVER, when set, is passed on.
+tour_box_run() {
+    run_updater
+    tour_answer_box "$@"
     wait_updater
 }
 
@@ -142,48 +148,43 @@ tour_server_boxes() {
     VELL_UPDATE_SERVER=127.0.0.1:80 tour_box_run box-communication-failure "Check updates"
 }
 
-# Found before any download: the plug-in cannot be installed, the core can.
-tour_left_alone() {
-    local box changelog
-    tour_prepare statusfilter-2.0.zip
-    read_only "$plugins"
+# tour_box_then_changelog NAME [ENGLISH TITLE]: a run whose box comes before
+# the change log: the box is saved and answered, the change log closed.
+tour_box_then_changelog() {
+    local changelog
     run_updater
-    box=$(wait_window box)
-    tour_shot box-updates-left-alone "$box" "Some updates are not installed here"
-    focus "$box"
-    keys Return
+    tour_answer_box "$@"
     changelog=$(wait_window form)
     focus "$changelog"
     keys Escape
     wait_updater
+}
+
+# Found before any download: the plug-in cannot be installed, the core can.
+tour_left_alone() {
+    tour_prepare statusfilter-2.0.zip
+    read_only "$plugins"
+    tour_box_then_changelog box-updates-left-alone "Some updates are not installed here"
     same_as_prepared "leaving the plug-in alone"
 }
 
 # A journal left in the plug-in folder names a file outside it: the
 # recovery touches nothing and says so, and the check goes on.
 tour_invalid_journal() {
-    local box changelog unwind=$plugins/.vell-unwind
+    local unwind=$plugins/.vell-unwind
     tour_prepare statusfilter-2.0.zip
     mkdir -m 0700 "$unwind" "$unwind/saved"
     printf 'run 1 boot\nabsent ..%%2F..%%2F..%%2Foutside%%2Fx\n' >"$unwind/journal"
     : >"$unwind/lock"
     manifest >"$out/tour-before.txt"
-    run_updater
-    box=$(wait_window box)
-    tour_shot box-recovery-invalid-journal "$box"
-    focus "$box"
-    keys Return
-    changelog=$(wait_window form)
-    focus "$changelog"
-    keys Escape
-    wait_updater
+    tour_box_then_changelog box-recovery-invalid-journal
     same_as_prepared "the invalid journal"
 }
 
 # An update server that answers every query with the plug-in's genuine,
 # signed package of version 0.9, below the installed 1.0.
 tour_downgrade_refusal() {
-    local box summary server
+    local summary server
     tour_prepare statusfilter-2.0.zip
     printf '%s' "<response><request project='vell' name='statusfilter' type='plugin'>\
 <version>0.9</version><description>Roster filter: show online 0.9</description>\
@@ -196,10 +197,7 @@ tour_downgrade_refusal() {
     pids+=("$server")
     wait_for_port 34222 "$server"
     VELL_UPDATE_SERVER=127.0.0.1:34222 tour_download
-    box=$(wait_window box)
-    tour_shot box-downgrade-refusal "$box"
-    focus "$box"
-    keys Return
+    tour_answer_box box-downgrade-refusal
     summary=$(wait_window summary)
     focus "$summary"
     keys Escape
@@ -210,37 +208,26 @@ tour_downgrade_refusal() {
 }
 
 tour_download_error() {
-    local box
     tour_prepare missing-2.0.zip
     tour_download
-    box=$(wait_window box)
-    tour_shot box-download-error "$box"
-    focus "$box"
-    keys Return
+    tour_answer_box box-download-error
     wait_updater
 }
 
 # The work directory's file system is full: the package cannot be saved.
 tour_disk_full() {
-    local box
     tour_prepare statusfilter-2.0.zip
     full_disk "$scratch/tmp/tupdates"
     tour_download
-    box=$(wait_window box)
-    tour_shot box-download-disk-full "$box"
-    focus "$box"
-    keys Return
+    tour_answer_box box-download-disk-full
     wait_updater
 }
 
 tour_signature_refusal() {
-    local box summary
+    local summary
     tour_prepare statusfilter-tampered.zip
     tour_download
-    box=$(wait_window box)
-    tour_shot box-signature-refusal "$box"
-    focus "$box"
-    keys Return
+    tour_answer_box box-signature-refusal
     summary=$(wait_window summary)
     tour_shot summary-refused "$summary"
     focus "$summary"
@@ -306,10 +293,7 @@ tour_rollback_error_and_recovery() {
 
     undo_mounts
     run_updater
-    box=$(wait_window box)
-    tour_shot box-recovery-restored "$box"
-    focus "$box"
-    keys Return
+    tour_answer_box box-recovery-restored
     first=$(wait_window form)
     (
         status=0
@@ -317,10 +301,7 @@ tour_rollback_error_and_recovery() {
         echo "$status" >"$out/second-updater.status"
     ) >/dev/null &
     second=$!
-    box=$(wait_window box)
-    tour_shot box-another-update "$box"
-    focus "$box"
-    keys Return
+    tour_answer_box box-another-update
     wait "$second"
     [ "$(cat "$out/second-updater.status")" = 0 ] || fail "the second updater ended with an error"
     focus "$first"

@@ -129,6 +129,9 @@ private Q_SLOTS:
 private:
     std::unique_ptr<VellUpdaterEngine> engineFor(const QStringList &links);
     bool waitForEnd(const EngineSignalLog &log, int timeoutMs = 20000);
+    /// Downloads with a silence limit of 300 ms and waits for the run's end.
+    bool downloadWithShortStallLimit(
+        VellUpdaterEngine &engine, const EngineSignalLog &log, int timeoutMs);
     QStringList httpRequests(int expected);
 
     QTemporaryDir serverRoot;
@@ -248,6 +251,16 @@ bool tst_EngineDownload::waitForEnd(const EngineSignalLog &log, int timeoutMs)
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     loop.exec();
     return !log.of("downloadFinished").isEmpty() || !log.of("error").isEmpty();
+}
+
+bool tst_EngineDownload::downloadWithShortStallLimit(
+    VellUpdaterEngine &engine, const EngineSignalLog &log, int timeoutMs)
+{
+    VellUpdaterEngine::Limits limits;
+    limits.downloadStallMs = 300;
+    engine.setLimits(limits);
+    engine.beginDownload();
+    return waitForEnd(log, timeoutMs);
 }
 
 // The requests python's server has logged since the last call, as "GET /path",
@@ -510,12 +523,8 @@ void tst_EngineDownload::stalledDownloadFails()
         = {"HTTP/1.1 200 OK\r\nContent-Length: 1000", pattern(10, 's'), true};
     auto engine = engineFor({"http://127.0.0.2/stall.zip"});
     QVERIFY(engine);
-    VellUpdaterEngine::Limits limits;
-    limits.downloadStallMs = 300;
-    engine->setLimits(limits);
     EngineSignalLog log(engine.get());
-    engine->beginDownload();
-    QVERIFY(waitForEnd(log, 5000));
+    QVERIFY(downloadWithShortStallLimit(*engine, log, 5000));
 
     QCOMPARE(log.of("error").size(), 1);
     QVERIFY2(log.of("error").first().contains(QLatin1String("sent nothing")),
@@ -619,12 +628,8 @@ void tst_EngineDownload::brokenDownloadResumes()
 
     auto engine = engineFor({link});
     QVERIFY(engine);
-    VellUpdaterEngine::Limits limits;
-    limits.downloadStallMs = 300;
-    engine->setLimits(limits);
     EngineSignalLog log(engine.get());
-    engine->beginDownload();
-    QVERIFY(waitForEnd(log, 10000));
+    QVERIFY(downloadWithShortStallLimit(*engine, log, 10000));
 
     QStringList sentRanges;
     int gets = 0;
