@@ -434,14 +434,13 @@ void TestWaylandPortal::dragGivesTheRegion()
         // offset too high, so the drag would not be where it is meant to be.
         QSKIP("the virtual pointer cannot be placed on this arrangement");
     }
-    QRect bounds;
-    for (const Output &output : outputs) {
-        bounds |= output.layout;
-    }
-    if (!nativeWayland() && to == bounds.bottomRight()) {
-        // Seen here: through Xwayland a release on the desktop's last pixel
-        // never reaches the widget; not understood yet.
-        QSKIP("through Xwayland the release on the desktop's corner does not arrive");
+    const QRect first = outputs.at(0).layout;
+    if (!nativeWayland() && !(first.contains(from) && first.contains(to))) {
+        // Seen here (swaymsg -t get_tree): sway puts every X window that asks
+        // for full screen on the focused output, whatever its position, so
+        // through Xwayland the second monitor's cover lies over the first
+        // and a drag there meets the desktop, not our windows.
+        QSKIP("through Xwayland on sway the covers all land on the focused output");
     }
     const auto move = [&](const QPoint &at) {
         return pointer(QStringLiteral("move %1 %2").arg(at.x()).arg(at.y()));
