@@ -258,8 +258,6 @@ bool VellUpdatePackage::stageNewFiles(
         if (!archive.extract(change.entry, fd.get(), errorText)) {
             return false;
         }
-        // Writeback starts now, behind the next entries; finish() waits for it.
-        ::sync_file_range(fd.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
         // The creation mode went through the umask; the installation's set is wanted.
         int error = ::fchmod(fd.get(), mode) == 0 ? 0 : errno;
         if (error == 0) {
