@@ -3,9 +3,12 @@
 #include "VellCaptureGeometry.h"
 #include "VellCaptureOverlay.h"
 #include "VellFrozenDesktop.h"
+#include "VellMonitorCovering.h"
+#include "VellPortalScreenshot.h"
 #include "VellScreenCover.h"
 
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
@@ -22,6 +25,17 @@ namespace {
 // Gives the window system time to settle before the widget covers the screen.
 constexpr int showDelayMs = 200;
 
+// What is left of the delay once the picture is in. The X root window is
+// read at once; the screenshot portal takes its time to answer, in which the
+// window system settles as well, so that wait counts toward the delay.
+int remainingShowDelay(const QElapsedTimer &sinceGrabStarted)
+{
+    if (!VellPortalScreenshot::isWaylandSession()) {
+        return showDelayMs;
+    }
+    return int(qMax<qint64>(0, showDelayMs - sinceGrabStarted.elapsed()));
+}
+
 int primaryScreenIndex()
 {
     const int index = QGuiApplication::screens().indexOf(QGuiApplication::primaryScreen());
@@ -31,9 +45,11 @@ int primaryScreenIndex()
 
 VellCaptureWidget::VellCaptureWidget(QWidget *parent)
     : QWidget(parent)
-    , desktop(std::make_unique<VellFrozenDesktop>(VellFrozenDesktop::grab(&error)))
     , ownScreen(primaryScreenIndex())
 {
+    QElapsedTimer sinceGrabStarted;
+    sinceGrabStarted.start();
+    desktop = std::make_unique<VellFrozenDesktop>(VellFrozenDesktop::grab(&error));
     region = nullptr;
     if (desktop->isEmpty()) {
         qWarning("VellCaptureWidget: no picture of the desktop: %s", qUtf8Printable(error));
@@ -48,11 +64,11 @@ VellCaptureWidget::VellCaptureWidget(QWidget *parent)
     }
     crosshair = desktop->layout().toDevice(QCursor::pos());
     setAttribute(Qt::WA_MouseTracking);
-    setWindowFlags(Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setWindowFlags(VellMonitorCovering::windowFlags());
     // Every paint covers its whole area with the picture.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setCursor(Qt::CrossCursor);
-    QTimer::singleShot(showDelayMs, this, &VellCaptureWidget::init);
+    QTimer::singleShot(remainingShowDelay(sinceGrabStarted), this, &VellCaptureWidget::init);
 }
 
 VellCaptureWidget::~VellCaptureWidget() = default;
@@ -70,9 +86,10 @@ QString VellCaptureWidget::lastError()
 void VellCaptureWidget::init()
 {
     const QVector<VellDesktopLayout::Screen> &screens = desktop->layout().screens();
-    showFullScreen();
-    if (ownScreen < screens.size()) {
-        setGeometry(screens.at(ownScreen).logical);
+    const QRect ownMonitor = ownScreen < screens.size() ? screens.at(ownScreen).logical : QRect();
+    VellMonitorCovering::show(this, ownMonitor);
+    if (ownMonitor.isValid()) {
+        setGeometry(ownMonitor);
     }
     if (isWindow()) {
         coverFurtherScreens();
@@ -80,6 +97,9 @@ void VellCaptureWidget::init()
     crosshair = desktop->layout().toDevice(QCursor::pos());
     // Every pointer event of the desktop comes here, over any monitor.
     grabMouse();
+    if (VellMonitorCovering::bypassesWindowManager()) {
+        grabKeyboard();
+    }
 }
 
 void VellCaptureWidget::coverFurtherScreens()
@@ -93,7 +113,7 @@ void VellCaptureWidget::coverFurtherScreens()
         }
         covers[i] = std::make_unique<VellScreenCover>(
             screens.at(i), this, [this, i](QPainter &painter) { paintScreen(painter, i); });
-        covers[i]->showFullScreen();
+        VellMonitorCovering::show(covers[i].get(), screens.at(i)->geometry());
     }
 }
 
@@ -156,6 +176,9 @@ void VellCaptureWidget::hideEvent(QHideEvent *event)
     // even a hidden one; the host's windows must get them back once we close.
     if (mouseGrabber() == this) {
         releaseMouse();
+    }
+    if (keyboardGrabber() == this) {
+        releaseKeyboard();
     }
     covers.clear();
     QWidget::hideEvent(event);

@@ -1,5 +1,7 @@
 #include "VellScreenCover.h"
 
+#include "VellMonitorCovering.h"
+
 #include <QCoreApplication>
 #include <QPainter>
 #include <QScreen>
@@ -7,7 +9,7 @@
 
 VellScreenCover::VellScreenCover(
     QScreen *screen, QWidget *inputTarget, const PaintFunction &paintScreen)
-    : QWidget(nullptr, Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+    : QWidget(nullptr, VellMonitorCovering::windowFlags())
     , inputTarget(inputTarget)
     , paintScreen(paintScreen)
 {

@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScreen>
@@ -47,6 +48,31 @@ struct Output
     {
         return patternAt(layout.x() + own.x(), layout.y() + own.y());
     }
+};
+
+// The pointer position of the last mouse move that reached a widget, as
+// its cross-hair follows it.
+class PointerAsSeen : public QObject
+{
+public:
+    explicit PointerAsSeen(QWidget *widget)
+        : widget(widget)
+    {
+        qApp->installEventFilter(this);
+    }
+    QPoint last;
+
+protected:
+    bool eventFilter(QObject *receiver, QEvent *event) override
+    {
+        if (receiver == widget && event->type() == QEvent::MouseMove) {
+            last = static_cast<QMouseEvent *>(event)->screenPos().toPoint();
+        }
+        return false;
+    }
+
+private:
+    QWidget *widget;
 };
 
 QByteArray run(const QString &program, const QStringList &arguments, QString *failure = nullptr)
@@ -435,12 +461,13 @@ void TestWaylandPortal::dragGivesTheRegion()
         QSKIP("the virtual pointer cannot be placed on this arrangement");
     }
     const QRect first = outputs.at(0).layout;
-    if (!nativeWayland() && !(first.contains(from) && first.contains(to))) {
-        // Seen here (swaymsg -t get_tree): sway puts every X window that asks
-        // for full screen on the focused output, whatever its position, so
-        // through Xwayland the second monitor's cover lies over the first
-        // and a drag there meets the desktop, not our windows.
-        QSKIP("through Xwayland on sway the covers all land on the focused output");
+    if (!nativeWayland() && first.contains(from) && !first.contains(to)) {
+        // Seen here, in the whole test but not in this row alone: through
+        // Xwayland a drag from the first monitor's window onto the second's
+        // ends at the first move past the boundary, with a release that
+        // qt.qpa.input.events shows ahead of the last move and of the
+        // virtual pointer's own release; not understood yet.
+        QSKIP("through Xwayland a drag across the boundary may end at the boundary");
     }
     const auto move = [&](const QPoint &at) {
         return pointer(QStringLiteral("move %1 %2").arg(at.x()).arg(at.y()));
@@ -452,11 +479,17 @@ void TestWaylandPortal::dragGivesTheRegion()
     QTRY_VERIFY(widget.isVisible());
     // The covers are shown, full screen, and under the pointer.
     QTest::qWait(500);
+    // As a user does, the button goes down and up once the cross-hair is
+    // there: through Xwayland the X server may learn of moves made over
+    // other windows only later, and then delivers them after a button.
+    PointerAsSeen seen(&widget);
     QVERIFY(move(from + QPoint(1, 1)));
     QVERIFY(move(from));
+    QTRY_COMPARE(seen.last, from);
     QVERIFY(pointer(QStringLiteral("press")));
     QVERIFY(move((from + to) / 2));
     QVERIFY(move(to));
+    QTRY_COMPARE(seen.last, to);
     QVERIFY(pointer(QStringLiteral("release")));
     QTRY_VERIFY(!widget.isVisible());
     std::unique_ptr<QImage> region(VellCaptureWidget::getSelectedRegion());
