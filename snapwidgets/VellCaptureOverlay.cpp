@@ -35,7 +35,7 @@ void VellCaptureOverlay::paint(QPainter &painter, const QPixmap &screen, const Q
     // From here on in device pixels of the desktop.
     const qreal ratio = screen.devicePixelRatio();
     painter.setTransform(
-        QTransform::fromScale(1 / ratio, 1 / ratio).translate(-origin.x(), -origin.y()));
+        QTransform::fromScale(1 / ratio, 1 / ratio).translate(-origin.x(), -origin.y()), true);
     // Cosmetic: one device pixel wide whatever the device pixel ratio.
     QPen dashed(Qt::DashLine);
     dashed.setCosmetic(true);

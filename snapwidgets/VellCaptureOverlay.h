@@ -20,10 +20,11 @@ class VELL_SNAPWIDGETS_EXPORT VellCaptureOverlay
 public:
     VellCaptureOverlay(const QRect &area, const QPoint &crosshair, const QRect &selection);
 
-    // Paints one monitor: the painter works in the logical coordinates of a
-    // window covering the monitor, `screen` is the monitor's frozen picture at
-    // its device pixel ratio, and `origin` the desktop position of its
-    // top-left device pixel.
+    // Paints one monitor: the painter works in logical coordinates whose
+    // origin is the monitor's top-left corner (a window covering the monitor,
+    // or one spanning several, translated), `screen` is the monitor's frozen
+    // picture at its device pixel ratio, and `origin` the desktop position of
+    // its top-left device pixel.
     void paint(QPainter &painter, const QPixmap &screen, const QPoint &origin) const;
 
     // The part of the area whose pixels differ between two overlays; painting

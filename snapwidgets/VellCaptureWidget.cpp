@@ -36,6 +36,16 @@ int remainingShowDelay(const QElapsedTimer &sinceGrabStarted)
     return int(qMax<qint64>(0, showDelayMs - sinceGrabStarted.elapsed()));
 }
 
+bool oneRatio(const VellDesktopLayout &layout)
+{
+    for (const VellDesktopLayout::Screen &screen : layout.screens()) {
+        if (!qFuzzyCompare(screen.ratio, layout.screens().first().ratio)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 int primaryScreenIndex()
 {
     const int index = QGuiApplication::screens().indexOf(QGuiApplication::primaryScreen());
@@ -58,10 +68,8 @@ VellCaptureWidget::VellCaptureWidget(QWidget *parent)
         return;
     }
     error.clear();
-    const QVector<VellDesktopLayout::Screen> &screens = desktop->layout().screens();
-    if (ownScreen < screens.size()) {
-        setGeometry(screens.at(ownScreen).logical);
-    }
+    spansDesktop = VellMonitorCovering::bypassesWindowManager() && oneRatio(desktop->layout());
+    setGeometry(ownArea());
     crosshair = desktop->layout().toDevice(QCursor::pos());
     setAttribute(Qt::WA_MouseTracking);
     setWindowFlags(VellMonitorCovering::windowFlags());
@@ -85,13 +93,10 @@ QString VellCaptureWidget::lastError()
 
 void VellCaptureWidget::init()
 {
-    const QVector<VellDesktopLayout::Screen> &screens = desktop->layout().screens();
-    const QRect ownMonitor = ownScreen < screens.size() ? screens.at(ownScreen).logical : QRect();
-    VellMonitorCovering::show(this, ownMonitor);
-    if (ownMonitor.isValid()) {
-        setGeometry(ownMonitor);
-    }
-    if (isWindow()) {
+    const QRect area = ownArea();
+    VellMonitorCovering::show(this, area);
+    setGeometry(area);
+    if (isWindow() && !spansDesktop) {
         coverFurtherScreens();
     }
     crosshair = desktop->layout().toDevice(QCursor::pos());
@@ -167,7 +172,18 @@ void VellCaptureWidget::paintEvent(QPaintEvent *)
         return;
     }
     QPainter painter(this);
-    paintScreen(painter, ownScreen);
+    for (int i = 0; i < desktop->layout().screens().size(); ++i) {
+        if (windowOver(i) != this) {
+            continue;
+        }
+        const QPoint origin = originOnWindow(i);
+        painter.save();
+        painter.translate(origin);
+        painter.setClipRect(QRect(QPoint(0, 0), desktop->layout().screens().at(i).logical.size()),
+            Qt::IntersectClip);
+        paintScreen(painter, i);
+        painter.restore();
+    }
 }
 
 void VellCaptureWidget::hideEvent(QHideEvent *event)
@@ -220,16 +236,38 @@ void VellCaptureWidget::repaintChanged(const VellCaptureOverlay &before)
         if (!window || !window->isVisible()) {
             continue;
         }
-        const QRegion local = desktop->layout().toLocalLogical(changed, i);
+        const QRegion local
+            = desktop->layout().toLocalLogical(changed, i).translated(originOnWindow(i));
         if (!local.isEmpty()) {
             window->repaint(local);
         }
     }
 }
 
+QRect VellCaptureWidget::ownArea() const
+{
+    const QVector<VellDesktopLayout::Screen> &screens = desktop->layout().screens();
+    if (spansDesktop) {
+        QRect bounds;
+        for (const VellDesktopLayout::Screen &screen : screens) {
+            bounds |= screen.logical;
+        }
+        return bounds;
+    }
+    return ownScreen < screens.size() ? screens.at(ownScreen).logical : QRect();
+}
+
+QPoint VellCaptureWidget::originOnWindow(int screen) const
+{
+    if (!spansDesktop) {
+        return QPoint(0, 0);
+    }
+    return desktop->layout().screens().at(screen).logical.topLeft() - ownArea().topLeft();
+}
+
 QWidget *VellCaptureWidget::windowOver(int screen)
 {
-    if (screen == ownScreen) {
+    if (screen == ownScreen || spansDesktop) {
         return this;
     }
     return size_t(screen) < covers.size() ? covers[screen].get() : nullptr;

@@ -20,7 +20,8 @@ class VellScreenCover;
 // A frameless full-screen window showing a frozen picture of the whole
 // desktop, every monitor at its own place, on which the user drags out a
 // rectangle. The widget covers the primary monitor and puts a window of its
-// own over each further monitor, so a drag may start and end anywhere. It
+// own over each further monitor (through Xwayland, where the monitors share
+// one ratio, it spans them all itself), so a drag may start and end anywhere. It
 // closes itself on release, Escape or a right-button press; afterwards
 // getSelectedRegion() gives the chosen part of the picture, or null when the
 // capture was cancelled.
@@ -70,12 +71,21 @@ private:
     // Repaints at once what changed on each monitor since `before`.
     void repaintChanged(const VellCaptureOverlay &before);
     void coverFurtherScreens();
+    // What this widget covers: its own monitor, or the whole desktop.
+    QRect ownArea() const;
+    // Where a monitor's top-left corner lies in the window showing it.
+    QPoint originOnWindow(int screen) const;
     // The window showing a monitor, null when none does (yet).
     QWidget *windowOver(int screen);
 
     std::unique_ptr<VellFrozenDesktop> desktop;
     // The monitor this widget covers: the primary one.
     int ownScreen = 0;
+    // Through Xwayland, with every monitor at one ratio, the widget alone
+    // covers the whole desktop: a drag that crossed from one X window onto
+    // another would be ended there (Xwayland releases the button as the
+    // pointer leaves the window it was pressed on).
+    bool spansDesktop = false;
     // One per monitor, null for ownScreen; only while the widget is shown.
     std::vector<std::unique_ptr<VellScreenCover>> covers;
     // In device pixels of the desktop, right and bottom inclusive; invalid
