@@ -52,6 +52,10 @@ constexpr float truncationBias = 0.875f;
 
 QImage VellMonitorCut::cut(const QImage &whole, const QRect &part, const QSize &own)
 {
+    if (part.size() == own && whole.format() == QImage::Format_RGB32) {
+        // The monitor's own pixels as they are: one copy, no conversion.
+        return whole.copy(part);
+    }
     const QImage source = whole.copy(part).convertToFormat(QImage::Format_ARGB32);
     if (source.size() == own) {
         return source.convertToFormat(QImage::Format_RGB32);
