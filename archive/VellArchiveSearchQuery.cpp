@@ -5,6 +5,8 @@
 
 #include <QLatin1String>
 
+#include <algorithm>
+
 namespace VellArchive {
 
 namespace Sql = Statements;
@@ -115,8 +117,33 @@ QString VellArchiveSearchQuery::wordsAny(const QStringList &words, bool wholeWor
 
 QString VellArchiveSearchQuery::wordsAll(const QStringList &words, bool wholeWords) const
 {
+    if (!wholeWords && m_words.wordPartWithin && words.size() > 1) {
+        return wordPartsWithin(words);
+    }
     return compound(
         eachMasked(words, wholeWords ? m_words.wordAll : m_words.wordPartAll), Sql::Intersect);
+}
+
+QString VellArchiveSearchQuery::wordPartsWithin(QStringList parts) const
+{
+    // Only the first part of a chain is looked for in the whole archive, so
+    // the longest parts lead: a longer part is mostly held by fewer
+    // conversations. Which conversations hold them all does not depend on
+    // the order. Chains of a few parts keep the nesting far within SQLite's
+    // parser depth; a longer list intersects its chains.
+    constexpr int PartsPerChain = 8;
+    std::stable_sort(parts.begin(), parts.end(),
+        [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    QStringList chains;
+    for (int first = 0; first < parts.size(); first += PartsPerChain) {
+        QString chain = QLatin1String(m_words.wordPartAll).arg(masked(parts.at(first)));
+        const int end = std::min(first + PartsPerChain, int(parts.size()));
+        for (int i = first + 1; i < end; ++i) {
+            chain = QLatin1String(m_words.wordPartWithin).arg(chain, masked(parts.at(i)));
+        }
+        chains.append(chain);
+    }
+    return compound(chains, Sql::Intersect);
 }
 
 QString VellArchiveSearchQuery::messagesWithAllWords(const QStringList &words) const

@@ -54,6 +54,9 @@ public:
     static QString types(const QList<VellArchiveBackendConversation::Type> &types);
 
 private:
+    /// Conversations holding every one of @p parts, each part after the
+    /// first looked for within the conversations found so far.
+    QString wordPartsWithin(QStringList parts) const;
     QString recipients(const QStringList &names, int mode) const;
     QString texts(const QStringList &texts, int mode) const;
 

@@ -176,6 +176,9 @@ struct WordTexts
     const char *wordPartAny;
     const char *wordPartAll;
     const char *messagesWithWord; // messages holding a word (conversations only)
+    // The conversations of a sub-query (%1) that hold a word part (%2), for
+    // "all word parts"; none: the parts' own terms are intersected instead.
+    const char *wordPartWithin;
 };
 
 // The word conditions as the query builders give them. They leave the join
@@ -187,12 +190,14 @@ const WordTexts ChatWords {
     R"(SELECT m.Chat_ID FROM Words w, WordToMessage wtm, Messages m WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID           AND wtm.Message_ID = m.ID)",
     R"(SELECT m.Chat_ID FROM   Words w, WordToMessage wtm, Messages m WHERE  w.Word LIKE '%%1%' AND w.ID   = wtm.Word_ID         AND wtm.Message_ID = m.ID)",
     R"(SELECT wtm.Message_ID FROM   Words w, WordToMessage wtm WHERE  w.Word LIKE '%1' AND w.ID   = wtm.Word_ID)",
+    nullptr,
 };
 const WordTexts SmsWords {
     R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
     R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
     R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
     R"(SELECT ws.SMS_ID FROM WordToSMS ws, Words w WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
+    nullptr,
     nullptr,
 };
 
@@ -203,18 +208,25 @@ const WordTexts SmsWords {
 // Word_ID index, never a scan of the link table. A conversation's messages
 // are then looked up once each, in the order of their IDs, which reads the
 // large Messages table in file order. The IDs are the same as above.
+//
+// Every word part that a conversation must hold after the first is looked for
+// within the conversations found so far only: their messages come from the
+// Chat_ID index alone, and the "+" keeps SQLite from looking up each message
+// of the part by its ID instead (the costly step of a common part).
 const WordTexts ChatWordsFirst {
     R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID))",
     R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID))",
     R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID))",
     R"(SELECT m.Chat_ID FROM Messages m WHERE m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%%1%' AND w.ID = wtm.Word_ID))",
     R"(SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%1' AND w.ID = wtm.Word_ID)",
+    R"(SELECT m.Chat_ID FROM Messages m WHERE m.Chat_ID IN (%1) AND +m.ID IN (SELECT wtm.Message_ID FROM Words w CROSS JOIN WordToMessage wtm WHERE w.Word LIKE '%%2%' AND w.ID = wtm.Word_ID))",
 };
 const WordTexts SmsWordsFirst {
     R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
     R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%1' AND ws.Word_ID = w.ID)",
     R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
     R"(SELECT ws.SMS_ID FROM Words w CROSS JOIN WordToSMS ws WHERE w.Word LIKE '%%1%' AND ws.Word_ID = w.ID)",
+    nullptr,
     nullptr,
 };
 

@@ -131,7 +131,7 @@ QStringList tst_VellArchiveSearchQuery::randomTexts(Kind kind, int textMode)
     const QString stored = randomStoredText(kind);
     const QStringList storedWords = VellArchiveModule::splitMessage(stored);
     QStringList texts;
-    const int count = 1 + int(m_random() % 2);
+    const int count = 1 + int(m_random() % 3);
     for (int i = 0; i < count; ++i) {
         const QString anyWord = vocabulary.at(int(m_random() % (m_random() % 2 ? 50 : 600)));
         const QString storedWord
@@ -343,6 +343,8 @@ void tst_VellArchiveSearchQuery::moreTermsThanOneCompoundTakes_data()
         QTest::addRow("%s, all of 1200 phrases", prefix) << kind << false << 2 << false << true;
         QTest::addRow("%s, any of 1200 word parts", prefix) << kind << false << 3 << true << true;
         QTest::addRow("%s, all of 1200 word parts", prefix) << kind << false << 4 << false << true;
+        QTest::addRow("%s, all of 1200 word parts and a stranger", prefix)
+            << kind << false << 4 << true << false;
     }
 }
 
