@@ -519,9 +519,9 @@ int main(int argc, char **argv)
         VellDatabase::VellDBModule::getDBConnection(archivePath, false));
     Database raw(archivePath);
     Database fts(ftsPath);
-    // The same page cache, journal mode and synchronous level as the module.
-    fts.exec(QStringLiteral("PRAGMA cache_size = -65536; PRAGMA journal_mode = WAL; "
-                            "PRAGMA synchronous = NORMAL"));
+    // The same page cache (SQLite's default), journal mode and synchronous
+    // level as the module.
+    fts.exec(QStringLiteral("PRAGMA journal_mode = WAL; PRAGMA synchronous = NORMAL"));
 
     const int conversations = messages / MessagesPerConversation;
     std::printf("\n%d messages in %d conversations, %d SMS; median of %d runs, ms\n", messages,
